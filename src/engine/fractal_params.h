@@ -1,0 +1,77 @@
+// TFractalParams: everything the engine reads while it draws one fractal window's picture.
+// A plain record; the window owns it, the engine keeps its address while a run is in progress.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+class TPixelGraphic;
+
+// One hit count per pixel cell, N x N entries, N = max(imageWidth, imageHeight).
+using THitList = std::vector<std::int32_t>;
+
+// Coefficient arrays are indexed from 1 as in the formulas; slot 0 is unused.
+constexpr int kCoefficientCount = 60;
+using TCoefficients = std::array<double, kCoefficientCount + 1>;
+
+struct TFractalParams {
+  double plotX = 0, plotY = 0;
+  double xMin = 0, xMax = 0, xCenter = 0;
+  double yMin = 0, yMax = 0, yCenter = 0;
+  double selXMin = 0, selXMax = 0, selXCenter = 0;
+  double selYMin = 0, selYMax = 0, selYCenter = 0;
+  double prevXCenter = 0, prevYCenter = 0;
+  double selZoom = 0;
+  double zoom = 0;
+  double halfWidth = 0, halfHeight = 0;
+  double aspectX = 0, aspectY = 0;
+  double intensity = 0;
+  double probability = 0;
+  double randomizer = 0;
+  double red = 0, blue = 0, green = 0;
+  double plotXMin = 0, plotYMin = 0, plotXMax = 0, plotYMax = 0;
+  std::int32_t imageWidth = 0, imageHeight = 0;
+  std::int32_t maps = 0;
+  std::int32_t ticks = 0;
+  // 64-bit: a 32-bit counter would wrap after 2^31 steps, a couple of minutes of drawing.
+  std::int64_t iterations = 0;
+  std::int32_t plotWidth = 0, plotHeight = 0;
+  double lyapunov = 0;
+
+  // Family switches, in the engine's fixed order of application.
+  bool latoocarfian01 = false, latoocarfian02 = false, mira01 = false, ifs01 = false, ifs02 = false,
+       cif01 = false, cif02 = false;
+  // Variations, in the order they are summed.
+  bool none = false, linear = false, sinusoidal = false, spherical = false, swirl = false, horseshoe = false,
+       polar = false, bent = false;
+  bool invert = false;
+  bool randomize = false;
+  bool abort = false;
+  bool sqrtFilter = false;
+
+  // G-Mira / Martin variant switches 01..13 (the engine draws 01..11; 12 and 13 are stored only).
+  bool mira0101 = false, mira0102 = false, mira0103 = false, mira0104 = false, mira0105 = false,
+       mira0106 = false, mira0107 = false, mira0108 = false, mira0109 = false, mira0110 = false,
+       mira0111 = false, mira0112 = false, mira0113 = false;
+  // IFS-01 variant switches 1..8.
+  bool ifs0101 = false, ifs0102 = false, ifs0103 = false, ifs0104 = false, ifs0105 = false, ifs0106 = false,
+       ifs0107 = false, ifs0108 = false;
+
+  TCoefficients af{};
+  TCoefficients af2{};
+
+  TPixelGraphic* image = nullptr;
+  THitList* redList = nullptr;
+  THitList* greenList = nullptr;
+  THitList* blueList = nullptr;
+};
+
+constexpr int kMiraVariantCount = 13;
+constexpr int kIfsVariantCount = 8;
+
+// Variant switch k (1-based) of the G-Mira / Martin and IFS-01 families.
+bool& MiraVariant(TFractalParams& v, int k);
+bool MiraVariant(const TFractalParams& v, int k);
+bool& IfsVariant(TFractalParams& v, int k);
+bool IfsVariant(const TFractalParams& v, int k);
