@@ -1,0 +1,83 @@
+// The image file "Options" dialog: JPEG, PNM, TIFF and gamma options. Modal; the options change only
+// when it closes with OK.
+#pragma once
+
+#include <functional>
+
+#include <QDialog>
+#include <QString>
+
+#include "files/file_options.h"
+
+class QCheckBox;
+class QDialogButtonBox;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+class TForm2 : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit TForm2(QWidget* parent = nullptr);
+
+  // Options1Click's round trip: fill the controls from options, run the dialog modally and, on OK, store
+  // the controls into options. Returns whether OK closed it. The caller applies a new screen gamma
+  // (ApplyScreenGamma) when it hands in the process-wide set.
+  bool Execute(TFileOptions& options);
+
+  // Every control from options: radio buttons checked where the option has their value, the numbers as
+  // decimal integers, the screen gamma in the general number form.
+  void FillFromOptions(const TFileOptions& options);
+  // Every control into options, in the dialog's order. All texts are converted before anything is
+  // stored, so a text that does not convert raises EConvertError and leaves options as they were.
+  // Quality is kept in eight bits: 300 stores 44. A radio group with no button checked keeps its option.
+  void StoreIntoOptions(TFileOptions& options) const;
+
+  // How a conversion error is shown while OK is pressed; a message box unless a test replaces it.
+  std::function<void(const QString&)> ShowError;
+
+  // "Write" group of JPEG
+  QRadioButton* JPEGWIntPreciseRB;
+  QRadioButton* JPEGWIntFastRB;
+  QRadioButton* JPEGWFloatRB;
+  QLineEdit* JPEGWQualityEdit;
+  QCheckBox* JPEGWProgressiveCB;
+  // "Read" group of JPEG
+  QRadioButton* JPEGRIntPreciseRB;
+  QRadioButton* JPEGRIntFastRB;
+  QRadioButton* JPEGRFloatRB;
+  // PBM / PGM / PPM
+  QRadioButton* PXMBinaryRB;
+  QRadioButton* PXMASCIIRB;
+  // TIFF
+  QRadioButton* TIFFCompNoneRB;
+  QRadioButton* TIFFCompPackBitsRB;
+  QRadioButton* TIFFByteOrderIRB;
+  QRadioButton* TIFFByteOrderMRB;
+  QRadioButton* TIFFRGBRB;
+  QRadioButton* TIFFCMYKRB;
+  QRadioButton* TIFFBlackIsZeroRB;
+  QRadioButton* TIFFWhiteIsZeroRB;
+  QRadioButton* TIFFResNoneRB;
+  QRadioButton* TIFFResInchRB;
+  QRadioButton* TIFFResCentimeterRB;
+  QLineEdit* TIFFResHorizNEdit;
+  QLineEdit* TIFFResHorizDEdit;
+  QLineEdit* TIFFResVertNEdit;
+  QLineEdit* TIFFResVertDEdit;
+  // Gamma
+  QCheckBox* WriteGammaCB;
+  QLineEdit* ScreenGammaEdit;
+  QCheckBox* GammaCorrectionOnReadCB;
+
+  QPushButton* OKButton;
+  QPushButton* CancelButton;
+
+ public slots:
+  // OK: converts every text first; on an error shows it and stays open, otherwise closes with OK.
+  void accept() override;
+
+ private:
+  TFileOptions edited_;
+};

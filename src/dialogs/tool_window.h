@@ -1,0 +1,16 @@
+// Shared look and window kind of the dialogs: stay-on-top tool windows on a vertical gradient.
+#pragma once
+
+#include <QColor>
+
+class QWidget;
+
+// Maroon and silver as the dialogs' gradients start from them.
+inline const QColor kMaroon(0x80, 0x00, 0x00);
+inline const QColor kSilver(0xC0, 0xC0, 0xC0);
+
+// Tool window with only a close button, above the other windows of the program.
+void MakeStayOnTopToolWindow(QWidget* w);
+
+// Fills the widget with a vertical gradient from start to a dark tint of it.
+void PaintGradient(QWidget* w, const QColor& start);
