@@ -1,0 +1,271 @@
+// TPGImage: the scrolling picture view that fills a fractal window. It owns the pixel image it shows, centres a
+// picture smaller than itself, scrolls a larger one, and keeps a selection rectangle in image pixels that the user
+// draws, moves and resizes with the mouse.
+//
+// Use from a window:
+//   auto picture = std::make_unique<TPixelGraphic>();
+//   picture->SetSize(400, 300, TColorRes::Bits24);
+//   v.image = picture.get();                       // the view owns it from here on; do not delete it
+//   PGImage1->SetPixelGraphic(std::move(picture)); // frees the picture shown before
+//   v.image->Changed();                            // or PGImage1->PictureChanged(): lays out and repaints
+//   connect(PGImage1, &TPGImage::PicBoxOnMouseUp, this, &TMDIChild::PGImage1PicBoxOnMouseUp);
+//   connect(PGImage1, &TPGImage::OnNewAutoSize, this, &TMDIChild::PGImage1NewAutoSize);
+//
+// Handlers connected to the signals may run long nested event loops (a render pass started from a double click);
+// the view does not hold on to the image or to event data across an emission.
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <QColor>
+#include <QFlags>
+#include <QImage>
+#include <QPoint>
+#include <QRect>
+#include <QWidget>
+#include <memory>
+
+#include "image/pixel_graphic.h"
+
+class QMenu;
+class QTimer;
+
+// What a left-button drag on the picture does.
+enum class TActionMode {
+  amMoveImage,                  // pans a picture larger than the view
+  amMoveResizeCreateSelection,  // creates a selection; moves it when pressed inside; resizes it at a handle
+  amMoveSelection,
+  amMoveSelectionMoveImage,
+  amCreateSelection,
+  amNone
+};
+
+// Keys and mouse buttons held during a mouse event, and whether a press is the second press of a double click.
+enum TShiftFlag : unsigned {
+  ssShift = 0x01,
+  ssAlt = 0x02,
+  ssCtrl = 0x04,
+  ssLeft = 0x08,
+  ssRight = 0x10,
+  ssMiddle = 0x20,
+  ssDouble = 0x40
+};
+Q_DECLARE_FLAGS(TShiftState, TShiftFlag)
+Q_DECLARE_OPERATORS_FOR_FLAGS(TShiftState)
+
+TShiftState ShiftStateOf(Qt::KeyboardModifiers keys, Qt::MouseButtons buttons, bool doubleClick = false);
+
+// The mouse operation in progress. The numbering is the order in which a press tests the handles.
+enum class TDragState : int {
+  dsIdle = 0,
+  dsPan = 1,
+  dsMoveSelection = 2,
+  dsCreateSelection = 3,
+  dsResizeTopLeft = 4,
+  dsResizeTop = 5,
+  dsResizeTopRight = 6,
+  dsResizeLeft = 7,
+  dsResizeRight = 8,
+  dsResizeBottomLeft = 9,
+  dsResizeBottom = 10,
+  dsResizeBottomRight = 11
+};
+
+class TPGImage;
+
+// The picture box: a child of the view's viewport with the size of the picture. It paints the picture and the
+// selection frame and hands its mouse events to the view.
+class TPicBox : public QWidget {
+  Q_OBJECT
+ public:
+  explicit TPicBox(TPGImage* view, QWidget* parent);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
+ private:
+  TPGImage* view_;
+};
+
+class TPGImage : public QAbstractScrollArea {
+  Q_OBJECT
+ public:
+  static constexpr int kNoLimit = 2147483647;
+
+  explicit TPGImage(QWidget* parent = nullptr);
+  ~TPGImage() override;
+
+  // --- The picture -------------------------------------------------------------------------------------------
+  // The image shown, still owned by the view; nullptr without one.
+  TPixelGraphic* PixelGraphic() const { return image_.get(); }
+  // Adopts an image (or none), destroys the one shown so far, hooks the image's OnChange, lays out and repaints.
+  void SetPixelGraphic(std::unique_ptr<TPixelGraphic> image);
+  // Lays out (firing OnNewAutoSize) and repaints from the pixel memory. This is what the image's Changed runs;
+  // call either after the engine has written pixels.
+  void PictureChanged();
+  TPicBox* PicBox() const { return picBox_; }
+
+  // --- Modes and look ----------------------------------------------------------------------------------------
+  TActionMode ActionMode() const { return actionMode_; }
+  void SetActionMode(TActionMode mode);
+  bool Center() const { return center_; }
+  void SetCenter(bool center);
+  QColor Color() const { return color_; }  // around the picture
+  void SetColor(const QColor& color);
+  QColor PicBoxColor() const { return picBoxColor_; }  // the picture box while there is no picture
+  void SetPicBoxColor(const QColor& color);
+  QColor SelectionColor1() const { return selectionColor1_; }
+  void SetSelectionColor1(const QColor& color);
+  QColor SelectionColor2() const { return selectionColor2_; }
+  void SetSelectionColor2(const QColor& color);
+  // A right click on the picture or around it pops this menu up (not owned; nullptr for none).
+  QMenu* PopupMenu() const { return popupMenu_; }
+  void SetPopupMenu(QMenu* menu) { popupMenu_ = menu; }
+
+  // --- Automatic size: the bounds of the size that OnNewAutoSize reports --------------------------------------
+  int AutoSizeMinWidth() const { return autoSizeMinWidth_; }
+  int AutoSizeMaxWidth() const { return autoSizeMaxWidth_; }
+  int AutoSizeMinHeight() const { return autoSizeMinHeight_; }
+  int AutoSizeMaxHeight() const { return autoSizeMaxHeight_; }
+  void SetAutoSizeMinWidth(int value);
+  void SetAutoSizeMaxWidth(int value);
+  void SetAutoSizeMinHeight(int value);
+  void SetAutoSizeMaxHeight(int value);
+  // When true the view also resizes itself to the reported size.
+  bool AutoSize() const { return autoSize_; }
+  void SetAutoSize(bool autoSize);
+  // The size the view needs to show the current picture whole, within the bounds above.
+  QSize NewAutoSize() const;
+
+  // --- Selection, in image pixels --------------------------------------------------------------------------
+  // Selection says whether the rectangle exists and is drawn; the rectangle keeps its values while it is false.
+  bool Selection() const { return selection_; }
+  void SetSelection(bool selection);
+  int SelectionLeft() const { return selLeft_; }
+  int SelectionTop() const { return selTop_; }
+  int SelectionWidth() const { return selWidth_; }
+  int SelectionHeight() const { return selHeight_; }
+  void SetSelectionLeft(int value);
+  void SetSelectionTop(int value);
+  void SetSelectionWidth(int value);
+  void SetSelectionHeight(int value);
+  QRect SelectionRect() const { return QRect(selLeft_, selTop_, selWidth_, selHeight_); }
+  void SetSelectionRect(const QRect& rect);  // one change, one OnSelectionChange
+  // Animation phase 0..7 of the striped frame; advances every 50 ms while Selection is true.
+  int SelectionPhase() const { return phase_; }
+
+  // --- Coordinates and state ---------------------------------------------------------------------------------
+  // Picture-box pixels to image pixels (integer division; 0 while the box or the image has no size), and back.
+  QPoint PicBoxToImage(const QPoint& boxPoint) const;
+  QPoint ImageToPicBox(const QPoint& imagePoint) const;
+  TDragState DragState() const { return dragState_; }
+
+ signals:
+  // After every layout of a changed picture: the outer size the view needs (bounded by the AutoSize limits).
+  void OnNewAutoSize(int pgImageWidth, int pgImageHeight);
+  // The rectangle or Selection changed.
+  void OnSelectionChange();
+  // A selection drag (create, move, resize) ended; emitted after PicBoxOnMouseUp.
+  void OnSelectionMade();
+  // Mouse over the picture box, in picture-box pixels. For a press and a move the view has handled the event
+  // before these fire; PicBoxOnMouseUp fires before the view ends its drag.
+  void PicBoxOnMouseDown(Qt::MouseButton button, TShiftState shift, int x, int y);
+  void PicBoxOnMouseMove(TShiftState shift, int x, int y);
+  void PicBoxOnMouseUp(Qt::MouseButton button, TShiftState shift, int x, int y);
+  void PicBoxOnDblClick();
+  // A release over the view outside the picture box, in the view's client (viewport) coordinates.
+  void OnMouseUp(Qt::MouseButton button, TShiftState shift, int x, int y);
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  void scrollContentsBy(int dx, int dy) override;
+  bool viewportEvent(QEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  friend class TPicBox;
+
+  // Layout and painting.
+  void Layout();
+  void ArrangePicBox();
+  void PlacePicBox();
+  void PaintPicBox(QPainter& painter, const QRect& exposed);
+  void PaintSelectionFrame(QPainter& painter);
+  QRect SelectionBoxRect() const;  // the rectangle in picture-box pixels, right = left + width
+  QRect FrameArea() const;         // what a change of the rectangle must repaint
+  QRect HandleRect(int handle) const;
+  void ChangeSelection(int left, int top, int width, int height);
+  void AdvancePhase();
+
+  // Mouse.
+  void PicBoxPress(QMouseEvent* event, bool doubleClick);
+  void PicBoxMove(QMouseEvent* event);
+  void PicBoxRelease(QMouseEvent* event);
+  void PicBoxDoubleClick(QMouseEvent* event);
+  void ViewPress(QMouseEvent* event);
+  void ViewRelease(QMouseEvent* event);
+  void StartDrag(QMouseEvent* event);
+  void DragTo(const QPoint& boxPoint);
+  void DragTimerTick();
+  void EndDrag();
+  void FlushPendingPress();
+  void PopUp(const QPoint& globalPos);
+  bool ScrollBarsShown() const;
+
+  std::unique_ptr<TPixelGraphic> image_;
+  TPicBox* picBox_ = nullptr;
+  QImage display_;  // top-down copy of the pixel memory for painting, refreshed when the picture changed
+  bool displayStale_ = true;
+
+  TActionMode actionMode_ = TActionMode::amNone;
+  bool center_ = true;
+  QColor color_{128, 0, 0};
+  QColor picBoxColor_{128, 0, 0};
+  QColor selectionColor1_{255, 255, 255};
+  QColor selectionColor2_{255, 0, 0};
+  QMenu* popupMenu_ = nullptr;
+
+  int autoSizeMinWidth_ = 0;
+  int autoSizeMaxWidth_ = kNoLimit;
+  int autoSizeMinHeight_ = 0;
+  int autoSizeMaxHeight_ = kNoLimit;
+  bool autoSize_ = false;
+
+  bool selection_ = false;
+  int selLeft_ = 0, selTop_ = 0, selWidth_ = 1, selHeight_ = 1;
+  int phase_ = 0;
+  QTimer* selectionTimer_ = nullptr;
+
+  // Layout results: the box's offset in the viewport before scrolling.
+  QPoint boxOffset_;
+  QRect arrangedBox_;
+  QSize arrangedRange_{-1, -1};
+  bool arranging_ = false;
+
+  TDragState dragState_ = TDragState::dsIdle;
+  QPoint dragGlobal_;     // pan: the last cursor position, in screen coordinates
+  QPoint grabOffset_;     // move and resize: cursor minus the edges the drag moves, in image pixels
+  QPoint anchor_;         // create: the pixel pressed
+  QRect dragStartRect_;   // resize: the rectangle when the drag began
+  QTimer* dragTimer_ = nullptr;
+
+  // The toolkit delivers the second press of a double click before the double click itself; such a press is held
+  // until the double click arrives, so that the window sees the double click first and then a press marked
+  // ssDouble (which it must not take for the start of a new drag).
+  struct TPendingPress {
+    bool valid = false;
+    QPoint pos;
+    QPoint globalPos;
+    Qt::MouseButton button = Qt::NoButton;
+    Qt::MouseButtons buttons;
+    Qt::KeyboardModifiers modifiers;
+  } pendingPress_;
+  quint64 lastPressTime_ = 0;
+  QPoint lastPressGlobal_;
+  Qt::MouseButton lastPressButton_ = Qt::NoButton;
+  bool lastPressValid_ = false;
+};
