@@ -4,8 +4,10 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <functional>
 #include <iosfwd>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -58,7 +60,19 @@ class EPGInvalidBitCountNum : public EPixelGraphic {
   using EPixelGraphic::EPixelGraphic;
 };
 
-// Replaces "%S1", "%S2", "%S3" in a message template by the given arguments.
+// The library's own English message texts.
+namespace PGMessage {
+inline constexpr const char* NegativeWidth = "Negative width";
+inline constexpr const char* NegativeHeight = "Negative height";
+inline constexpr const char* Failed = "%S1 failed";
+inline constexpr const char* ImageTooLarge = "Image too large: %S1 x %S2 pixels need more than 2 GB";
+inline constexpr const char* XYIndexOutOfRange = "X, Y index out of range";
+inline constexpr const char* InvalidPaletteIndex = "Invalid palette index";
+inline constexpr const char* NoPalette = "No palette";
+inline constexpr const char* InvalidValueFor = "Invalid value for %S1";
+}  // namespace PGMessage
+
+// Replaces the first "%S1", "%S2" and "%S3" in a message template by the given arguments.
 std::string FormatPGMessage(const std::string& text, const std::string& s1 = {}, const std::string& s2 = {},
                             const std::string& s3 = {});
 
@@ -131,6 +145,25 @@ class TPixelGraphic {
   // Index of the palette entry nearest to a colour (the colour reduction's search).
   int NearestPaletteIndex(TColor color) const;
 
+  // The fixed palette of a kind (empty for pNone, pTrueColor, pUnknown and pSource, whose entries are not fixed).
+  static std::vector<TColor> FixedPalette(TPaletteIdent ident);
+  // The fixed kind whose palette equals this image's palette entry for entry; pTrueColor for 24 bits,
+  // pNone for an empty palette, pUnknown for any other palette.
+  TPaletteIdent RecognizePaletteIdent() const;
+
+  // The 40-byte bitmap header and its palette entries as rebuilt by the last resize or palette change.
+  const std::vector<std::uint8_t>& BitmapHeader() const { return header_; }
+
+  // Largest pixel memory a resize accepts; ImageSize is a 32-bit quantity in the bitmap header.
+  static constexpr std::int64_t MaxImageSize = 0x7FFFFFFF;
+
+  // Scales the source rectangle into the destination rectangle of this image; equal sizes make a plain copy
+  // that converts colour resolution. Fires the progress events of this image and then Changed.
+  void StretchCopy(int destLeft, int destTop, int destWidth, int destHeight, int srcLeft, int srcTop, int srcWidth,
+                   int srcHeight, const TPixelGraphic& source);
+  // StretchCopy of the whole source onto the whole of this image.
+  void StretchFrom(const TPixelGraphic& source);
+
   // Settings.
   bool RaiseXYIndexOutOfRange = false;
   bool Dither = true;
@@ -155,13 +188,22 @@ class TPixelGraphic {
   std::uint8_t* RowAddress(int y) const { return bits_ + static_cast<std::int64_t>(bytesPerLine_) * (height_ - y - 1); }
   [[noreturn]] static void RaiseOutOfRange();
   void StoreSlow(int x, int y, TColor value);
+  TColor LoadPixel(int x, int y) const;
+  void RebuildHeader(int entries);
+  void RefreshHeaderPalette();
+  void CopySettingsFrom(const TPixelGraphic& source);
+
+  struct FreeDeleter {
+    void operator()(std::uint8_t* p) const noexcept { std::free(p); }
+  };
 
   int width_ = 0;
   int height_ = 0;
   TColorRes colorRes_ = TColorRes::Bits24;
   int bytesPerLine_ = 0;
   std::uint8_t* bits_ = nullptr;
-  std::vector<std::uint8_t> memory_;  // owns the pixel memory
+  // calloc'd so that a large picture costs no page until it is written.
+  std::unique_ptr<std::uint8_t, FreeDeleter> memory_;
   std::vector<std::uint8_t> header_;  // 40-byte bitmap header + 4 bytes per header palette entry
   std::vector<TColor> palette_;
   TPaletteIdent paletteIdent_ = TPaletteIdent::pTrueColor;
