@@ -1,0 +1,336 @@
+#include "files/param_file.h"
+
+#include <array>
+#include <cctype>
+#include <cerrno>
+#include <charconv>
+#include <clocale>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <istream>
+#include <ostream>
+#include <type_traits>
+
+#include <locale.h>
+
+#include "files/safe_file.h"
+
+namespace {
+
+constexpr int kFirstValueLine = 2;
+constexpr int kFirstFlagLine = 13;
+constexpr int kFirstCoefficientLine = 51;
+constexpr int kSignificantDigits = 15;
+
+// The flags of lines 13 to 50. Line 29 stores `bent` a second time: old files carry it there, so the layout keeps it.
+constexpr std::array<bool TFractalParams::*, 38> kFlagLines = {
+    &TFractalParams::latoocarfian01, &TFractalParams::latoocarfian02, &TFractalParams::mira01,
+    &TFractalParams::ifs01,          &TFractalParams::ifs02,          &TFractalParams::cif01,
+    &TFractalParams::cif02,          &TFractalParams::none,           &TFractalParams::linear,
+    &TFractalParams::sinusoidal,     &TFractalParams::spherical,      &TFractalParams::swirl,
+    &TFractalParams::horseshoe,      &TFractalParams::polar,          &TFractalParams::bent,
+    &TFractalParams::sqrtFilter,     &TFractalParams::bent,           &TFractalParams::mira0101,
+    &TFractalParams::mira0102,       &TFractalParams::mira0103,       &TFractalParams::mira0104,
+    &TFractalParams::mira0105,       &TFractalParams::mira0106,       &TFractalParams::mira0107,
+    &TFractalParams::mira0108,       &TFractalParams::mira0109,       &TFractalParams::mira0110,
+    &TFractalParams::mira0111,       &TFractalParams::mira0112,       &TFractalParams::mira0113,
+    &TFractalParams::ifs0101,        &TFractalParams::ifs0102,        &TFractalParams::ifs0103,
+    &TFractalParams::ifs0104,        &TFractalParams::ifs0105,        &TFractalParams::ifs0106,
+    &TFractalParams::ifs0107,        &TFractalParams::ifs0108};
+
+// Lines 2 to 12. Green comes before blue here, unlike the record.
+constexpr std::array<double TFractalParams::*, 11> kNumberLines = {
+    &TFractalParams::zoom,      &TFractalParams::xCenter,   &TFractalParams::xMax,
+    &TFractalParams::yCenter,   &TFractalParams::yMax,      &TFractalParams::red,
+    &TFractalParams::green,     &TFractalParams::blue,      &TFractalParams::intensity,
+    &TFractalParams::probability, &TFractalParams::randomizer};
+
+// A missing value on these lines re-arms reading for the next line: intensity, probability, randomizer and every
+// coefficient. The view, the colours and the flags do not, so a file that ends early skips the flags entirely.
+bool RearmsReading(int line) { return (line >= 10 && line <= 12) || line >= kFirstCoefficientLine; }
+
+template <class V>
+struct TLineField {
+  using Double = std::conditional_t<std::is_const_v<V>, const double, double>;
+  using Bool = std::conditional_t<std::is_const_v<V>, const bool, bool>;
+  Double* number = nullptr;
+  Bool* flag = nullptr;
+};
+
+template <class V>
+TLineField<V> FieldOfLine(V& v, int line) {
+  TLineField<V> field;
+  if (line < kFirstFlagLine) {
+    field.number = &(v.*kNumberLines[line - kFirstValueLine]);
+  } else if (line < kFirstCoefficientLine) {
+    field.flag = &(v.*kFlagLines[line - kFirstFlagLine]);
+  } else {
+    const int k = (line - kFirstCoefficientLine) / 2 + 1;
+    field.number = (line - kFirstCoefficientLine) % 2 == 0 ? &v.af[k] : &v.af2[k];
+  }
+  return field;
+}
+
+// Reads lines ended by CR LF, LF or CR alone, as the files of every platform we meet come.
+// At the end of the input it gives empty lines, like a text file read past its end.
+class TLineReader {
+ public:
+  explicit TLineReader(std::istream& in) : in_(in) {}
+
+  // Keeps at most kParamMaxLineLength characters; overlong tells whether more were dropped.
+  void Next(std::string& line, bool& overlong) {
+    line.clear();
+    overlong = false;
+    auto* buffer = in_.rdbuf();
+    if (buffer == nullptr || atEnd_) return;
+    for (;;) {
+      int c;
+      try {
+        c = buffer->sbumpc();
+      } catch (...) {
+        failed_ = true;
+        atEnd_ = true;
+        return;
+      }
+      if (c == std::char_traits<char>::eof()) {
+        atEnd_ = true;
+        return;
+      }
+      if (c == '\n') return;
+      if (c == '\r') {
+        try {
+          if (buffer->sgetc() == '\n') buffer->sbumpc();
+        } catch (...) {
+          failed_ = true;
+          atEnd_ = true;
+        }
+        return;
+      }
+      if (line.size() < kParamMaxLineLength) {
+        line.push_back(static_cast<char>(c));
+      } else {
+        overlong = true;
+      }
+    }
+  }
+
+  bool Failed() const { return failed_; }
+
+ private:
+  std::istream& in_;
+  bool atEnd_ = false;
+  bool failed_ = false;
+};
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// A locale separator other than point or comma is honoured too, unless it could be part of a number itself.
+bool IsPlainSeparator(char c) {
+  return std::ispunct(static_cast<unsigned char>(c)) != 0 && c != '+' && c != '-';
+}
+
+locale_t ClassicLocale() {
+  static const locale_t classic = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+  return classic;
+}
+
+}  // namespace
+
+std::string FormatGeneralNumber(double value, char decimalSeparator) {
+  if (std::isnan(value)) return "NAN";
+  if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
+  if (value == 0) return "0";
+
+  // Rounding to 15 digits first decides the form: 999999999999999.9 becomes 1E15, not a 16-digit integer.
+  char buffer[64];
+  const auto converted = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific,
+                                       kSignificantDigits - 1);
+  const std::string scientific(buffer, converted.ptr);
+  const bool negative = scientific[0] == '-';
+  const std::size_t mantissaStart = negative ? 1 : 0;
+  const std::size_t ePos = scientific.find('e');
+  std::string digits;
+  for (std::size_t i = mantissaStart; i < ePos; ++i) {
+    if (IsDigit(scientific[i])) digits.push_back(scientific[i]);
+  }
+  const int exponent = std::atoi(scientific.c_str() + ePos + 1);
+  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+
+  std::string text = negative ? "-" : "";
+  if (exponent >= -4 && exponent < kSignificantDigits) {
+    if (exponent >= 0) {
+      const std::size_t integerDigits = static_cast<std::size_t>(exponent) + 1;
+      if (digits.size() <= integerDigits) {
+        text += digits + std::string(integerDigits - digits.size(), '0');
+      } else {
+        text += digits.substr(0, integerDigits) + decimalSeparator + digits.substr(integerDigits);
+      }
+    } else {
+      text += std::string("0") + decimalSeparator + std::string(static_cast<std::size_t>(-exponent - 1), '0') + digits;
+    }
+  } else {
+    text += digits[0];
+    if (digits.size() > 1) text += decimalSeparator + digits.substr(1);
+    text += 'E';
+    if (exponent < 0) text += '-';
+    text += std::to_string(exponent < 0 ? -exponent : exponent);
+  }
+  return text;
+}
+
+bool ParseGeneralNumber(const std::string& text, char decimalSeparator, double& value) {
+  std::size_t i = 0;
+  std::size_t end = text.size();
+  while (i < end && text[i] == ' ') ++i;
+  while (end > i && text[end - 1] == ' ') --end;
+
+  // Rebuilt in the C form so that the conversion depends neither on the process locale nor on the separator.
+  std::string clean;
+  if (i < end && (text[i] == '+' || text[i] == '-')) clean += text[i++];
+  std::size_t mantissaDigits = 0;
+  while (i < end && IsDigit(text[i])) {
+    clean += text[i++];
+    ++mantissaDigits;
+  }
+  if (i < end && text[i] == decimalSeparator) {
+    clean += '.';
+    ++i;
+    while (i < end && IsDigit(text[i])) {
+      clean += text[i++];
+      ++mantissaDigits;
+    }
+  }
+  if (mantissaDigits == 0) return false;
+  if (i < end && (text[i] == 'E' || text[i] == 'e')) {
+    clean += 'e';
+    ++i;
+    if (i < end && (text[i] == '+' || text[i] == '-')) clean += text[i++];
+    std::size_t exponentDigits = 0;
+    while (i < end && IsDigit(text[i])) {
+      clean += text[i++];
+      ++exponentDigits;
+    }
+    if (exponentDigits == 0) return false;
+  }
+  if (i != end) return false;
+
+  const locale_t classic = ClassicLocale();
+  if (classic == static_cast<locale_t>(nullptr)) return false;
+  char* stop = nullptr;
+  const double converted = strtod_l(clean.c_str(), &stop, classic);
+  if (stop != clean.c_str() + clean.size() || std::isinf(converted) || std::isnan(converted)) return false;
+  value = converted;
+  return true;
+}
+
+bool IsDotDecimal(char decimalSeparator) {
+  return FormatGeneralNumber(2.0 / 3.0, decimalSeparator).find('.') != std::string::npos;
+}
+
+std::string ReplaceChar(const std::string& text, char from, char to) {
+  std::string result = text;
+  for (char& c : result) {
+    if (c == from) c = to;
+  }
+  return result;
+}
+
+std::string MissingVariableMessage(const std::string& caption) {
+  return "Missing variable in parameter file: " + caption + " using defaults";
+}
+
+void WriteParameterFile(std::ostream& out, const TFractalParams& v, char decimalSeparator) {
+  out << kParamFileHeader << "\r\n";
+  for (int line = kFirstValueLine; line <= kParamFileLineCount; ++line) {
+    const auto field = FieldOfLine(v, line);
+    if (field.flag != nullptr) {
+      out << (*field.flag ? "1" : "0");
+    } else {
+      out << FormatGeneralNumber(*field.number, decimalSeparator);
+    }
+    out << "\r\n";
+  }
+}
+
+std::string ParameterFilePathFor(const std::string& picturePath) {
+  return ReplaceExtension(picturePath, kParamFileExtension);
+}
+
+std::string SaveParameterFile(const std::string& picturePath, const TFractalParams& v, char decimalSeparator) {
+  const std::string path = ParameterFilePathFor(picturePath);
+  WriteFileAtomically(path, [&](std::ostream& out) { WriteParameterFile(out, v, decimalSeparator); });
+  return path;
+}
+
+TParamReadResult ReadParameterFile(std::istream& in, TFractalParams& v, char decimalSeparator,
+                                   const std::string& caption, const TParamMessage& message) {
+  TParamReadResult result;
+  const auto tell = [&](const std::string& text) {
+    if (message) message(text);
+  };
+  const auto fail = [&](int fileLine) {
+    tell(kParamReadErrorMessage);
+    result.readError = true;
+    result.errorLine = fileLine;
+    return result;
+  };
+
+  // Both conventions read under either locale: the other convention's separator is turned into ours first.
+  const bool dotDecimal = IsDotDecimal(decimalSeparator);
+  const char separator = dotDecimal ? '.' : ',';
+  const char foreign = dotDecimal ? ',' : '.';
+
+  TLineReader lines(in);
+  std::string paramLine;
+  bool overlong = false;
+  int fileLine = 1;
+  lines.Next(paramLine, overlong);  // the header says nothing we rely on
+  if (lines.Failed()) return fail(fileLine);
+
+  bool paramReading = true;
+  for (int line = kFirstValueLine; line <= kParamFileLineCount; ++line) {
+    if (paramReading) {
+      lines.Next(paramLine, overlong);
+      ++fileLine;
+      if (lines.Failed()) return fail(fileLine);
+      if (paramLine.empty()) {
+        tell(MissingVariableMessage(caption));
+        ++result.missingCount;
+        paramReading = false;
+      }
+      paramLine = ReplaceChar(paramLine, foreign, separator);
+      if (decimalSeparator != separator && IsPlainSeparator(decimalSeparator)) {
+        paramLine = ReplaceChar(paramLine, decimalSeparator, separator);
+      }
+    }
+    const auto field = FieldOfLine(v, line);
+    if (!paramReading) {
+      if (RearmsReading(line)) paramReading = true;
+      continue;
+    }
+    if (field.flag != nullptr) {
+      *field.flag = !overlong && paramLine == "1";
+      continue;
+    }
+    double value = 0;
+    if (overlong || !ParseGeneralNumber(paramLine, separator, value)) return fail(fileLine);
+    *field.number = value;
+  }
+  return result;
+}
+
+TParamReadResult LoadParameterFile(const std::string& path, TFractalParams& v, char decimalSeparator,
+                                   const TParamMessage& message) {
+  std::error_code ignored;
+  if (std::filesystem::is_directory(path, ignored)) {
+    throw EParamFileOpen("Cannot open file \"" + path + "\": " + std::strerror(EISDIR));
+  }
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    throw EParamFileOpen("Cannot open file \"" + path + "\": " + std::strerror(errno));
+  }
+  return ReadParameterFile(in, v, decimalSeparator, path, message);
+}
