@@ -460,7 +460,11 @@ void TPixelGraphic::Assign(const TPixelGraphic* source) {
   LockChange();
   try {
     if (source == nullptr) {
+      // The image a constructor makes; the settings stay, as they belong to whoever configured this image.
       SetSize(0, 0, TColorRes::Bits24);
+      palette_.clear();
+      paletteIdent_ = TPaletteIdent::pTrueColor;
+      backGroundColor_ = 0;
     } else {
       SetSize(source->width_, source->height_, source->colorRes_);
       if (source->bits_ != nullptr) std::memcpy(bits_, source->bits_, static_cast<std::size_t>(ImageSize()));
