@@ -1,0 +1,35 @@
+#include "files/bmp_writer.h"
+
+#include <array>
+#include <cstdint>
+
+namespace {
+
+constexpr std::int64_t FileHeaderSize = 14;
+constexpr std::int64_t InfoHeaderSize = 40;
+constexpr char BitmapDescription[] = "Bitmap";
+
+}  // namespace
+
+TBMPFileFormatWriter::TBMPFileFormatWriter() : TBMPFileFormatWriter("TBMPFileFormatWriter", "bmp", true) {}
+
+TBMPFileFormatWriter::TBMPFileFormatWriter(std::string className, std::string extension, bool listed)
+    : TFileFormatWriter(std::move(className), std::move(extension), BitmapDescription, listed, AllResolutions) {}
+
+TDIBFileFormatWriter::TDIBFileFormatWriter() : TBMPFileFormatWriter("TDIBFileFormatWriter", "dib", false) {}
+
+void TBMPFileFormatWriter::Write(std::ostream& out, TPixelGraphic& image, const TWriteContext&) const {
+  const std::int64_t dataOffset = FileHeaderSize + InfoHeaderSize + 4 * static_cast<std::int64_t>(image.PaletteLength());
+  const std::int64_t fileSize = dataOffset + image.ImageSize();
+  // The size field has 32 bits; a larger file would carry a wrapped size that readers trust.
+  if (fileSize > 0xFFFFFFFFll) {
+    throw EPGBMPFileFormatWriter("BMP: The picture is too large for a bitmap file (more than 4 GB)");
+  }
+  std::array<std::uint8_t, FileHeaderSize> header{};
+  header[0] = 'B';
+  header[1] = 'M';
+  PutLE32(&header[2], static_cast<std::uint32_t>(fileSize));
+  PutLE32(&header[10], static_cast<std::uint32_t>(dataOffset));
+  WriteBytes(out, header.data(), header.size());
+  image.SaveDIBToStream(out);
+}
