@@ -21,6 +21,7 @@
 #include <QImage>
 #include <QPoint>
 #include <QRect>
+#include <QRegion>
 #include <QWidget>
 #include <memory>
 
@@ -189,26 +190,37 @@ class TPGImage : public QAbstractScrollArea {
  private:
   friend class TPicBox;
 
+  // The data of a press kept across a possible nested event loop.
+  struct TPress {
+    bool valid = false;
+    QPoint pos;        // picture-box pixels
+    QPoint globalPos;  // screen pixels
+    Qt::MouseButton button = Qt::NoButton;
+    Qt::MouseButtons buttons;
+    Qt::KeyboardModifiers modifiers;
+  };
+
   // Layout and painting.
   void Layout();
   void ArrangePicBox();
   void PlacePicBox();
+  int HorizontalBarHeight() const;
+  int VerticalBarWidth() const;
   void PaintPicBox(QPainter& painter, const QRect& exposed);
   void PaintSelectionFrame(QPainter& painter);
   QRect SelectionBoxRect() const;  // the rectangle in picture-box pixels, right = left + width
-  QRect FrameArea() const;         // what a change of the rectangle must repaint
+  QRegion FrameRegion() const;     // what a change of the rectangle must repaint
   QRect HandleRect(int handle) const;
   void ChangeSelection(int left, int top, int width, int height);
   void AdvancePhase();
 
   // Mouse.
-  void PicBoxPress(QMouseEvent* event, bool doubleClick);
+  void PicBoxPress(QMouseEvent* event);
   void PicBoxMove(QMouseEvent* event);
   void PicBoxRelease(QMouseEvent* event);
   void PicBoxDoubleClick(QMouseEvent* event);
-  void ViewPress(QMouseEvent* event);
-  void ViewRelease(QMouseEvent* event);
-  void StartDrag(QMouseEvent* event);
+  void HandlePress(const TPress& press, bool doubleClick, bool startDrag);
+  void StartDrag(const TPress& press);
   void DragTo(const QPoint& boxPoint);
   void DragTimerTick();
   void EndDrag();
@@ -250,22 +262,15 @@ class TPGImage : public QAbstractScrollArea {
   QPoint dragGlobal_;     // pan: the last cursor position, in screen coordinates
   QPoint grabOffset_;     // move and resize: cursor minus the edges the drag moves, in image pixels
   QPoint anchor_;         // create: the pixel pressed
-  QRect dragStartRect_;   // resize: the rectangle when the drag began
   QTimer* dragTimer_ = nullptr;
+
+  QPoint cursorGlobal_;    // the cursor at the last press or move, for the drag timer
+  int releaseCount_ = 0;   // tells whether the button came up during a nested event loop
 
   // The toolkit delivers the second press of a double click before the double click itself; such a press is held
   // until the double click arrives, so that the window sees the double click first and then a press marked
   // ssDouble (which it must not take for the start of a new drag).
-  struct TPendingPress {
-    bool valid = false;
-    QPoint pos;
-    QPoint globalPos;
-    Qt::MouseButton button = Qt::NoButton;
-    Qt::MouseButtons buttons;
-    Qt::KeyboardModifiers modifiers;
-  } pendingPress_;
+  TPress pendingPress_;
+  TPress lastPress_;
   quint64 lastPressTime_ = 0;
-  QPoint lastPressGlobal_;
-  Qt::MouseButton lastPressButton_ = Qt::NoButton;
-  bool lastPressValid_ = false;
 };
