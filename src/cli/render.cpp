@@ -1,0 +1,378 @@
+#include "cli/render.h"
+
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <memory>
+#include <new>
+#include <ostream>
+#include <sstream>
+
+#include "engine/formula.h"
+#include "files/file_format_writer.h"
+#include "files/image_export.h"
+#include "files/param_file.h"
+#include "files/writer_registry.h"
+#include "image/pixel_graphic.h"
+
+namespace {
+
+using TClock = std::chrono::steady_clock;
+
+constexpr auto kProgressInterval = std::chrono::milliseconds(100);
+constexpr int kProgressBarWidth = 40;
+
+// Ends the run when its time is up and reports progress. The step budget is the engine's: it stops after
+// exactly that many main steps whatever the cadence at which it calls here.
+class TRenderHost : public EngineHost {
+ public:
+  TRenderHost(TFractalParams& v, const TRenderOptions& options, const TRenderReport& report, TClock::time_point start)
+      : v_(v), options_(options), report_(report), start_(start) {
+    if (options.seconds) {
+      deadline_ = start + std::chrono::duration_cast<TClock::duration>(std::chrono::duration<double>(*options.seconds));
+    }
+  }
+
+  void ProcessMessages() override {
+    const auto now = TClock::now();
+    if (deadline_ && now >= *deadline_) v_.abort = true;
+    if (report_.progress && now >= nextProgress_) {
+      nextProgress_ = now + kProgressInterval;
+      const double fraction =
+          options_.seconds ? std::chrono::duration<double>(now - start_).count() / *options_.seconds
+                           : static_cast<double>(GetEngineCounters().mainSteps) / static_cast<double>(options_.steps);
+      report_.progress(std::clamp(fraction, 0.0, 1.0));
+    }
+  }
+
+  void ParametersUpdate() override {}
+
+ private:
+  TFractalParams& v_;
+  const TRenderOptions& options_;
+  const TRenderReport& report_;
+  TClock::time_point start_;
+  std::optional<TClock::time_point> deadline_;
+  TClock::time_point nextProgress_{};
+};
+
+// The engine keeps its host process-wide; put back whatever was there, also when the run raises.
+class THostScope {
+ public:
+  explicit THostScope(EngineHost* host) : previous_(GetEngineHost()) { SetEngineHost(host); }
+  ~THostScope() { SetEngineHost(previous_); }
+  THostScope(const THostScope&) = delete;
+  THostScope& operator=(const THostScope&) = delete;
+
+ private:
+  EngineHost* previous_;
+};
+
+// The budget counts over all runs from when it is set; lift it afterwards so that it binds this run only.
+class TStepBudgetScope {
+ public:
+  explicit TStepBudgetScope(std::int64_t steps) {
+    ClearEngineCounters();
+    SetEngineStepBudget(steps);
+  }
+  ~TStepBudgetScope() { SetEngineStepBudget(kNoStepBudget); }
+  TStepBudgetScope(const TStepBudgetScope&) = delete;
+  TStepBudgetScope& operator=(const TStepBudgetScope&) = delete;
+};
+
+// --gamma reaches the picture through the default gamma of new images; a run must not change it for its caller.
+class TDefaultGammaScope {
+ public:
+  explicit TDefaultGammaScope(const TFileOptions& options) : previous_(TPixelGraphic::DefaultGamma()) {
+    ApplyScreenGamma(options);
+  }
+  ~TDefaultGammaScope() { TPixelGraphic::SetDefaultGamma(previous_); }
+  TDefaultGammaScope(const TDefaultGammaScope&) = delete;
+  TDefaultGammaScope& operator=(const TDefaultGammaScope&) = delete;
+
+ private:
+  long double previous_;
+};
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+void LoadParams(const std::string& path, TFractalParams& v, const TRenderReport& report) {
+  // A read error is the run's error, reported once with the file's line below; the other messages are warnings.
+  const auto warn = [&](const std::string& text) {
+    if (text != kParamReadErrorMessage && report.warning) report.warning(text);
+  };
+  const TParamReadResult result = LoadParameterFile(path, v, '.', warn);
+  if (result.readError) {
+    throw ERenderFailed(std::string(kParamReadErrorMessage) + " " + Quoted(path) + " (line " +
+                        std::to_string(result.errorLine) + ")");
+  }
+}
+
+// Refuses an output that could not be saved before spending the render time on it.
+void CheckOutput(const std::string& path) {
+  const std::string extension = ExtensionOf(path);
+  if (FileFormatWriters().FindByExtension(extension) == nullptr) {
+    throw EPGUnknownExtension(UnknownExtensionMessage(extension));
+  }
+  const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+  std::error_code ignored;
+  if (!folder.empty() && !std::filesystem::is_directory(folder, ignored)) {
+    throw ERenderFailed("Cannot create file " + Quoted(path) + ": the folder " + Quoted(folder.string()) +
+                        " does not exist");
+  }
+}
+
+void CheckView(const TFractalParams& v) {
+  const bool drawable = std::isfinite(v.plotXMin) && std::isfinite(v.plotXMax) && std::isfinite(v.plotYMin) &&
+                        std::isfinite(v.plotYMax) && v.plotXMax > v.plotXMin && v.plotYMax > v.plotYMin;
+  if (!drawable) {
+    throw ERenderFailed("the view of the parameter set cannot be drawn: zoom " + FormatGeneralNumber(v.zoom, '.') +
+                        ", centre " + FormatGeneralNumber(v.xCenter, '.') + ", " +
+                        FormatGeneralNumber(v.yCenter, '.'));
+  }
+}
+
+std::string Fixed(double value, int decimals) {
+  char buffer[64];
+  const auto end = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals).ptr;
+  return std::string(buffer, end);
+}
+
+std::string ProgressBar(double fraction) {
+  const int filled = static_cast<int>(fraction * kProgressBarWidth);
+  const int percent = static_cast<int>(fraction * 100);
+  return "\r[" + std::string(static_cast<std::size_t>(filled), '#') +
+         std::string(static_cast<std::size_t>(kProgressBarWidth - filled), '-') + "] " +
+         (percent < 10 ? "  " : percent < 100 ? " " : "") + std::to_string(percent) + "%";
+}
+
+}  // namespace
+
+void SetUpFirstShow(TFractalParams& v, int width, int height) {
+  v = TFractalParams{};
+  // What creating the window sets, then what its first show sets.
+  v.abort = false;
+  v.randomize = true;
+  v.invert = false;
+  v.plotWidth = width;
+  v.plotHeight = height;
+  v.imageWidth = v.plotWidth;
+  v.imageHeight = v.plotHeight;
+  v.zoom = 0.23;
+  v.selZoom = 0.23;
+  v.xMin = -2;
+  v.xMax = 2;
+  v.yMin = -2;
+  v.yMax = 2;
+  v.selXMin = -2;
+  v.selXMax = 2;
+  v.selYMin = -2;
+  v.selYMax = 2;
+  v.xCenter = (v.xMax - v.xMin) * 0.5 + v.xMin;
+  v.yCenter = (v.yMax - v.yMin) * 0.5 + v.yMin;
+  v.red = 0.7;
+  v.green = 0.8;
+  v.blue = 0.9;
+  v.intensity = 30.0;
+  v.probability = 0.1;
+  v.randomizer = 2.0;
+  v.sqrtFilter = false;
+  v.maps = 2;
+  v.none = true;
+}
+
+void ApplyBuiltInExample(TFractalParams& v) {
+  // A file stores every switch, so loading one turns off whatever it does not name.
+  for (int k = 1; k <= kMiraVariantCount; ++k) MiraVariant(v, k) = false;
+  for (int k = 1; k <= kIfsVariantCount; ++k) IfsVariant(v, k) = false;
+  v.latoocarfian01 = v.latoocarfian02 = v.mira01 = v.ifs01 = v.ifs02 = v.cif01 = v.cif02 = false;
+  v.none = v.linear = v.sinusoidal = v.spherical = v.swirl = v.horseshoe = v.polar = v.bent = false;
+  v.sqrtFilter = false;
+  v.af.fill(0);
+  v.af2.fill(0);
+
+  // Heighway's dragon: two maps, z -> (1 + i) z / 2 and z -> 1 - (1 - i) z / 2, the second also in the third
+  // coefficient group so that every map offset draws the same curve in its own colour.
+  v.ifs0101 = true;
+  v.none = true;
+  const double first[6] = {0.5, -0.5, 0.5, 0.5, 0, 0};
+  const double second[6] = {-0.5, -0.5, 0.5, -0.5, 1, 0};
+  for (int k = 0; k < 6; ++k) {
+    v.af[1 + k] = first[k];
+    v.af[20 + k] = second[k];
+    v.af[40 + k] = second[k];
+  }
+  v.zoom = 2.4;
+  v.xCenter = 0.42;
+  v.yCenter = 0.25;
+  v.xMax = 1.5;
+  v.yMax = 1;
+  v.red = 0.7;
+  v.green = 0.8;
+  v.blue = 0.9;
+  v.intensity = 4;
+  v.probability = 0.1;
+  v.randomizer = 2;
+  v.sqrtFilter = true;
+}
+
+void DeriveFamilySwitches(TFractalParams& v) {
+  v.mira01 = false;
+  for (int k = 1; k <= kMiraVariantCount; ++k) v.mira01 = v.mira01 || MiraVariant(v, k);
+  v.ifs01 = false;
+  for (int k = 1; k <= kIfsVariantCount; ++k) v.ifs01 = v.ifs01 || IfsVariant(v, k);
+}
+
+bool SelectsAFamily(const TFractalParams& v) { return v.mira01 || v.ifs01 || v.latoocarfian01; }
+
+void AdjustViewEdges(TFractalParams& v) {
+  const double w = v.imageWidth;
+  const double h = v.imageHeight;
+  v.halfWidth = 2 / v.zoom;
+  v.halfHeight = 2 / v.zoom;
+  v.aspectX = w / h;
+  v.aspectX = (1 - v.aspectX) * 0.5 + v.aspectX;
+  v.aspectY = h / w;
+  v.aspectY = (1 - v.aspectY) * 0.5 + v.aspectY;
+  v.xMax = v.xCenter + v.halfWidth * v.aspectX;
+  v.xMin = v.xCenter - v.halfWidth * v.aspectX;
+  v.yMax = v.yCenter + v.halfHeight * v.aspectY;
+  v.yMin = v.yCenter - v.halfHeight * v.aspectY;
+  v.plotXMin = v.xMin;
+  v.plotYMin = v.yMin;
+  v.plotXMax = v.xMax;
+  v.plotYMax = v.yMax;
+}
+
+TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderReport& report) {
+  CheckOutput(options.outputPath);
+
+  TFractalParams v;
+  SetUpFirstShow(v, options.width, options.height);
+  if (options.paramsPath) {
+    LoadParams(*options.paramsPath, v, report);
+  } else {
+    ApplyBuiltInExample(v);
+  }
+  // Loading keeps the coefficients it read; --random is the Rand command.
+  v.randomize = options.random;
+  v.maps = options.maps;
+  v.invert = options.white;
+  DeriveFamilySwitches(v);
+  if (!SelectsAFamily(v)) {
+    throw ERenderFailed(
+        "the parameter set selects nothing to draw: no G-Mira / Martin or IFS-01 variant and not Latoocarfian 01");
+  }
+  AdjustViewEdges(v);
+  CheckView(v);
+
+  const TDefaultGammaScope gamma(options.fileOptions);
+  TPixelGraphic image;
+  THitList redList, greenList, blueList;
+  try {
+    image.SetSize(options.width, options.height, TColorRes::Bits24);
+    const std::size_t n = static_cast<std::size_t>(std::max(options.width, options.height));
+    redList.assign(n * n, 0);
+    greenList.assign(n * n, 0);
+    blueList.assign(n * n, 0);
+  } catch (const std::bad_alloc&) {
+    throw ERenderFailed("not enough memory for a " + std::to_string(options.width) + "x" +
+                        std::to_string(options.height) + " picture");
+  }
+  v.image = &image;
+  v.redList = &redList;
+  v.greenList = &greenList;
+  v.blueList = &blueList;
+
+  // The orbit, the map offset and the G-Mira state survive between runs in the engine: start from the state of a
+  // fresh program, so that a seed alone decides the picture and --maps 0 keeps the first group throughout.
+  ResetEngineState();
+  if (options.seed) {
+    SeedEngineRandom(*options.seed);
+  } else {
+    ReseedEngineRandomFromClock();
+  }
+  const TStepBudgetScope budget(options.seconds ? kNoStepBudget : options.steps);
+
+  TRenderSummary summary;
+  const auto start = TClock::now();
+  TRenderHost host(v, options, report, start);
+  {
+    const THostScope scope(&host);
+    v.abort = false;
+    try {
+      RunFractal(&v);
+    } catch (const EFloatingPointFault& fault) {
+      throw ERenderFailed(std::string(fault.what()) + " after " + std::to_string(GetEngineCounters().mainSteps) +
+                          " steps; no picture written");
+    }
+  }
+  summary.seconds = std::chrono::duration<double>(TClock::now() - start).count();
+  summary.steps = GetEngineCounters().mainSteps;
+  summary.restarts = GetEngineCounters().restarts;
+  if (report.progress) report.progress(1.0);
+
+  // PBM and PGM need a conversion; a batch run has nobody to ask, and the user chose the format.
+  image.SaveColorResWarningAction = TPGWarningAction::pgwaIgnore;
+  SavePixelGraphicToFile(image, options.outputPath, options.fileOptions,
+                         [](const std::string&, const std::string&, TWarningButtons) { return true; });
+  summary.picturePath = options.outputPath;
+  if (options.writeParams) summary.paramsPath = SaveParameterFile(options.outputPath, v, '.');
+  return summary;
+}
+
+std::string FormatRenderSummary(const TRenderSummary& summary) {
+  const double rate = summary.seconds > 0 ? static_cast<double>(summary.steps) / summary.seconds : 0.0;
+  return "rendered " + std::to_string(summary.steps) + " steps in " + Fixed(summary.seconds, 3) +
+         " s: " + Fixed(std::floor(rate), 0) + " steps/s, " + std::to_string(summary.restarts) + " restarts";
+}
+
+int RunRenderCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                     bool errIsTerminal) {
+  const std::string prefix = std::string(kRenderProgramName) + ": ";
+  TRenderOptions options;
+  try {
+    options = ParseRenderArguments(args);
+  } catch (const ERenderUsage& usage) {
+    err << prefix << usage.what() << "\n" << RenderUsageText();
+    return static_cast<int>(TRenderExit::Usage);
+  }
+  if (options.help) {
+    out << RenderHelpText();
+    return static_cast<int>(TRenderExit::Ok);
+  }
+
+  bool barShown = false;
+  const auto clearBar = [&] {
+    if (!barShown) return;
+    err << "\r" << std::string(kProgressBarWidth + 8, ' ') << "\r" << std::flush;
+    barShown = false;
+  };
+  TRenderReport report;
+  report.warning = [&](const std::string& text) {
+    clearBar();
+    err << prefix << "warning: " << text << "\n";
+  };
+  if (errIsTerminal && !options.quiet) {
+    report.progress = [&](double fraction) {
+      err << ProgressBar(fraction) << std::flush;
+      barShown = true;
+    };
+  }
+
+  try {
+    const TRenderSummary summary = RenderParameterSet(options, report);
+    clearBar();
+    if (!options.quiet) err << FormatRenderSummary(summary) << "\n";
+    return static_cast<int>(TRenderExit::Ok);
+  } catch (const std::bad_alloc&) {
+    clearBar();
+    err << prefix << "error: not enough memory\n";
+  } catch (const std::exception& error) {
+    clearBar();
+    err << prefix << "error: " << error.what() << "\n";
+  }
+  return static_cast<int>(TRenderExit::Error);
+}

@@ -1,0 +1,60 @@
+// ovel-ifs-render's work: set up a parameter record as a new fractal window does, load a parameter set into it,
+// run the engine for a budget of steps or seconds, and save the picture. Used by main.cpp and by the tests.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <iosfwd>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "cli/render_options.h"
+#include "engine/fractal_params.h"
+
+// A run that cannot go on; the message is the one line the user sees.
+class ERenderFailed : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct TRenderSummary {
+  std::int64_t steps = 0;     // main steps made, random restarts included
+  double seconds = 0;         // wall-clock time of the engine run
+  std::int64_t restarts = 0;  // random restarts (escape or wild Lyapunov estimate)
+  std::string picturePath;
+  std::optional<std::string> paramsPath;  // written with --write-params
+};
+
+struct TRenderReport {
+  std::function<void(const std::string&)> warning;  // parameter file messages
+  std::function<void(double fraction)> progress;    // 0..1 during the run, at most a few times a second
+};
+
+// The record as a window's first show leaves it, for a picture of width x height (image and lists not attached).
+void SetUpFirstShow(TFractalParams& v, int width, int height);
+
+// Loads the built-in example parameter set over v, as loading a parameter file would.
+void ApplyBuiltInExample(TFractalParams& v);
+
+// mira01 and ifs01 follow the variant switches, overriding whatever the file said, as every render pass does.
+void DeriveFamilySwitches(TFractalParams& v);
+
+// True when a render pass would run the engine: a G-Mira / Martin or IFS-01 variant, or Latoocarfian 01.
+bool SelectsAFamily(const TFractalParams& v);
+
+// The view's edges from centre, zoom and the picture's aspect, copied to the plot edges used by the engine.
+void AdjustViewEdges(TFractalParams& v);
+
+// Does the whole run. Raises ERenderFailed (and EParamFileOpen, EFileWrite, the writers' errors) on failure;
+// on failure no picture and no parameter file is written.
+TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderReport& report = {});
+
+// "rendered 5000000 steps in 0.312 s: 16025641 steps/s, 0 restarts", numbers in the C locale.
+std::string FormatRenderSummary(const TRenderSummary& summary);
+
+// The program: parses args (without the program name), renders, reports on err (help goes to out) and returns
+// the exit status. The progress bar is drawn on err only when errIsTerminal.
+int RunRenderCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                     bool errIsTerminal);

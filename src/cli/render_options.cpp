@@ -1,0 +1,275 @@
+#include "cli/render_options.h"
+
+#include <charconv>
+#include <cmath>
+#include <functional>
+#include <limits>
+#include <map>
+#include <tuple>
+
+#include "files/param_file.h"
+
+namespace {
+
+// Whole numbers only: no sign unless allowed, no blanks, no trailing text.
+template <class T>
+std::optional<T> ParseWhole(const std::string& text) {
+  if (text.empty() || text[0] == '+' || text[0] == ' ') return std::nullopt;
+  T value{};
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+[[noreturn]] void Refuse(const std::string& option, const std::string& value, const std::string& expected) {
+  throw ERenderUsage("invalid value '" + value + "' for " + option + ": expected " + expected);
+}
+
+std::int64_t WholeInRange(const std::string& option, const std::string& value, std::int64_t low, std::int64_t high,
+                          const std::string& expected) {
+  const auto number = ParseWhole<std::int64_t>(value);
+  if (!number || *number < low || *number > high) Refuse(option, value, expected);
+  return *number;
+}
+
+double PositiveNumber(const std::string& option, const std::string& value, double high) {
+  double number = 0;
+  if (!ParseGeneralNumber(value, '.', number) || !(number > 0) || number > high) {
+    Refuse(option, value, "a number greater than 0");
+  }
+  return number;
+}
+
+template <class T>
+T Choice(const std::string& option, const std::string& value, const std::map<std::string, T>& choices) {
+  const auto found = choices.find(value);
+  if (found != choices.end()) return found->second;
+  std::string names;
+  for (const auto& [name, unused] : choices) names += (names.empty() ? "" : "|") + name;
+  Refuse(option, value, names);
+}
+
+std::pair<int, int> Size(const std::string& value) {
+  const auto x = value.find_first_of("xX");
+  const std::string expected = "WxH with W and H from 1 to " + std::to_string(kMaxRenderSide);
+  if (x == std::string::npos) Refuse("--size", value, expected);
+  const auto width = ParseWhole<int>(value.substr(0, x));
+  const auto height = ParseWhole<int>(value.substr(x + 1));
+  if (!width || !height || *width < 1 || *height < 1 || *width > kMaxRenderSide || *height > kMaxRenderSide) {
+    Refuse("--size", value, expected);
+  }
+  return {*width, *height};
+}
+
+void TiffResolution(const std::string& value, TFileOptions& options) {
+  const auto comma = value.find(',');
+  const std::string expected = "X,Y with whole numbers from 1 to 2147483647";
+  if (comma == std::string::npos) Refuse("--tiff-res", value, expected);
+  const auto x = ParseWhole<std::int32_t>(value.substr(0, comma));
+  const auto y = ParseWhole<std::int32_t>(value.substr(comma + 1));
+  if (!x || !y || *x < 1 || *y < 1) Refuse("--tiff-res", value, expected);
+  options.TIFFResXNum = *x;
+  options.TIFFResXDen = 1;
+  options.TIFFResYNum = *y;
+  options.TIFFResYDen = 1;
+}
+
+using TSwitch = std::function<void(TRenderOptions&)>;
+using TValued = std::function<void(TRenderOptions&, const std::string&)>;
+
+const std::map<std::string, TSwitch>& Switches() {
+  static const std::map<std::string, TSwitch> switches = {
+      {"--white", [](TRenderOptions& o) { o.white = true; }},
+      {"--random", [](TRenderOptions& o) { o.random = true; }},
+      {"--write-params", [](TRenderOptions& o) { o.writeParams = true; }},
+      {"--quiet", [](TRenderOptions& o) { o.quiet = true; }},
+      {"--help", [](TRenderOptions& o) { o.help = true; }},
+      {"-h", [](TRenderOptions& o) { o.help = true; }},
+      {"--progressive", [](TRenderOptions& o) { o.fileOptions.JPEGProgressive = true; }},
+      {"--pnm-binary", [](TRenderOptions& o) { o.fileOptions.PXMWriteBinary = true; }},
+      {"--tiff-cmyk", [](TRenderOptions& o) { o.fileOptions.TIFFWriteCMYK = true; }},
+      {"--tiff-white-is-zero", [](TRenderOptions& o) { o.fileOptions.TIFFWhiteIsZero = true; }},
+      {"--no-gamma", [](TRenderOptions& o) { o.fileOptions.WriteGamma = false; }},
+  };
+  return switches;
+}
+
+const std::map<std::string, TValued>& ValuedOptions() {
+  static const std::map<std::string, TValued> options = {
+      {"-o", [](TRenderOptions& o, const std::string& v) { o.outputPath = v; }},
+      {"--output", [](TRenderOptions& o, const std::string& v) { o.outputPath = v; }},
+      {"--size",
+       [](TRenderOptions& o, const std::string& v) { std::tie(o.width, o.height) = Size(v); }},
+      {"--steps",
+       [](TRenderOptions& o, const std::string& v) {
+         o.steps = WholeInRange("--steps", v, 1, std::numeric_limits<std::int64_t>::max(),
+                                "a whole number of at least 1");
+       }},
+      // A bound far beyond any useful run keeps the deadline arithmetic of the clock in range.
+      {"--seconds",
+       [](TRenderOptions& o, const std::string& v) { o.seconds = PositiveNumber("--seconds", v, 1e9); }},
+      {"--seed",
+       [](TRenderOptions& o, const std::string& v) {
+         const auto seed = ParseWhole<std::uint64_t>(v);
+         if (!seed) Refuse("--seed", v, "a whole number from 0 to 18446744073709551615");
+         o.seed = *seed;
+       }},
+      {"--maps",
+       [](TRenderOptions& o, const std::string& v) {
+         o.maps = static_cast<int>(WholeInRange("--maps", v, 0, 3, "0, 1, 2 or 3"));
+       }},
+      {"--jpeg-quality",
+       [](TRenderOptions& o, const std::string& v) {
+         o.fileOptions.JPEGQuality =
+             static_cast<std::uint8_t>(WholeInRange("--jpeg-quality", v, 0, 100, "a whole number from 0 to 100"));
+       }},
+      {"--jpeg-dct",
+       [](TRenderOptions& o, const std::string& v) {
+         o.fileOptions.JPEGWriteDCTMethod = Choice<TJPEGDCTMethod>(
+             "--jpeg-dct", v,
+             {{"int", TJPEGDCTMethod::IntPrecise}, {"fast", TJPEGDCTMethod::IntFast},
+              {"float", TJPEGDCTMethod::FloatingPoint}});
+       }},
+      {"--tiff-compression",
+       [](TRenderOptions& o, const std::string& v) {
+         o.fileOptions.TIFFCompression = Choice<std::int32_t>(
+             "--tiff-compression", v, {{"none", TIFFCompressionNone}, {"packbits", TIFFCompressionPackBits}});
+       }},
+      {"--tiff-byte-order",
+       [](TRenderOptions& o, const std::string& v) {
+         o.fileOptions.TIFFByteOrderM = Choice<bool>("--tiff-byte-order", v, {{"I", false}, {"M", true}});
+       }},
+      {"--tiff-res-unit",
+       [](TRenderOptions& o, const std::string& v) {
+         o.fileOptions.TIFFResUnit = Choice<TTIFFResUnit>(
+             "--tiff-res-unit", v,
+             {{"none", TTIFFResUnit::None}, {"inch", TTIFFResUnit::Inch}, {"cm", TTIFFResUnit::Centimeter}});
+       }},
+      {"--tiff-res", [](TRenderOptions& o, const std::string& v) { TiffResolution(v, o.fileOptions); }},
+      {"--gamma",
+       [](TRenderOptions& o, const std::string& v) {
+         o.fileOptions.ScreenGamma = PositiveNumber("--gamma", v, 1e6);
+       }},
+  };
+  return options;
+}
+
+}  // namespace
+
+TRenderOptions ParseRenderArguments(const std::vector<std::string>& args) {
+  TRenderOptions options;
+  bool stepsGiven = false;
+  bool optionsEnded = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
+      if (options.paramsPath) throw ERenderUsage("more than one parameter file: '" + arg + "'");
+      options.paramsPath = arg;
+      continue;
+    }
+    if (arg == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    std::string name = arg;
+    std::optional<std::string> value;
+    if (const auto equals = arg.find('='); arg.rfind("--", 0) == 0 && equals != std::string::npos) {
+      name = arg.substr(0, equals);
+      value = arg.substr(equals + 1);
+    }
+    if (const auto found = Switches().find(name); found != Switches().end()) {
+      if (value) throw ERenderUsage("option " + name + " takes no value");
+      found->second(options);
+      continue;
+    }
+    const auto found = ValuedOptions().find(name);
+    if (found == ValuedOptions().end()) throw ERenderUsage("unknown option '" + arg + "'");
+    if (!value) {
+      if (i + 1 >= args.size()) throw ERenderUsage("option " + name + " needs a value");
+      value = args[++i];
+    }
+    found->second(options, *value);
+    if (name == "--steps") stepsGiven = true;
+  }
+  if (stepsGiven && options.seconds) throw ERenderUsage("--steps and --seconds cannot be used together");
+  if (options.outputPath.empty()) throw ERenderUsage("the output file name is empty");
+  return options;
+}
+
+std::string RenderUsageText() {
+  return "Usage: ovel-ifs-render [PARAMS.ifs] [-o OUT] [--size WxH] [--steps N | --seconds S] [--seed N]\n"
+         "                       [--maps 0..3] [--white] [--random] [--write-params] [--quiet] [file options]\n"
+         "Try 'ovel-ifs-render --help' for more information.\n";
+}
+
+std::string RenderHelpText() {
+  return R"(Usage: ovel-ifs-render [PARAMS.ifs] [-o OUT] [--size WxH] [--steps N | --seconds S] [--seed N]
+                       [--maps 0..3] [--white] [--random] [--write-params] [--quiet] [file options]
+
+Renders a fractal parameter set (a .ifs file saved by Ovel IFS) into a picture, without a display.
+Without PARAMS it renders a built-in example parameter set.
+
+The parameter set starts as a new fractal window starts it (view centre 0,0 at zoom 0.23, colours
+0.7/0.8/0.9, intensity 30, probability 0.1, randomizer 2, variation None, two maps); PARAMS is then
+loaded over it and its coefficients are drawn as they are. The G-Mira / Martin and IFS-01 family
+switches follow the variant switches, as in a render pass.
+
+Options:
+  PARAMS.ifs               parameter file to render (lines may end in CR LF, LF or CR; numbers may
+                           use a point or a comma as decimal separator)
+  -o, --output OUT         picture to write (default ovel-ifs.png). Its extension chooses the format,
+                           without regard to case: bmp, dib, jpg, jpeg, jif, png, pbm, pgm, ppm, tga,
+                           tif, tiff. PBM and PGM pictures are converted to black and white or to 256
+                           shades of gray without asking.
+  --size WxH               picture size in pixels, each from 1 to 16384 (default 400x300)
+  --steps N                stop after exactly N main steps in all, random restarts included
+                           (default 5000000)
+  --seconds S              stop after S seconds instead (S may have decimals: 2.5)
+  --seed N                 seed the random generator with N (0 to 18446744073709551615): the same
+                           inputs and seed give a byte-identical picture. Without it the clock seeds.
+  --maps M                 number of maps, 1, 2 or 3 (default 2); each step picks one of the
+                           coefficient groups af[1..], af[20..], af[40..] at random. 0 keeps the
+                           first group for the whole run, with no random pick per step.
+  --white                  "White": inverted colours, a dark picture on white
+  --random                 draw random coefficients before drawing (the Rand command); the view,
+                           colours and switches of PARAMS are kept
+  --write-params           also write the parameter set used, beside the picture: OUT with its
+                           extension replaced by .ifs (numbers with a point as decimal separator)
+  --quiet                  no progress bar and no summary line
+  -h, --help               show this help and exit
+
+File options (the defaults are those of the program's Options dialog):
+  --jpeg-quality Q         JPEG quality, 0 to 100 (default 80)
+  --jpeg-dct int|fast|float
+                           JPEG DCT method: integer precise, integer fast or floating point
+                           (default float)
+  --progressive            progressive JPEG
+  --pnm-binary             binary PBM, PGM and PPM (default ASCII)
+  --tiff-compression none|packbits
+                           TIFF compression (default none)
+  --tiff-cmyk              true-colour TIFF as CMYK (default RGB)
+  --tiff-byte-order I|M    TIFF byte order: I little-endian (default), M big-endian
+  --tiff-white-is-zero     grayscale TIFF as WhiteIsZero (default BlackIsZero)
+  --tiff-res-unit none|inch|cm
+                           TIFF resolution unit (default inch)
+  --tiff-res X,Y           TIFF horizontal and vertical resolution, whole numbers (default 300,300)
+  --no-gamma               do not store the gamma in PNG files
+  --gamma G                screen gamma stored in PNG files (default 1.8)
+
+An option's value may also follow an equals sign (--size=640x480); "--" ends the options.
+
+Output: the picture (and the parameter file) is written under a temporary name in its folder and
+renamed into place when complete, so OUT is never left half-written and stays as it was on an error.
+While rendering, a progress bar is shown on standard error when it is a terminal. At the end one line
+goes to standard error, unless --quiet, for example:
+  rendered 5000000 steps in 0.312 s: 16025641 steps/s, 0 restarts
+Messages about a parameter file that ends early appear on standard error as warnings.
+
+Exit status:
+  0  the picture was written
+  1  an error: the parameter file cannot be opened or holds a value that is not a number, it selects
+     nothing to draw, the engine stopped on a floating-point fault, or a file cannot be written;
+     one line on standard error says which, and no picture is written
+  2  bad arguments: the problem and a short usage on standard error
+)";
+}

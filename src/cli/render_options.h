@@ -1,0 +1,53 @@
+// The command line of ovel-ifs-render: what a run is asked to do, parsed from the arguments.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "files/file_options.h"
+
+inline constexpr char kRenderProgramName[] = "ovel-ifs-render";
+inline constexpr char kDefaultRenderOutput[] = "ovel-ifs.png";
+inline constexpr int kDefaultRenderWidth = 400;
+inline constexpr int kDefaultRenderHeight = 300;
+inline constexpr std::int64_t kDefaultRenderSteps = 5'000'000;
+inline constexpr int kDefaultRenderMaps = 2;
+// The hit lists hold three counts for each cell of a max(W, H) square; beyond this they would not fit in memory.
+inline constexpr int kMaxRenderSide = 16384;
+
+enum class TRenderExit : int { Ok = 0, Error = 1, Usage = 2 };
+
+// The arguments do not make a valid command; the message says which one and why.
+class ERenderUsage : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct TRenderOptions {
+  std::optional<std::string> paramsPath;  // none: the built-in example
+  std::string outputPath = kDefaultRenderOutput;
+  int width = kDefaultRenderWidth;
+  int height = kDefaultRenderHeight;
+  std::int64_t steps = kDefaultRenderSteps;  // used unless seconds is set
+  std::optional<double> seconds;
+  std::optional<std::uint64_t> seed;         // none: the clock seeds
+  int maps = kDefaultRenderMaps;
+  bool white = false;
+  bool random = false;
+  bool writeParams = false;
+  bool quiet = false;
+  bool help = false;
+  TFileOptions fileOptions;  // starts with the library's defaults
+};
+
+// Parses the arguments after the program name. Raises ERenderUsage for anything it cannot accept.
+TRenderOptions ParseRenderArguments(const std::vector<std::string>& args);
+
+// The short synopsis printed with a usage error.
+std::string RenderUsageText();
+
+// The full --help text.
+std::string RenderHelpText();

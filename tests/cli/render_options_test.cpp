@@ -1,0 +1,117 @@
+#include "cli/render_options.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+TRenderOptions Parse(const std::vector<std::string>& args) { return ParseRenderArguments(args); }
+
+std::string UsageError(const std::vector<std::string>& args) {
+  try {
+    ParseRenderArguments(args);
+  } catch (const ERenderUsage& error) {
+    return error.what();
+  }
+  return "(accepted)";
+}
+
+}  // namespace
+
+TEST(RenderOptions, DefaultsAreTheExampleAtFourHundredByThreeHundredForFiveMillionSteps) {
+  const TRenderOptions o = Parse({});
+  EXPECT_FALSE(o.paramsPath);
+  EXPECT_EQ(o.outputPath, "ovel-ifs.png");
+  EXPECT_EQ(o.width, 400);
+  EXPECT_EQ(o.height, 300);
+  EXPECT_EQ(o.steps, 5000000);
+  EXPECT_FALSE(o.seconds);
+  EXPECT_FALSE(o.seed);
+  EXPECT_EQ(o.maps, 2);
+  EXPECT_FALSE(o.white || o.random || o.writeParams || o.quiet || o.help);
+  const TFileOptions defaults;
+  EXPECT_EQ(o.fileOptions.JPEGQuality, defaults.JPEGQuality);
+  EXPECT_EQ(o.fileOptions.TIFFResXNum, 300);
+  EXPECT_TRUE(o.fileOptions.WriteGamma);
+}
+
+TEST(RenderOptions, ReadsEveryOptionInBothSpellings) {
+  const TRenderOptions o =
+      Parse({"in.ifs", "-o", "out.tif", "--size=640x480", "--seed", "18446744073709551615", "--maps", "0", "--white",
+             "--random", "--write-params", "--quiet", "--jpeg-quality", "95", "--jpeg-dct=fast", "--progressive",
+             "--pnm-binary", "--tiff-compression", "packbits", "--tiff-cmyk", "--tiff-byte-order", "M",
+             "--tiff-white-is-zero", "--tiff-res-unit", "cm", "--tiff-res", "118,59", "--no-gamma", "--gamma", "2.2"});
+  EXPECT_EQ(o.paramsPath.value_or(""), "in.ifs");
+  EXPECT_EQ(o.outputPath, "out.tif");
+  EXPECT_EQ(o.width, 640);
+  EXPECT_EQ(o.height, 480);
+  EXPECT_EQ(o.seed.value_or(0), 18446744073709551615ull);
+  EXPECT_EQ(o.maps, 0);
+  EXPECT_TRUE(o.white && o.random && o.writeParams && o.quiet);
+  const TFileOptions& f = o.fileOptions;
+  EXPECT_EQ(f.JPEGQuality, 95);
+  EXPECT_EQ(f.JPEGWriteDCTMethod, TJPEGDCTMethod::IntFast);
+  EXPECT_TRUE(f.JPEGProgressive);
+  EXPECT_TRUE(f.PXMWriteBinary);
+  EXPECT_EQ(f.TIFFCompression, TIFFCompressionPackBits);
+  EXPECT_TRUE(f.TIFFWriteCMYK);
+  EXPECT_TRUE(f.TIFFByteOrderM);
+  EXPECT_TRUE(f.TIFFWhiteIsZero);
+  EXPECT_EQ(f.TIFFResUnit, TTIFFResUnit::Centimeter);
+  EXPECT_EQ(f.TIFFResXNum, 118);
+  EXPECT_EQ(f.TIFFResYNum, 59);
+  EXPECT_EQ(f.TIFFResXDen, 1);
+  EXPECT_FALSE(f.WriteGamma);
+  EXPECT_DOUBLE_EQ(static_cast<double>(f.ScreenGamma), 2.2);
+
+  EXPECT_EQ(Parse({"--seconds", "2.5"}).seconds.value_or(0), 2.5);
+  EXPECT_EQ(Parse({"--steps=7"}).steps, 7);
+  EXPECT_EQ(Parse({"--jpeg-dct", "int"}).fileOptions.JPEGWriteDCTMethod, TJPEGDCTMethod::IntPrecise);
+  EXPECT_EQ(Parse({"--tiff-res-unit", "none"}).fileOptions.TIFFResUnit, TTIFFResUnit::None);
+  EXPECT_TRUE(Parse({"-h"}).help);
+  EXPECT_EQ(Parse({"--", "-odd.ifs"}).paramsPath.value_or(""), "-odd.ifs");
+  EXPECT_EQ(Parse({"--size", "1X16384"}).height, 16384);
+}
+
+TEST(RenderOptions, RefusesBadArgumentsNamingTheProblem) {
+  EXPECT_EQ(UsageError({"--bogus"}), "unknown option '--bogus'");
+  EXPECT_EQ(UsageError({"a.ifs", "b.ifs"}), "more than one parameter file: 'b.ifs'");
+  EXPECT_EQ(UsageError({"-o"}), "option -o needs a value");
+  EXPECT_EQ(UsageError({"--white=yes"}), "option --white takes no value");
+  EXPECT_EQ(UsageError({"--steps", "5", "--seconds", "1"}), "--steps and --seconds cannot be used together");
+  EXPECT_EQ(UsageError({"--maps", "4"}), "invalid value '4' for --maps: expected 0, 1, 2 or 3");
+  EXPECT_EQ(UsageError({"--jpeg-dct", "slow"}), "invalid value 'slow' for --jpeg-dct: expected fast|float|int");
+  EXPECT_EQ(UsageError({"-o", ""}), "the output file name is empty");
+  for (const char* size : {"400", "0x300", "400x0", "-4x3", "16385x1", "4x3x", "x", "400 x300", "4.5x3"}) {
+    EXPECT_NE(UsageError({"--size", size}).find("for --size"), std::string::npos) << size;
+  }
+  for (const char* steps : {"0", "-1", "1e6", "5,000", "", " 5", "+5", "99999999999999999999"}) {
+    EXPECT_NE(UsageError({"--steps", steps}).find("for --steps"), std::string::npos) << steps;
+  }
+  for (const char* seconds : {"0", "-1", "nan", "inf", "1e10", "x", "1,5"}) {
+    EXPECT_NE(UsageError({"--seconds", seconds}).find("for --seconds"), std::string::npos) << seconds;
+  }
+  for (const char* quality : {"101", "-1", "300", "q"}) {
+    EXPECT_NE(UsageError({"--jpeg-quality", quality}).find("for --jpeg-quality"), std::string::npos) << quality;
+  }
+  for (const char* res : {"300", "0,300", "300,", "a,b", "300,300,300", "3000000000,1"}) {
+    EXPECT_NE(UsageError({"--tiff-res", res}).find("for --tiff-res"), std::string::npos) << res;
+  }
+  EXPECT_NE(UsageError({"--seed", "-1"}).find("for --seed"), std::string::npos);
+  EXPECT_NE(UsageError({"--gamma", "0"}).find("for --gamma"), std::string::npos);
+  EXPECT_NE(UsageError({"--tiff-byte-order", "i"}).find("for --tiff-byte-order"), std::string::npos);
+}
+
+TEST(RenderOptions, HelpDocumentsEveryOption) {
+  const std::string help = RenderHelpText();
+  for (const char* option :
+       {"PARAMS.ifs", "-o, --output", "--size", "--steps", "--seconds", "--seed", "--maps", "--white", "--random",
+        "--write-params", "--quiet", "--help", "--jpeg-quality", "--jpeg-dct", "--progressive", "--pnm-binary",
+        "--tiff-compression", "--tiff-cmyk", "--tiff-byte-order", "--tiff-white-is-zero", "--tiff-res-unit",
+        "--tiff-res X,Y", "--no-gamma", "--gamma", "Exit status"}) {
+    EXPECT_NE(help.find(option), std::string::npos) << option;
+  }
+  EXPECT_EQ(RenderUsageText().rfind("Usage: ovel-ifs-render [PARAMS.ifs]", 0), 0u);
+}
