@@ -1,6 +1,12 @@
 // The fractal engine: one process-wide state, one entry RunFractal.
+//
+// Everything the engine works with between steps (the orbit point, the map offset, the G-Mira state, the random
+// generator, the step budget and the counters) lives in one object for the whole process. A run started from inside
+// a host callback therefore takes over that object and the record address `v`; when it ends, the interrupted outer
+// loop finds the inner record's abort flag set and ends as well. One Stop ends all nested runs.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <stdexcept>
 
@@ -19,16 +25,69 @@ struct EngineHost {
 void SetEngineHost(EngineHost* host);
 EngineHost* GetEngineHost();
 
-// Runs until v.abort is true (tested before each pass of the loop).
+// Runs until v->abort is true (tested before each pass of the loop). Makes random coefficients first when
+// v->randomize is set, then clears the picture and the counts. Raises EFloatingPointFault when a step faults and
+// std::invalid_argument when the record has no picture or hit-count lists too small for its N x N grid.
 void RunFractal(TFractalParams* v);
 
-// A floating-point fault inside a step ends the run with this exception; picture and counts stay as they were.
+// A floating-point fault inside a step ends the run with this exception; picture and counts stay as they were, and
+// the record's abort flag is set so that outer runs waiting on the same record end as well.
 class EFloatingPointFault : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
 
+inline constexpr const char* kFaultDivisionByZero = "Floating point division by zero";
+inline constexpr const char* kFaultInvalidOperation = "Invalid floating point operation";
+inline constexpr const char* kFaultOverflow = "Floating point overflow";
+
 // Engine constants: these decimal values rounded to double, not full-precision pi.
 constexpr double PI_ = 3.14159265359;
 constexpr double TWOPI = 6.28318530718;
 constexpr double HALFPI = 1.57079632679;
+
+// ---- Random numbers -------------------------------------------------------------------------------------------
+// One generator serves the map selection and the random coefficients.
+//
+// By default every "make random coefficients" reseeds it from the clock, so each Rand gives new coefficients.
+// After SeedEngineRandom the stream is fixed by the seed alone: reseeding from the clock is suppressed until
+// ReseedEngineRandomFromClock, so a seeded run (random restarts included) repeats exactly.
+void SeedEngineRandom(std::uint64_t seed);
+void ReseedEngineRandomFromClock();
+bool EngineRandomIsSeeded();
+// A uniform number in [0, 1) from the engine generator.
+double EngineRandom();
+
+// ---- Step budget and counters ---------------------------------------------------------------------------------
+constexpr std::int64_t kNoStepBudget = -1;
+
+// Allows that many further main steps, counted over all runs from now on, random restarts included. When the
+// budget is used up, the run in progress sets its record's abort flag before its next pass and ends; a run started
+// with an exhausted budget resets the picture and returns without a step. kNoStepBudget (the default) lifts it.
+// Independent of the pumping cadence.
+void SetEngineStepBudget(std::int64_t mainSteps);
+// Main steps still allowed, or kNoStepBudget.
+std::int64_t EngineStepBudget();
+
+struct TEngineCounters {
+  std::int64_t mainSteps = 0;  // main steps of all runs
+  std::int64_t restarts = 0;   // random restarts: escape, wild Lyapunov estimate (not the randomize at a run's start)
+  std::int64_t pumps = 0;      // calls of EngineHost::ProcessMessages
+};
+// Since program start or the last ClearEngineCounters.
+TEngineCounters GetEngineCounters();
+void ClearEngineCounters();
+
+// ---- Pumping cadence ------------------------------------------------------------------------------------------
+// The loop looks at the clock once every kPassesPerPumpCheck passes and calls ProcessMessages when at least the pump
+// interval has gone by since the last call: never more than once per kPassesPerPumpCheck passes, and ~100 times a
+// second by default. An interval of zero pumps after every kPassesPerPumpCheck passes without reading the clock.
+constexpr int kPassesPerPumpCheck = 256;
+constexpr std::chrono::microseconds kDefaultPumpInterval{10000};
+void SetEnginePumpInterval(std::chrono::microseconds interval);
+std::chrono::microseconds EnginePumpInterval();
+
+// ---- Whole state ----------------------------------------------------------------------------------------------
+// Back to the state at program start: orbit, map offset 0, G-Mira state, counters, no budget, unseeded generator.
+// Must not be called while a run is in progress. The host and the pump interval are kept.
+void ResetEngineState();
