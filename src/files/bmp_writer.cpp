@@ -21,10 +21,7 @@ TDIBFileFormatWriter::TDIBFileFormatWriter() : TBMPFileFormatWriter("TDIBFileFor
 void TBMPFileFormatWriter::Write(std::ostream& out, TPixelGraphic& image, const TWriteContext&) const {
   const std::int64_t dataOffset = FileHeaderSize + InfoHeaderSize + 4 * static_cast<std::int64_t>(image.PaletteLength());
   const std::int64_t fileSize = dataOffset + image.ImageSize();
-  // The size field has 32 bits; a larger file would carry a wrapped size that readers trust.
-  if (fileSize > 0xFFFFFFFFll) {
-    throw EPGBMPFileFormatWriter("BMP: The picture is too large for a bitmap file (more than 4 GB)");
-  }
+  // Fits the 32-bit size field: a pixel image holds at most 2 GB of pixel memory.
   std::array<std::uint8_t, FileHeaderSize> header{};
   header[0] = 'B';
   header[1] = 'M';

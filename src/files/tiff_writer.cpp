@@ -7,7 +7,6 @@
 namespace {
 
 constexpr char Prefix[] = "TIFF: ";
-constexpr std::int64_t MaxOffset = 0xFFFFFFFFll;
 
 enum : std::uint16_t { TypeShort = 3, TypeLong = 4, TypeRational = 5 };
 
@@ -119,7 +118,8 @@ void BuildRow(const TPixelGraphic& image, const TTiffLayout& layout, int y, std:
 }
 
 // The output stream with the chosen byte order. Positions are counted from where writing began;
-// the writer counts them itself, so only the few back-patches seek.
+// the writer counts them itself, so only the few back-patches seek. They fit the 32-bit offsets: a pixel
+// image holds at most 2 GB, which CMYK and PackBits enlarge by less than half.
 class TTiffStream {
  public:
   TTiffStream(std::ostream& out, bool bigEndian) : out_(out), base_(out.tellp()), bigEndian_(bigEndian) {}
@@ -129,10 +129,6 @@ class TTiffStream {
   void Bytes(const std::uint8_t* data, std::size_t n) {
     WriteBytes(out_, data, n);
     position_ += static_cast<std::int64_t>(n);
-    if (position_ > MaxOffset) {
-      // Offsets have 32 bits; past 4 GB they would wrap and point into the wrong data.
-      throw EPGTIFFileFormatWriter(std::string(Prefix) + "The picture is too large for a TIFF file (more than 4 GB)");
-    }
   }
   void U16(std::uint32_t v) {
     std::uint8_t b[2];
