@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <climits>
+#include <cstdio>
+#include <cstdlib>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -165,6 +169,42 @@ TEST(PixelGraphic, RefusesPixelMemoryBeyondTwoGigabytesWithoutAllocatingIt) {
   EXPECT_EQ(g.Width(), 2);
   EXPECT_EQ(g.BytesPerLine(), 8);
   EXPECT_EQ(g.GetPixel(0, 0), kBlue);
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+#define OVEL_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define OVEL_ADDRESS_SANITIZER 1
+#endif
+#endif
+
+#ifndef OVEL_ADDRESS_SANITIZER
+// Runs in a child process whose address space is capped at 1 GB and asks for 1.8 GB of pixels.
+[[noreturn]] void ResizeBeyondTheAddressSpace() {
+  TPixelGraphic g;
+  g.SetSize(2, 2, TColorRes::Bits24);
+  g.SetPixel(1, 1, kRed);
+  const rlimit limit{1L << 30, 1L << 30};
+  setrlimit(RLIMIT_AS, &limit);
+  try {
+    g.SetSize(30000, 20000, TColorRes::Bits24);
+  } catch (const EPixelGraphic& e) {
+    const bool intact = g.Width() == 2 && g.GetPixel(1, 1) == kRed;
+    std::fprintf(stderr, "%s%s", e.what(), intact ? " / intact" : " / damaged");
+    std::exit(0);
+  }
+  std::exit(1);
+}
+#endif
+
+TEST(PixelGraphic, ReportsRefusedPixelMemoryAndKeepsTheOldPicture) {
+#ifdef OVEL_ADDRESS_SANITIZER
+  GTEST_SKIP() << "the address sanitizer needs more address space than the limit leaves";
+#else
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(ResizeBeyondTheAddressSpace(), ::testing::ExitedWithCode(0), "^CreateDIBSection failed / intact$");
+#endif
 }
 
 TEST(PixelGraphic, StoresTwentyFourBitPixelsBlueGreenRedInBottomUpRows) {
