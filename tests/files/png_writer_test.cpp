@@ -1,0 +1,151 @@
+#include "files/png_writer.h"
+
+#include <csetjmp>
+#include <cstring>
+
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include "writer_test_support.h"
+
+using namespace writer_test;
+
+namespace {
+
+struct TPngRead {
+  bool ok = false;
+  png_uint_32 width = 0, height = 0;
+  int bitDepth = 0, colorType = 0;
+  bool hasGamma = false;
+  png_fixed_point gamma = 0;
+  std::vector<png_color> palette;
+  std::vector<std::vector<std::uint8_t>> rows;
+};
+
+struct TMemory {
+  const std::string* data;
+  std::size_t at;
+};
+
+void ReadFromMemory(png_structp png, png_bytep out, png_size_t n) {
+  auto* memory = static_cast<TMemory*>(png_get_io_ptr(png));
+  if (memory->at + n > memory->data->size()) png_error(png, "read past the end");
+  std::memcpy(out, memory->data->data() + memory->at, n);
+  memory->at += n;
+}
+
+// Decodes with libpng itself, rows as stored (no transformations).
+TPngRead DecodePng(const std::string& file) {
+  TPngRead result;
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  TMemory memory{&file, 0};
+  if (setjmp(png_jmpbuf(png)) != 0) {
+    png_destroy_read_struct(&png, &info, nullptr);
+    return result;
+  }
+  png_set_read_fn(png, &memory, ReadFromMemory);
+  png_read_info(png, info);
+  result.width = png_get_image_width(png, info);
+  result.height = png_get_image_height(png, info);
+  result.bitDepth = png_get_bit_depth(png, info);
+  result.colorType = png_get_color_type(png, info);
+  result.hasGamma = png_get_gAMA_fixed(png, info, &result.gamma) != 0;
+  png_colorp palette = nullptr;
+  int count = 0;
+  if (png_get_PLTE(png, info, &palette, &count) != 0) result.palette.assign(palette, palette + count);
+  for (png_uint_32 y = 0; y < result.height; ++y) {
+    std::vector<std::uint8_t> row(png_get_rowbytes(png, info));
+    png_read_row(png, row.data(), nullptr);
+    result.rows.push_back(std::move(row));
+  }
+  png_read_end(png, nullptr);
+  png_destroy_read_struct(&png, &info, nullptr);
+  result.ok = true;
+  return result;
+}
+
+}  // namespace
+
+TEST(PNGWriter, WritesTrueColourTheFPictureExactlyWithGamma) {
+  auto image = MakeF();
+  const TPngRead d = DecodePng(WriteToString(TPNGFileFormatWriter(), *image));
+  ASSERT_TRUE(d.ok);
+  EXPECT_EQ(d.width, 6u);
+  EXPECT_EQ(d.height, 5u);
+  EXPECT_EQ(d.colorType, PNG_COLOR_TYPE_RGB);
+  EXPECT_EQ(d.bitDepth, 8);
+  EXPECT_TRUE(d.hasGamma);
+  EXPECT_EQ(d.gamma, 55556);
+  for (int y = 0; y < 5; ++y) {
+    for (int x = 0; x < 6; ++x) {
+      const std::vector<std::uint8_t> pixel(d.rows[y].begin() + 3 * x, d.rows[y].begin() + 3 * x + 3);
+      EXPECT_EQ(pixel, IsF(x, y) ? (std::vector<std::uint8_t>{255, 0, 0}) : (std::vector<std::uint8_t>{0, 0, 255}))
+          << x << "," << y;
+    }
+  }
+}
+
+TEST(PNGWriter, LeavesGammaOutWhenNotWantedAndStoresThePicturesOwnGamma) {
+  auto image = MakeF();
+  TFileOptions options;
+  options.WriteGamma = false;
+  EXPECT_FALSE(DecodePng(WriteToString(TPNGFileFormatWriter(), *image, options)).hasGamma);
+  image->Gamma = 2.2L;
+  const TPngRead d = DecodePng(WriteToString(TPNGFileFormatWriter(), *image));
+  EXPECT_EQ(d.gamma, 45455);
+}
+
+TEST(PNGWriter, WritesBlackAndWhiteAsAOneBitPaletteImage) {
+  TPixelGraphic image;
+  image.SetSize(10, 2, TColorRes::Bits1);
+  image.SetPaletteIdent(TPaletteIdent::pBlackWhite);
+  image.SetPixel(0, 0, 1);
+  image.SetPixel(9, 1, 1);
+  const TPngRead d = DecodePng(WriteToString(TPNGFileFormatWriter(), image));
+  ASSERT_TRUE(d.ok);
+  EXPECT_EQ(d.colorType, PNG_COLOR_TYPE_PALETTE);
+  EXPECT_EQ(d.bitDepth, 1);
+  ASSERT_EQ(d.palette.size(), 2u);
+  EXPECT_EQ(d.palette[0].red + d.palette[0].green + d.palette[0].blue, 0);
+  EXPECT_EQ(d.palette[1].red & d.palette[1].green & d.palette[1].blue, 255);
+  EXPECT_EQ(d.rows[0], (std::vector<std::uint8_t>{0x80, 0x00}));
+  EXPECT_EQ(d.rows[1], (std::vector<std::uint8_t>{0x00, 0x40}));
+}
+
+TEST(PNGWriter, WritesGreyAsColourTypeZeroAndOtherPalettesAsColourTypeThree) {
+  TPixelGraphic gray;
+  gray.SetSize(3, 1, TColorRes::Bits8);
+  gray.SetPaletteIdent(TPaletteIdent::pGray256);
+  gray.SetPixel(1, 0, 77);
+  const TPngRead g = DecodePng(WriteToString(TPNGFileFormatWriter(), gray));
+  EXPECT_EQ(g.colorType, PNG_COLOR_TYPE_GRAY);
+  EXPECT_EQ(g.rows.at(0), (std::vector<std::uint8_t>{0, 77, 0}));
+
+  TPixelGraphic sixteen;
+  sixteen.SetSize(3, 1, TColorRes::Bits4);
+  sixteen.SetPaletteIdent(TPaletteIdent::pSys16);
+  sixteen.SetPixel(0, 0, 9);
+  sixteen.SetPixel(2, 0, 12);
+  const TPngRead s = DecodePng(WriteToString(TPNGFileFormatWriter(), sixteen));
+  EXPECT_EQ(s.colorType, PNG_COLOR_TYPE_PALETTE);
+  EXPECT_EQ(s.bitDepth, 4);
+  ASSERT_EQ(s.palette.size(), 16u);
+  EXPECT_EQ(s.palette[9].red, 255);  // system red
+  EXPECT_EQ(s.palette[9].blue, 0);
+  EXPECT_EQ(s.rows.at(0), (std::vector<std::uint8_t>{0x90, 0xC0}));
+}
+
+TEST(PNGWriter, TurnsAFailingStreamIntoALibraryError) {
+  auto image = MakePattern(256, 256);
+  std::ostringstream out;
+  out.setstate(std::ios::badbit);
+  try {
+    TPNGFileFormatWriter().Write(out, *image, TWriteContext{});
+    FAIL() << "no error";
+  } catch (const EPGPNGFileFormatReaderWriter& e) {
+    EXPECT_STREQ(e.what(), "PNG: Write Error");
+  }
+  TPixelGraphic empty;
+  EXPECT_THROW(TPNGFileFormatWriter().Write(out, empty, TWriteContext{}), EPGPNGFileFormatReaderWriter);
+}
