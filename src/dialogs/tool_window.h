@@ -14,3 +14,6 @@ void MakeStayOnTopToolWindow(QWidget* w);
 
 // Fills the widget with a vertical gradient from start to a dark tint of it.
 void PaintGradient(QWidget* w, const QColor& start);
+
+// The user's decimal separator, as the dialogs show and read numbers with it.
+char LocaleDecimalSeparator();

@@ -1,0 +1,235 @@
+#include "dialogs/params_dialog.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QSlider>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "dialogs/tool_window.h"
+
+namespace {
+
+QSlider* MakeSlider(int max, QWidget* parent) {
+  auto* slider = new QSlider(Qt::Horizontal, parent);
+  slider->setRange(0, max);
+  slider->setSingleStep(1);
+  slider->setValue(0);
+  return slider;
+}
+
+QCheckBox* MakeBox(const char* caption, QWidget* parent) { return new QCheckBox(QString::fromLatin1(caption), parent); }
+
+QString Text(const std::string& s) { return QString::fromStdString(s); }
+
+}  // namespace
+
+TForm4::TForm4(QWidget* parent) : QWidget(parent) {
+  setWindowTitle(QStringLiteral("Parameters"));
+  MakeStayOnTopToolWindow(this);
+  QPalette light = palette();
+  light.setColor(QPalette::WindowText, Qt::white);
+  setPalette(light);
+
+  Intensity = MakeSlider(kIntensityMax, this);
+  RedBar1 = MakeSlider(kColorBarMax, this);
+  GrnBar1 = MakeSlider(kColorBarMax, this);
+  BluBar1 = MakeSlider(kColorBarMax, this);
+  Randomizer = MakeSlider(kRandomizerMax, this);
+  Probability = MakeSlider(kProbabilityMax, this);
+  Factor1 = new QLabel(this);
+  RedLabel1 = new QLabel(this);
+  GrnLabel1 = new QLabel(this);
+  BluLabel1 = new QLabel(this);
+  RandomFactor = new QLabel(this);
+  Factor2 = new QLabel(this);
+
+  square_root = MakeBox("Square Root Filtering", this);
+  Invert = MakeBox("White", this);
+  Mira01 = MakeBox("G-Mira / Martin", this);
+  Latoocarfian01 = MakeBox("Latoocarfian 01", this);
+  Latoocarfian02 = MakeBox("Latoocarfian 02", this);
+  IFS_01 = MakeBox("IFS-01", this);
+  IFS_02 = MakeBox("IFS-02", this);
+  AT_01 = MakeBox("CIF 01", this);
+  AT_02 = MakeBox("CIF 02", this);
+  None = MakeBox("None", this);
+  Linear = MakeBox("Linear", this);
+  Sinusoidal = MakeBox("Sinusoidal", this);
+  Spherical = MakeBox("Spherical", this);
+  Swirl = MakeBox("Swirl", this);
+  Horseshoe = MakeBox("Horseshoe", this);
+  Polar = MakeBox("Polar", this);
+  Bent = MakeBox("Bent", this);
+
+  ColorTimer = new QTimer(this);
+  ColorTimer->setInterval(kDebounceMs);
+
+  auto* top = new QVBoxLayout(this);
+  top->setContentsMargins(6, 6, 6, 6);
+  top->setSpacing(3);
+
+  auto* filters = new QHBoxLayout;
+  filters->addWidget(square_root);
+  filters->addWidget(Invert);
+  top->addLayout(filters);
+
+  auto* sliders = new QGridLayout;
+  const struct {
+    QSlider* slider;
+    QLabel* value;
+    const char* name;
+  } rows[] = {{Intensity, Factor1, "Intensity"},
+              {RedBar1, RedLabel1, "Red"},
+              {GrnBar1, GrnLabel1, "Green"},
+              {BluBar1, BluLabel1, "Blue"},
+              {Randomizer, RandomFactor, "Randomizer"}};
+  int row = 0;
+  for (const auto& r : rows) {
+    sliders->addWidget(r.slider, row, 0);
+    sliders->addWidget(r.value, row, 1);
+    sliders->addWidget(new QLabel(QString::fromLatin1(r.name), this), row, 2);
+    ++row;
+  }
+  sliders->setColumnStretch(0, 1);
+  top->addLayout(sliders);
+
+  auto* families = new QGridLayout;
+  families->addWidget(Mira01, 0, 0);
+  families->addWidget(Latoocarfian01, 1, 0);
+  families->addWidget(Latoocarfian02, 2, 0);
+  families->addWidget(AT_01, 3, 0);
+  families->addWidget(IFS_01, 0, 1);
+  families->addWidget(IFS_02, 1, 1);
+  families->addWidget(AT_02, 2, 1);
+  top->addLayout(families);
+
+  auto* none = new QHBoxLayout;
+  none->addWidget(None);
+  none->addWidget(Probability, 1);
+  top->addLayout(none);
+
+  auto* variations = new QGridLayout;
+  auto* linear = new QHBoxLayout;
+  linear->addWidget(Linear);
+  linear->addWidget(Factor2);
+  linear->addStretch();
+  variations->addLayout(linear, 0, 0);
+  variations->addWidget(Sinusoidal, 1, 0);
+  variations->addWidget(Swirl, 2, 0);
+  variations->addWidget(Bent, 3, 0);
+  variations->addWidget(Horseshoe, 0, 1);
+  variations->addWidget(Spherical, 1, 1);
+  variations->addWidget(Polar, 2, 1);
+  top->addLayout(variations);
+  top->addStretch();
+
+  resize(234, 355);
+
+  // Sliders report program moves too (only real moves), boxes only the user's clicks: the window filling
+  // the dialog starts a debounce through the sliders but not through the boxes.
+  for (QSlider* s : {Intensity, RedBar1, GrnBar1, BluBar1, Randomizer, Probability}) {
+    connect(s, &QSlider::valueChanged, this, &TForm4::ControlChange);
+  }
+  for (QCheckBox* b : {square_root, Invert, Mira01, Latoocarfian01, Latoocarfian02, IFS_01, IFS_02, AT_01, AT_02, None,
+                       Linear, Sinusoidal, Spherical, Swirl, Horseshoe, Polar, Bent}) {
+    connect(b, &QCheckBox::clicked, this, &TForm4::ControlChange);
+  }
+  connect(ColorTimer, &QTimer::timeout, this, &TForm4::ColorTimerTimer);
+}
+
+void TForm4::ControlChange() {
+  colorTicks_ = 0;
+  // A running interval is not restarted, so the copy comes on the second tick after the last change.
+  if (!ColorTimer->isActive()) ColorTimer->start();
+}
+
+void TForm4::ColorTimerTimer() {
+  if (colorTicks_ != 0) {
+    ColorTimer->stop();
+    emit colorsChanged();
+    colorTicks_ = 0;
+  } else {
+    colorTicks_ = 1;
+  }
+}
+
+bool TForm4::DebouncePending() const { return ColorTimer->isActive(); }
+
+TParameterControls TForm4::Controls() const {
+  TParameterControls c;
+  c.intensity = Intensity->value();
+  c.red = RedBar1->value();
+  c.green = GrnBar1->value();
+  c.blue = BluBar1->value();
+  c.randomizer = Randomizer->value();
+  c.probability = Probability->value();
+  c.sqrtFilter = square_root->isChecked();
+  c.invert = Invert->isChecked();
+  c.mira01 = Mira01->isChecked();
+  c.latoocarfian01 = Latoocarfian01->isChecked();
+  c.latoocarfian02 = Latoocarfian02->isChecked();
+  c.ifs01 = IFS_01->isChecked();
+  c.ifs02 = IFS_02->isChecked();
+  c.cif01 = AT_01->isChecked();
+  c.cif02 = AT_02->isChecked();
+  c.none = None->isChecked();
+  c.linear = Linear->isChecked();
+  c.sinusoidal = Sinusoidal->isChecked();
+  c.spherical = Spherical->isChecked();
+  c.swirl = Swirl->isChecked();
+  c.horseshoe = Horseshoe->isChecked();
+  c.polar = Polar->isChecked();
+  c.bent = Bent->isChecked();
+  return c;
+}
+
+void TForm4::SetControls(const TParameterControls& c) {
+  RedBar1->setValue(c.red);
+  GrnBar1->setValue(c.green);
+  BluBar1->setValue(c.blue);
+  Latoocarfian01->setChecked(c.latoocarfian01);
+  Latoocarfian02->setChecked(c.latoocarfian02);
+  square_root->setChecked(c.sqrtFilter);
+  Invert->setChecked(c.invert);
+  Mira01->setChecked(c.mira01);
+  IFS_01->setChecked(c.ifs01);
+  IFS_02->setChecked(c.ifs02);
+  AT_01->setChecked(c.cif01);
+  AT_02->setChecked(c.cif02);
+  Intensity->setValue(c.intensity);
+  Probability->setValue(c.probability);
+  Randomizer->setValue(c.randomizer);
+  None->setChecked(c.none);
+  Linear->setChecked(c.linear);
+  Sinusoidal->setChecked(c.sinusoidal);
+  Spherical->setChecked(c.spherical);
+  Swirl->setChecked(c.swirl);
+  Horseshoe->setChecked(c.horseshoe);
+  Polar->setChecked(c.polar);
+  Bent->setChecked(c.bent);
+}
+
+void TForm4::SetValueLabels(const TFractalParams& v) {
+  const TParameterLabels labels = ParameterLabelsFromRecord(v, LocaleDecimalSeparator());
+  RedLabel1->setText(Text(labels.red));
+  GrnLabel1->setText(Text(labels.green));
+  BluLabel1->setText(Text(labels.blue));
+  Factor1->setText(Text(labels.intensity));
+  Factor2->setText(Text(labels.probability));
+  RandomFactor->setText(Text(labels.randomizer));
+}
+
+void TForm4::FillFromRecord(const TFractalParams& v) {
+  SetControls(ParameterControlsFromRecord(v));
+  SetValueLabels(v);
+}
+
+void TForm4::ApplyToRecord(TFractalParams& v) {
+  ApplyParameterControls(Controls(), v);
+  SetValueLabels(v);
+}
+
+void TForm4::paintEvent(QPaintEvent*) { PaintGradient(this, kMaroon); }

@@ -1,0 +1,57 @@
+#include "dialogs/spin_edit.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+#include <QLineEdit>
+
+#include "dialogs/dialog_conversions.h"
+#include "dialogs/tool_window.h"
+
+TSpinEdit::TSpinEdit(int decimals, double increment, QWidget* parent)
+    : QAbstractSpinBox(parent), decimals_(decimals), increment_(increment) {
+  // The text is the value, so the base class must neither correct nor reformat it when focus leaves.
+  setCorrectionMode(QAbstractSpinBox::CorrectToPreviousValue);
+  setKeyboardTracking(true);
+  setAccelerated(false);
+  connect(lineEdit(), &QLineEdit::textChanged, this, &TSpinEdit::changed);
+  SetValue(0);
+}
+
+double TSpinEdit::Value() const {
+  const std::string text = lineEdit()->text().toStdString();
+  if (decimals_ == 0) {
+    const auto value = ParseInteger(text);
+    return value ? static_cast<double>(*value) : 0.0;
+  }
+  return ParseReal(text, LocaleDecimalSeparator()).value_or(0.0);
+}
+
+int TSpinEdit::IntValue() const {
+  const double value = Value();
+  // A real edit can hold values outside int; those read as 0 like any other text that is no int.
+  if (!(std::fabs(value) <= std::numeric_limits<int>::max())) return 0;
+  return static_cast<int>(std::nearbyint(value));
+}
+
+void TSpinEdit::SetValue(double value) {
+  lineEdit()->setText(QString::fromStdString(FormatFixed(value, decimals_, LocaleDecimalSeparator())));
+}
+
+void TSpinEdit::stepBy(int steps) {
+  double value = Value() + steps * increment_;
+  // An integer edit with no limits still has to stay inside the numbers it can show and read back.
+  if (decimals_ == 0) {
+    value = std::clamp(value, static_cast<double>(std::numeric_limits<std::int32_t>::min()),
+                       static_cast<double>(std::numeric_limits<std::int32_t>::max()));
+  }
+  SetValue(value);
+}
+
+QValidator::State TSpinEdit::validate(QString&, int&) const { return QValidator::Acceptable; }
+
+QAbstractSpinBox::StepEnabled TSpinEdit::stepEnabled() const {
+  return QAbstractSpinBox::StepUpEnabled | QAbstractSpinBox::StepDownEnabled;
+}

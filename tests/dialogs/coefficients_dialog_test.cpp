@@ -1,0 +1,136 @@
+#include "dialogs/coefficients_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include <QLayout>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include "dialogs/spin_edit.h"
+
+namespace {
+
+void Tick(TCForm& form) {
+  if (form.CoefficiantTimer->isActive()) form.CoefficiantTimerTimer();
+}
+
+struct FakeFrame {
+  TCForm& form;
+  TFractalParams* active;
+  int updates = 0;
+  FakeFrame(TCForm& f, TFractalParams* a) : form(f), active(a) {
+    QObject::connect(&form, &TCForm::coefficientsChanged, [this] {
+      ++updates;
+      form.ReadCoefficients(active->af);
+    });
+  }
+};
+
+}  // namespace
+
+TEST(CoefficientsDialog, HasEighteenEditsInTheirGroupsWithIncrementsAndHints) {
+  TCForm form;
+  EXPECT_EQ(form.windowTitle(), QStringLiteral("Coefficients"));
+  EXPECT_TRUE(form.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+  EXPECT_EQ(form.CoefficiantTimer->interval(), 250);
+  const char* names[] = {"A01", "A02", "A03", "A04", "A05", "A06", "B01", "B02", "B03",
+                         "B04", "B05", "B06", "C01", "C02", "C03", "C04", "C05", "C06"};
+  for (int k = 1; k <= 18; ++k) {
+    TSpinEdit* edit = form.Edit(k);
+    ASSERT_NE(edit, nullptr);
+    EXPECT_EQ(edit->objectName(), QString::fromLatin1(names[k - 1]));
+    EXPECT_EQ(edit->Decimals(), 9);
+    EXPECT_EQ(edit->Increment(), k <= 12 ? 0.05 : 0.1) << k;
+    EXPECT_EQ(edit->toolTip(), k <= 12 ? QStringLiteral("af[%1]").arg(k) : QString()) << k;
+  }
+  EXPECT_EQ(form.Edit(0), nullptr);
+  EXPECT_EQ(form.Edit(19), nullptr);
+  EXPECT_EQ(form.Memo->toPlainText(),
+            QStringLiteral("xnew := fx*v.af[1 + j] + fy*v.af[3 + j] + v.af[5 + j];\n"
+                           "y        := fx*v.af[2 + j] + fy*v.af[4 + j] + v.af[6 + j];\n"
+                           "x        := xnew;"));
+  EXPECT_TRUE(form.Memo->isReadOnly());
+}
+
+TEST(CoefficientsDialog, GridFollowsTheMemoAndGroupsAreStacked) {
+  TCForm form;
+  form.layout()->activate();
+  const auto at = [&](int k) { return form.Edit(k)->geometry(); };
+  // x's equation (1, 3, 5) on the top row, y's (2, 4, 6) below, left to right.
+  EXPECT_EQ(at(1).y(), at(3).y());
+  EXPECT_EQ(at(3).y(), at(5).y());
+  EXPECT_GT(at(2).y(), at(1).y());
+  EXPECT_EQ(at(2).x(), at(1).x());
+  EXPECT_LT(at(1).x(), at(3).x());
+  EXPECT_LT(at(3).x(), at(5).x());
+  EXPECT_GT(at(7).y(), at(2).y());
+  EXPECT_GT(at(13).y(), at(8).y());
+  EXPECT_GT(at(1).y(), form.Memo->geometry().y());
+}
+
+TEST(CoefficientsDialog, FilledCoefficientComesBackRoundedToNineDecimals) {
+  TCForm form;
+  TFractalParams v;
+  v.af[1] = 0.1234567891234;
+  v.af[18] = -2.5;
+  v.af[19] = 7.25;  // beyond the dialog: must stay
+  FakeFrame frame(form, &v);
+  form.FillCoefficients(v.af);
+  EXPECT_EQ(form.Edit(1)->text(), QStringLiteral("0.123456789"));
+  EXPECT_EQ(form.Edit(18)->text(), QStringLiteral("-2.500000000"));
+  ASSERT_TRUE(form.DebouncePending());
+  Tick(form);
+  EXPECT_EQ(frame.updates, 0);
+  Tick(form);
+  EXPECT_EQ(frame.updates, 1);
+  EXPECT_EQ(v.af[1], 0.123456789);
+  EXPECT_EQ(v.af[18], -2.5);
+  EXPECT_EQ(v.af[19], 7.25);
+}
+
+TEST(CoefficientsDialog, ThreeUpArrowsFromHalfGive065) {
+  TCForm form;
+  TFractalParams v;
+  v.af[1] = 0.5;
+  FakeFrame frame(form, &v);
+  form.FillCoefficients(v.af);
+  for (int i = 0; i < 3; ++i) {
+    QTest::keyClick(form.Edit(1), Qt::Key_Up);
+    Tick(form);
+  }
+  EXPECT_EQ(frame.updates, 0);
+  Tick(form);
+  EXPECT_EQ(frame.updates, 1);
+  EXPECT_EQ(form.Edit(1)->text(), QStringLiteral("0.650000000"));
+  EXPECT_EQ(v.af[1], 0.65);
+}
+
+TEST(CoefficientsDialog, ClearedEditWritesZero) {
+  TCForm form;
+  TFractalParams v;
+  v.af[18] = 3.0;
+  form.FillCoefficients(v.af);
+  FakeFrame frame(form, &v);
+  form.Edit(18)->findChild<QLineEdit*>()->clear();
+  Tick(form);
+  Tick(form);
+  EXPECT_EQ(frame.updates, 1);
+  EXPECT_EQ(v.af[18], 0.0);
+}
+
+TEST(CoefficientsDialog, RealTimerCopiesOnceIntoTheWindowActiveAtThatMoment) {
+  TCForm form;
+  TFractalParams first, second;
+  FakeFrame frame(form, &first);
+  form.Edit(7)->findChild<QLineEdit*>()->setText(QStringLiteral("1"));
+  QTest::keyClicks(form.Edit(7), QStringLiteral(".5"));
+  frame.active = &second;
+  EXPECT_TRUE(QTest::qWaitFor([&] { return frame.updates > 0; }, 5000));
+  EXPECT_EQ(frame.updates, 1);
+  EXPECT_FALSE(form.DebouncePending());
+  EXPECT_EQ(second.af[7], 1.5);
+  EXPECT_EQ(first.af[7], 0.0);
+}

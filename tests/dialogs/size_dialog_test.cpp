@@ -1,0 +1,66 @@
+#include "dialogs/size_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "dialogs/spin_edit.h"
+
+TEST(SizeDialog, HasItsCaptionEditsAndSizeMenu) {
+  TXYSize form;
+  EXPECT_EQ(form.windowTitle(), QStringLiteral("XYSize"));
+  EXPECT_TRUE(form.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+  EXPECT_EQ(form.CoolBtn1->text(), QStringLiteral("Apply"));
+  EXPECT_EQ(form.Size1->title(), QStringLiteral("Size"));
+  EXPECT_EQ(form.RxWidth->Decimals(), 0);
+  EXPECT_EQ(form.RxWidth->Increment(), 10.0);
+  EXPECT_EQ(form.RxHeight->Increment(), 10.0);
+  EXPECT_EQ(form.ImageWidth(), 0);
+  EXPECT_EQ(form.ImageHeight(), 0);
+  QStringList captions;
+  for (QAction* a : form.Size1->actions()) captions << a->text();
+  EXPECT_EQ(captions, (QStringList{"120 by 90", "160 by 120", "320 by 240", "400 by 300", "640 by 480",
+                                   "800 by 600", "1024 by 768"}));
+}
+
+TEST(SizeDialog, MenuEntryOnlyFillsTheEdits) {
+  TXYSize form;
+  QSignalSpy apply(&form, &TXYSize::applySize);
+  form.N640by4801->trigger();
+  EXPECT_EQ(form.ImageWidth(), 640);
+  EXPECT_EQ(form.ImageHeight(), 480);
+  form.N120by801->trigger();
+  EXPECT_EQ(form.ImageWidth(), 120);
+  EXPECT_EQ(form.ImageHeight(), 90);
+  EXPECT_EQ(apply.count(), 0);
+}
+
+TEST(SizeDialog, ApplyHandsOnTheSizeInTheEdits) {
+  TXYSize form;
+  form.SetImageSize(400, 300);
+  int width = -1, height = -1;
+  QObject::connect(&form, &TXYSize::applySize, [&] {
+    width = form.ImageWidth();
+    height = form.ImageHeight();
+  });
+  QTest::keyClick(form.RxWidth, Qt::Key_Up);
+  QTest::mouseClick(form.CoolBtn1, Qt::LeftButton);
+  EXPECT_EQ(width, 410);
+  EXPECT_EQ(height, 300);
+}
+
+TEST(SizeDialog, NonNumericWidthIsAppliedAsZero) {
+  TXYSize form;
+  form.SetImageSize(400, 300);
+  form.RxWidth->findChild<QLineEdit*>()->setText(QStringLiteral("wide"));
+  QSignalSpy apply(&form, &TXYSize::applySize);
+  form.CoolBtn1->click();
+  ASSERT_EQ(apply.count(), 1);
+  EXPECT_EQ(form.ImageWidth(), 0);
+  EXPECT_EQ(form.ImageHeight(), 300);
+}
