@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 
 int NearestColorIndex(const TColor* palette, int count, TColor color, bool rgbWeighting) {
   const int wr = rgbWeighting ? 30 : 1;
@@ -75,6 +76,8 @@ TColorReducer::TColorReducer(const TPixelGraphic& dest, int firstColumn, int las
                                             RGBColor(level, level, level), rgbWeighting_);
     }
   }
+  cellStart_.assign(32 * 32 * 32, -1);
+  cellCount_.assign(cellStart_.size(), 0);
   const int columns = std::max(0, lastColumn - firstColumn + 1);
   current_.assign(static_cast<std::size_t>(columns + 2) * 3, 0);
   next_.assign(current_.size(), 0);
@@ -89,10 +92,54 @@ void TColorReducer::StartRow(bool leftToRight) {
 int TColorReducer::Nearest(TColor color) {
   const std::uint32_t slot = ((color * 2654435761u) >> 20) & (kCacheSize - 1);
   if (cacheKey_[slot] == color + 1) return cacheIndex_[slot];
-  const int index = NearestColorIndex(palette_.data(), static_cast<int>(palette_.size()), color, rgbWeighting_);
+  const int index = Search(color);
   cacheKey_[slot] = color + 1;
   cacheIndex_[slot] = static_cast<std::uint16_t>(index);
   return index;
+}
+
+// The same answer as NearestColorIndex, ties included: an entry whose nearest possible distance to the cell
+// exceeds some entry's farthest distance can never win inside the cell, so only the others are compared.
+int TColorReducer::Search(TColor color) {
+  const long long w[3] = {rgbWeighting_ ? 30 : 1, rgbWeighting_ ? 59 : 1, rgbWeighting_ ? 11 : 1};
+  const int c[3] = {RedOf(color), GreenOf(color), BlueOf(color)};
+  const std::size_t cell = static_cast<std::size_t>(((c[0] >> 3) << 10) | ((c[1] >> 3) << 5) | (c[2] >> 3));
+  if (cellStart_[cell] < 0) {
+    const int n = static_cast<int>(palette_.size());
+    std::vector<long long> nearDist(n);
+    long long bound = LLONG_MAX;
+    for (int i = 0; i < n; ++i) {
+      const int e[3] = {RedOf(palette_[i]), GreenOf(palette_[i]), BlueOf(palette_[i])};
+      long long nearD = 0, farD = 0;
+      for (int k = 0; k < 3; ++k) {
+        const int lo = c[k] & ~7, hi = lo + 7;
+        const long long inside = e[k] < lo ? lo - e[k] : (e[k] > hi ? e[k] - hi : 0);
+        const long long far = std::max(std::abs(e[k] - lo), std::abs(e[k] - hi));
+        nearD += w[k] * inside * inside;
+        farD += w[k] * far * far;
+      }
+      nearDist[i] = nearD;
+      bound = std::min(bound, farD);
+    }
+    cellStart_[cell] = static_cast<std::int32_t>(candidates_.size());
+    for (int i = 0; i < n; ++i) {
+      if (nearDist[i] <= bound) candidates_.push_back(static_cast<std::uint16_t>(i));
+    }
+    cellCount_[cell] = static_cast<std::uint16_t>(candidates_.size() - cellStart_[cell]);
+  }
+  int best = 0;
+  long long bestDistance = LLONG_MAX;
+  const std::uint16_t* list = candidates_.data() + cellStart_[cell];
+  for (int j = 0; j < cellCount_[cell]; ++j) {
+    const TColor p = palette_[list[j]];
+    const long long dr = RedOf(p) - c[0], dg = GreenOf(p) - c[1], db = BlueOf(p) - c[2];
+    const long long d = w[0] * dr * dr + w[1] * dg * dg + w[2] * db * db;
+    if (d < bestDistance) {
+      bestDistance = d;
+      best = list[j];
+    }
+  }
+  return best;
 }
 
 int TColorReducer::WholeError(int sixteenths) {

@@ -35,10 +35,16 @@ class TColorReducer {
 
  private:
   int Nearest(TColor color);
+  int Search(TColor color);
   static int WholeError(int sixteenths);
   int Limited(int sixteenths) const;
 
   std::vector<TColor> palette_;
+  // Per cell of 8 x 8 x 8 colour levels, the entries that can be nearest to some colour of the cell; filled on
+  // first use. cellStart_ is -1 for a cell not yet looked at.
+  std::vector<std::int32_t> cellStart_;
+  std::vector<std::uint16_t> cellCount_;
+  std::vector<std::uint16_t> candidates_;
   bool rgbWeighting_;
   bool dither_;
   bool gray_;

@@ -215,3 +215,37 @@ TEST(ColorReduction, OnlyEntriesThePixelsCanIndexTakePart) {
   r.StartRow(true);
   EXPECT_EQ(r.Reduce(0, GrayOf(200)), 1);
 }
+
+TEST(ColorReduction, CellSearchFindsTheSameEntryAsTheFullSearch) {
+  TPixelGraphic dst;
+  dst.SetSize(1, 1, TColorRes::Bits8);
+  dst.Dither = false;
+  std::vector<TColor> odd;  // duplicates and near-duplicates test the tie rule
+  for (int i = 0; i < 40; ++i) odd.push_back(RGBColor((i * 97) % 256, (i * 53) % 256, (i * 31) % 256));
+  odd.push_back(odd[3]);
+  odd.push_back(RGBColor(RedOf(odd[5]) ^ 1, GreenOf(odd[5]), BlueOf(odd[5])));
+  for (bool weighting : {true, false}) {
+    dst.RGBWeighting = weighting;
+    for (int kind = 0; kind < 3; ++kind) {
+      std::vector<TColor> pal;
+      if (kind == 0) {
+        dst.SetPaletteIdent(TPaletteIdent::pSpecial216);
+      } else if (kind == 1) {
+        dst.SetPaletteIdent(TPaletteIdent::pSys16);
+      } else {
+        dst.SetPaletteLength(static_cast<int>(odd.size()));
+        for (int i = 0; i < static_cast<int>(odd.size()); ++i) dst.SetPaletteEntry(i, odd[i]);
+      }
+      for (int i = 0; i < dst.PaletteLength(); ++i) pal.push_back(dst.GetPaletteEntry(i));
+      TColorReducer reducer(dst, 0, 0);
+      reducer.StartRow(true);
+      for (int r = 0; r < 256; r += 11)
+        for (int g = 0; g < 256; g += 11)
+          for (int b = 0; b < 256; b += 11) {
+            const TColor c = RGBColor(r, g, b);
+            ASSERT_EQ(reducer.Reduce(0, c), NearestColorIndex(pal.data(), static_cast<int>(pal.size()), c, weighting))
+                << r << "," << g << "," << b << " palette " << kind;
+          }
+    }
+  }
+}
