@@ -73,7 +73,7 @@ TPicBox::TPicBox(TPGImage* view, QWidget* parent) : QWidget(parent), view_(view)
 
 void TPicBox::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
-  view_->PaintPicBox(painter, event->rect());
+  view_->PaintPicBox(painter, event->region());
 }
 
 void TPicBox::mousePressEvent(QMouseEvent* event) { view_->PicBoxPress(event); }
@@ -308,7 +308,7 @@ void TPGImage::paintEvent(QPaintEvent* event) {
   painter.fillRect(event->rect(), color_);
 }
 
-void TPGImage::PaintPicBox(QPainter& painter, const QRect& exposed) {
+void TPGImage::PaintPicBox(QPainter& painter, const QRegion& exposed) {
   const bool hasPicture = image_ && !image_->Empty() && image_->Width() > 0 && image_->Height() > 0;
   if (!hasPicture) {
     painter.fillRect(picBox_->rect(), picBoxColor_);
@@ -319,11 +319,10 @@ void TPGImage::PaintPicBox(QPainter& painter, const QRect& exposed) {
       PixelGraphicToQImage(*image_, display_);
       displayStale_ = false;
     }
-    const QRect inside = exposed & display_.rect();
-    if (!inside.isEmpty()) painter.drawImage(inside.topLeft(), display_, inside);
+    // The marching frame exposes a thin ring many times a second: blit only what was exposed.
+    for (const QRect& r : exposed & display_.rect()) painter.drawImage(r.topLeft(), display_, r);
     // Between a new picture and its layout the box may briefly be larger than the picture.
-    const QRegion rest = QRegion(exposed) - QRegion(display_.rect());
-    for (const QRect& r : rest) painter.fillRect(r, picBoxColor_);
+    for (const QRect& r : exposed - QRegion(display_.rect())) painter.fillRect(r, picBoxColor_);
   }
   if (selection_) PaintSelectionFrame(painter);
 }

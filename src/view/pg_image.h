@@ -206,7 +206,7 @@ class TPGImage : public QAbstractScrollArea {
   void PlacePicBox();
   int HorizontalBarHeight() const;
   int VerticalBarWidth() const;
-  void PaintPicBox(QPainter& painter, const QRect& exposed);
+  void PaintPicBox(QPainter& painter, const QRegion& exposed);
   void PaintSelectionFrame(QPainter& painter);
   QRect SelectionBoxRect() const;  // the rectangle in picture-box pixels, right = left + width
   QRegion FrameRegion() const;     // what a change of the rectangle must repaint
