@@ -162,8 +162,7 @@ void TPixelGraphic::SetSize(int width, int height, TColorRes res) {
   bytesPerLine_ = static_cast<int>(bytesPerLine);
   memory_ = std::move(memory);
   bits_ = memory_.get();
-  header_.swap(header);
-  header_.clear();
+  header_ = std::move(header);
   if (imageSize > 0) {
     const int entries = HeaderPaletteEntries(res);
     if (static_cast<int>(palette_.size()) > entries) palette_.resize(entries);
