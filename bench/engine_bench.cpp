@@ -1,0 +1,165 @@
+// Main steps per second of the engine's real run loop (RunFractal with its default pumping cadence), measured after
+// the first 10000 steps, when the Lyapunov steps have stopped. items_per_second is main steps per second;
+// pumps_per_second is how often a host would get control; restarts counts random restarts during the timing.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "engine/formula.h"
+#include "engine/fractal_params.h"
+#include "image/pixel_graphic.h"
+
+namespace {
+
+constexpr std::int64_t kWarmUpSteps = 10000;
+
+// A record with its picture and hit lists, set up as a window leaves it before a run.
+struct TBenchFractal {
+  TFractalParams v;
+  TPixelGraphic image;
+  THitList red, green, blue;
+
+  TBenchFractal(int width, int height, double xMin, double xMax, double yMin, double yMax) {
+    image.SetSize(width, height, TColorRes::Bits24);
+    const std::size_t n = static_cast<std::size_t>(std::max(width, height));
+    red.assign(n * n, 0);
+    green.assign(n * n, 0);
+    blue.assign(n * n, 0);
+    v.imageWidth = v.plotWidth = width;
+    v.imageHeight = v.plotHeight = height;
+    v.plotXMin = xMin;
+    v.plotXMax = xMax;
+    v.plotYMin = yMin;
+    v.plotYMax = yMax;
+    v.image = &image;
+    v.redList = &red;
+    v.greenList = &green;
+    v.blueList = &blue;
+    v.red = v.green = v.blue = 1.0;
+    v.intensity = 20;
+    v.probability = 0.2;
+    v.randomizer = 2;
+    v.maps = 2;
+    v.none = true;
+  }
+};
+
+// Hands the benchmark's clock over to the engine: timing starts once the warm-up steps are done and every pump
+// accounts for the main steps made since the previous one.
+class TBenchHost : public EngineHost {
+ public:
+  TBenchHost(benchmark::State& state, TFractalParams& v) : state_(state), v_(v) {}
+
+  void ProcessMessages() override {
+    const TEngineCounters c = GetEngineCounters();
+    if (!timing_) {
+      if (c.mainSteps < kWarmUpSteps) return;
+      timing_ = true;
+      start_ = last_ = c;
+      if (!state_.KeepRunningBatch(1)) v_.abort = true;
+      return;
+    }
+    const std::int64_t steps = c.mainSteps - last_.mainSteps;
+    last_ = c;
+    if (steps <= 0 || !state_.KeepRunningBatch(steps)) v_.abort = true;
+  }
+  void ParametersUpdate() override {}
+
+  void Report() {
+    const TEngineCounters end = last_;
+    state_.SetItemsProcessed(end.mainSteps - start_.mainSteps);
+    state_.counters["pumps_per_second"] =
+        benchmark::Counter(static_cast<double>(end.pumps - start_.pumps), benchmark::Counter::kIsRate);
+    state_.counters["restarts"] = static_cast<double>(end.restarts - start_.restarts);
+  }
+
+ private:
+  benchmark::State& state_;
+  TFractalParams& v_;
+  bool timing_ = false;
+  TEngineCounters start_, last_;
+};
+
+void RunBench(benchmark::State& state, TBenchFractal& f) {
+  ResetEngineState();
+  SeedEngineRandom(20240601);
+  SetEnginePumpInterval(kDefaultPumpInterval);
+  TBenchHost host(state, f.v);
+  SetEngineHost(&host);
+  f.v.abort = false;
+  RunFractal(&f.v);
+  SetEngineHost(nullptr);
+  host.Report();
+}
+
+// Three maps of a Sierpinski triangle: with maps 2 the first two groups carry nearly all steps.
+void SetSierpinski(TFractalParams& v) {
+  v.ifs01 = v.ifs0101 = true;
+  const double maps[3][6] = {{0.5, 0, 0, 0.5, 0, 0}, {0.5, 0, 0, 0.5, 0.5, 0}, {0.5, 0, 0, 0.5, 0.25, 0.5}};
+  const int offsets[3] = {0, 19, 39};
+  for (int m = 0; m < 3; ++m)
+    for (int k = 0; k < 6; ++k) v.af[offsets[m] + 1 + k] = maps[m][k];
+}
+
+void BM_Ifs0101None(benchmark::State& state) {
+  TBenchFractal f(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), -0.1, 1.1, -0.1, 1.1);
+  SetSierpinski(f.v);
+  RunBench(state, f);
+}
+BENCHMARK(BM_Ifs0101None)->Args({400, 300})->Args({1024, 768})->Unit(benchmark::kMillisecond);
+
+void BM_Ifs0101SqrtFilter(benchmark::State& state) {
+  TBenchFractal f(400, 300, -0.1, 1.1, -0.1, 1.1);
+  SetSierpinski(f.v);
+  f.v.sqrtFilter = true;
+  RunBench(state, f);
+}
+BENCHMARK(BM_Ifs0101SqrtFilter)->Unit(benchmark::kMillisecond);
+
+void BM_Ifs0101AllVariations(benchmark::State& state) {
+  TBenchFractal f(400, 300, -3, 3, -3, 3);
+  SetSierpinski(f.v);
+  // Horseshoe and Polar divide by y: keep every map off the line y = 0, which the Lyapunov neighbour starts on.
+  f.v.af[6] = f.v.af[25] = 0.1;
+  f.v.linear = f.v.sinusoidal = f.v.spherical = f.v.swirl = f.v.horseshoe = f.v.polar = f.v.bent = true;
+  f.v.probability = 0.05;
+  RunBench(state, f);
+}
+BENCHMARK(BM_Ifs0101AllVariations)->Unit(benchmark::kMillisecond);
+
+void BM_Martin01None(benchmark::State& state) {
+  TBenchFractal f(400, 300, -20, 20, -20, 20);
+  f.v.mira01 = f.v.mira0101 = true;
+  f.v.af[2] = 0.3;
+  f.v.af[4] = 0.7;
+  RunBench(state, f);
+}
+BENCHMARK(BM_Martin01None)->Unit(benchmark::kMillisecond);
+
+void BM_GumowskiMira07(benchmark::State& state) {
+  TBenchFractal f(400, 300, -20, 20, -20, 20);
+  f.v.mira01 = f.v.mira0107 = true;
+  f.v.af[1] = 0.008;
+  f.v.af[2] = -0.7;
+  RunBench(state, f);
+}
+BENCHMARK(BM_GumowskiMira07)->Unit(benchmark::kMillisecond);
+
+void BM_Latoocarfian01(benchmark::State& state) {
+  TBenchFractal f(400, 300, -3, 3, -3, 3);
+  f.v.latoocarfian01 = true;
+  const double coefficients[3][4] = {{-0.966918, 2.879879, 0.765145, 0.744728},
+                                     {-1.1, 1.3, 0.9, 0.6},
+                                     {0.8, -1.5, 1.2, 0.5}};
+  const int offsets[3] = {0, 19, 39};
+  for (int m = 0; m < 3; ++m)
+    for (int k = 0; k < 4; ++k) f.v.af[offsets[m] + 1 + k] = coefficients[m][k];
+  RunBench(state, f);
+}
+BENCHMARK(BM_Latoocarfian01)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
