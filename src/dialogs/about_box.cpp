@@ -50,19 +50,20 @@ void TScrollingText::showEvent(QShowEvent*) { ScrollTimer->start(); }
 void TScrollingText::hideEvent(QHideEvent*) { ScrollTimer->stop(); }
 
 QString TAboutBox::CreditsText() {
+  // One paragraph per credit; the text box wraps them to its width.
   return NameAndVersion() + QStringLiteral(
       "\n"
       "Fractal pictures from the orbit of a single point under two-dimensional maps.\n"
       "\n"
       "The maps and methods it draws come from the work of:\n"
-      "  - Igor Gumowski and Christian Mira, whose recurrences are the G-Mira attractors;\n"
-      "  - Barry Martin, whose \"hopalong\" map is drawn beside them;\n"
-      "  - Clifford A. Pickover, after whose Latoocarfian attractors two families are named;\n"
-      "  - Scott Draves and Erik Reckase, whose fractal-flame variations (linear, sinusoidal,\n"
-      "    spherical, swirl, horseshoe, polar, bent) bend every step;\n"
-      "  - Michael Barnsley, for iterated function systems and the chaos game;\n"
-      "  - Aleksandr Lyapunov, whose exponent tells a settling orbit from a wild one, and\n"
-      "    J. C. Sprott, who showed how to hunt strange attractors with it.\n"
+      "- Igor Gumowski and Christian Mira, whose recurrences are the G-Mira attractors;\n"
+      "- Barry Martin, whose \"hopalong\" map is drawn beside them;\n"
+      "- Clifford A. Pickover, after whose Latoocarfian attractors two families are named;\n"
+      "- Scott Draves and Erik Reckase, whose fractal-flame variations (linear, sinusoidal, spherical, swirl, "
+      "horseshoe, polar, bent) bend every step;\n"
+      "- Michael Barnsley, for iterated function systems and the chaos game;\n"
+      "- Aleksandr Lyapunov, whose exponent tells a settling orbit from a wild one, and J. C. Sprott, who showed "
+      "how to hunt strange attractors with it.\n"
       "\n"
       "Built in C++ with the Qt toolkit, libjpeg, libpng and zlib.\n");
 }

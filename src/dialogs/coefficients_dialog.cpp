@@ -3,6 +3,7 @@
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QPlainTextEdit>
+#include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -33,7 +34,12 @@ TCForm::TCForm(QWidget* parent) : QWidget(parent) {
   Memo->setReadOnly(true);
   Memo->setLineWrapMode(QPlainTextEdit::NoWrap);
   Memo->setPlainText(QStringList{kMemoLines[0], kMemoLines[1], kMemoLines[2]}.join(QLatin1Char('\n')));
-  Memo->setFixedHeight(QFontMetrics(Memo->font()).lineSpacing() * 3 + 12);
+  // The form is small: a smaller face lets the memo's lines and the nine decimals fit its width.
+  QFont small = font();
+  small.setPointSizeF(small.pointSizeF() * 0.8);
+  Memo->setFont(small);
+  Memo->setFixedHeight(QFontMetrics(small).lineSpacing() * 3 + 2 * Memo->frameWidth() +
+                       Memo->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 8);
 
   CoefficiantTimer = new QTimer(this);
   CoefficiantTimer->setInterval(kDebounceMs);
@@ -50,6 +56,7 @@ TCForm::TCForm(QWidget* parent) : QWidget(parent) {
     for (int i = 1; i <= kGroupSize; ++i) {
       const int k = g * kGroupSize + i;
       auto* edit = new TSpinEdit(kCoefficientDecimals, g == 2 ? kCIncrement : kABIncrement, this);
+      edit->setFont(small);
       edit->setObjectName(QStringLiteral("%1%2").arg(QLatin1Char(groupLetters[g])).arg(i, 2, 10, QLatin1Char('0')));
       if (g < 2) edit->setToolTip(QStringLiteral("af[%1]").arg(k));
       // Odd numbers on the top row, following the memo: x's equation above, y's below.

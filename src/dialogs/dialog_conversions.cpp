@@ -1,12 +1,12 @@
 #include "dialogs/dialog_conversions.h"
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <limits>
+
+#include "files/param_file.h"
 
 namespace {
 
@@ -108,38 +108,10 @@ std::string FormatFixed(double value, int decimals, char decimalSeparator) {
 
 std::string FormatFixed2(double value, char decimalSeparator) { return FormatFixed(value, 2, decimalSeparator); }
 
-std::string FormatGeneral(double value, char decimalSeparator) {
-  if (value == 0.0) return "0";
-  if (!std::isfinite(value)) return std::isnan(value) ? "NAN" : (value > 0 ? "INF" : "-INF");
-  // %.15g switches to scientific form exactly outside 1E-4 <= |x| < 1E15 and drops trailing zeros.
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.15g", value);
-  std::string text(buffer);
-  std::replace(text.begin(), text.end(), ',', '.');
-  const auto e = text.find('e');
-  if (e != std::string::npos) {
-    const int exponent = std::atoi(text.c_str() + e + 1);
-    text = text.substr(0, e) + "E" + (exponent < 0 ? "-" : "") + std::to_string(std::abs(exponent));
-  }
-  return WithSeparator(std::move(text), decimalSeparator);
-}
-
 std::optional<double> ParseReal(const std::string& text, char decimalSeparator) {
-  std::string s = Trimmed(text);
-  if (!s.empty() && s[0] == '+') s.erase(0, 1);
-  if (s.empty()) return std::nullopt;
-  // Only digits, one sign, the separator and an exponent: from_chars would also take "inf" and "nan".
-  for (char& ch : s) {
-    if (ch == decimalSeparator) {
-      ch = '.';
-    } else if (!(std::isdigit(static_cast<unsigned char>(ch)) || ch == '-' || ch == '+' || ch == 'e' ||
-                 ch == 'E')) {
-      return std::nullopt;
-    }
-  }
+  // Dialogs read numbers exactly as parameter files do.
   double value = 0;
-  const auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), value);
-  if (error != std::errc{} || end != s.data() + s.size()) return std::nullopt;
+  if (!ParseGeneralNumber(text, decimalSeparator, value)) return std::nullopt;
   return value;
 }
 

@@ -64,10 +64,6 @@ std::string FormatFixed2(double value, char decimalSeparator);
 constexpr int kCoefficientDecimals = 9;
 std::string FormatFixed(double value, int decimals, char decimalSeparator);
 
-// The general number form of parameter files: at most 15 significant digits, no trailing zeros,
-// scientific with "E" outside 1E-4 <= |x| < 1E15 (1.8 -> "1.8", 0.00001 -> "1E-5").
-std::string FormatGeneral(double value, char decimalSeparator);
-
 // A real number written with the given separator; surrounding blanks are allowed, nothing else is.
 // Returns nothing for text that is not a number.
 std::optional<double> ParseReal(const std::string& text, char decimalSeparator);

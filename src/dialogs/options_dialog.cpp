@@ -17,6 +17,7 @@
 
 #include "dialogs/dialog_conversions.h"
 #include "dialogs/tool_window.h"
+#include "files/param_file.h"
 
 namespace {
 
@@ -191,7 +192,7 @@ void TForm2::FillFromOptions(const TFileOptions& o) {
   TIFFResVertDEdit->setText(Integer(o.TIFFResYDen));
   WriteGammaCB->setChecked(o.WriteGamma);
   ScreenGammaEdit->setText(
-      QString::fromStdString(FormatGeneral(static_cast<double>(o.ScreenGamma), LocaleDecimalSeparator())));
+      QString::fromStdString(FormatGeneralNumber(static_cast<double>(o.ScreenGamma), LocaleDecimalSeparator())));
   GammaCorrectionOnReadCB->setChecked(o.GammaCorrectionOnRead);
 }
 

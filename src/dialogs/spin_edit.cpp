@@ -38,6 +38,8 @@ int TSpinEdit::IntValue() const {
 
 void TSpinEdit::SetValue(double value) {
   lineEdit()->setText(QString::fromStdString(FormatFixed(value, decimals_, LocaleDecimalSeparator())));
+  // A narrow edit then shows the leading digits, which matter more than the last decimals.
+  lineEdit()->setCursorPosition(0);
 }
 
 void TSpinEdit::stepBy(int steps) {

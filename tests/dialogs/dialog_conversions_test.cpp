@@ -135,21 +135,6 @@ TEST(NumberTexts, FixedFormsUseTheGivenSeparator) {
   EXPECT_EQ(FormatFixed(640, 0, '.'), "640");
 }
 
-TEST(NumberTexts, GeneralFormIsShortestWithScientificOutsideItsRange) {
-  EXPECT_EQ(FormatGeneral(1.8, '.'), "1.8");
-  EXPECT_EQ(FormatGeneral(1.8, ','), "1,8");
-  EXPECT_EQ(FormatGeneral(2, '.'), "2");
-  EXPECT_EQ(FormatGeneral(-0.5, '.'), "-0.5");
-  EXPECT_EQ(FormatGeneral(0.04, '.'), "0.04");
-  EXPECT_EQ(FormatGeneral(0, '.'), "0");
-  EXPECT_EQ(FormatGeneral(1e-4, '.'), "0.0001");
-  EXPECT_EQ(FormatGeneral(1e-5, '.'), "1E-5");
-  EXPECT_EQ(FormatGeneral(2.5e20, '.'), "2.5E20");
-  EXPECT_EQ(FormatGeneral(123456789012345.0, '.'), "123456789012345");
-  EXPECT_EQ(FormatGeneral(1e15, '.'), "1E15");
-  EXPECT_EQ(FormatGeneral(2.0 / 3.0, '.'), "0.666666666666667");
-}
-
 TEST(NumberTexts, RealsAreReadWithTheLocaleSeparatorOnly) {
   EXPECT_EQ(ParseReal("1.5", '.'), 1.5);
   EXPECT_EQ(ParseReal(" 1,5 ", ','), 1.5);
