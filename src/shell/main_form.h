@@ -1,0 +1,107 @@
+// TMainForm: the multi-document frame. It holds the fractal windows in a QMdiArea, owns the menu bar, the
+// toolbar and the frame timer, and routes every command to the active fractal window. The active window's own
+// menus are merged into the menu bar between File and Window.
+//
+// It is also the engine's host: the engine hands control back through ProcessMessages, which pumps the Qt event
+// loop, so that menus, timers and mouse work while a picture is drawn.
+//
+// The tool dialogs reach the windows through the operations at the end (ParametersUpdate, AbortClick, TP01);
+// the Parameters and Coefficients dialogs add UpdateColors and UpdateCoefficiants when they are wired in.
+#pragma once
+
+#include <QList>
+#include <QMainWindow>
+
+#include "engine/formula.h"
+
+class QAction;
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+class QTimer;
+class QToolBar;
+class TMDIChild;
+
+class TMainForm : public QMainWindow, public EngineHost {
+  Q_OBJECT
+
+ public:
+  explicit TMainForm(QWidget* parent = nullptr);
+  ~TMainForm() override;
+
+  QMdiArea* MdiArea;
+  QTimer* Timer1;  // 100 ms, once: the first window at start, and Rand
+
+  QMenu* File1;
+  QAction* FileNewItem;
+  QAction* FileOpenItem;
+  QAction* FileCloseItem;
+  QAction* FileSaveAsItem;
+  QAction* LoadFromParameterFile1;
+  QAction* JPGFileOptions1;
+  QAction* FileExitItem;
+  QMenu* Window1;
+  QAction* WindowCascadeItem;
+  QAction* WindowTileItem;
+  QAction* WindowArrangeItem;
+  QAction* WindowMinimizeItem;
+  QMenu* Help1;
+  QAction* HelpAboutItem;
+
+  QToolBar* ToolBar;
+  QAction* CoolSpeedButton3;  // "Reset"
+  QAction* AbortButton;       // "Stop"
+  QAction* CoolSpeedButton5;  // "Params"
+  QAction* ApplyButton;       // "Apply"
+  QAction* CoolSpeedButton1;  // "Rand"
+  QAction* CButton;           // "Const"
+
+  // The window commands go to; nullptr only before the first window has opened.
+  TMDIChild* ActiveChild() const;
+  // Every fractal window in creation order.
+  QList<TMDIChild*> Children() const;
+  TMDIChild* OpenFractalWindow(const QString& caption);
+  // The window whose menus are in the menu bar now.
+  TMDIChild* MergedChild() const { return mergedChild_; }
+
+  // Commands.
+  void FileNewItemClick();
+  void FileCloseItemClick();
+  void FileExitItemClick();
+  void WindowCascadeItemClick();
+  void WindowTileItemClick();
+  void WindowArrangeItemClick();
+  void WindowMinimizeItemClick();
+  void ResetClick();
+  void AbortButtonClick();
+  void ApplyButtonClick();
+  void DrawBtnClick();
+  void Timer1Timer();
+  void UpdateMenuItems();
+  // Rebuilds the list of windows at the end of the Window menu.
+  void UpdateWindowMenu();
+
+  // Operations offered to the dialogs; each forwards to the active window.
+  void AbortClick();
+  void TP01(int width, int height);
+
+  // EngineHost.
+  void ProcessMessages() override;
+  void ParametersUpdate() override;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void CreateActions();
+  void CreateMenus();
+  void CreateToolBar();
+  void SubWindowActivated(QMdiSubWindow* window);
+  void MergeChildMenus(TMDIChild* child);
+  QSize FrameClientSize() const;
+
+  TMDIChild* mergedChild_ = nullptr;
+  TMDIChild* lastActive_ = nullptr;
+  QAction* windowListSeparator_ = nullptr;
+  QList<QAction*> windowListActions_;
+};

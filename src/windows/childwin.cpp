@@ -1,0 +1,304 @@
+#include "windows/childwin.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMenu>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "engine/formula.h"
+#include "image/pixel_graphic.h"
+#include "windows/command_guard.h"
+#include "windows/mode_word.h"
+#include "windows/view_coords.h"
+#include "windows/window_text.h"
+
+namespace {
+constexpr int kFirstShowDelayMs = 100;
+constexpr int kProgressIntervalMs = 500;
+constexpr int kDefaultWidth = 400;
+constexpr int kDefaultHeight = 300;
+const QString kIndexCaption = QStringLiteral("Ovel-index.ifs");
+const QColor kMaroon(128, 0, 0);
+constexpr int kPanelWidths[3] = {150, 150, 120};
+
+// Steps 8 to 11 of a pass also run when the engine ends with an error, so the window is idle afterwards and
+// shows the picture as far as it got.
+class TPassEnd {
+ public:
+  explicit TPassEnd(std::function<void()> end) : end_(std::move(end)) {}
+  ~TPassEnd() { end_(); }
+  TPassEnd(const TPassEnd&) = delete;
+  TPassEnd& operator=(const TPassEnd&) = delete;
+
+ private:
+  std::function<void()> end_;
+};
+}  // namespace
+
+TMDIChild::TMDIChild(QWidget* parent) : QMdiSubWindow(parent), menus_(std::make_unique<TChildMenus>(this)) {
+  setWindowFlags(Qt::SubWindow | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint);
+  setWindowTitle(QStringLiteral("Ovel"));
+
+  auto* client = new QWidget(this);
+  auto* layout = new QVBoxLayout(client);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+
+  PGImage1 = new TPGImage(client);
+  PGImage1->SetColor(kMaroon);
+  PGImage1->SetPicBoxColor(kMaroon);
+  PGImage1->SetCenter(true);
+  PGImage1->SetPopupMenu(menus_->PopupMenu1);
+  layout->addWidget(PGImage1, 1);
+
+  StatusBar1 = new QStatusBar(client);
+  StatusBar1->setSizeGripEnabled(false);
+  QFont statusFont(QStringLiteral("Arial"));
+  statusFont.setPixelSize(12);
+  StatusBar1->setFont(statusFont);
+  for (int i = 0; i < 3; ++i) {
+    StatusPanels[i] = new QLabel(StatusBar1);
+    StatusPanels[i]->setFixedWidth(kPanelWidths[i]);
+    StatusBar1->addWidget(StatusPanels[i]);
+  }
+  layout->addWidget(StatusBar1);
+  setWidget(client);
+
+  Timer1 = new QTimer(this);
+  Timer1->setInterval(kFirstShowDelayMs);
+  Timer1->setSingleShot(true);
+  Timer2 = new QTimer(this);
+  Timer2->setInterval(kProgressIntervalMs);
+  connect(Timer1, &QTimer::timeout, this, Guarded(this, [this] { Timer1Timer(); }));
+  connect(Timer2, &QTimer::timeout, this, Guarded(this, [this] { Timer2Timer(); }));
+
+  connect(PGImage1, &TPGImage::PicBoxOnMouseDown, this,
+          [this](Qt::MouseButton b, TShiftState s, int x, int y) {
+            RunGuarded(this, [&] { PGImage1PicBoxOnMouseDown(b, s, x, y); });
+          });
+  connect(PGImage1, &TPGImage::PicBoxOnMouseMove, this, [this](TShiftState s, int x, int y) {
+    RunGuarded(this, [&] { PGImage1PicBoxOnMouseMove(s, x, y); });
+  });
+  connect(PGImage1, &TPGImage::PicBoxOnMouseUp, this, [this](Qt::MouseButton b, TShiftState s, int x, int y) {
+    RunGuarded(this, [&] { PGImage1PicBoxOnMouseUp(b, s, x, y); });
+  });
+  connect(PGImage1, &TPGImage::PicBoxOnDblClick, this, Guarded(this, [this] { PGImage1PicBoxOnDblClick(); }));
+  connect(PGImage1, &TPGImage::OnNewAutoSize, this, [this](int w, int h) {
+    RunGuarded(this, [&] { PGImage1NewAutoSize(w, h); });
+  });
+  ConnectMenus();
+
+  // FormCreate.
+  v.abort = false;
+  RectangleMode = true;
+  FirstShowPending = true;
+  v.randomize = true;
+  v.invert = false;
+  Timer1->start();
+}
+
+TMDIChild::~TMDIChild() {
+  // The engine may still hold this record's address; stop it looking at a record that is going away.
+  v.abort = true;
+  v.image = nullptr;
+}
+
+void TMDIChild::ConnectMenus() {
+  const TChildMenus& m = *menus_;
+  for (std::size_t i = 0; i < kMenuSizes.size(); ++i) {
+    const TMenuSize size = kMenuSizes[i];
+    connect(m.sizeItems[i], &QAction::triggered, this,
+            Guarded(this, [this, size] { Resolution(size.width, size.height); }));
+  }
+  // The size dialog is not wired to the windows yet.
+  m.CustomSize1->setEnabled(false);
+  for (int k = 1; k <= 9; ++k)
+    connect(m.miraItems[k - 1], &QAction::triggered, this, Guarded(this, [this, k] { MiraClick(k); }));
+  connect(m.Mira0113, &QAction::triggered, this, Guarded(this, [this] { Mira0113Click(); }));
+  for (int k = 1; k <= kIfsVariantCount; ++k)
+    connect(m.ifsItems[k - 1], &QAction::triggered, this, Guarded(this, [this, k] { IFSClick(k); }));
+  for (int n = 1; n <= 3; ++n)
+    connect(m.mapsItems[n - 1], &QAction::triggered, this, Guarded(this, [this, n] { MapsClick(n); }));
+  m.ConstantsDialog1->setEnabled(false);
+  connect(m.Zoom1, &QAction::triggered, this, Guarded(this, [this] { Zoom1Click(); }));
+  connect(m.RectangleMode1, &QAction::triggered, this, Guarded(this, [this] { RectangleMode1Click(); }));
+  connect(m.ClearRectangle2, &QAction::triggered, this, Guarded(this, [this] { ClearRectangle2Click(); }));
+  connect(m.PopupMenu1, &QMenu::aboutToShow, this, Guarded(this, [this] { UpdateMenuItems(); }));
+}
+
+// --- Lifecycle -------------------------------------------------------------------------------------------------
+
+void TMDIChild::Timer1Timer() {
+  Timer1->stop();
+  FormPaint();
+}
+
+void TMDIChild::FormPaint() {
+  if (!FirstShowPending) return;
+  // Cleared first: the pass at the end runs the event loop, which must not start the setup a second time.
+  FirstShowPending = false;
+
+  const QSize screen = this->screen() ? this->screen()->size() : QSize(TPGImage::kNoLimit, TPGImage::kNoLimit);
+  const QSize border = size() - ClientSize();
+  PGImage1->SetAutoSizeMaxWidth(screen.width() - border.width());
+  PGImage1->SetAutoSizeMaxHeight(screen.height() - border.height());
+  PGImage1->SetActionMode(RectangleMode ? TActionMode::amMoveResizeCreateSelection : TActionMode::amNone);
+
+  // The new-window branch is taken whatever the mode word says: a first show always needs its picture, and the
+  // word may have moved on when two windows were opened within the first-show delay.
+  v.plotWidth = kDefaultWidth;
+  v.plotHeight = kDefaultHeight;
+  auto picture = std::make_unique<TPixelGraphic>();
+  picture->SetSize(kDefaultWidth, kDefaultHeight, TColorRes::Bits24);
+  SetModeWord(kModeWorking);
+  setWindowTitle(kIndexCaption);
+  TitleText = windowTitle();
+  ShowNewPicture(std::move(picture));
+
+  v.imageWidth = v.plotWidth;
+  v.imageHeight = v.plotHeight;
+  ResetCoordinates();
+  v.red = 0.7;
+  v.green = 0.8;
+  v.blue = 0.9;
+  v.intensity = 30.0;
+  v.probability = 0.1;
+  v.randomizer = 2.0;
+  for (int k = 1; k <= kMiraVariantCount; ++k) MiraVariant(v, k) = false;
+  for (int k = 1; k <= kIfsVariantCount; ++k) IfsVariant(v, k) = false;
+  v.randomize = true;
+  v.sqrtFilter = false;
+  v.maps = 2;
+  v.none = true;
+  v.linear = v.sinusoidal = v.spherical = v.swirl = v.horseshoe = v.polar = v.bent = false;
+  CreateTList();
+  UpdateGrafX();
+}
+
+void TMDIChild::closeEvent(QCloseEvent* event) {
+  // FormClose: the pass stops; the window is minimised, never destroyed, so its picture and record stay.
+  Abort();
+  event->ignore();
+  if (!isMinimized()) showMinimized();
+}
+
+void TMDIChild::ShowNewPicture(std::unique_ptr<TPixelGraphic> picture) {
+  TPixelGraphic* shown = picture.get();
+  PGImage1->SetPixelGraphic(std::move(picture));
+  v.image = shown;
+  v.image->Changed();
+}
+
+// --- Render pass -----------------------------------------------------------------------------------------------
+
+void TMDIChild::UpdateGrafX() {
+  // Once the user has asked to leave no pass may start: the nested event loops must unwind.
+  if (ExitRequested()) return;
+  // Only an idle window's caption is its title; during a pass it shows progress figures.
+  if (passDepth_ == 0) TitleText = windowTitle();
+
+  auto picture = std::make_unique<TPixelGraphic>();
+  picture->SetSize(v.imageWidth, v.imageHeight, TColorRes::Bits24);
+  ShowNewPicture(std::move(picture));
+  UpdateMenuItems();
+
+  ++passDepth_;
+  TPassEnd end([this] {
+    --passDepth_;
+    v.abort = true;
+    if (v.image) v.image->Changed();
+    Timer2->stop();
+    setWindowTitle(TitleText);
+  });
+  Timer2->start();
+  v.ticks = 0;
+
+  bool mira = false;
+  for (int k = 1; k <= kMiraVariantCount; ++k) mira = mira || MiraVariant(v, k);
+  bool ifs = false;
+  for (int k = 1; k <= kIfsVariantCount; ++k) ifs = ifs || IfsVariant(v, k);
+  v.mira01 = mira;
+  v.ifs01 = ifs;
+  Parameters1Update();
+  if (v.mira01 || v.ifs01 || v.latoocarfian01) TypeFractal();
+}
+
+void TMDIChild::TypeFractal() {
+  AdjustCoords();
+  v.plotXMin = v.xMin;
+  v.plotYMin = v.yMin;
+  v.plotXMax = v.xMax;
+  v.plotYMax = v.yMax;
+  PixelStepX = (v.plotXMax - v.plotXMin) / v.plotWidth;
+  PixelStepY = (v.plotYMax - v.plotYMin) / v.plotHeight;
+  Timer2->start();
+  v.abort = false;
+  TPassEnd end([this] {
+    if (v.image) v.image->Changed();
+    Timer2->stop();
+  });
+  RunFractal(&v);
+}
+
+void TMDIChild::Timer2Timer() {
+  if (v.image) v.image->Changed();
+  QCoreApplication::processEvents();
+  // A pass that ended while the events above ran has put its title back; progress figures would stay forever.
+  if (passDepth_ == 0 || v.abort) return;
+  setWindowTitle(FormatProgressCaption(v, UserDecimalPoint()));
+  ++v.ticks;
+  // The engine resumes at once: waiting here for one more event would stall it whenever the queue is empty.
+  QCoreApplication::processEvents();
+}
+
+void TMDIChild::Abort() { v.abort = true; }
+
+// --- View coordinates ------------------------------------------------------------------------------------------
+
+void TMDIChild::ResetCoordinates() { ::ResetCoordinates(v); }
+void TMDIChild::AdjustCoords() { ::AdjustCoords(v); }
+
+// --- Presets ---------------------------------------------------------------------------------------------------
+
+void TMDIChild::MiraClick(int variant) {
+  if (variant == 7) v.randomize = true;
+  bool& flag = MiraVariant(v, variant);
+  flag = !flag;
+  UpdateGrafX();
+}
+
+void TMDIChild::Mira0113Click() {
+  v.latoocarfian01 = !v.latoocarfian01;
+  UpdateGrafX();
+}
+
+void TMDIChild::IFSClick(int variant) {
+  bool& flag = IfsVariant(v, variant);
+  flag = !flag;
+  UpdateGrafX();
+}
+
+void TMDIChild::MapsClick(int maps) {
+  v.maps = maps;
+  UpdateGrafX();
+}
+
+void TMDIChild::UpdateMenuItems() {
+  const TChildMenus& m = *menus_;
+  m.RectangleMode1->setChecked(RectangleMode);
+  for (int k = 1; k <= 9; ++k) m.miraItems[k - 1]->setChecked(MiraVariant(v, k));
+  m.Mira0113->setChecked(v.latoocarfian01);
+  for (int k = 1; k <= kIfsVariantCount; ++k) m.ifsItems[k - 1]->setChecked(IfsVariant(v, k));
+  for (int n = 1; n <= 3; ++n) m.mapsItems[n - 1]->setChecked(v.maps == n);
+}
+
+void TMDIChild::Parameters1Update() {
+  // The Parameters and Coefficients dialogs are filled from v here once they are wired to the windows.
+}

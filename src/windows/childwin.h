@@ -1,0 +1,114 @@
+// TMDIChild: one fractal window inside the frame. It holds one parameter record `v`, the picture the engine
+// draws into (shown and owned by PGImage1), the three hit lists, a status bar with the world coordinates under
+// the mouse, its own menus (merged into the frame's menu bar while it is active) and the picture's popup menu.
+//
+// A render pass (UpdateGrafX) runs the engine inside this call; the engine pumps the event loop, so every
+// command of this window, of other windows and of the frame can arrive while a pass runs, including a command
+// that starts another pass nested inside this one. Stop ends all nested passes at once: they share the engine.
+//
+// Closing the window stops its pass and minimises it; windows live until the program ends.
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include <QMdiSubWindow>
+#include <QString>
+
+#include "engine/fractal_params.h"
+#include "view/pg_image.h"
+#include "windows/child_menus.h"
+#include "windows/image_size.h"
+
+class QLabel;
+class QStatusBar;
+class QTimer;
+
+class TMDIChild : public QMdiSubWindow {
+  Q_OBJECT
+
+ public:
+  explicit TMDIChild(QWidget* parent = nullptr);
+  ~TMDIChild() override;
+
+  // The fractal: parameters, view window, counters and the handles of picture and hit lists.
+  TFractalParams v{};
+
+  // Controls.
+  TPGImage* PGImage1;
+  QStatusBar* StatusBar1;
+  QLabel* StatusPanels[3];  // "cx=", "cy=", "M="
+  QTimer* Timer1;           // 100 ms, once: the first-show setup
+  QTimer* Timer2;           // 500 ms while the engine runs: progress
+  const TChildMenus& Menus() const { return *menus_; }
+
+  // Members outside v.
+  double PixelStepX = 0, PixelStepY = 0;
+  QString TitleText;
+  bool RectangleMode = true;
+  bool FirstShowPending = true;
+  double DownX = 0, DownY = 0;
+  TShiftState LastShift;
+  double CursorX = 0, CursorY = 0;
+
+  // How many passes of this window are running, nested in one another (0 when idle).
+  int PassDepth() const { return passDepth_; }
+
+  // The frame's client area, which bounds the window when it fits itself around its picture. Without it the
+  // size of the area holding the window is used.
+  void SetFrameClientSize(std::function<QSize()> source) { frameClientSize_ = std::move(source); }
+
+  // --- Lifecycle ---------------------------------------------------------------------------------------------
+  void Timer1Timer();
+  void FormPaint();  // the first-show setup; does nothing after the first time
+
+  // --- Render pass -------------------------------------------------------------------------------------------
+  void UpdateGrafX();
+  void TypeFractal();
+  void Timer2Timer();
+  void Abort();
+
+  // --- View coordinates --------------------------------------------------------------------------------------
+  void ResetCoordinates();
+  void AdjustCoords();
+
+  // --- Picture size ------------------------------------------------------------------------------------------
+  // Applies a size of 1..8192 in each direction; anything else is refused with a message and changes nothing.
+  void Resolution(int width, int height);
+  void CreateTList();
+  void PGImage1NewAutoSize(int pgImageWidth, int pgImageHeight);
+  // The client area: everything inside the window's border and title bar.
+  QSize ClientSize() const;
+
+  // --- Presets -----------------------------------------------------------------------------------------------
+  void MiraClick(int variant);  // "01.)" .. "09.)"; 07 also asks for random coefficients
+  void Mira0113Click();         // toggles latoocarfian01
+  void IFSClick(int variant);   // IFS0101 .. IFS0108
+  void MapsClick(int maps);     // "1X", "2X", "3X"
+  void UpdateMenuItems();
+
+  // --- Dialog synchronisation: filled in once the tool dialogs are wired to the windows ------------------------
+  void Parameters1Update();
+
+  // --- Selection and zoom ------------------------------------------------------------------------------------
+  void PGImage1PicBoxOnMouseDown(Qt::MouseButton button, TShiftState shift, int x, int y);
+  void PGImage1PicBoxOnMouseMove(TShiftState shift, int x, int y);
+  void PGImage1PicBoxOnMouseUp(Qt::MouseButton button, TShiftState shift, int x, int y);
+  void PGImage1PicBoxOnDblClick();
+  void Zoom1Click();
+  void RectangleMode1Click();
+  void ClearRectangle2Click();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void ConnectMenus();
+  void ShowNewPicture(std::unique_ptr<TPixelGraphic> picture);
+  QSize FrameClientSize() const;
+
+  std::unique_ptr<TChildMenus> menus_;
+  THitLists lists_;
+  int passDepth_ = 0;
+  std::function<QSize()> frameClientSize_;
+};

@@ -1,0 +1,156 @@
+// TMDIChild: picture size, the fit of the window around its picture, and selection and zoom.
+#include <QLabel>
+#include <QMdiArea>
+#include <QScreen>
+#include <QTimer>
+
+#include "image/pixel_graphic.h"
+#include "windows/childwin.h"
+#include "windows/selection_region.h"
+#include "windows/user_message.h"
+#include "windows/view_coords.h"
+#include "windows/window_text.h"
+
+namespace {
+const QString kNothingSelected = QStringLiteral("there is nothing selected");
+const QString kEmptyRegion =
+    QStringLiteral("The marked region has no size, so there is nothing to zoom into. Mark a larger region first.");
+
+bool OnlyLeftButton(TShiftState shift) { return shift == TShiftState(ssLeft); }
+}  // namespace
+
+// --- Picture size ----------------------------------------------------------------------------------------------
+
+void TMDIChild::Resolution(int width, int height) {
+  if (const auto problem = CheckImageSize(width, height)) {
+    ShowInformation(this, *problem);
+    return;
+  }
+  // The lists are made before anything changes: a size too large for memory fails here and leaves all as it was.
+  THitLists lists = ::CreateTList(width, height);
+  v.imageWidth = width;
+  v.imageHeight = height;
+  v.plotWidth = v.imageWidth;
+  v.plotHeight = v.imageHeight;
+  setWindowTitle(TitleText);
+  lists_ = std::move(lists);
+  v.redList = lists_.red.get();
+  v.greenList = lists_.green.get();
+  v.blueList = lists_.blue.get();
+  UpdateGrafX();
+}
+
+void TMDIChild::CreateTList() {
+  lists_ = ::CreateTList(v.imageWidth, v.imageHeight);
+  v.redList = lists_.red.get();
+  v.greenList = lists_.green.get();
+  v.blueList = lists_.blue.get();
+}
+
+QSize TMDIChild::ClientSize() const {
+  const QMargins border = contentsMargins();
+  return size().shrunkBy(border);
+}
+
+QSize TMDIChild::FrameClientSize() const {
+  if (frameClientSize_) return frameClientSize_();
+  if (parentWidget()) return parentWidget()->size();
+  return screen() ? screen()->size() : QSize(TPGImage::kNoLimit, TPGImage::kNoLimit);
+}
+
+void TMDIChild::PGImage1NewAutoSize(int pgImageWidth, int pgImageHeight) {
+  if (isMinimized() || isMaximized()) return;
+  const QSize client = FitClientSize(pgImageWidth, pgImageHeight, FrameClientSize());
+  resize(client.grownBy(contentsMargins()));
+}
+
+// --- Selection and zoom ----------------------------------------------------------------------------------------
+
+void TMDIChild::PGImage1PicBoxOnMouseDown(Qt::MouseButton, TShiftState shift, int x, int y) {
+  DownX = x;
+  DownY = y;
+  LastShift = shift;
+  // The view has already handled this press, so a mode set here takes effect from the next press on.
+  if (OnlyLeftButton(shift))
+    PGImage1->SetActionMode(RectangleMode ? TActionMode::amMoveResizeCreateSelection : TActionMode::amNone);
+}
+
+void TMDIChild::PGImage1PicBoxOnMouseMove(TShiftState shift, int x, int y) {
+  const QPoint p = PGImage1->PicBoxToImage(QPoint(x, y));
+  LastShift = shift;
+  if (v.imageWidth == 0) return;
+  // The edges of the last engine run: after a zoom, until the next run, the readout refers to the old view.
+  PixelStepX = (v.plotXMax - v.plotXMin) / v.imageWidth;
+  PixelStepY = (v.plotYMax - v.plotYMin) / v.imageHeight;
+  CursorX = p.x() * PixelStepX + v.plotXMin;
+  CursorY = p.y() * PixelStepY + v.plotYMin;
+  const QString point = UserDecimalPoint();
+  StatusPanels[0]->setText(FormatReadout("cx=", CursorX, point));
+  StatusPanels[1]->setText(FormatReadout("cy=", CursorY, point));
+  StatusPanels[2]->setText(FormatReadout("M=", v.zoom, point));
+}
+
+void TMDIChild::PGImage1PicBoxOnMouseUp(Qt::MouseButton, TShiftState, int, int) {
+  // The release itself is not looked at: LastShift is the state of the last press or move.
+  if (!OnlyLeftButton(LastShift)) return;
+  if (!PGImage1->Selection() && RectangleMode) return;
+  TPixelRect marked{PGImage1->SelectionLeft(), PGImage1->SelectionTop(), PGImage1->SelectionWidth(),
+                    PGImage1->SelectionHeight()};
+  double cx = 0, cy = 0;
+  if (RectangleMode) {
+    cx = marked.width * 0.5 + marked.left;
+    cy = marked.height * 0.5 + marked.top;
+  } else {
+    // Click mode marks a half-size region around the press without showing a rectangle.
+    const TPixelRect half = ClickRegionSize(v.imageWidth, v.imageHeight);
+    marked.width = half.width;
+    marked.height = half.height;
+    cx = DownX;
+    cy = DownY;
+  }
+  const TPixelRect fitted = FitToAspect(marked, cx, cy, v.imageWidth, v.imageHeight);
+  PGImage1->SetSelectionRect(QRect(fitted.left, fitted.top, fitted.width, fitted.height));
+  const TPixelRect shown{PGImage1->SelectionLeft(), PGImage1->SelectionTop(), PGImage1->SelectionWidth(),
+                         PGImage1->SelectionHeight()};
+  MarkRegion(v, shown);
+}
+
+void TMDIChild::PGImage1PicBoxOnDblClick() {
+  Zoom1Click();
+  PGImage1->SetSelection(false);
+  PGImage1->SetActionMode(TActionMode::amNone);
+}
+
+void TMDIChild::Zoom1Click() {
+  if (v.imageWidth == 0) return;
+  if (!PGImage1->Selection() && RectangleMode) {
+    ShowInformation(this, kNothingSelected);
+    return;
+  }
+  if (RegionIsEmpty(v)) {
+    ShowInformation(this, kEmptyRegion);
+    return;
+  }
+  Timer2->stop();
+  ZoomToRegion(v);
+  PGImage1->SetSelection(false);
+  PGImage1->SetActionMode(TActionMode::amNone);
+
+  // The marked part of the picture, enlarged, stands in for the new picture until the pass replaces it.
+  auto scratch = std::make_unique<TPixelGraphic>();
+  scratch->SetSize(v.imageWidth, v.imageHeight, TColorRes::Bits24);
+  const TPixelGraphic* source = PGImage1->PixelGraphic();
+  if (source && PGImage1->SelectionWidth() > 0 && PGImage1->SelectionHeight() > 0) {
+    scratch->StretchCopy(0, 0, v.imageWidth, v.imageHeight, PGImage1->SelectionLeft(), PGImage1->SelectionTop(),
+                         PGImage1->SelectionWidth(), PGImage1->SelectionHeight(), *source);
+  }
+  ShowNewPicture(std::move(scratch));
+  UpdateGrafX();
+}
+
+void TMDIChild::RectangleMode1Click() {
+  RectangleMode = !RectangleMode;
+  UpdateMenuItems();
+}
+
+void TMDIChild::ClearRectangle2Click() { PGImage1->SetSelection(false); }

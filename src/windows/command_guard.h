@@ -1,0 +1,18 @@
+// The one guard between commands and Qt's event loop: an error thrown by a command ends that command, is shown
+// in the general error report, and the program goes on. Every menu, button, timer and mouse handler is connected
+// through it, because an exception must never unwind through Qt's own frames.
+#pragma once
+
+#include <functional>
+#include <utility>
+
+class QWidget;
+
+// Runs the command; returns false when it failed (the error has been shown by then).
+bool RunGuarded(QWidget* parent, const std::function<void()>& command);
+
+// A slot that runs `command` through RunGuarded, for connect().
+template <typename F>
+auto Guarded(QWidget* parent, F command) {
+  return [parent, command = std::move(command)](auto&&...) { RunGuarded(parent, command); };
+}

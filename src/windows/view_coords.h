@@ -1,0 +1,14 @@
+// The view window of a fractal: a centre, a magnification and the picture's aspect, turned into world edges.
+#pragma once
+
+#include "engine/fractal_params.h"
+
+// The default view: centre (0, 0), zoom 0.23, edges and selected region -2..2. selXCenter/selYCenter are kept.
+void ResetCoordinates(TFractalParams& v);
+
+// Edges from centre, zoom and picture size. The longer side gets the wider extent so that a pixel covers the
+// same world distance in x and y.
+void AdjustCoords(TFractalParams& v);
+
+// Nearest integer, halves to even: the rounding used for every real that becomes a pixel position or size.
+int RoundHalfEven(double value);

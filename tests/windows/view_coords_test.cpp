@@ -1,0 +1,68 @@
+#include "windows/view_coords.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+TFractalParams ViewOf(int width, int height) {
+  TFractalParams v{};
+  v.imageWidth = width;
+  v.imageHeight = height;
+  ResetCoordinates(v);
+  AdjustCoords(v);
+  return v;
+}
+}  // namespace
+
+TEST(ViewCoords, DefaultViewOfA400By300PictureIsWiderThanTall) {
+  const TFractalParams v = ViewOf(400, 300);
+  EXPECT_NEAR(v.xMin, -10.1449, 1e-4);
+  EXPECT_NEAR(v.xMax, 10.1449, 1e-4);
+  EXPECT_NEAR(v.yMin, -7.6087, 1e-4);
+  EXPECT_NEAR(v.yMax, 7.6087, 1e-4);
+  EXPECT_DOUBLE_EQ(v.zoom, 0.23);
+  EXPECT_DOUBLE_EQ(v.selZoom, 0.23);
+  EXPECT_DOUBLE_EQ(v.xCenter, 0.0);
+  EXPECT_DOUBLE_EQ(v.yCenter, 0.0);
+  // A pixel covers the same world distance in x and y.
+  EXPECT_NEAR((v.xMax - v.xMin) / 400, (v.yMax - v.yMin) / 300, 1e-12);
+}
+
+TEST(ViewCoords, PortraitPictureGetsTheTallerExtent) {
+  const TFractalParams v = ViewOf(300, 400);
+  EXPECT_NEAR(v.yMax, 10.1449, 1e-4);
+  EXPECT_NEAR(v.xMax, 7.6087, 1e-4);
+}
+
+TEST(ViewCoords, SquarePictureSpansTwoOverZoomAboutTheCentre) {
+  TFractalParams v{};
+  v.imageWidth = v.imageHeight = 256;
+  v.zoom = 4.0;
+  v.xCenter = 1.0;
+  v.yCenter = -0.5;
+  AdjustCoords(v);
+  EXPECT_DOUBLE_EQ(v.xMin, 0.5);
+  EXPECT_DOUBLE_EQ(v.xMax, 1.5);
+  EXPECT_DOUBLE_EQ(v.yMin, -1.0);
+  EXPECT_DOUBLE_EQ(v.yMax, 0.0);
+  EXPECT_DOUBLE_EQ(v.halfWidth, 0.5);
+}
+
+TEST(ViewCoords, ResetMarksTheDefaultRegionButKeepsItsCentre) {
+  TFractalParams v{};
+  v.selXCenter = 3.0;
+  v.selYCenter = -4.0;
+  v.selXMin = 7.0;
+  ResetCoordinates(v);
+  EXPECT_DOUBLE_EQ(v.selXCenter, 3.0);
+  EXPECT_DOUBLE_EQ(v.selYCenter, -4.0);
+  EXPECT_DOUBLE_EQ(v.selXMin, -2.0);
+  EXPECT_DOUBLE_EQ(v.selYMax, 2.0);
+}
+
+TEST(ViewCoords, RoundingSendsHalvesToTheEvenNeighbour) {
+  EXPECT_EQ(RoundHalfEven(0.5), 0);
+  EXPECT_EQ(RoundHalfEven(1.5), 2);
+  EXPECT_EQ(RoundHalfEven(2.5), 2);
+  EXPECT_EQ(RoundHalfEven(-2.5), -2);
+  EXPECT_EQ(RoundHalfEven(68.57), 69);
+}
