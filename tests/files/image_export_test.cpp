@@ -81,8 +81,6 @@ TEST(ColorResolution, NamesAndPreferencesFollowTheTable) {
   EXPECT_EQ(ColorResolutionName(TColorResolution::TrueColor), "16.7 million colors");
   EXPECT_EQ(ColorResolutionName(TColorResolution::Gray256), "256 shades of gray");
   EXPECT_EQ(ResolutionPreference(TColorResolution::TwoColors)[1], TColorResolution::Colors16);
-  const auto& writers = FileFormatWriters();
-  (void)writers;
   const auto chosen = [](TColorResolution current, const char* extension) {
     return ChooseColorResolution(current, FileFormatWriters().FindByExtension(extension)->CanWriteResolutions());
   };
