@@ -108,7 +108,7 @@ void BM_Ifs0101None(benchmark::State& state) {
   SetSierpinski(f.v);
   RunBench(state, f);
 }
-BENCHMARK(BM_Ifs0101None)->Args({400, 300})->Args({1024, 768})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Ifs0101None)->Args({400, 300})->Args({1024, 768})->Unit(benchmark::kNanosecond);
 
 void BM_Ifs0101SqrtFilter(benchmark::State& state) {
   TBenchFractal f(400, 300, -0.1, 1.1, -0.1, 1.1);
@@ -116,7 +116,7 @@ void BM_Ifs0101SqrtFilter(benchmark::State& state) {
   f.v.sqrtFilter = true;
   RunBench(state, f);
 }
-BENCHMARK(BM_Ifs0101SqrtFilter)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Ifs0101SqrtFilter)->Unit(benchmark::kNanosecond);
 
 void BM_Ifs0101AllVariations(benchmark::State& state) {
   TBenchFractal f(400, 300, -3, 3, -3, 3);
@@ -127,7 +127,7 @@ void BM_Ifs0101AllVariations(benchmark::State& state) {
   f.v.probability = 0.05;
   RunBench(state, f);
 }
-BENCHMARK(BM_Ifs0101AllVariations)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Ifs0101AllVariations)->Unit(benchmark::kNanosecond);
 
 void BM_Martin01None(benchmark::State& state) {
   TBenchFractal f(400, 300, -20, 20, -20, 20);
@@ -136,7 +136,7 @@ void BM_Martin01None(benchmark::State& state) {
   f.v.af[4] = 0.7;
   RunBench(state, f);
 }
-BENCHMARK(BM_Martin01None)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Martin01None)->Unit(benchmark::kNanosecond);
 
 void BM_GumowskiMira07(benchmark::State& state) {
   TBenchFractal f(400, 300, -20, 20, -20, 20);
@@ -145,7 +145,7 @@ void BM_GumowskiMira07(benchmark::State& state) {
   f.v.af[2] = -0.7;
   RunBench(state, f);
 }
-BENCHMARK(BM_GumowskiMira07)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GumowskiMira07)->Unit(benchmark::kNanosecond);
 
 void BM_Latoocarfian01(benchmark::State& state) {
   TBenchFractal f(400, 300, -3, 3, -3, 3);
@@ -158,7 +158,7 @@ void BM_Latoocarfian01(benchmark::State& state) {
     for (int k = 0; k < 4; ++k) f.v.af[offsets[m] + 1 + k] = coefficients[m][k];
   RunBench(state, f);
 }
-BENCHMARK(BM_Latoocarfian01)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Latoocarfian01)->Unit(benchmark::kNanosecond);
 
 }  // namespace
 

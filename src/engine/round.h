@@ -17,15 +17,14 @@
 // the rest of a hit. cvtsd2si rounds by the current mode (ties to even by default) in one instruction, and the
 // quiet comparisons keep NaN from raising the invalid flag that the engine's fault check watches.
 inline std::int32_t Round(double t) {
-  if (__builtin_isless(std::fabs(t), 2147483648.0)) {
+  // Below 2^31 - 0.5 in magnitude the rounded value fits; everything from there on saturates (ties included:
+  // 2147483647.5 rounds to even 2^31, beyond the range).
+  if (__builtin_isless(std::fabs(t), 2147483647.5)) {
 #if defined(__x86_64__)
-    long long r = _mm_cvtsd_si64(_mm_set_sd(t));
+    return _mm_cvtsd_si32(_mm_set_sd(t));
 #else
-    long long r = std::llrint(t);
+    return static_cast<std::int32_t>(std::lrint(t));
 #endif
-    // Only 2147483647.5 and above get here and round beyond the range.
-    return r > std::numeric_limits<std::int32_t>::max() ? std::numeric_limits<std::int32_t>::max()
-                                                         : static_cast<std::int32_t>(r);
   }
   if (std::isnan(t)) return 0;
   return t > 0 ? std::numeric_limits<std::int32_t>::max() : std::numeric_limits<std::int32_t>::min();
