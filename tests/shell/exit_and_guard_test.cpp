@@ -1,0 +1,142 @@
+// Leaving the program while pictures are drawn, and the guard that turns errors of commands into messages.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QTimer>
+#include <cmath>
+#include <limits>
+#include <stdexcept>
+
+#include "engine/formula.h"
+#include "image/pixel_graphic.h"
+#include "shell/main_form.h"
+#include "shell_test_support.h"
+#include "windows/command_guard.h"
+#include "windows/mode_word.h"
+
+namespace {
+
+class TThrowingObject : public QObject {
+ public:
+  int handled = 0;
+  bool event(QEvent* e) override {
+    if (e->type() == QEvent::User) throw std::runtime_error("thrown from an event handler");
+    if (e->type() == QEvent::User + 1) {
+      ++handled;
+      return true;
+    }
+    return QObject::event(e);
+  }
+};
+
+TEST(FrameExit, ExitWhilePassesInTwoWindowsRunEndsThemAllAndTheEventLoop) {
+  RecordedMessages().clear();
+  ClearExitRequest();
+  auto frame = std::make_unique<TMainForm>();
+  frame->show();
+  ASSERT_TRUE(WaitUntil([&] { return frame->Children().size() == 1 && FirstShowDone(*frame->Children()[0]); }));
+  frame->FileNewItem->trigger();
+  TMDIChild* a = frame->Children()[0];
+  TMDIChild* b = frame->Children()[1];
+  ASSERT_TRUE(WaitUntil([b] { return FirstShowDone(*b); }));
+
+  auto stopAll = [&] {
+    a->Abort();
+    b->Abort();
+  };
+  bool exitIssued = false;
+  int depthWhenExitReturned = -1;
+  QTimer::singleShot(0, [&] {
+    When([a] { return Drawing(*a); },
+         [&] {
+           When([b] { return Drawing(*b); },
+                [&] {
+                  exitIssued = true;
+                  frame->CoolSpeedButton1->trigger();  // a Rand waiting in the frame timer must not start either
+                  frame->FileExitItem->trigger();
+                  depthWhenExitReturned = b->PassDepth();
+                },
+                stopAll);
+           b->Menus().ifsItems[0]->trigger();
+         },
+         stopAll);
+    a->Menus().miraItems[0]->trigger();
+  });
+  bool watchdogFired = false;
+  QTimer watchdog;
+  watchdog.setSingleShot(true);
+  QObject::connect(&watchdog, &QTimer::timeout, [&] {
+    watchdogFired = true;
+    stopAll();
+    QCoreApplication::quit();
+  });
+  watchdog.start(30000);
+
+  const int result = QApplication::exec();
+  watchdog.stop();
+  EXPECT_FALSE(watchdogFired);
+  EXPECT_TRUE(exitIssued);
+  EXPECT_EQ(result, 0);
+  // The exit returned into the running pass, which then ended on its own.
+  EXPECT_EQ(depthWhenExitReturned, 1);
+  EXPECT_EQ(a->PassDepth(), 0);
+  EXPECT_EQ(b->PassDepth(), 0);
+  EXPECT_FALSE(frame->isVisible());
+  EXPECT_FALSE(frame->Timer1->isActive());
+  EXPECT_TRUE(ExitRequested());
+  // Nothing starts once the user has asked to leave.
+  TPixelGraphic* picture = a->v.image;
+  a->UpdateGrafX();
+  EXPECT_EQ(a->v.image, picture);
+  EXPECT_TRUE(RecordedMessages().isEmpty());
+  ClearExitRequest();
+}
+
+TEST(ErrorGuard, ACommandThatThrowsIsReportedAndReturnsFalse) {
+  RecordedMessages().clear();
+  EXPECT_FALSE(RunGuarded(nullptr, [] { throw std::runtime_error("the command failed"); }));
+  ASSERT_EQ(RecordedMessages().size(), 1);
+  EXPECT_EQ(RecordedMessages().front(), QStringLiteral("the command failed"));
+  EXPECT_TRUE(RunGuarded(nullptr, [] {}));
+  EXPECT_EQ(RecordedMessages().size(), 1);
+}
+
+TEST(ErrorGuard, AnErrorInAnyEventHandlerIsReportedAndTheLoopGoesOn) {
+  RecordedMessages().clear();
+  TThrowingObject object;
+  QCoreApplication::postEvent(&object, new QEvent(QEvent::User));
+  QCoreApplication::postEvent(&object, new QEvent(QEvent::Type(QEvent::User + 1)));
+  ASSERT_TRUE(WaitUntil([&] { return object.handled == 1; }));
+  ASSERT_EQ(RecordedMessages().size(), 1);
+  EXPECT_EQ(RecordedMessages().front(), QStringLiteral("thrown from an event handler"));
+}
+
+TEST(ErrorGuard, AnEngineFaultEndsThePassKeepsThePictureAndTheWindowGoesOn) {
+  RecordedMessages().clear();
+  auto frame = std::make_unique<TMainForm>();
+  frame->show();
+  ASSERT_TRUE(WaitUntil([&] { return frame->Children().size() == 1 && FirstShowDone(*frame->Children()[0]); }));
+  TMDIChild* w = frame->Children()[0];
+  w->v.ifs0101 = true;
+  for (double& c : w->v.af) c = std::numeric_limits<double>::quiet_NaN();
+  frame->ApplyButton->trigger();
+  ASSERT_EQ(RecordedMessages().size(), 1);
+  EXPECT_EQ(RecordedMessages().front(), QString::fromLatin1(kFaultInvalidOperation));
+  EXPECT_EQ(w->PassDepth(), 0);
+  EXPECT_TRUE(w->v.abort);
+  EXPECT_FALSE(w->Timer2->isActive());
+  EXPECT_EQ(w->windowTitle(), QStringLiteral("Ovel-index.ifs"));
+  EXPECT_EQ(w->v.image, w->PGImage1->PixelGraphic());
+  EXPECT_EQ(w->v.image->Width(), 400);
+
+  // The window draws again once its coefficients are sound.
+  for (double& c : w->v.af) c = 0.3;
+  When([w] { return Drawing(*w); }, [&] { frame->AbortButton->trigger(); }, [w] { w->Abort(); });
+  frame->ApplyButton->trigger();
+  EXPECT_EQ(RecordedMessages().size(), 1);
+  EXPECT_EQ(w->PassDepth(), 0);
+}
+
+}  // namespace

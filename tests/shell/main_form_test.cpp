@@ -1,0 +1,249 @@
+// The frame driven through its real actions: start-up, window numbering, merged menus, the Window menu,
+// toolbar commands, shortcuts and enabling.
+#include "shell/main_form.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTest>
+
+#include "image/pixel_graphic.h"
+#include "shell_test_support.h"
+#include "windows/mode_word.h"
+
+namespace {
+
+QStringList MenuBarCaptions(const TMainForm& frame) {
+  QStringList captions;
+  for (QAction* action : frame.menuBar()->actions()) captions.append(action->text());
+  return captions;
+}
+
+class Frame : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RecordedMessages().clear();
+    frame = std::make_unique<TMainForm>();
+    frame->show();
+  }
+  void TearDown() override {
+    if (!frame) return;
+    for (TMDIChild* child : frame->Children()) child->Abort();
+    frame.reset();
+  }
+
+  // Start-up: the frame opens its first window itself.
+  TMDIChild* FirstWindow() {
+    EXPECT_TRUE(WaitUntil([this] { return frame->Children().size() == 1; }));
+    if (frame->Children().isEmpty()) return nullptr;
+    TMDIChild* w = frame->Children().front();
+    EXPECT_TRUE(WaitUntil([w] { return FirstShowDone(*w); }));
+    return w;
+  }
+
+  TMDIChild* NewWindow() {
+    frame->FileNewItem->trigger();
+    TMDIChild* w = frame->Children().back();
+    EXPECT_TRUE(WaitUntil([w] { return FirstShowDone(*w); }));
+    return w;
+  }
+
+  std::function<void()> StopAll() {
+    return [this] {
+      for (TMDIChild* child : frame->Children()) child->Abort();
+    };
+  }
+
+  std::unique_ptr<TMainForm> frame;
+};
+
+TEST_F(Frame, StartsWithOneWindowThatIsRenamedAtItsFirstShow) {
+  EXPECT_EQ(frame->windowTitle(), QStringLiteral("Ovel"));
+  EXPECT_EQ(ModeWord(), QStringLiteral("NEW"));
+  EXPECT_TRUE(frame->Children().isEmpty());
+  // Nothing to close or arrange before the first window.
+  EXPECT_FALSE(frame->FileCloseItem->isEnabled());
+  EXPECT_FALSE(frame->WindowCascadeItem->isEnabled());
+  EXPECT_FALSE(frame->WindowTileItem->isEnabled());
+  EXPECT_FALSE(frame->WindowArrangeItem->isEnabled());
+  EXPECT_FALSE(frame->WindowMinimizeItem->isEnabled());
+
+  QString captionWhenOpened;
+  QObject::connect(frame->MdiArea, &QMdiArea::subWindowActivated, [&](QMdiSubWindow* w) {
+    if (w && captionWhenOpened.isEmpty()) captionWhenOpened = w->windowTitle();
+  });
+  TMDIChild* w = FirstWindow();
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(captionWhenOpened, QStringLiteral("Ovel IFS: 1"));
+  EXPECT_EQ(w->windowTitle(), QStringLiteral("Ovel-index.ifs"));
+  EXPECT_EQ(ModeWord(), QStringLiteral("Ovel IFS "));
+  EXPECT_EQ(w->v.image->Width(), 400);
+  EXPECT_EQ(w->v.image->Height(), 300);
+  EXPECT_TRUE(w->StatusPanels[0]->text().isEmpty());
+  EXPECT_TRUE(frame->FileCloseItem->isEnabled());
+  EXPECT_TRUE(frame->WindowMinimizeItem->isEnabled());
+  // Commands that arrive with the dialogs and the file commands stay off until then.
+  EXPECT_FALSE(frame->FileSaveAsItem->isEnabled());
+  EXPECT_FALSE(frame->CoolSpeedButton5->isEnabled());
+  EXPECT_EQ(frame->Children().size(), 1);
+}
+
+TEST_F(Frame, NewWindowsAreNumberedByTheWindowsAlreadyOpen) {
+  FirstWindow();
+  frame->FileNewItem->trigger();
+  EXPECT_EQ(frame->Children().back()->windowTitle(), QStringLiteral("Ovel IFS: 2"));
+  EXPECT_EQ(ModeWord(), QStringLiteral("NEW"));
+  frame->FileNewItem->trigger();
+  EXPECT_EQ(frame->Children().back()->windowTitle(), QStringLiteral("Ovel IFS: 3"));
+  EXPECT_TRUE(WaitUntil([this] {
+    for (TMDIChild* w : frame->Children())
+      if (!FirstShowDone(*w)) return false;
+    return true;
+  }));
+  for (TMDIChild* w : frame->Children()) EXPECT_EQ(w->windowTitle(), QStringLiteral("Ovel-index.ifs"));
+}
+
+TEST_F(Frame, ActiveWindowMenusSitBetweenFileAndWindow) {
+  TMDIChild* first = FirstWindow();
+  const QStringList expected{QStringLiteral("&File"),        QStringLiteral("XY Size"), QStringLiteral("G-Mira / Martin"),
+                             QStringLiteral("IFS-01"),       QStringLiteral("Coefficients"), QStringLiteral("&Window"),
+                             QStringLiteral("&Help")};
+  EXPECT_EQ(MenuBarCaptions(*frame), expected);
+  EXPECT_EQ(frame->MergedChild(), first);
+
+  TMDIChild* second = NewWindow();
+  EXPECT_EQ(frame->MergedChild(), second);
+  EXPECT_EQ(MenuBarCaptions(*frame), expected);
+  EXPECT_EQ(frame->menuBar()->actions()[2], second->Menus().Mira1->menuAction());
+
+  frame->MdiArea->setActiveSubWindow(first);
+  EXPECT_EQ(frame->MergedChild(), first);
+  EXPECT_EQ(frame->menuBar()->actions()[2], first->Menus().Mira1->menuAction());
+  EXPECT_EQ(MenuBarCaptions(*frame), expected);
+}
+
+TEST_F(Frame, WindowMenuListsTheWindowsAndArrangesThem) {
+  FirstWindow();
+  NewWindow();
+  NewWindow();
+  frame->UpdateWindowMenu();
+  QStringList listed;
+  for (QAction* action : frame->Window1->actions())
+    if (action->isCheckable()) listed.append(action->text());
+  EXPECT_EQ(listed.size(), 3);
+  EXPECT_TRUE(listed[2].endsWith(QStringLiteral("Ovel-index.ifs")));
+
+  frame->WindowTileItem->trigger();
+  const QList<TMDIChild*> windows = frame->Children();
+  for (int i = 0; i < windows.size(); ++i)
+    for (int j = i + 1; j < windows.size(); ++j)
+      EXPECT_FALSE(windows[i]->geometry().intersects(windows[j]->geometry())) << i << " and " << j;
+
+  frame->WindowCascadeItem->trigger();
+  EXPECT_NE(windows[0]->pos(), windows[1]->pos());
+
+  frame->WindowMinimizeItem->trigger();
+  for (TMDIChild* w : windows) EXPECT_TRUE(w->isMinimized());
+  frame->WindowArrangeItem->trigger();
+  // In rows from the bottom up, inside the area.
+  const QRect area(QPoint(0, 0), frame->MdiArea->viewport()->size());
+  EXPECT_EQ(windows[0]->geometry().bottom(), area.bottom());
+  EXPECT_EQ(windows[0]->x(), 0);
+  for (TMDIChild* w : windows) EXPECT_TRUE(area.contains(w->geometry())) << w->x() << "," << w->y();
+  for (int i = 0; i < windows.size(); ++i)
+    for (int j = i + 1; j < windows.size(); ++j)
+      EXPECT_FALSE(windows[i]->geometry().intersects(windows[j]->geometry()));
+}
+
+TEST_F(Frame, CloseMinimisesTheActiveWindowAndStopsItsPass) {
+  TMDIChild* w = FirstWindow();
+  When([w] { return Drawing(*w); }, [this] { frame->FileCloseItem->trigger(); }, StopAll());
+  w->Menus().miraItems[0]->trigger();
+  EXPECT_EQ(w->PassDepth(), 0);
+  EXPECT_TRUE(w->isMinimized());
+  EXPECT_EQ(frame->Children().size(), 1);
+}
+
+TEST_F(Frame, RandWhileTheModeWordIsNewOpensAnotherWindow) {
+  FirstWindow();
+  SetModeWord(kModeNew);
+  frame->CoolSpeedButton1->trigger();
+  EXPECT_TRUE(WaitUntil([this] { return frame->Children().size() == 2; }));
+  EXPECT_EQ(frame->Children().back()->windowTitle(), QStringLiteral("Ovel IFS: 2"));
+}
+
+TEST_F(Frame, RandRedrawsTheActiveWindowWithNewCoefficients) {
+  TMDIChild* w = FirstWindow();
+  w->v.mira0101 = true;
+  w->v.randomize = false;
+  w->v.af[1] = 123.0;
+  bool drew = false;
+  When([w] { return Drawing(*w); },
+       [&, this] {
+         drew = true;
+         frame->AbortButton->trigger();
+       },
+       StopAll());
+  frame->CoolSpeedButton1->trigger();
+  EXPECT_TRUE(w->v.randomize);
+  ASSERT_TRUE(WaitUntil([&] { return drew && w->PassDepth() == 0; }));
+  EXPECT_FALSE(w->v.randomize);
+  EXPECT_NE(w->v.af[1], 123.0);
+  EXPECT_EQ(frame->Children().size(), 1);
+}
+
+TEST_F(Frame, ApplyDrawsTheCoefficientsAsTheyAre) {
+  TMDIChild* w = FirstWindow();
+  w->v.mira0101 = true;
+  w->v.randomize = true;
+  w->v.af[1] = 0.3;
+  When([w] { return Drawing(*w); }, [this] { frame->AbortButton->trigger(); }, StopAll());
+  frame->ApplyButton->trigger();
+  EXPECT_DOUBLE_EQ(w->v.af[1], 0.3);
+  EXPECT_EQ(w->PassDepth(), 0);
+}
+
+TEST_F(Frame, ResetRestoresTheDefaultView) {
+  TMDIChild* w = FirstWindow();
+  w->v.zoom = 7.0;
+  w->v.xCenter = 3.0;
+  frame->CoolSpeedButton3->trigger();
+  EXPECT_DOUBLE_EQ(w->v.zoom, 0.23);
+  EXPECT_DOUBLE_EQ(w->v.xCenter, 0.0);
+}
+
+TEST_F(Frame, EscapeAndCtrlPeriodStopTheDrawing) {
+  TMDIChild* w = FirstWindow();
+  frame->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+  for (QKeySequence keys : {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_Period)}) {
+    When([w] { return Drawing(*w); }, [this, keys] { QTest::keySequence(frame.get(), keys); }, StopAll());
+    w->Menus().miraItems[0]->trigger();  // on, then off in the second round
+    EXPECT_EQ(w->PassDepth(), 0) << keys.toString().toStdString();
+    w->v.mira0101 = false;
+  }
+  // F5 is Apply, Ctrl+R is Rand.
+  EXPECT_EQ(frame->ApplyButton->shortcut(), QKeySequence(Qt::Key_F5));
+  EXPECT_EQ(frame->CoolSpeedButton1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_R));
+  EXPECT_EQ(frame->FileNewItem->shortcut(), QKeySequence(QKeySequence::New));
+  EXPECT_EQ(frame->FileExitItem->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+}
+
+TEST_F(Frame, WindowsFitThemselvesIntoTheFrame) {
+  TMDIChild* w = FirstWindow();
+  const QSize reported = w->PGImage1->NewAutoSize();
+  const QSize frameClient(frame->width(), frame->height() - frame->menuBar()->height());
+  EXPECT_EQ(w->ClientSize(), FitClientSize(reported.width(), reported.height(), frameClient));
+}
+
+TEST_F(Frame, TheFrameIsTheEngineHost) {
+  EXPECT_EQ(GetEngineHost(), static_cast<EngineHost*>(frame.get()));
+  frame.reset();
+  EXPECT_EQ(GetEngineHost(), nullptr);
+}
+
+}  // namespace
