@@ -101,8 +101,11 @@ class TRunner {
         s_.v->abort = true;
         break;
       }
+      const std::int64_t restarts = s_.restarts;
       Pass();
-      if (++passes == kPassesPerPumpCheck) {
+      // A random restart clears the whole picture, which on a large one costs more than a pump: look at the clock
+      // after it too, or a run that keeps restarting would leave the host without control for seconds.
+      if (++passes == kPassesPerPumpCheck || s_.restarts != restarts) {
         passes = 0;
         if (interval.count() == 0 || Clock::now() - lastPump >= interval) {
           Pump();

@@ -26,7 +26,8 @@ void SetEngineHost(EngineHost* host);
 EngineHost* GetEngineHost();
 
 // Runs until v->abort is true (tested before each pass of the loop). Makes random coefficients first when
-// v->randomize is set, then clears the picture and the counts. Raises EFloatingPointFault when a step faults and
+// v->randomize is set, then clears the picture and the counts. The picture is brought up to date before every call
+// into the host and when the run ends, not hit by hit: nothing else can look at it in between. Raises EFloatingPointFault when a step faults and
 // std::invalid_argument when the record has no picture or hit-count lists too small for its N x N grid.
 void RunFractal(TFractalParams* v);
 
@@ -79,9 +80,10 @@ TEngineCounters GetEngineCounters();
 void ClearEngineCounters();
 
 // ---- Pumping cadence ------------------------------------------------------------------------------------------
-// The loop looks at the clock once every kPassesPerPumpCheck passes and calls ProcessMessages when at least the pump
-// interval has gone by since the last call: never more than once per kPassesPerPumpCheck passes, and ~100 times a
-// second by default. An interval of zero pumps after every kPassesPerPumpCheck passes without reading the clock.
+// The loop looks at the clock once every kPassesPerPumpCheck passes, and after every random restart (which clears
+// the whole picture and so costs far more than a pump), and calls ProcessMessages when at least the pump interval
+// has gone by since the last call: about 100 times a second by default, and without restarts never more than once
+// per kPassesPerPumpCheck passes. An interval of zero pumps at each of these points without reading the clock.
 constexpr int kPassesPerPumpCheck = 256;
 constexpr std::chrono::microseconds kDefaultPumpInterval{10000};
 void SetEnginePumpInterval(std::chrono::microseconds interval);

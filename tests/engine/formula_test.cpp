@@ -297,6 +297,16 @@ TEST_F(RunFractalTest, TheHostIsPumpedAtMostOnceEvery256Passes) {
   EXPECT_EQ(host.pumps, 0);
 }
 
+TEST_F(RunFractalTest, ARunThatKeepsRestartingStillPumpsAfterEachRestart) {
+  TTestFractal f(400, 300);
+  f.v.randomizer = 0;
+  f.SetConstantMap(200, 200);
+  host.onParametersUpdate = [&] { f.SetConstantMap(200, 200); };
+  RunSteps(f, 10);
+  EXPECT_EQ(GetEngineCounters().restarts, 10);
+  EXPECT_EQ(host.pumps, 10);
+}
+
 // ---- Nesting ----------------------------------------------------------------------------------------------------
 
 TEST_F(RunFractalTest, ANestedRunTakesOverTheEngineAndItsEndEndsTheOuterRun) {
