@@ -26,15 +26,17 @@ using Ext = long double;
 
 // sin and cos of an argument whose magnitude is 2^63 or more yield 0, as the x87 instructions the formulas were
 // tuned on left them unevaluated; infinity is such an argument. NaN passes through and is caught by the fault check.
+// The magnitude is tested in Ext, before the argument is rounded to double: an argument beyond the double range
+// yields 0 like any other huge one instead of overflowing on the way.
 constexpr double kTrigArgumentLimit = 9223372036854775808.0;  // 2^63
 
 inline double EngineSin(Ext a) {
-  const double d = static_cast<double>(a);
-  return __builtin_isgreaterequal(std::fabs(d), kTrigArgumentLimit) ? 0.0 : std::sin(d);
+  if (__builtin_isgreaterequal(std::fabs(a), static_cast<Ext>(kTrigArgumentLimit))) return 0.0;
+  return std::sin(static_cast<double>(a));
 }
 inline double EngineCos(Ext a) {
-  const double d = static_cast<double>(a);
-  return __builtin_isgreaterequal(std::fabs(d), kTrigArgumentLimit) ? 0.0 : std::cos(d);
+  if (__builtin_isgreaterequal(std::fabs(a), static_cast<Ext>(kTrigArgumentLimit))) return 0.0;
+  return std::cos(static_cast<double>(a));
 }
 
 // The flags that end a run: division by zero, invalid operation, overflow. Underflow and inexact are normal.
