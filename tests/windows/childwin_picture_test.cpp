@@ -206,6 +206,17 @@ TEST_F(ChildPicture, ZoomMakesTheMarkedRegionTheViewAndStartsAFreshPicture) {
   EXPECT_EQ(w->v.image->Width(), 400);
 }
 
+TEST_F(ChildPicture, DoubleClickInsideTheRectangleZoomsIntoIt) {
+  Drag(QPoint(100, 75), QPoint(299, 224));
+  ASSERT_TRUE(w->PGImage1->Selection());
+  const double wanted = w->v.selZoom;
+  QTest::mouseDClick(Box(), Qt::LeftButton, Qt::NoModifier, QPoint(200, 150));
+  ASSERT_TRUE(WaitUntil([this] { return !w->PGImage1->Selection(); }));
+  EXPECT_TRUE(RecordedMessages().isEmpty());
+  EXPECT_DOUBLE_EQ(w->v.zoom, wanted);
+  EXPECT_EQ(w->PGImage1->ActionMode(), TActionMode::amNone);
+}
+
 TEST_F(ChildPicture, StatusBarReadsTheWorldPointUnderTheMouseAtThePictureCentre) {
   When([this] { return Drawing(*w); }, [this] { w->Abort(); }, [this] { w->Abort(); });
   w->Menus().miraItems[0]->trigger();
