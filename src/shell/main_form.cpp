@@ -14,6 +14,11 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include "dialogs/about_box.h"
+#include "dialogs/coefficients_dialog.h"
+#include "dialogs/options_dialog.h"
+#include "dialogs/params_dialog.h"
+#include "dialogs/size_dialog.h"
 #include "windows/childwin.h"
 #include "windows/command_guard.h"
 #include "windows/mode_word.h"
@@ -43,6 +48,12 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   gradient.setColorAt(1, QColor(128, 0, 0));
   MdiArea->setBackground(QBrush(gradient));
   setCentralWidget(MdiArea);
+
+  AboutBox = new TAboutBox(this);
+  Form2 = new TForm2(this);
+  Form4 = new TForm4(this);
+  XYSize = new TXYSize(this);
+  CForm = new TCForm(this);
   statusBar();  // the status tips of menus and buttons show there
 
   CreateActions();

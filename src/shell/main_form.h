@@ -21,6 +21,11 @@ class QMenu;
 class QTimer;
 class QToolBar;
 class TMDIChild;
+class TAboutBox;
+class TForm2;
+class TForm4;
+class TXYSize;
+class TCForm;
 
 class TMainForm : public QMainWindow, public EngineHost {
   Q_OBJECT
@@ -30,6 +35,14 @@ class TMainForm : public QMainWindow, public EngineHost {
   ~TMainForm() override;
 
   QMdiArea* MdiArea;
+
+  // The dialogs exist once for the whole run, created hidden with the frame in this order.
+  TAboutBox* AboutBox;
+  TForm2* Form2;   // the image file "Options"
+  TForm4* Form4;   // "Parameters"
+  TXYSize* XYSize; // "Size"
+  TCForm* CForm;   // "Coefficients"
+
   QTimer* Timer1;  // 100 ms, once: the first window at start, and Rand
 
   QMenu* File1;
