@@ -70,6 +70,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   connect(Timer1, &QTimer::timeout, this, Guarded(this, [this] { Timer1Timer(); }));
   Timer1->start();
 
+  ConnectDialogs();
   SetEngineHost(this);
   UpdateMenuItems();
 }
@@ -114,7 +115,6 @@ void TMainForm::CreateActions() {
   connect(WindowMinimizeItem, &QAction::triggered, this, Guarded(this, [this] { WindowMinimizeItemClick(); }));
 
   HelpAboutItem = MakeAction(this, QStringLiteral("&About"));
-  HelpAboutItem->setEnabled(false);
 
   QStyle* style = this->style();
   CoolSpeedButton3 = MakeAction(this, QStringLiteral("Reset"), QStringLiteral("Back to the default view and draw"));
@@ -191,6 +191,7 @@ QList<TMDIChild*> TMainForm::Children() const {
 TMDIChild* TMainForm::OpenFractalWindow(const QString& caption) {
   auto* child = new TMDIChild;
   child->SetFrameClientSize([this] { return FrameClientSize(); });
+  GiveDialogsTo(child);
   MdiArea->addSubWindow(child);
   child->setWindowTitle(caption);
   child->show();
@@ -209,8 +210,10 @@ QSize TMainForm::FrameClientSize() const {
 void TMainForm::SubWindowActivated(QMdiSubWindow* window) {
   // Nothing is active while a tool dialog has the focus; the last window's menus then stay where they are.
   if (auto* child = qobject_cast<TMDIChild*>(window)) {
+    const bool changed = child != lastActive_;
     lastActive_ = child;
     MergeChildMenus(child);
+    if (changed) DialogsFollow(child);
   }
   UpdateMenuItems();
 }
@@ -228,6 +231,7 @@ void TMainForm::UpdateMenuItems() {
   const bool any = !Children().isEmpty();
   for (QAction* action : {FileCloseItem, WindowCascadeItem, WindowTileItem, WindowArrangeItem, WindowMinimizeItem})
     action->setEnabled(any);
+  UpdateDialogItems(any);
 }
 
 void TMainForm::UpdateWindowMenu() {
@@ -362,5 +366,6 @@ void TMainForm::TP01(int width, int height) {
 void TMainForm::ProcessMessages() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
 
 void TMainForm::ParametersUpdate() {
-  if (TMDIChild* child = ActiveChild()) child->Parameters1Update();
+  // New random coefficients: the size has not changed, and the user may be typing one into the size dialog.
+  if (TMDIChild* child = ActiveChild()) child->Parameters1Update(/*includeSize=*/false);
 }

@@ -97,6 +97,12 @@ class TMainForm : public QMainWindow, public EngineHost {
   // Operations offered to the dialogs; each forwards to the active window.
   void AbortClick();
   void TP01(int width, int height);
+  // Tool dialogs (main_form_dialogs.cpp).
+  void UpdateColors();         // the Parameters dialog has been quiet for a moment
+  void UpdateCoefficiants();   // the Coefficients dialog has been quiet for a moment
+  void ParamsClick();          // "Params": show or hide the Parameters dialog
+  void CButtonClick();         // "Const": show or hide the Coefficients dialog
+  void HelpAboutItemClick();   // the About box, modally
 
   // EngineHost.
   void ProcessMessages() override;
@@ -111,6 +117,10 @@ class TMainForm : public QMainWindow, public EngineHost {
   void CreateToolBar();
   void SubWindowActivated(QMdiSubWindow* window);
   void MergeChildMenus(TMDIChild* child);
+  void ConnectDialogs();
+  void GiveDialogsTo(TMDIChild* child);
+  void UpdateDialogItems(bool anyWindow);
+  void DialogsFollow(TMDIChild* child);
   QSize FrameClientSize() const;
 
   TMDIChild* mergedChild_ = nullptr;

@@ -115,10 +115,11 @@ void TMDIChild::ConnectMenus() {
   for (std::size_t i = 0; i < kMenuSizes.size(); ++i) {
     const TMenuSize size = kMenuSizes[i];
     connect(m.sizeItems[i], &QAction::triggered, this,
-            Guarded(this, [this, size] { Resolution(size.width, size.height); }));
+            Guarded(this, [this, size] { SizeMenuClick(size.width, size.height); }));
   }
-  // The size dialog is not wired to the windows yet.
+  // "Custom Size" and "Constants Dialog" work once the window has the dialogs (SetToolDialogs).
   m.CustomSize1->setEnabled(false);
+  connect(m.CustomSize1, &QAction::triggered, this, Guarded(this, [this] { CustomSize1Click(); }));
   for (int k = 1; k <= 9; ++k)
     connect(m.miraItems[k - 1], &QAction::triggered, this, Guarded(this, [this, k] { MiraClick(k); }));
   connect(m.Mira0113, &QAction::triggered, this, Guarded(this, [this] { Mira0113Click(); }));
@@ -127,6 +128,7 @@ void TMDIChild::ConnectMenus() {
   for (int n = 1; n <= 3; ++n)
     connect(m.mapsItems[n - 1], &QAction::triggered, this, Guarded(this, [this, n] { MapsClick(n); }));
   m.ConstantsDialog1->setEnabled(false);
+  connect(m.ConstantsDialog1, &QAction::triggered, this, Guarded(this, [this] { ConstantsDialog1Click(); }));
   connect(m.Zoom1, &QAction::triggered, this, Guarded(this, [this] { Zoom1Click(); }));
   connect(m.RectangleMode1, &QAction::triggered, this, Guarded(this, [this] { RectangleMode1Click(); }));
   connect(m.ClearRectangle2, &QAction::triggered, this, Guarded(this, [this] { ClearRectangle2Click(); }));
@@ -297,8 +299,4 @@ void TMDIChild::UpdateMenuItems() {
   m.Mira0113->setChecked(v.latoocarfian01);
   for (int k = 1; k <= kIfsVariantCount; ++k) m.ifsItems[k - 1]->setChecked(IfsVariant(v, k));
   for (int n = 1; n <= 3; ++n) m.mapsItems[n - 1]->setChecked(v.maps == n);
-}
-
-void TMDIChild::Parameters1Update() {
-  // The Parameters and Coefficients dialogs are filled from v here once they are wired to the windows.
 }

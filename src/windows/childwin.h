@@ -19,6 +19,7 @@
 #include "view/pg_image.h"
 #include "windows/child_menus.h"
 #include "windows/image_size.h"
+#include "windows/tool_dialogs.h"
 
 class QLabel;
 class QStatusBar;
@@ -87,8 +88,20 @@ class TMDIChild : public QMdiSubWindow {
   void MapsClick(int maps);     // "1X", "2X", "3X"
   void UpdateMenuItems();
 
-  // --- Dialog synchronisation: filled in once the tool dialogs are wired to the windows ------------------------
-  void Parameters1Update();
+  // --- Dialog synchronisation (childwin_dialogs.cpp) -----------------------------------------------------------
+  // The dialogs this window fills and reads; without them the operations below do nothing.
+  void SetToolDialogs(TToolDialogs dialogs);
+  // Record -> Parameters and Coefficients dialogs, and the picture size -> size dialog unless includeSize is
+  // false. Skipped while the dialogs work for another window.
+  void Parameters1Update(bool includeSize = true);
+  void ApplyParameters();     // Parameters dialog -> record
+  void UpdateCoefficiants();  // Coefficients dialog -> af[1] .. af[18]
+  void Parameters1Click();    // shows (after filling) or hides the Parameters dialog
+  void ConstantsDialog1Click();
+  void XYSize1Click();        // shows the size dialog with this window's size, or hides it
+  void CustomSize1Click() { XYSize1Click(); }
+  // An "XY Size" entry: the size goes into the size dialog's edits, then it is applied.
+  void SizeMenuClick(int width, int height);
 
   // --- Selection and zoom ------------------------------------------------------------------------------------
   void PGImage1PicBoxOnMouseDown(Qt::MouseButton button, TShiftState shift, int x, int y);
@@ -111,4 +124,5 @@ class TMDIChild : public QMdiSubWindow {
   THitLists lists_;
   int passDepth_ = 0;
   std::function<QSize()> frameClientSize_;
+  TToolDialogs dialogs_;
 };

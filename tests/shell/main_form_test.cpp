@@ -88,7 +88,6 @@ TEST_F(Frame, StartsWithOneWindowThatIsRenamedAtItsFirstShow) {
   EXPECT_TRUE(frame->WindowMinimizeItem->isEnabled());
   // Commands that arrive with the dialogs and the file commands stay off until then.
   EXPECT_FALSE(frame->FileSaveAsItem->isEnabled());
-  EXPECT_FALSE(frame->CoolSpeedButton5->isEnabled());
   EXPECT_EQ(frame->Children().size(), 1);
 }
 

@@ -1,0 +1,85 @@
+// The exchange between a fractal window's record and the tool dialogs. The dialogs keep nothing per window:
+// the window fills them from v, and their debounce timers bring the controls back, through the frame, into
+// whichever window is active at that moment.
+#include <QAction>
+
+#include "dialogs/coefficients_dialog.h"
+#include "dialogs/params_dialog.h"
+#include "dialogs/size_dialog.h"
+#include "dialogs/spin_edit.h"
+#include "windows/childwin.h"
+
+namespace {
+
+void ShowToolWindow(QWidget* dialog) {
+  dialog->show();
+  dialog->raise();
+}
+
+// The user is typing a size: a refresh must not overwrite it under their cursor.
+bool BeingEdited(const TXYSize& size) { return size.RxWidth->hasFocus() || size.RxHeight->hasFocus(); }
+
+}  // namespace
+
+void TMDIChild::SetToolDialogs(TToolDialogs dialogs) {
+  dialogs_ = std::move(dialogs);
+  menus_->CustomSize1->setEnabled(dialogs_.size != nullptr);
+  menus_->ConstantsDialog1->setEnabled(dialogs_.coefficients != nullptr);
+}
+
+void TMDIChild::Parameters1Update(bool includeSize) {
+  if (dialogs_.serves && !dialogs_.serves(this)) return;
+  // Sliders that move and edits whose text changes start the dialogs' debounce, so what is shown here comes
+  // back into the record a moment later, rounded to the slider steps and to nine decimals.
+  if (dialogs_.params) dialogs_.params->FillFromRecord(v);
+  if (dialogs_.coefficients) dialogs_.coefficients->FillCoefficients(v.af);
+  if (includeSize && dialogs_.size && !BeingEdited(*dialogs_.size))
+    dialogs_.size->SetImageSize(v.imageWidth, v.imageHeight);
+}
+
+void TMDIChild::ApplyParameters() {
+  if (dialogs_.params) dialogs_.params->ApplyToRecord(v);
+}
+
+void TMDIChild::UpdateCoefficiants() {
+  if (dialogs_.coefficients) dialogs_.coefficients->ReadCoefficients(v.af);
+}
+
+void TMDIChild::Parameters1Click() {
+  TForm4* dialog = dialogs_.params;
+  if (!dialog) return;
+  if (dialog->isVisible()) {
+    dialog->hide();
+    return;
+  }
+  Parameters1Update();
+  ShowToolWindow(dialog);
+}
+
+void TMDIChild::ConstantsDialog1Click() {
+  TCForm* dialog = dialogs_.coefficients;
+  if (!dialog) return;
+  if (dialog->isVisible()) {
+    dialog->hide();
+    return;
+  }
+  Parameters1Update();
+  ShowToolWindow(dialog);
+}
+
+void TMDIChild::XYSize1Click() {
+  TXYSize* dialog = dialogs_.size;
+  if (!dialog) return;
+  if (dialog->isVisible()) {
+    dialog->hide();
+    return;
+  }
+  dialog->SetImageSize(v.imageWidth, v.imageHeight);
+  ShowToolWindow(dialog);
+}
+
+void TMDIChild::SizeMenuClick(int width, int height) {
+  // The size dialog always shows the size chosen last, from whichever menu.
+  if (dialogs_.size) dialogs_.size->SetImageSize(width, height);
+  Resolution(width, height);
+}

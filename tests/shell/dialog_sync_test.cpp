@@ -1,0 +1,341 @@
+// The tool dialogs working with the fractal windows through the real frame: the debounced copy into the
+// record, the round trips of values between record and controls, the dialogs following the active window,
+// edits during a pass, Rand refilling the coefficients, the size dialog and the About box.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QPushButton>
+#include <QSlider>
+#include <QTest>
+
+#include "dialogs/about_box.h"
+#include "dialogs/coefficients_dialog.h"
+#include "dialogs/dialog_conversions.h"
+#include "dialogs/params_dialog.h"
+#include "dialogs/size_dialog.h"
+#include "dialogs/spin_edit.h"
+#include "dialogs/tool_window.h"
+#include "image/pixel_graphic.h"
+#include "shell/dialog_runner.h"
+#include "shell/main_form.h"
+#include "shell_test_support.h"
+
+namespace {
+
+QString Shown(double value, int decimals) {
+  return QString::fromStdString(FormatFixed(value, decimals, LocaleDecimalSeparator()));
+}
+
+class DialogSync : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RecordedMessages().clear();
+    frame = std::make_unique<TMainForm>();
+    frame->show();
+  }
+  void TearDown() override {
+    if (!frame) return;
+    for (TMDIChild* child : frame->Children()) child->Abort();
+    frame.reset();
+  }
+
+  TMDIChild* FirstWindow() {
+    EXPECT_TRUE(WaitUntil([this] { return frame->Children().size() == 1; }));
+    if (frame->Children().isEmpty()) return nullptr;
+    TMDIChild* w = frame->Children().front();
+    EXPECT_TRUE(WaitUntil([w] { return FirstShowDone(*w); }));
+    return w;
+  }
+
+  TMDIChild* NewWindow() {
+    frame->FileNewItem->trigger();
+    TMDIChild* w = frame->Children().back();
+    EXPECT_TRUE(WaitUntil([w] { return FirstShowDone(*w); }));
+    return w;
+  }
+
+  // Both debounces have run out, so every value the dialogs were given is back in the active record.
+  bool Settle() {
+    return WaitUntil([this] { return !frame->Form4->DebouncePending() && !frame->CForm->DebouncePending(); });
+  }
+
+  std::function<void()> StopAll() {
+    return [this] {
+      for (TMDIChild* child : frame->Children()) child->Abort();
+    };
+  }
+
+  std::unique_ptr<TMainForm> frame;
+};
+
+TEST_F(DialogSync, FirstShowRoundTripMovesRedAndBlueOntoTheSliderSteps) {
+  TMDIChild* w = FirstWindow();
+  ASSERT_NE(w, nullptr);
+  TForm4& p = *frame->Form4;
+  EXPECT_EQ(p.RedBar1->value(), 17);
+  EXPECT_EQ(p.GrnBar1->value(), 20);
+  EXPECT_EQ(p.BluBar1->value(), 23);
+  EXPECT_EQ(p.RedLabel1->text(), Shown(0.70, 2));
+  EXPECT_EQ(p.Intensity->value(), 30);
+  EXPECT_EQ(p.Probability->value(), 10);
+  EXPECT_EQ(p.Randomizer->value(), 10);
+  EXPECT_EQ(p.RandomFactor->text(), Shown(2.0, 2));
+  // Not yet: the copy waits for the debounce.
+  EXPECT_EQ(w->v.red, 0.7);
+
+  ASSERT_TRUE(Settle());
+  EXPECT_EQ(w->v.red, 0.68);
+  EXPECT_EQ(w->v.green, 0.8);
+  EXPECT_EQ(w->v.blue, 0.92);
+  EXPECT_EQ(w->v.intensity, 30.0);
+  EXPECT_EQ(w->v.probability, 0.1);
+  EXPECT_EQ(w->v.randomizer, 2.0);
+  EXPECT_EQ(p.RedLabel1->text(), Shown(0.68, 2));
+  EXPECT_EQ(p.BluLabel1->text(), Shown(0.92, 2));
+  EXPECT_TRUE(w->v.none);
+}
+
+TEST_F(DialogSync, MovingASliderCopiesOnceAfterTheMovementStops) {
+  TMDIChild* w = FirstWindow();
+  ASSERT_TRUE(Settle());
+  int copies = 0;
+  QObject::connect(frame->Form4, &TForm4::colorsChanged, [&] { ++copies; });
+  const double before = w->v.red;
+  // Well inside one debounce tick between moves.
+  for (int position = 18; position <= 25; ++position) {
+    frame->Form4->RedBar1->setValue(position);
+    QTest::qWait(40);
+  }
+  EXPECT_EQ(copies, 0);
+  EXPECT_EQ(w->v.red, before);
+  ASSERT_TRUE(Settle());
+  EXPECT_EQ(copies, 1);
+  EXPECT_EQ(w->v.red, 1.0);
+  EXPECT_EQ(frame->Form4->RedLabel1->text(), Shown(1.0, 2));
+}
+
+TEST_F(DialogSync, ValuesBetweenStepsComeBackOnTheSteps) {
+  TMDIChild* w = FirstWindow();
+  ASSERT_TRUE(Settle());
+  // As a parameter file could leave them.
+  w->v.randomizer = 1.3;
+  w->v.intensity = 100;
+  w->v.af[1] = 0.1234567891234;
+  w->v.af[18] = -2.5;
+  frame->ApplyButton->trigger();  // no family selected: the pass fills the dialogs and returns
+  EXPECT_EQ(frame->Form4->Randomizer->value(), 7);
+  EXPECT_EQ(frame->Form4->Intensity->value(), 64);
+  EXPECT_EQ(frame->CForm->Edit(1)->text(), Shown(0.123456789, 9));
+  EXPECT_EQ(frame->CForm->Edit(18)->text(), Shown(-2.5, 9));
+
+  ASSERT_TRUE(Settle());
+  EXPECT_EQ(w->v.randomizer, 1.4);
+  EXPECT_EQ(w->v.intensity, 64.0);
+  EXPECT_EQ(w->v.af[1], 0.123456789);
+  EXPECT_EQ(w->v.af[18], -2.5);
+  EXPECT_EQ(frame->Form4->RandomFactor->text(), Shown(1.4, 2));
+  EXPECT_EQ(frame->Form4->Factor1->text(), Shown(64.0, 2));
+}
+
+TEST_F(DialogSync, TypedCoefficientsReachTheActiveRecord) {
+  TMDIChild* w = FirstWindow();
+  ASSERT_TRUE(Settle());
+  TSpinEdit* a01 = frame->CForm->Edit(1);
+  a01->SetValue(0.5);
+  for (int i = 0; i < 3; ++i) a01->stepBy(1);
+  frame->CForm->Edit(18)->findChild<QLineEdit*>()->setText(QStringLiteral("abc"));
+  w->v.af[18] = 7.0;
+  ASSERT_TRUE(Settle());
+  EXPECT_EQ(a01->text(), Shown(0.65, 9));
+  EXPECT_EQ(w->v.af[1], 0.65);
+  EXPECT_EQ(w->v.af[18], 0.0);
+}
+
+TEST_F(DialogSync, ParamsAndConstToggleTheDialogsFilledFromTheActiveWindow) {
+  TMDIChild* w = FirstWindow();
+  ASSERT_TRUE(Settle());
+  w->v.green = 0.4;
+  w->v.af[2] = 1.5;
+  EXPECT_FALSE(frame->Form4->isVisible());
+  frame->CoolSpeedButton5->trigger();
+  EXPECT_TRUE(frame->Form4->isVisible());
+  EXPECT_EQ(frame->Form4->GrnBar1->value(), 10);
+  frame->CoolSpeedButton5->trigger();
+  EXPECT_FALSE(frame->Form4->isVisible());
+
+  frame->CButton->trigger();
+  EXPECT_TRUE(frame->CForm->isVisible());
+  EXPECT_EQ(frame->CForm->Edit(2)->text(), Shown(1.5, 9));
+  // The window's own "Constants Dialog" entry is the same toggle.
+  w->Menus().ConstantsDialog1->trigger();
+  EXPECT_FALSE(frame->CForm->isVisible());
+  w->Menus().ConstantsDialog1->trigger();
+  EXPECT_TRUE(frame->CForm->isVisible());
+}
+
+TEST_F(DialogSync, TheDialogsFollowTheActiveWindow) {
+  TMDIChild* first = FirstWindow();
+  ASSERT_TRUE(Settle());
+  first->v.red = 0.4;
+  first->v.af[3] = 0.75;
+  TMDIChild* second = NewWindow();
+  ASSERT_TRUE(Settle());
+  EXPECT_EQ(frame->Form4->RedBar1->value(), 17);
+
+  frame->MdiArea->setActiveSubWindow(first);
+  EXPECT_EQ(frame->Form4->RedBar1->value(), 10);
+  EXPECT_EQ(frame->CForm->Edit(3)->text(), Shown(0.75, 9));
+  ASSERT_TRUE(Settle());
+  EXPECT_EQ(first->v.red, 0.4);
+
+  frame->MdiArea->setActiveSubWindow(second);
+  EXPECT_EQ(frame->Form4->RedBar1->value(), 17);
+  // A change goes into the window active now, and only into it.
+  frame->Form4->RedBar1->setValue(5);
+  frame->Form4->Invert->click();
+  ASSERT_TRUE(Settle());
+  EXPECT_EQ(second->v.red, 0.2);
+  EXPECT_TRUE(second->v.invert);
+  EXPECT_EQ(first->v.red, 0.4);
+  EXPECT_FALSE(first->v.invert);
+
+  // A pass of the window in the background leaves the dialogs to the active one; otherwise its values would
+  // flow into the active window with the next debounce.
+  first->UpdateGrafX();
+  EXPECT_EQ(frame->Form4->RedBar1->value(), 5);
+  ASSERT_TRUE(Settle());
+  EXPECT_EQ(second->v.red, 0.2);
+}
+
+TEST_F(DialogSync, EditsReachTheRecordWhileAPassDraws) {
+  TMDIChild* w = FirstWindow();
+  ASSERT_TRUE(Settle());
+  w->v.mira0101 = true;
+  bool reachedWhileDrawing = false;
+  When([w] { return Drawing(*w); },
+       [&, this] {
+         frame->Form4->BluBar1->setValue(2);
+         frame->Form4->square_root->click();
+         When([w] { return w->v.blue == 0.08 && w->v.sqrtFilter; },
+              [&, this] {
+                reachedWhileDrawing = w->PassDepth() == 1 && !w->v.abort;
+                frame->AbortButton->trigger();
+              },
+              StopAll());
+       },
+       StopAll());
+  frame->ApplyButton->trigger();
+  EXPECT_TRUE(reachedWhileDrawing);
+  EXPECT_EQ(w->PassDepth(), 0);
+}
+
+TEST_F(DialogSync, RandRefillsTheCoefficientEditsAndTheyComeBackRounded) {
+  TMDIChild* w = FirstWindow();
+  ASSERT_TRUE(Settle());
+  w->v.mira0101 = true;
+  const TCoefficients before = w->v.af;
+  bool shownAtOnce = false;
+  bool cameBack = false;
+  auto editsMatch = [&](const std::function<bool(int)>& same) {
+    for (int k = 1; k <= kDialogCoefficientCount; ++k)
+      if (!same(k)) return false;
+    return true;
+  };
+  When([w] { return Drawing(*w); },
+       [&, this] {
+         shownAtOnce = w->v.af != before &&
+                       editsMatch([&](int k) { return frame->CForm->Edit(k)->text() == Shown(w->v.af[k], 9); });
+         // Once the debounce has run, the record holds exactly what the edits show: nine decimals.
+         When([&, this] {
+                return !frame->CForm->DebouncePending() &&
+                       editsMatch([&](int k) { return w->v.af[k] == frame->CForm->Edit(k)->Value(); });
+              },
+              [&, this] {
+                cameBack = w->PassDepth() == 1;
+                frame->AbortButton->trigger();
+              },
+              StopAll());
+       },
+       StopAll());
+  frame->CoolSpeedButton1->trigger();
+  ASSERT_TRUE(WaitUntil([&] { return cameBack && w->PassDepth() == 0; }));
+  EXPECT_TRUE(shownAtOnce);
+  EXPECT_EQ(frame->Children().size(), 1);
+}
+
+TEST_F(DialogSync, DialogCommandsAreEnabledOnlyWithAWindow) {
+  EXPECT_FALSE(frame->CoolSpeedButton5->isEnabled());
+  EXPECT_FALSE(frame->CButton->isEnabled());
+  EXPECT_FALSE(frame->XYSize->isEnabled());
+  EXPECT_TRUE(frame->HelpAboutItem->isEnabled());
+  TMDIChild* w = FirstWindow();
+  ASSERT_NE(w, nullptr);
+  EXPECT_TRUE(frame->CoolSpeedButton5->isEnabled());
+  EXPECT_TRUE(frame->CButton->isEnabled());
+  EXPECT_TRUE(frame->XYSize->isEnabled());
+  EXPECT_TRUE(w->Menus().CustomSize1->isEnabled());
+  EXPECT_TRUE(w->Menus().ConstantsDialog1->isEnabled());
+}
+
+TEST_F(DialogSync, CustomSizeShowsTheWindowSizeAndApplyResizesTheWindow) {
+  TMDIChild* w = FirstWindow();
+  TXYSize& size = *frame->XYSize;
+  w->Menus().sizeItems[0]->trigger();  // "120 by 90" also writes the dialog's edits
+  EXPECT_EQ(size.ImageWidth(), 120);
+  EXPECT_EQ(size.ImageHeight(), 90);
+  size.SetImageSize(1, 1);
+
+  w->Menus().CustomSize1->trigger();
+  EXPECT_TRUE(size.isVisible());
+  EXPECT_EQ(size.ImageWidth(), 120);
+  EXPECT_EQ(size.ImageHeight(), 90);
+
+  size.N640by4801->trigger();
+  EXPECT_EQ(size.ImageWidth(), 640);
+  EXPECT_EQ(w->v.imageWidth, 120);
+  // New random coefficients do not touch the size the user is about to apply.
+  frame->ParametersUpdate();
+  EXPECT_EQ(size.ImageWidth(), 640);
+
+  size.CoolBtn1->click();
+  EXPECT_EQ(w->v.imageWidth, 640);
+  EXPECT_EQ(w->v.imageHeight, 480);
+  EXPECT_EQ(w->v.plotWidth, 640);
+  EXPECT_EQ(w->v.image->Width(), 640);
+  EXPECT_EQ(w->v.image->Height(), 480);
+
+  // A width that is no number reads as 0, which the window refuses with a message and no change.
+  size.RxWidth->findChild<QLineEdit*>()->setText(QStringLiteral("wide"));
+  size.CoolBtn1->click();
+  EXPECT_EQ(RecordedMessages().size(), 1);
+  EXPECT_EQ(w->v.imageWidth, 640);
+
+  w->Menus().CustomSize1->trigger();
+  EXPECT_FALSE(size.isVisible());
+}
+
+TEST_F(DialogSync, AboutShowsTheBoxModallyAndItsButtonClosesIt) {
+  QDialog* shown = nullptr;
+  bool closedByButton = false;
+  const TDialogRunner previous = SetDialogRunner([&](QDialog* dialog) {
+    shown = dialog;
+    dialog->show();
+    frame->AboutBox->OKButton->click();
+    closedByButton = !dialog->isVisible();
+    return dialog->result();
+  });
+  frame->HelpAboutItem->trigger();
+  SetDialogRunner(previous);
+  EXPECT_EQ(shown, frame->AboutBox);
+  EXPECT_TRUE(closedByButton);
+  EXPECT_EQ(frame->AboutBox->OKButton->text(), QStringLiteral("Ovel IFS"));
+  EXPECT_TRUE(TAboutBox::CreditsText().contains(QStringLiteral("0.005")));
+}
+
+}  // namespace
