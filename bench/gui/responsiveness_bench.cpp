@@ -11,7 +11,7 @@
 #include "engine/formula.h"
 #include "image/pixel_graphic.h"
 #include "shell/main_form.h"
-#include "shell_test_support.h"
+#include "windows/window_test_support.h"
 
 namespace {
 
