@@ -90,15 +90,10 @@ void TMainForm::CreateActions() {
   FileCloseItem = MakeAction(this, QStringLiteral("&Close"), QStringLiteral("Close current file"));
   connect(FileCloseItem, &QAction::triggered, this, Guarded(this, [this] { FileCloseItemClick(); }));
 
-  // Save As, Load, the file options and About come with the dialogs and file commands.
   FileSaveAsItem = MakeAction(this, QStringLiteral("Save &As..."), QStringLiteral("Save current file as..."));
-  FileSaveAsItem->setShortcut(QKeySequence::SaveAs);
-  FileSaveAsItem->setEnabled(false);
   LoadFromParameterFile1 = MakeAction(this, QStringLiteral("Load From Parameter File"));
-  LoadFromParameterFile1->setShortcut(QKeySequence::Open);
-  LoadFromParameterFile1->setEnabled(false);
   JPGFileOptions1 = MakeAction(this, QStringLiteral("JPG File Options"));
-  JPGFileOptions1->setEnabled(false);
+  ConnectFileCommands();
 
   FileExitItem = MakeAction(this, QStringLiteral("E&xit"), QStringLiteral("Exit the application"));
   FileExitItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -229,7 +224,8 @@ void TMainForm::MergeChildMenus(TMDIChild* child) {
 
 void TMainForm::UpdateMenuItems() {
   const bool any = !Children().isEmpty();
-  for (QAction* action : {FileCloseItem, WindowCascadeItem, WindowTileItem, WindowArrangeItem, WindowMinimizeItem})
+  for (QAction* action : {FileCloseItem, FileSaveAsItem, LoadFromParameterFile1, WindowCascadeItem, WindowTileItem,
+                          WindowArrangeItem, WindowMinimizeItem})
     action->setEnabled(any);
   UpdateDialogItems(any);
 }

@@ -93,6 +93,10 @@ class TMainForm : public QMainWindow, public EngineHost {
   void UpdateMenuItems();
   // Rebuilds the list of windows at the end of the Window menu.
   void UpdateWindowMenu();
+  // File commands (main_form_files.cpp).
+  void FileSaveAsItemClick();           // the active window's Save As
+  void LoadFromParameterFile1Click();   // a parameter file into the active window, then drawn
+  void JPGFileOptions1Click();          // the image file "Options", with or without a window
 
   // Operations offered to the dialogs; each forwards to the active window.
   void AbortClick();
@@ -112,6 +116,7 @@ class TMainForm : public QMainWindow, public EngineHost {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  void ConnectFileCommands();
   void CreateActions();
   void CreateMenus();
   void CreateToolBar();

@@ -24,6 +24,7 @@
 class QLabel;
 class QStatusBar;
 class QTimer;
+class TForm2;
 
 class TMDIChild : public QMdiSubWindow {
   Q_OBJECT
@@ -111,6 +112,15 @@ class TMDIChild : public QMdiSubWindow {
   void Zoom1Click();
   void RectangleMode1Click();
   void ClearRectangle2Click();
+
+  // --- Files (childwin_files.cpp) --------------------------------------------------------------------------------
+  // Save As: the picture and, beside it, its parameter file; both stay as they were unless both were written.
+  void SaveAs1Click();
+  // Reads a parameter file into v; the caption and the mode word become path. A file that cannot be opened
+  // raises and changes nothing. Drawing it is the caller's business.
+  void LoadFromParameterFile(const QString& path);
+  // The image file options through the "Options" dialog, stored only on OK. Independent of any window.
+  static bool Options1Click(TForm2& dialog);
 
  protected:
   void closeEvent(QCloseEvent* event) override;

@@ -86,8 +86,7 @@ TEST_F(Frame, StartsWithOneWindowThatIsRenamedAtItsFirstShow) {
   EXPECT_TRUE(w->StatusPanels[0]->text().isEmpty());
   EXPECT_TRUE(frame->FileCloseItem->isEnabled());
   EXPECT_TRUE(frame->WindowMinimizeItem->isEnabled());
-  // Commands that arrive with the dialogs and the file commands stay off until then.
-  EXPECT_FALSE(frame->FileSaveAsItem->isEnabled());
+  EXPECT_TRUE(frame->FileSaveAsItem->isEnabled());
   EXPECT_EQ(frame->Children().size(), 1);
 }
 

@@ -1,0 +1,242 @@
+// The fractal window's file commands: Save As (picture and parameter file), loading a parameter file, and the
+// image file options.
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProgressDialog>
+
+#include "dialogs/options_dialog.h"
+#include "files/file_options.h"
+#include "files/image_export.h"
+#include "files/param_file.h"
+#include "files/safe_file.h"
+#include "image/pixel_graphic.h"
+#include "windows/childwin.h"
+#include "windows/file_dialogs.h"
+#include "windows/mode_word.h"
+#include "windows/user_message.h"
+#include "windows/window_text.h"
+
+namespace {
+
+const QString kSaveDialogCaption = QStringLiteral("Save As");
+const QString kProgressCaption = QStringLiteral("Saving");
+
+char DecimalSeparator() {
+  const QString point = UserDecimalPoint();
+  const char separator = point.isEmpty() ? '\0' : point.front().toLatin1();
+  return separator == '\0' ? '.' : separator;
+}
+
+std::string LocalPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+// The proposed picture name: the caption without its folder and without its last four characters, which hold
+// the extension of the file the window came from ("Ovel-index.ifs" proposes "Ovel-index").
+QString ProposedPictureName(const QString& caption) {
+  QString name = caption.mid(caption.lastIndexOf(QLatin1Char('/')) + 1);
+  name.chop(4);
+  return name;
+}
+
+// The folder the save dialog starts in: that of the file the caption names, when there is one.
+QString StartFolder(const QString& caption) {
+  const int slash = caption.lastIndexOf(QLatin1Char('/'));
+  if (slash < 0) return {};
+  const QString folder = caption.left(slash + 1);
+  return QFileInfo(folder).isDir() ? folder : QString();
+}
+
+// A name beside path that keeps path's extension, since the writer is chosen by it.
+std::string TemporaryBeside(const std::string& path) {
+  static std::mt19937_64 generator{std::random_device{}()};
+  const auto slash = path.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  const std::string extension = ExtensionOf(path);
+  char unique[32];
+  std::snprintf(unique, sizeof unique, "%08llx", static_cast<unsigned long long>(generator() & 0xFFFFFFFFull));
+  return folder + "." + name + "." + unique + ".saving" + (extension.empty() ? "" : "." + extension);
+}
+
+void RefuseFolder(const std::string& path) {
+  std::error_code ignored;
+  if (std::filesystem::is_directory(path, ignored)) {
+    throw EFileWrite("Cannot replace file \"" + path + "\": " + std::strerror(EISDIR));
+  }
+}
+
+void RenameOver(const std::string& from, const std::string& to) {
+  if (std::rename(from.c_str(), to.c_str()) != 0) {
+    const int error = errno;
+    throw EFileWrite("Cannot replace file \"" + to + "\": " + std::strerror(error));
+  }
+}
+
+// The picture and its parameter file are written to temporary files first and put in place only when both are
+// complete, so a failure leaves an earlier picture and parameter file of the same name as they were.
+void SavePictureAndParameters(TPixelGraphic* picture, const std::string& path, const TFractalParams& params,
+                              const TWarningBox& warningBox) {
+  const std::string parameterPath = ParameterFilePathFor(path);
+  RefuseFolder(path);
+  RefuseFolder(parameterPath);
+  const std::string pictureTemporary = TemporaryBeside(path);
+  const std::string parameterTemporary = TemporaryBeside(parameterPath);
+  try {
+    SavePictureToFile(picture, pictureTemporary, FileOptions(), warningBox);
+    WriteFileAtomically(parameterTemporary,
+                        [&](std::ostream& out) { WriteParameterFile(out, params, DecimalSeparator()); });
+    RenameOver(parameterTemporary, parameterPath);
+    RenameOver(pictureTemporary, path);
+  } catch (...) {
+    std::remove(pictureTemporary.c_str());
+    std::remove(parameterTemporary.c_str());
+    throw;
+  }
+}
+
+// A progress box driven by the writers' progress events. It appears only when the save takes longer than
+// SaveProgressMinimumDurationMs, and it blocks input to the program while it is up.
+class TSaveProgress {
+ public:
+  TSaveProgress(QWidget* parent, TPixelGraphic& picture, const QString& path) : parent_(parent), path_(path) {
+    picture.OnProgressStart = [this](TPixelGraphic&) { Start(); };
+    picture.OnProgress = [this](TPixelGraphic&, int step, int max, bool&) { Step(step, max); };
+    picture.OnProgressEnd = [this](TPixelGraphic&) { End(); };
+  }
+  ~TSaveProgress() { delete dialog_; }
+  TSaveProgress(const TSaveProgress&) = delete;
+  TSaveProgress& operator=(const TSaveProgress&) = delete;
+
+ private:
+  void Start() {
+    if (dialog_ == nullptr) {
+      dialog_ = new QProgressDialog(parent_);
+      dialog_->setWindowTitle(kProgressCaption);
+      dialog_->setLabelText(QFileInfo(path_).fileName());
+      // Writers run to the end once started; there is nothing to cancel.
+      dialog_->setCancelButton(nullptr);
+      dialog_->setWindowModality(Qt::ApplicationModal);
+      dialog_->setAutoClose(false);
+      dialog_->setAutoReset(false);
+    }
+    dialog_->setMinimumDuration(SaveProgressMinimumDurationMs());
+    dialog_->setRange(0, 100);
+    dialog_->setValue(0);
+    percent_ = 0;
+  }
+
+  void Step(int step, int max) {
+    if (dialog_ == nullptr || max <= 0) return;
+    const int percent = static_cast<int>(100LL * std::clamp(step, 0, max) / max);
+    // The dialog pumps events on every new value; once per percent is enough to look alive.
+    if (percent == percent_) return;
+    percent_ = percent;
+    dialog_->setValue(percent);
+  }
+
+  void End() {
+    if (dialog_ != nullptr) dialog_->reset();
+  }
+
+  QWidget* parent_;
+  QString path_;
+  QProgressDialog* dialog_ = nullptr;
+  int percent_ = 0;
+};
+
+// The reader says "Missing variable ..." once for every slot it could not fill, up to 123 times for a file that
+// ends early. One box tells the first and counts the rest.
+QStringList CollectMessages(const std::vector<std::string>& messages, const std::string& missingMessage) {
+  QStringList shown;
+  int missingIndex = -1;
+  int repeats = 0;
+  for (const std::string& message : messages) {
+    if (message == missingMessage) {
+      if (missingIndex >= 0) {
+        ++repeats;
+        continue;
+      }
+      missingIndex = static_cast<int>(shown.size());
+    }
+    shown.append(QString::fromLocal8Bit(message));
+  }
+  if (repeats > 0) {
+    shown[missingIndex] += repeats == 1 ? QStringLiteral(" (and 1 more missing value)")
+                                        : QStringLiteral(" (and %1 more missing values)").arg(repeats);
+  }
+  return shown;
+}
+
+}  // namespace
+
+void TMDIChild::SaveAs1Click() {
+  // While a pass runs the caption shows progress figures; the window's own title is kept in TitleText.
+  const QString title = passDepth_ > 0 ? TitleText : windowTitle();
+  TFileDialogRequest request;
+  request.caption = kSaveDialogCaption;
+  request.directory = StartFolder(title);
+  request.fileName = ProposedPictureName(title);
+  request.filter = QString::fromStdString(SaveDialogFilter());
+  request.filterIndex = PreselectedFilterIndex(request.fileName.toStdString()).value_or(0);
+  const TFileDialogResult chosen = RunSaveFileDialog(this, request);
+  if (!chosen.accepted || chosen.fileName.isEmpty()) return;
+
+  const QString path = QString::fromStdString(
+      FileNameWithFilterExtension(chosen.fileName.toStdString(), chosen.filterIndex));
+
+  // The save pumps events for its progress box, and a command arriving then may start a pass that gives the
+  // window a new picture; so the picture and the parameters are taken as they are now and saved from a copy.
+  std::unique_ptr<TPixelGraphic> picture;
+  if (v.image != nullptr) {
+    picture = std::make_unique<TPixelGraphic>();
+    picture->Assign(v.image);
+  }
+  const TFractalParams params = v;
+  std::unique_ptr<TSaveProgress> progress;
+  if (picture) progress = std::make_unique<TSaveProgress>(this, *picture, path);
+  const TWarningBox warningBox = [this](const std::string& caption, const std::string& text,
+                                        TWarningButtons buttons) {
+    return AskWarningBox(this, QString::fromStdString(caption), QString::fromStdString(text),
+                         buttons == TWarningButtons::OKCancel);
+  };
+  SavePictureAndParameters(picture.get(), LocalPath(path), params, warningBox);
+
+  // TitleText too, so that the path stays the caption when a running pass ends.
+  TitleText = path;
+  setWindowTitle(path);
+}
+
+void TMDIChild::LoadFromParameterFile(const QString& path) {
+  // The messages are shown once reading is over: a box runs an event loop, and the values should not be
+  // half-read while other commands run inside it.
+  std::vector<std::string> messages;
+  const std::string localPath = LocalPath(path);
+  LoadParameterFile(localPath, v, DecimalSeparator(),
+                    [&messages](const std::string& message) { messages.push_back(message); });
+
+  TitleText = path;
+  setWindowTitle(path);
+  SetModeWord(path);
+  for (const QString& message : CollectMessages(messages, MissingVariableMessage(localPath)))
+    ShowInformation(this, message);
+}
+
+bool TMDIChild::Options1Click(TForm2& dialog) {
+  TFileOptions& options = FileOptions();
+  dialog.FillFromOptions(options);
+  if (RunModalDialog(dialog) != QDialog::Accepted) return false;
+  // OK has checked every text already, so this stores them all.
+  dialog.StoreIntoOptions(options);
+  ApplyScreenGamma(options);
+  return true;
+}

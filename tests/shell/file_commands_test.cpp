@@ -1,0 +1,455 @@
+// The frame's file commands through their real actions, with real files in a temporary folder: Save As with its
+// dialog, default extension and conversion warning; loading parameter files and their messages; the image file
+// Options; saving and loading while a pass draws; the progress box of a save.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QLocale>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <fstream>
+#include <sstream>
+
+#include "dialogs/options_dialog.h"
+#include "files/file_options.h"
+#include "files/image_export.h"
+#include "files/param_file.h"
+#include "image/pixel_graphic.h"
+#include "shell/main_form.h"
+#include "shell_test_support.h"
+#include "windows/file_dialogs.h"
+#include "windows/mode_word.h"
+
+namespace {
+
+QByteArray ReadAll(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  return file.readAll();
+}
+
+void WriteAll(const QString& path, const QByteArray& bytes) {
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  file.write(bytes);
+}
+
+QStringList Entries(const QString& folder) {
+  return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+char Separator() { return QLocale().decimalPoint().front().toLatin1(); }
+
+class FileCommands : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(folder.isValid());
+    RecordedMessages().clear();
+    savedOptions = FileOptions();
+    SetSaveFileDialog([this](QWidget*, const TFileDialogRequest& request) {
+      saveRequests.append(request);
+      return saveAnswer;
+    });
+    SetOpenFileDialog([this](QWidget*, const TFileDialogRequest& request) {
+      openRequests.append(request);
+      return openAnswer;
+    });
+    SetWarningAsker([this](QWidget*, const QString&, const QString& text, bool okCancel) {
+      warnings.append(text);
+      EXPECT_TRUE(okCancel);
+      return warningAnswer;
+    });
+    frame = std::make_unique<TMainForm>();
+    frame->show();
+  }
+
+  void TearDown() override {
+    if (frame) {
+      for (TMDIChild* child : frame->Children()) child->Abort();
+      frame.reset();
+    }
+    SetSaveFileDialog({});
+    SetOpenFileDialog({});
+    SetWarningAsker({});
+    SetModalRunner({});
+    SetSaveProgressMinimumDurationMs(500);
+    FileOptions() = savedOptions;
+    ApplyScreenGamma(savedOptions);
+  }
+
+  TMDIChild* FirstWindow() {
+    EXPECT_TRUE(WaitUntil([this] { return frame->Children().size() == 1; }));
+    if (frame->Children().isEmpty()) return nullptr;
+    TMDIChild* w = frame->Children().front();
+    EXPECT_TRUE(WaitUntil([w] { return FirstShowDone(*w); }));
+    return w;
+  }
+
+  QString Path(const QString& name) const { return folder.filePath(name); }
+
+  void AnswerSave(const QString& name, int filterIndex) { saveAnswer = {true, Path(name), filterIndex}; }
+  void AnswerOpen(const QString& path) { openAnswer = {true, path, 0}; }
+
+  std::function<void()> StopAll() {
+    return [this] {
+      for (TMDIChild* child : frame->Children()) child->Abort();
+    };
+  }
+
+  QTemporaryDir folder;
+  std::unique_ptr<TMainForm> frame;
+  TFileOptions savedOptions;
+  QList<TFileDialogRequest> saveRequests, openRequests;
+  TFileDialogResult saveAnswer, openAnswer;  // cancelled unless a test answers
+  QStringList warnings;
+  bool warningAnswer = true;
+};
+
+TEST_F(FileCommands, SaveAsProposesTheCaptionsNameAndOffersEveryListedFormat) {
+  TMDIChild* w = FirstWindow();
+  ASSERT_NE(w, nullptr);
+  EXPECT_TRUE(frame->FileSaveAsItem->isEnabled());
+  EXPECT_EQ(frame->FileSaveAsItem->shortcut(), QKeySequence(QKeySequence::Save));
+  EXPECT_EQ(frame->LoadFromParameterFile1->shortcut(), QKeySequence(QKeySequence::Open));
+
+  frame->FileSaveAsItem->trigger();  // cancelled
+  ASSERT_EQ(saveRequests.size(), 1);
+  EXPECT_EQ(saveRequests[0].fileName, QStringLiteral("Ovel-index"));
+  EXPECT_EQ(saveRequests[0].filter,
+            QStringLiteral("BMP - Bitmap|*.bmp|JPG - JPEG (JFIF compliant)|*.jpg|PBM - Portable Bitmap|*.pbm|"
+                           "PGM - Portable Graymap|*.pgm|PNG - Portable Network Graphics|*.png|"
+                           "PPM - Portable Pixelmap|*.ppm|TGA - Truevision Targa|*.tga|"
+                           "TIF - Tagged Image File Format|*.tif|"));
+  EXPECT_EQ(saveRequests[0].filterIndex, 0);
+  EXPECT_EQ(NameFiltersOf(saveRequests[0].filter).value(4), QStringLiteral("PNG - Portable Network Graphics (*.png)"));
+  EXPECT_TRUE(Entries(folder.path()).isEmpty());
+  EXPECT_EQ(w->windowTitle(), QStringLiteral("Ovel-index.ifs"));
+
+  // A caption naming a file: the dialog starts in its folder, and a name that still has an extension after the
+  // last four characters are gone preselects that format.
+  w->setWindowTitle(Path(QStringLiteral("shot.png.ifs")));
+  frame->FileSaveAsItem->trigger();
+  ASSERT_EQ(saveRequests.size(), 2);
+  EXPECT_EQ(saveRequests[1].fileName, QStringLiteral("shot.png"));
+  EXPECT_EQ(saveRequests[1].filterIndex, 4);
+  EXPECT_EQ(QDir(saveRequests[1].directory), QDir(folder.path()));
+  EXPECT_TRUE(RecordedMessages().isEmpty());
+}
+
+TEST_F(FileCommands, SaveAndLoadRoundTripThroughRealFiles) {
+  TMDIChild* w = FirstWindow();
+  ASSERT_NE(w, nullptr);
+  w->v.red = 0.25;
+  w->v.zoom = 1.5e-7;
+  w->v.af[7] = -0.123456789012345;
+  w->v.af2[60] = 42.0;
+  // Flags that do not start the engine, so the redraw after loading returns at once.
+  w->v.cif01 = true;
+  w->v.bent = true;
+  const TFractalParams saved = w->v;
+
+  // No extension typed: the selected entry's is added (BMP is entry 0).
+  AnswerSave(QStringLiteral("pic"), 0);
+  frame->FileSaveAsItem->trigger();
+  const QString picture = Path(QStringLiteral("pic.bmp"));
+  const QString parameters = Path(QStringLiteral("pic.ifs"));
+  EXPECT_EQ(Entries(folder.path()), QStringList({QStringLiteral("pic.bmp"), QStringLiteral("pic.ifs")}));
+  const QByteArray bmp = ReadAll(picture);
+  EXPECT_TRUE(bmp.startsWith("BM"));
+  EXPECT_EQ(bmp.size(), 54 + 400 * 300 * 3);
+  EXPECT_EQ(w->windowTitle(), picture);
+  EXPECT_TRUE(warnings.isEmpty());
+  EXPECT_TRUE(RecordedMessages().isEmpty());
+
+  std::ostringstream expected;
+  WriteParameterFile(expected, saved, Separator());
+  EXPECT_EQ(ReadAll(parameters).toStdString(), expected.str());
+
+  // Change everything that was stored, then load it back.
+  w->v.red = 0.9;
+  w->v.zoom = 0.23;
+  w->v.af[7] = 0.0;
+  w->v.af2[60] = 0.0;
+  w->v.cif01 = false;
+  w->v.bent = false;
+  w->v.randomize = true;
+  AnswerOpen(parameters);
+  frame->LoadFromParameterFile1->trigger();
+  ASSERT_EQ(openRequests.size(), 1);
+  EXPECT_EQ(NameFiltersOf(openRequests[0].filter), QStringList{QStringLiteral("Ovel-IFS parameter files (*.ifs)")});
+  EXPECT_DOUBLE_EQ(w->v.red, 0.25);
+  EXPECT_DOUBLE_EQ(w->v.zoom, 1.5e-7);
+  EXPECT_DOUBLE_EQ(w->v.af[7], -0.123456789012345);
+  EXPECT_DOUBLE_EQ(w->v.af2[60], 42.0);
+  EXPECT_TRUE(w->v.bent);
+  EXPECT_TRUE(w->v.cif01);
+  EXPECT_FALSE(w->v.randomize);
+  EXPECT_EQ(w->windowTitle(), parameters);
+  EXPECT_EQ(ModeWord(), parameters);
+  EXPECT_TRUE(RecordedMessages().isEmpty());
+}
+
+TEST_F(FileCommands, LoadDrawsTheLoadedCoefficientsInsteadOfNewOnes) {
+  TMDIChild* w = FirstWindow();
+  ASSERT_NE(w, nullptr);
+  TFractalParams stored = w->v;
+  stored.mira0101 = true;
+  stored.af[1] = 0.3125;
+  stored.af[2] = -0.75;
+  const QString path = Path(QStringLiteral("mira.ifs"));
+  std::ostringstream text;
+  WriteParameterFile(text, stored, Separator());
+  WriteAll(path, QByteArray::fromStdString(text.str()));
+
+  w->v.randomize = true;
+  AnswerOpen(path);
+  double drawnAf1 = 0;
+  When([w] { return Drawing(*w); },
+       [&, this] {
+         drawnAf1 = w->v.af[1];
+         EXPECT_FALSE(w->v.randomize);
+         frame->AbortButton->trigger();
+       },
+       StopAll());
+  frame->LoadFromParameterFile1->trigger();
+  EXPECT_EQ(w->PassDepth(), 0);
+  EXPECT_DOUBLE_EQ(drawnAf1, 0.3125);
+  EXPECT_DOUBLE_EQ(w->v.af[2], -0.75);
+  EXPECT_EQ(w->windowTitle(), path);
+}
+
+TEST_F(FileCommands, NameWithoutExtensionTakesTheSelectedFormatAndGrayFormatsAskFirst) {
+  TMDIChild* w = FirstWindow();
+  ASSERT_NE(w, nullptr);
+  AnswerSave(QStringLiteral("gray"), 3);  // PGM
+  frame->FileSaveAsItem->trigger();
+  ASSERT_EQ(warnings.size(), 1);
+  EXPECT_EQ(warnings[0].toStdString(),
+            ColorResWarningText("Portable Graymap", TColorResolution::TrueColor, TColorResolution::Gray256));
+  EXPECT_TRUE(ReadAll(Path(QStringLiteral("gray.pgm"))).startsWith("P2"));
+  EXPECT_TRUE(QFile::exists(Path(QStringLiteral("gray.ifs"))));
+  EXPECT_EQ(w->windowTitle(), Path(QStringLiteral("gray.pgm")));
+
+  // Cancel in the warning: nothing is written, the caption stays, and the refusal is reported.
+  warningAnswer = false;
+  AnswerSave(QStringLiteral("mono.pbm"), 0);
+  frame->FileSaveAsItem->trigger();
+  EXPECT_EQ(warnings.size(), 2);
+  EXPECT_FALSE(QFile::exists(Path(QStringLiteral("mono.pbm"))));
+  EXPECT_FALSE(QFile::exists(Path(QStringLiteral("mono.ifs"))));
+  EXPECT_EQ(Entries(folder.path()), QStringList({QStringLiteral("gray.ifs"), QStringLiteral("gray.pgm")}));
+  ASSERT_EQ(RecordedMessages().size(), 1);
+  EXPECT_TRUE(RecordedMessages()[0].contains(QStringLiteral("Portable Bitmap")));
+  EXPECT_EQ(w->windowTitle(), Path(QStringLiteral("gray.pgm")));
+}
+
+TEST_F(FileCommands, FailedSaveLeavesEarlierPictureAndParameterFileAsTheyWere) {
+  TMDIChild* w = FirstWindow();
+  ASSERT_NE(w, nullptr);
+  const QString caption = w->windowTitle();
+
+  // The parameter file cannot be put in place (a folder holds its name): the picture must not be replaced.
+  WriteAll(Path(QStringLiteral("pic.bmp")), "old picture");
+  ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("pic.ifs")));
+  AnswerSave(QStringLiteral("pic.bmp"), 0);
+  frame->FileSaveAsItem->trigger();
+  ASSERT_EQ(RecordedMessages().size(), 1);
+  EXPECT_TRUE(RecordedMessages()[0].contains(QStringLiteral("pic.ifs"))) << RecordedMessages()[0].toStdString();
+  EXPECT_EQ(ReadAll(Path(QStringLiteral("pic.bmp"))), QByteArray("old picture"));
+
+  // An unknown extension: the earlier parameter file of that name stays.
+  WriteAll(Path(QStringLiteral("anim.ifs")), "old parameters");
+  AnswerSave(QStringLiteral("anim.gif"), 0);
+  frame->FileSaveAsItem->trigger();
+  ASSERT_EQ(RecordedMessages().size(), 2);
+  EXPECT_EQ(RecordedMessages()[1], QStringLiteral("Unknown file extension \"gif\""));
+  EXPECT_EQ(ReadAll(Path(QStringLiteral("anim.ifs"))), QByteArray("old parameters"));
+
+  // No temporary file is left behind, and the caption never named a file that was not saved.
+  EXPECT_EQ(Entries(folder.path()),
+            QStringList({QStringLiteral("anim.ifs"), QStringLiteral("pic.bmp"), QStringLiteral("pic.ifs")}));
+  EXPECT_EQ(w->windowTitle(), caption);
+}
+
+TEST_F(FileCommands, MissingParameterFileShowsOneErrorAndChangesNothing) {
+  TMDIChild* w = FirstWindow();
+  ASSERT_NE(w, nullptr);
+  const QString caption = w->windowTitle();
+  const QString mode = ModeWord();
+  w->v.red = 0.11;
+  w->v.randomize = true;
+  AnswerOpen(Path(QStringLiteral("nowhere.ifs")));
+  frame->LoadFromParameterFile1->trigger();
+  ASSERT_EQ(RecordedMessages().size(), 1);
+  EXPECT_TRUE(RecordedMessages()[0].contains(QStringLiteral("nowhere.ifs")));
+  EXPECT_EQ(w->windowTitle(), caption);
+  EXPECT_EQ(ModeWord(), mode);
+  EXPECT_DOUBLE_EQ(w->v.red, 0.11);
+  EXPECT_TRUE(w->v.randomize);  // the frame did not go on to draw
+
+  // Cancelling the dialog changes nothing either.
+  openAnswer = {};
+  frame->LoadFromParameterFile1->trigger();
+  EXPECT_EQ(RecordedMessages().size(), 1);
+  EXPECT_EQ(w->windowTitle(), caption);
+}
+
+TEST_F(FileCommands, TruncatedFileGivesOneBoxCountingTheMissingValues) {
+  TMDIChild* w = FirstWindow();
+  ASSERT_NE(w, nullptr);
+  w->v.red = 0.11;
+  w->v.af[5] = 0.5;
+  const QString path = Path(QStringLiteral("short.ifs"));
+  WriteAll(path, "Ovel-IFS v0.005\r\n");
+  AnswerOpen(path);
+  frame->LoadFromParameterFile1->trigger();
+  ASSERT_EQ(RecordedMessages().size(), 1);
+  EXPECT_EQ(RecordedMessages()[0], QString::fromStdString(MissingVariableMessage(path.toStdString())) +
+                                       QStringLiteral(" (and 122 more missing values)"));
+  EXPECT_DOUBLE_EQ(w->v.red, 0.11);
+  EXPECT_DOUBLE_EQ(w->v.af[5], 0.5);
+  EXPECT_EQ(w->windowTitle(), path);
+  EXPECT_EQ(ModeWord(), path);
+
+  // A value that is not a number ends the load with the reader's own message, once.
+  RecordedMessages().clear();
+  WriteAll(path, "header\r\n2\r\nnot a number\r\n");
+  frame->LoadFromParameterFile1->trigger();
+  EXPECT_EQ(RecordedMessages(), QStringList{QStringLiteral("Error reading parameter file")});
+  EXPECT_DOUBLE_EQ(w->v.zoom, 2.0);
+}
+
+TEST_F(FileCommands, OptionsAreStoredOnlyOnOk) {
+  // Usable before any window exists.
+  ASSERT_TRUE(frame->JPGFileOptions1->isEnabled());
+  const QString point = QLocale().decimalPoint();
+  SetModalRunner([&](QDialog& dialog) {
+    auto& form = dynamic_cast<TForm2&>(dialog);
+    EXPECT_EQ(form.JPEGWQualityEdit->text(), QStringLiteral("80"));
+    form.JPEGWQualityEdit->setText(QStringLiteral("300"));
+    form.ScreenGammaEdit->setText(QStringLiteral("2") + point + QStringLiteral("2"));
+    form.OKButton->click();
+    return dialog.result();
+  });
+  frame->JPGFileOptions1->trigger();
+  EXPECT_EQ(FileOptions().JPEGQuality, 44);
+  EXPECT_DOUBLE_EQ(static_cast<double>(FileOptions().ScreenGamma), 2.2);
+  // New pictures take the new screen gamma.
+  EXPECT_DOUBLE_EQ(static_cast<double>(TPixelGraphic().Gamma), 2.2);
+
+  SetModalRunner([&](QDialog& dialog) {
+    auto& form = dynamic_cast<TForm2&>(dialog);
+    EXPECT_EQ(form.JPEGWQualityEdit->text(), QStringLiteral("44"));
+    form.JPEGWQualityEdit->setText(QStringLiteral("10"));
+    form.CancelButton->click();
+    return dialog.result();
+  });
+  frame->JPGFileOptions1->trigger();
+  EXPECT_EQ(FileOptions().JPEGQuality, 44);
+  EXPECT_TRUE(RecordedMessages().isEmpty());
+}
+
+TEST_F(FileCommands, SavingWhileAPassDrawsLetsThePassGoOn) {
+  TMDIChild* w = FirstWindow();
+  ASSERT_NE(w, nullptr);
+  AnswerSave(QStringLiteral("running.png"), 0);
+  bool saved = false;
+  std::int64_t iterationsAfterSave = 0;
+  When([w] { return Drawing(*w); },
+       [&, this] {
+         frame->FileSaveAsItem->trigger();
+         saved = QFile::exists(Path(QStringLiteral("running.png")));
+         EXPECT_EQ(w->PassDepth(), 1);
+         EXPECT_FALSE(w->v.abort);
+         iterationsAfterSave = w->v.iterations;
+         When([&] { return w->v.iterations > iterationsAfterSave + 1000; }, StopAll(), StopAll());
+       },
+       StopAll());
+  w->Menus().miraItems[0]->trigger();
+  EXPECT_TRUE(saved);
+  EXPECT_GT(w->v.iterations, iterationsAfterSave);
+  EXPECT_EQ(w->PassDepth(), 0);
+  // The pass ended with the saved picture's path as the caption, not the name it had when it began.
+  EXPECT_EQ(w->windowTitle(), Path(QStringLiteral("running.png")));
+  EXPECT_TRUE(QFile::exists(Path(QStringLiteral("running.ifs"))));
+  EXPECT_TRUE(RecordedMessages().isEmpty());
+}
+
+TEST_F(FileCommands, LoadingWhileAPassDrawsReplacesThePass) {
+  TMDIChild* w = FirstWindow();
+  ASSERT_NE(w, nullptr);
+  TFractalParams stored = w->v;
+  stored.ifs0102 = true;
+  stored.red = 0.33;
+  const QString path = Path(QStringLiteral("other.ifs"));
+  std::ostringstream text;
+  WriteParameterFile(text, stored, Separator());
+  WriteAll(path, QByteArray::fromStdString(text.str()));
+  AnswerOpen(path);
+
+  int innerDepth = 0;
+  bool innerUsesLoaded = false;
+  When([w] { return Drawing(*w); },
+       [&, this] {
+         const TPixelGraphic* outerPicture = w->v.image;
+         When([w] { return Drawing(*w, 2); },
+              [&, this] {
+                innerDepth = w->PassDepth();
+                innerUsesLoaded = w->v.ifs0102 && w->v.red == 0.33 && w->v.image != outerPicture;
+                frame->AbortButton->trigger();  // one Stop ends both passes
+              },
+              StopAll());
+         frame->LoadFromParameterFile1->trigger();
+       },
+       StopAll());
+  w->Menus().miraItems[0]->trigger();
+  EXPECT_EQ(innerDepth, 2);
+  EXPECT_TRUE(innerUsesLoaded);
+  EXPECT_EQ(w->PassDepth(), 0);
+  EXPECT_EQ(w->windowTitle(), path);
+  EXPECT_EQ(ModeWord(), path);
+}
+
+// Records every progress box that appears.
+class TProgressWatch : public QObject {
+ public:
+  bool eventFilter(QObject* object, QEvent* event) override {
+    if (event->type() == QEvent::Show && qobject_cast<QProgressDialog*>(object) != nullptr) ++shown;
+    return false;
+  }
+  int shown = 0;
+};
+
+TEST_F(FileCommands, ProgressBoxAppearsOnlyForSavesThatTakeAWhile) {
+  TMDIChild* w = FirstWindow();
+  ASSERT_NE(w, nullptr);
+  TProgressWatch watch;
+  qApp->installEventFilter(&watch);
+
+  // A 400 x 300 picture is written long before the box's half second is up.
+  AnswerSave(QStringLiteral("quick.tga"), 0);
+  frame->FileSaveAsItem->trigger();
+  EXPECT_EQ(watch.shown, 0);
+
+  // With no delay the writer's progress events bring the box up.
+  SetSaveProgressMinimumDurationMs(0);
+  AnswerSave(QStringLiteral("slow.tga"), 0);
+  frame->FileSaveAsItem->trigger();
+  EXPECT_EQ(watch.shown, 1);
+  qApp->removeEventFilter(&watch);
+  EXPECT_TRUE(QFile::exists(Path(QStringLiteral("slow.tga"))));
+  // The box is gone once the save is over.
+  for (QWidget* top : QApplication::topLevelWidgets()) {
+    if (qobject_cast<QProgressDialog*>(top) != nullptr) {
+      EXPECT_FALSE(top->isVisible());
+    }
+  }
+}
+
+}  // namespace
