@@ -1,8 +1,8 @@
 #include "shell/ovel_application.h"
 
 #include <exception>
-#include <new>
 
+#include "windows/command_guard.h"
 #include "windows/user_message.h"
 
 TOvelApplication::TOvelApplication(int& argc, char** argv) : QApplication(argc, argv) {
@@ -14,12 +14,8 @@ bool TOvelApplication::notify(QObject* receiver, QEvent* event) {
   QString error;
   try {
     return QApplication::notify(receiver, event);
-  } catch (const std::bad_alloc&) {
-    error = QStringLiteral("Out of memory.");
-  } catch (const std::exception& e) {
-    error = QString::fromLocal8Bit(e.what());
   } catch (...) {
-    error = QStringLiteral("An unknown error ended the command.");
+    error = ErrorText(std::current_exception());
   }
   ShowError(nullptr, error);
   return false;

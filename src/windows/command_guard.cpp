@@ -7,17 +7,25 @@
 
 #include "windows/user_message.h"
 
+QString ErrorText(std::exception_ptr error) {
+  try {
+    std::rethrow_exception(error);
+  } catch (const std::bad_alloc&) {
+    return QStringLiteral("Out of memory.");
+  } catch (const std::exception& e) {
+    return QString::fromLocal8Bit(e.what());
+  } catch (...) {
+    return QStringLiteral("An unknown error ended the command.");
+  }
+}
+
 bool RunGuarded(QWidget* parent, const std::function<void()>& command) {
   QString error;
   try {
     command();
     return true;
-  } catch (const std::bad_alloc&) {
-    error = QStringLiteral("Out of memory.");
-  } catch (const std::exception& e) {
-    error = QString::fromLocal8Bit(e.what());
   } catch (...) {
-    error = QStringLiteral("An unknown error ended the command.");
+    error = ErrorText(std::current_exception());
   }
   // Shown after the handler has been left: the box runs an event loop of its own.
   ShowError(parent, error);

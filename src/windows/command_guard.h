@@ -3,10 +3,16 @@
 // through it, because an exception must never unwind through Qt's own frames.
 #pragma once
 
+#include <exception>
 #include <functional>
 #include <utility>
 
+class QString;
 class QWidget;
+
+// The text a user is shown for an error caught anywhere: the exception's own message, or a plain sentence for
+// running out of memory and for anything that is not a std::exception.
+QString ErrorText(std::exception_ptr error);
 
 // Runs the command; returns false when it failed (the error has been shown by then).
 bool RunGuarded(QWidget* parent, const std::function<void()>& command);
