@@ -65,7 +65,8 @@ TMDIChild::TMDIChild(QWidget* parent) : QMdiSubWindow(parent), menus_(std::make_
   StatusBar1->setFont(statusFont);
   for (int i = 0; i < 3; ++i) {
     StatusPanels[i] = new QLabel(StatusBar1);
-    StatusPanels[i]->setFixedWidth(kPanelWidths[i]);
+    // At least the panel widths; a readout in a wider font than planned grows its panel instead of being cut.
+    StatusPanels[i]->setMinimumWidth(kPanelWidths[i]);
     StatusBar1->addWidget(StatusPanels[i]);
   }
   layout->addWidget(StatusBar1);
