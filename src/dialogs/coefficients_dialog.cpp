@@ -103,4 +103,11 @@ void TCForm::CoefficiantTimerTimer() {
 
 bool TCForm::DebouncePending() const { return CoefficiantTimer->isActive(); }
 
+bool TCForm::TakePendingChange() {
+  if (!CoefficiantTimer->isActive()) return false;
+  CoefficiantTimer->stop();
+  coefTicks_ = 0;
+  return true;
+}
+
 void TCForm::paintEvent(QPaintEvent*) { PaintGradient(this, kMaroon); }

@@ -34,6 +34,9 @@ class TCForm : public QWidget {
   TSpinEdit* Edit(int k) const;
 
   bool DebouncePending() const;
+  // Ends a pending debounce without emitting: true when one was pending, so the caller reads the edits
+  // itself, into the window they were meant for.
+  bool TakePendingChange();
   int CoefTicks() const { return coefTicks_; }
 
   QPlainTextEdit* Memo;

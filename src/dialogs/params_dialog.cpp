@@ -158,6 +158,13 @@ void TForm4::ColorTimerTimer() {
 
 bool TForm4::DebouncePending() const { return ColorTimer->isActive(); }
 
+bool TForm4::TakePendingChange() {
+  if (!ColorTimer->isActive()) return false;
+  ColorTimer->stop();
+  colorTicks_ = 0;
+  return true;
+}
+
 TParameterControls TForm4::Controls() const {
   TParameterControls c;
   c.intensity = Intensity->value();

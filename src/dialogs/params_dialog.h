@@ -32,6 +32,9 @@ class TForm4 : public QWidget {
   void SetValueLabels(const TFractalParams& v);
 
   bool DebouncePending() const;
+  // Ends a pending debounce without emitting: true when one was pending, so the caller copies the controls
+  // itself, into the window they were meant for.
+  bool TakePendingChange();
   int ColorTicks() const { return colorTicks_; }
 
   // Controls, named as the form names them. Owned by the form.

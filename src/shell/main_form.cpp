@@ -205,10 +205,10 @@ QSize TMainForm::FrameClientSize() const {
 void TMainForm::SubWindowActivated(QMdiSubWindow* window) {
   // Nothing is active while a tool dialog has the focus; the last window's menus then stay where they are.
   if (auto* child = qobject_cast<TMDIChild*>(window)) {
-    const bool changed = child != lastActive_;
+    TMDIChild* previous = lastActive_;
     lastActive_ = child;
     MergeChildMenus(child);
-    if (changed) DialogsFollow(child);
+    if (child != previous) DialogsFollow(previous, child);
   }
   UpdateMenuItems();
 }
@@ -363,5 +363,5 @@ void TMainForm::ProcessMessages() { QCoreApplication::processEvents(QEventLoop::
 
 void TMainForm::ParametersUpdate() {
   // New random coefficients: the size has not changed, and the user may be typing one into the size dialog.
-  if (TMDIChild* child = ActiveChild()) child->Parameters1Update(/*includeSize=*/false);
+  if (TMDIChild* child = ActiveChild()) child->Parameters1Update(/*newCoefficients=*/true);
 }

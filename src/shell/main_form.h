@@ -125,7 +125,7 @@ class TMainForm : public QMainWindow, public EngineHost {
   void ConnectDialogs();
   void GiveDialogsTo(TMDIChild* child);
   void UpdateDialogItems(bool anyWindow);
-  void DialogsFollow(TMDIChild* child);
+  void DialogsFollow(TMDIChild* previous, TMDIChild* child);
   QSize FrameClientSize() const;
 
   TMDIChild* mergedChild_ = nullptr;

@@ -8,10 +8,10 @@
 #include "dialogs/coefficients_dialog.h"
 #include "dialogs/params_dialog.h"
 #include "dialogs/size_dialog.h"
-#include "shell/dialog_runner.h"
 #include "shell/main_form.h"
 #include "windows/childwin.h"
 #include "windows/command_guard.h"
+#include "windows/file_dialogs.h"
 
 void TMainForm::ConnectDialogs() {
   // The debounce timers fire from the event loop, also while a pass draws; the guard keeps an error in the
@@ -46,9 +46,11 @@ void TMainForm::UpdateDialogItems(bool anyWindow) {
   XYSize->setEnabled(anyWindow);
 }
 
-void TMainForm::DialogsFollow(TMDIChild* child) {
-  // The dialogs show the window they now work for. Without this, the next change in a dialog would copy the
-  // previous window's values into this one. A window before its first show fills them itself.
+void TMainForm::DialogsFollow(TMDIChild* previous, TMDIChild* child) {
+  // Edits made for the previous window go into it, then the dialogs show the window they now work for.
+  // Otherwise the next debounce would copy the previous window's values into this one. A window before its
+  // first show fills them itself.
+  if (previous) previous->TakePendingDialogEdits();
   if (!child->FirstShowPending) child->Parameters1Update();
 }
 
@@ -68,4 +70,4 @@ void TMainForm::CButtonClick() {
   if (TMDIChild* child = ActiveChild()) child->ConstantsDialog1Click();
 }
 
-void TMainForm::HelpAboutItemClick() { RunDialog(AboutBox); }
+void TMainForm::HelpAboutItemClick() { RunModalDialog(*AboutBox); }

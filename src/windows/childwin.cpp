@@ -206,6 +206,8 @@ void TMDIChild::UpdateGrafX() {
   if (ExitRequested()) return;
   // Only an idle window's caption is its title; during a pass it shows progress figures.
   if (passDepth_ == 0) TitleText = windowTitle();
+  // Edits still waiting in the dialogs belong to this pass, before the family switches are derived below.
+  if (ServedByDialogs()) TakePendingDialogEdits();
 
   auto picture = std::make_unique<TPixelGraphic>();
   picture->SetSize(v.imageWidth, v.imageHeight, TColorRes::Bits24);

@@ -92,9 +92,13 @@ class TMDIChild : public QMdiSubWindow {
   // --- Dialog synchronisation (childwin_dialogs.cpp) -----------------------------------------------------------
   // The dialogs this window fills and reads; without them the operations below do nothing.
   void SetToolDialogs(TToolDialogs dialogs);
-  // Record -> Parameters and Coefficients dialogs, and the picture size -> size dialog unless includeSize is
-  // false. Skipped while the dialogs work for another window.
-  void Parameters1Update(bool includeSize = true);
+  // Record -> Parameters and Coefficients dialogs and the picture size -> size dialog. Edits still waiting
+  // for their debounce are copied into the record first, so that a refill does not throw them away. With
+  // newCoefficients (the engine has just drawn them) pending coefficient edits and the size dialog are left
+  // alone. Skipped while the dialogs work for another window.
+  void Parameters1Update(bool newCoefficients = false);
+  // Copies the dialogs' edits that still wait for their debounce into this window's record.
+  void TakePendingDialogEdits(bool coefficients = true);
   void ApplyParameters();     // Parameters dialog -> record
   void UpdateCoefficiants();  // Coefficients dialog -> af[1] .. af[18]
   void Parameters1Click();    // shows (after filling) or hides the Parameters dialog
@@ -133,6 +137,8 @@ class TMDIChild : public QMdiSubWindow {
   std::unique_ptr<TChildMenus> menus_;
   THitLists lists_;
   int passDepth_ = 0;
+  bool ServedByDialogs() const;
+
   std::function<QSize()> frameClientSize_;
   TToolDialogs dialogs_;
 };

@@ -27,14 +27,24 @@ void TMDIChild::SetToolDialogs(TToolDialogs dialogs) {
   menus_->ConstantsDialog1->setEnabled(dialogs_.coefficients != nullptr);
 }
 
-void TMDIChild::Parameters1Update(bool includeSize) {
-  if (dialogs_.serves && !dialogs_.serves(this)) return;
+bool TMDIChild::ServedByDialogs() const { return !dialogs_.serves || dialogs_.serves(this); }
+
+void TMDIChild::Parameters1Update(bool newCoefficients) {
+  if (!ServedByDialogs()) return;
+  // A coefficient typed just before Apply is still waiting for its debounce; it must be drawn, not replaced
+  // by the value it is about to overwrite. Coefficients the engine has just drawn are newer than any edit.
+  TakePendingDialogEdits(/*coefficients=*/!newCoefficients);
   // Sliders that move and edits whose text changes start the dialogs' debounce, so what is shown here comes
   // back into the record a moment later, rounded to the slider steps and to nine decimals.
   if (dialogs_.params) dialogs_.params->FillFromRecord(v);
   if (dialogs_.coefficients) dialogs_.coefficients->FillCoefficients(v.af);
-  if (includeSize && dialogs_.size && !BeingEdited(*dialogs_.size))
+  if (!newCoefficients && dialogs_.size && !BeingEdited(*dialogs_.size))
     dialogs_.size->SetImageSize(v.imageWidth, v.imageHeight);
+}
+
+void TMDIChild::TakePendingDialogEdits(bool coefficients) {
+  if (dialogs_.params && dialogs_.params->TakePendingChange()) ApplyParameters();
+  if (coefficients && dialogs_.coefficients && dialogs_.coefficients->TakePendingChange()) UpdateCoefficiants();
 }
 
 void TMDIChild::ApplyParameters() {

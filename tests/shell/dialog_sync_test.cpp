@@ -22,9 +22,9 @@
 #include "dialogs/spin_edit.h"
 #include "dialogs/tool_window.h"
 #include "image/pixel_graphic.h"
-#include "shell/dialog_runner.h"
 #include "shell/main_form.h"
 #include "shell_test_support.h"
+#include "windows/file_dialogs.h"
 
 namespace {
 
@@ -213,6 +213,31 @@ TEST_F(DialogSync, TheDialogsFollowTheActiveWindow) {
   EXPECT_EQ(second->v.red, 0.2);
 }
 
+TEST_F(DialogSync, EditsStillWaitingForTheDebounceAreKeptByTheNextPass) {
+  TMDIChild* w = FirstWindow();
+  ASSERT_TRUE(Settle());
+  // Typed, then Apply at once: the pass fills the dialogs, which must not undo the edits.
+  frame->CForm->Edit(4)->SetValue(0.3);
+  frame->Form4->RedBar1->setValue(5);
+  frame->ApplyButton->trigger();
+  EXPECT_EQ(w->v.af[4], 0.3);
+  EXPECT_EQ(w->v.red, 0.2);
+  EXPECT_EQ(frame->CForm->Edit(4)->text(), Shown(0.3, 9));
+  EXPECT_EQ(frame->Form4->RedBar1->value(), 5);
+
+  // Edits made for one window go into it when another one is activated before the debounce.
+  TMDIChild* second = NewWindow();
+  ASSERT_TRUE(Settle());
+  frame->MdiArea->setActiveSubWindow(w);
+  ASSERT_TRUE(Settle());
+  frame->Form4->BluBar1->setValue(1);
+  frame->MdiArea->setActiveSubWindow(second);
+  ASSERT_TRUE(Settle());
+  EXPECT_EQ(w->v.blue, 0.04);
+  EXPECT_EQ(second->v.blue, 0.92);
+  EXPECT_EQ(frame->Form4->BluBar1->value(), 23);
+}
+
 TEST_F(DialogSync, EditsReachTheRecordWhileAPassDraws) {
   TMDIChild* w = FirstWindow();
   ASSERT_TRUE(Settle());
@@ -323,15 +348,15 @@ TEST_F(DialogSync, CustomSizeShowsTheWindowSizeAndApplyResizesTheWindow) {
 TEST_F(DialogSync, AboutShowsTheBoxModallyAndItsButtonClosesIt) {
   QDialog* shown = nullptr;
   bool closedByButton = false;
-  const TDialogRunner previous = SetDialogRunner([&](QDialog* dialog) {
-    shown = dialog;
-    dialog->show();
+  const TModalRunner previous = SetModalRunner([&](QDialog& dialog) {
+    shown = &dialog;
+    dialog.show();
     frame->AboutBox->OKButton->click();
-    closedByButton = !dialog->isVisible();
-    return dialog->result();
+    closedByButton = !dialog.isVisible();
+    return dialog.result();
   });
   frame->HelpAboutItem->trigger();
-  SetDialogRunner(previous);
+  SetModalRunner(previous);
   EXPECT_EQ(shown, frame->AboutBox);
   EXPECT_TRUE(closedByButton);
   EXPECT_EQ(frame->AboutBox->OKButton->text(), QStringLiteral("Ovel IFS"));
