@@ -194,6 +194,8 @@ void TMDIChild::SaveAs1Click() {
   const QString path = QString::fromStdString(
       FileNameWithFilterExtension(chosen.fileName.toStdString(), chosen.filterIndex));
 
+  // What the dialogs show is what is saved, also when their debounce has not run out yet.
+  TakePendingDialogEdits();
   // The save pumps events for its progress box, and a command arriving then may start a pass that gives the
   // window a new picture; so the picture and the parameters are taken as they are now and saved from a copy.
   std::unique_ptr<TPixelGraphic> picture;
@@ -221,6 +223,13 @@ void TMDIChild::LoadFromParameterFile(const QString& path) {
   // half-read while other commands run inside it.
   std::vector<std::string> messages;
   const std::string localPath = LocalPath(path);
+  if (!QFileInfo(path).isFile() || !QFileInfo(path).isReadable()) {
+    // The reader raises its own error for a file it cannot open, and nothing below may happen then.
+    LoadParameterFile(localPath, v, DecimalSeparator(), {});
+  }
+  // Dialog edits still waiting for their debounce go in first, so that the file's values win over them
+  // instead of being overwritten by them when the window is drawn.
+  TakePendingDialogEdits();
   LoadParameterFile(localPath, v, DecimalSeparator(),
                     [&messages](const std::string& message) { messages.push_back(message); });
 

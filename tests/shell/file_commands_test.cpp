@@ -11,6 +11,7 @@
 #include <QLocale>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QSlider>
 #include <QTemporaryDir>
 
 #include <fstream>
@@ -198,6 +199,30 @@ TEST_F(FileCommands, SaveAndLoadRoundTripThroughRealFiles) {
   EXPECT_EQ(w->windowTitle(), parameters);
   EXPECT_EQ(ModeWord(), parameters);
   EXPECT_TRUE(RecordedMessages().isEmpty());
+}
+
+TEST_F(FileCommands, EditsWaitingInTheDialogsAreSavedAndGiveWayToALoadedFile) {
+  TMDIChild* w = FirstWindow();
+  ASSERT_NE(w, nullptr);
+  frame->Form4->RedBar1->setValue(5);  // red 0.2 once the debounce runs out
+  ASSERT_TRUE(frame->Form4->DebouncePending());
+  AnswerSave(QStringLiteral("edited.bmp"), 0);
+  frame->FileSaveAsItem->trigger();
+  const QList<QByteArray> lines = ReadAll(Path(QStringLiteral("edited.ifs"))).split('\n');
+  ASSERT_GT(lines.size(), 7);
+  EXPECT_EQ(lines[6].trimmed().toStdString(), FormatGeneralNumber(0.2, Separator()));  // line 7: red
+
+  // A slider moved just before loading does not overwrite the file's value when the window is drawn.
+  TFractalParams stored = w->v;
+  stored.red = 0.32;
+  std::ostringstream text;
+  WriteParameterFile(text, stored, Separator());
+  WriteAll(Path(QStringLiteral("load.ifs")), QByteArray::fromStdString(text.str()));
+  frame->Form4->RedBar1->setValue(10);
+  ASSERT_TRUE(frame->Form4->DebouncePending());
+  AnswerOpen(Path(QStringLiteral("load.ifs")));
+  frame->LoadFromParameterFile1->trigger();
+  EXPECT_DOUBLE_EQ(w->v.red, 0.32);
 }
 
 TEST_F(FileCommands, NameWithoutExtensionTakesTheSelectedFormatAndGrayFormatsAskFirst) {
