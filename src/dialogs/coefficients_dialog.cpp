@@ -1,5 +1,7 @@
 #include "dialogs/coefficients_dialog.h"
 
+#include <algorithm>
+
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QPlainTextEdit>
@@ -57,6 +59,9 @@ TCForm::TCForm(QWidget* parent) : QWidget(parent) {
       const int k = g * kGroupSize + i;
       auto* edit = new TSpinEdit(kCoefficientDecimals, g == 2 ? kCIncrement : kABIncrement, this);
       edit->setFont(small);
+      // Wide enough for a sign, a digit and all nine decimals next to the step arrows.
+      edit->setMinimumWidth(QFontMetrics(small).horizontalAdvance(QStringLiteral("-00.000000000")) +
+                            edit->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 12);
       edit->setObjectName(QStringLiteral("%1%2").arg(QLatin1Char(groupLetters[g])).arg(i, 2, 10, QLatin1Char('0')));
       if (g < 2) edit->setToolTip(QStringLiteral("af[%1]").arg(k));
       // Odd numbers on the top row, following the memo: x's equation above, y's below.
@@ -67,7 +72,8 @@ TCForm::TCForm(QWidget* parent) : QWidget(parent) {
     top->addLayout(grid);
   }
   top->addStretch();
-  resize(266, 246);
+  const QSize fit = sizeHint();
+  resize(std::max(266, fit.width()), std::max(246, fit.height()));
 
   connect(CoefficiantTimer, &QTimer::timeout, this, &TCForm::CoefficiantTimerTimer);
 }

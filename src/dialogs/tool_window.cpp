@@ -3,11 +3,32 @@
 #include <QLinearGradient>
 #include <QLocale>
 #include <QPainter>
+#include <QScreen>
 #include <QWidget>
+
+#include <algorithm>
 
 void MakeStayOnTopToolWindow(QWidget* w) {
   w->setWindowFlags(Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                     Qt::WindowCloseButtonHint);
+}
+
+void PlaceToolWindowOnce(QWidget* w, int below) {
+  static const char* const kPlaced = "ovelToolWindowPlaced";
+  if (w->property(kPlaced).toBool()) return;
+  w->setProperty(kPlaced, true);
+  QWidget* owner = w->parentWidget() ? w->parentWidget()->window() : nullptr;
+  if (!owner) return;
+  const QRect frame = owner->frameGeometry();
+  // Before its first show a window has no frame yet: leave room for a caption bar and borders.
+  const QSize size = w->frameGeometry().size() + QSize(8, 32);
+  const QRect screen = owner->screen() ? owner->screen()->availableGeometry() : frame;
+  int x = frame.right() + 1 + 4;
+  if (x + size.width() > screen.right() + 1) x = frame.right() + 1 - size.width() - 8;
+  int y = frame.top() + below;
+  x = std::clamp(x, screen.left(), std::max(screen.left(), screen.right() + 1 - size.width()));
+  y = std::clamp(y, screen.top(), std::max(screen.top(), screen.bottom() + 1 - size.height()));
+  w->move(x, y);
 }
 
 void PaintGradient(QWidget* w, const QColor& start) {

@@ -12,6 +12,11 @@ inline const QColor kSilver(0xC0, 0xC0, 0xC0);
 // Tool window with only a close button, above the other windows of the program.
 void MakeStayOnTopToolWindow(QWidget* w);
 
+// The first time a tool window is shown it goes beside its owner's window, to the right of it when the screen has
+// room there and just inside its right edge otherwise, `below` pixels under the owner's top edge and kept on the
+// screen. Afterwards it stays wherever the user moves it.
+void PlaceToolWindowOnce(QWidget* w, int below);
+
 // Fills the widget with a vertical gradient from start to a dark tint of it.
 void PaintGradient(QWidget* w, const QColor& start);
 

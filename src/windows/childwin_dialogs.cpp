@@ -7,11 +7,19 @@
 #include "dialogs/params_dialog.h"
 #include "dialogs/size_dialog.h"
 #include "dialogs/spin_edit.h"
+#include "dialogs/tool_window.h"
 #include "windows/childwin.h"
 
 namespace {
 
-void ShowToolWindow(QWidget* dialog) {
+// The dialogs stack down the side of the frame on their first show: Parameters, Coefficients, then the size.
+constexpr int kToolWindowGap = 8;
+int StackedHeight(const QWidget* dialog) {
+  return dialog ? dialog->frameGeometry().height() + kToolWindowGap : 0;
+}
+
+void ShowToolWindow(QWidget* dialog, int below) {
+  PlaceToolWindowOnce(dialog, below);
   dialog->show();
   dialog->raise();
 }
@@ -63,7 +71,7 @@ void TMDIChild::Parameters1Click() {
     return;
   }
   Parameters1Update();
-  ShowToolWindow(dialog);
+  ShowToolWindow(dialog, 0);
 }
 
 void TMDIChild::ConstantsDialog1Click() {
@@ -74,7 +82,7 @@ void TMDIChild::ConstantsDialog1Click() {
     return;
   }
   Parameters1Update();
-  ShowToolWindow(dialog);
+  ShowToolWindow(dialog, StackedHeight(dialogs_.params));
 }
 
 void TMDIChild::XYSize1Click() {
@@ -85,7 +93,7 @@ void TMDIChild::XYSize1Click() {
     return;
   }
   dialog->SetImageSize(v.imageWidth, v.imageHeight);
-  ShowToolWindow(dialog);
+  ShowToolWindow(dialog, StackedHeight(dialogs_.params) + StackedHeight(dialogs_.coefficients));
 }
 
 void TMDIChild::SizeMenuClick(int width, int height) {
