@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <filesystem>
 #include <random>
 #include <system_error>
 
@@ -21,12 +22,26 @@ std::string FileNameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+std::string ExtensionOfName(const std::string& name) {
+  const auto dot = name.find_last_of('.');
+  return dot == std::string::npos || dot == 0 ? std::string() : name.substr(dot);
+}
+
+// A hidden name beside path that keeps path's extension: ".pic.png.1234.89abcdef.tmp.png".
 std::string TemporaryNameFor(const std::string& path) {
   static std::mt19937_64 generator{std::random_device{}()};
   char suffix[32];
   std::snprintf(suffix, sizeof suffix, ".%d.%08llx.tmp", static_cast<int>(getpid()),
                 static_cast<unsigned long long>(generator() & 0xFFFFFFFFull));
-  return FolderOf(path) + "." + FileNameOf(path) + suffix;
+  const std::string name = FileNameOf(path);
+  return FolderOf(path) + "." + name + suffix + ExtensionOfName(name);
+}
+
+void RenameOver(const std::string& from, const std::string& to) {
+  if (std::rename(from.c_str(), to.c_str()) != 0) {
+    const int error = errno;
+    throw EFileWrite("Cannot replace file \"" + to + "\": " + std::strerror(error));
+  }
 }
 
 }  // namespace
@@ -47,10 +62,31 @@ void WriteFileAtomically(const std::string& path, const std::function<void(std::
     std::remove(temporary.c_str());
     throw;
   }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-    const int error = errno;
+  try {
+    RenameOver(temporary, path);
+  } catch (...) {
     std::remove(temporary.c_str());
-    throw EFileWrite("Cannot replace file \"" + path + "\": " + std::strerror(error));
+    throw;
+  }
+}
+
+void WriteFilesTogether(const std::vector<TGroupWrite>& group) {
+  for (const TGroupWrite& file : group) {
+    std::error_code ignored;
+    if (std::filesystem::is_directory(file.path, ignored))
+      throw EFileWrite("Cannot replace file \"" + file.path + "\": " + std::strerror(EISDIR));
+  }
+  std::vector<std::string> temporaries;
+  std::size_t renamed = 0;
+  try {
+    for (const TGroupWrite& file : group) {
+      temporaries.push_back(TemporaryNameFor(file.path));
+      file.write(temporaries.back());
+    }
+    for (; renamed < group.size(); ++renamed) RenameOver(temporaries[renamed], group[renamed].path);
+  } catch (...) {
+    for (std::size_t i = renamed; i < temporaries.size(); ++i) std::remove(temporaries[i].c_str());
+    throw;
   }
 }
 

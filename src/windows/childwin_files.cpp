@@ -1,11 +1,6 @@
 // The fractal window's file commands: Save As (picture and parameter file), loading a parameter file, and the
 // image file options.
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -19,7 +14,7 @@
 #include "files/file_options.h"
 #include "files/image_export.h"
 #include "files/param_file.h"
-#include "files/safe_file.h"
+#include "files/save_as.h"
 #include "image/pixel_graphic.h"
 #include "windows/childwin.h"
 #include "windows/file_dialogs.h"
@@ -54,54 +49,6 @@ QString StartFolder(const QString& caption) {
   if (slash < 0) return {};
   const QString folder = caption.left(slash + 1);
   return QFileInfo(folder).isDir() ? folder : QString();
-}
-
-// A name beside path that keeps path's extension, since the writer is chosen by it.
-std::string TemporaryBeside(const std::string& path) {
-  static std::mt19937_64 generator{std::random_device{}()};
-  const auto slash = path.find_last_of('/');
-  const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  const std::string extension = ExtensionOf(path);
-  char unique[32];
-  std::snprintf(unique, sizeof unique, "%08llx", static_cast<unsigned long long>(generator() & 0xFFFFFFFFull));
-  return folder + "." + name + "." + unique + ".saving" + (extension.empty() ? "" : "." + extension);
-}
-
-void RefuseFolder(const std::string& path) {
-  std::error_code ignored;
-  if (std::filesystem::is_directory(path, ignored)) {
-    throw EFileWrite("Cannot replace file \"" + path + "\": " + std::strerror(EISDIR));
-  }
-}
-
-void RenameOver(const std::string& from, const std::string& to) {
-  if (std::rename(from.c_str(), to.c_str()) != 0) {
-    const int error = errno;
-    throw EFileWrite("Cannot replace file \"" + to + "\": " + std::strerror(error));
-  }
-}
-
-// The picture and its parameter file are written to temporary files first and put in place only when both are
-// complete, so a failure leaves an earlier picture and parameter file of the same name as they were.
-void SavePictureAndParameters(TPixelGraphic* picture, const std::string& path, const TFractalParams& params,
-                              const TWarningBox& warningBox) {
-  const std::string parameterPath = ParameterFilePathFor(path);
-  RefuseFolder(path);
-  RefuseFolder(parameterPath);
-  const std::string pictureTemporary = TemporaryBeside(path);
-  const std::string parameterTemporary = TemporaryBeside(parameterPath);
-  try {
-    SavePictureToFile(picture, pictureTemporary, FileOptions(), warningBox);
-    WriteFileAtomically(parameterTemporary,
-                        [&](std::ostream& out) { WriteParameterFile(out, params, DecimalSeparator()); });
-    RenameOver(parameterTemporary, parameterPath);
-    RenameOver(pictureTemporary, path);
-  } catch (...) {
-    std::remove(pictureTemporary.c_str());
-    std::remove(parameterTemporary.c_str());
-    throw;
-  }
 }
 
 // A progress box driven by the writers' progress events. It appears only when the save takes longer than
@@ -211,7 +158,7 @@ void TMDIChild::SaveAs1Click() {
     return AskWarningBox(this, QString::fromStdString(caption), QString::fromStdString(text),
                          buttons == TWarningButtons::OKCancel);
   };
-  SavePictureAndParameters(picture.get(), LocalPath(path), params, warningBox);
+  SavePictureAndParameters(picture.get(), LocalPath(path), FileOptions(), warningBox, params, DecimalSeparator());
 
   // TitleText too, so that the path stays the caption when a running pass ends.
   TitleText = path;
