@@ -14,6 +14,7 @@
 #include "files/file_format_writer.h"
 #include "files/image_export.h"
 #include "files/param_file.h"
+#include "files/save_as.h"
 #include "files/writer_registry.h"
 #include "image/pixel_graphic.h"
 
@@ -318,10 +319,14 @@ TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderRe
 
   // PBM and PGM need a conversion; a batch run has nobody to ask, and the user chose the format.
   image.SaveColorResWarningAction = TPGWarningAction::pgwaIgnore;
-  SavePixelGraphicToFile(image, options.outputPath, options.fileOptions,
-                         [](const std::string&, const std::string&, TWarningButtons) { return true; });
+  const TWarningBox answerOK = [](const std::string&, const std::string&, TWarningButtons) { return true; };
+  if (options.writeParams) {
+    summary.paramsPath =
+        SavePictureAndParameters(&image, options.outputPath, options.fileOptions, answerOK, v, '.');
+  } else {
+    SavePixelGraphicToFile(image, options.outputPath, options.fileOptions, answerOK);
+  }
   summary.picturePath = options.outputPath;
-  if (options.writeParams) summary.paramsPath = SaveParameterFile(options.outputPath, v, '.');
   return summary;
 }
 
