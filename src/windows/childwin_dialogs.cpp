@@ -1,6 +1,8 @@
 // The exchange between a fractal window's record and the tool dialogs. The dialogs keep nothing per window:
 // the window fills them from v, and their debounce timers bring the controls back, through the frame, into
 // whichever window is active at that moment.
+#include <functional>
+
 #include <QAction>
 
 #include "dialogs/coefficients_dialog.h"
@@ -18,7 +20,14 @@ int StackedHeight(const QWidget* dialog) {
   return dialog ? dialog->frameGeometry().height() + kToolWindowGap : 0;
 }
 
-void ShowToolWindow(QWidget* dialog, int below) {
+// Hides a visible dialog; otherwise fills it and shows it, `below` pixels under the frame's top on its first show.
+void ToggleToolWindow(QWidget* dialog, const std::function<void()>& fill, int below) {
+  if (!dialog) return;
+  if (dialog->isVisible()) {
+    dialog->hide();
+    return;
+  }
+  fill();
   PlaceToolWindowOnce(dialog, below);
   dialog->show();
   dialog->raise();
@@ -64,36 +73,16 @@ void TMDIChild::UpdateCoefficiants() {
 }
 
 void TMDIChild::Parameters1Click() {
-  TForm4* dialog = dialogs_.params;
-  if (!dialog) return;
-  if (dialog->isVisible()) {
-    dialog->hide();
-    return;
-  }
-  Parameters1Update();
-  ShowToolWindow(dialog, 0);
+  ToggleToolWindow(dialogs_.params, [this] { Parameters1Update(); }, 0);
 }
 
 void TMDIChild::ConstantsDialog1Click() {
-  TCForm* dialog = dialogs_.coefficients;
-  if (!dialog) return;
-  if (dialog->isVisible()) {
-    dialog->hide();
-    return;
-  }
-  Parameters1Update();
-  ShowToolWindow(dialog, StackedHeight(dialogs_.params));
+  ToggleToolWindow(dialogs_.coefficients, [this] { Parameters1Update(); }, StackedHeight(dialogs_.params));
 }
 
 void TMDIChild::XYSize1Click() {
-  TXYSize* dialog = dialogs_.size;
-  if (!dialog) return;
-  if (dialog->isVisible()) {
-    dialog->hide();
-    return;
-  }
-  dialog->SetImageSize(v.imageWidth, v.imageHeight);
-  ShowToolWindow(dialog, StackedHeight(dialogs_.params) + StackedHeight(dialogs_.coefficients));
+  ToggleToolWindow(dialogs_.size, [this] { dialogs_.size->SetImageSize(v.imageWidth, v.imageHeight); },
+                   StackedHeight(dialogs_.params) + StackedHeight(dialogs_.coefficients));
 }
 
 void TMDIChild::SizeMenuClick(int width, int height) {
