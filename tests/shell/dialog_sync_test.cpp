@@ -32,46 +32,12 @@ QString Shown(double value, int decimals) {
   return QString::fromStdString(FormatFixed(value, decimals, LocaleDecimalSeparator()));
 }
 
-class DialogSync : public ::testing::Test {
+class DialogSync : public FrameTest {
  protected:
-  void SetUp() override {
-    RecordedMessages().clear();
-    frame = std::make_unique<TMainForm>();
-    frame->show();
-  }
-  void TearDown() override {
-    if (!frame) return;
-    for (TMDIChild* child : frame->Children()) child->Abort();
-    frame.reset();
-  }
-
-  TMDIChild* FirstWindow() {
-    EXPECT_TRUE(WaitUntil([this] { return frame->Children().size() == 1; }));
-    if (frame->Children().isEmpty()) return nullptr;
-    TMDIChild* w = frame->Children().front();
-    EXPECT_TRUE(WaitUntil([w] { return FirstShowDone(*w); }));
-    return w;
-  }
-
-  TMDIChild* NewWindow() {
-    frame->FileNewItem->trigger();
-    TMDIChild* w = frame->Children().back();
-    EXPECT_TRUE(WaitUntil([w] { return FirstShowDone(*w); }));
-    return w;
-  }
-
   // Both debounces have run out, so every value the dialogs were given is back in the active record.
   bool Settle() {
     return WaitUntil([this] { return !frame->Form4->DebouncePending() && !frame->CForm->DebouncePending(); });
   }
-
-  std::function<void()> StopAll() {
-    return [this] {
-      for (TMDIChild* child : frame->Children()) child->Abort();
-    };
-  }
-
-  std::unique_ptr<TMainForm> frame;
 };
 
 TEST_F(DialogSync, FirstShowRoundTripMovesRedAndBlueOntoTheSliderSteps) {

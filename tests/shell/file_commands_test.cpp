@@ -49,11 +49,10 @@ QStringList Entries(const QString& folder) {
 
 char Separator() { return QLocale().decimalPoint().front().toLatin1(); }
 
-class FileCommands : public ::testing::Test {
+class FileCommands : public FrameTest {
  protected:
   void SetUp() override {
     ASSERT_TRUE(folder.isValid());
-    RecordedMessages().clear();
     savedOptions = FileOptions();
     SetSaveFileDialog([this](QWidget*, const TFileDialogRequest& request) {
       saveRequests.append(request);
@@ -68,15 +67,11 @@ class FileCommands : public ::testing::Test {
       EXPECT_TRUE(okCancel);
       return warningAnswer;
     });
-    frame = std::make_unique<TMainForm>();
-    frame->show();
+    FrameTest::SetUp();
   }
 
   void TearDown() override {
-    if (frame) {
-      for (TMDIChild* child : frame->Children()) child->Abort();
-      frame.reset();
-    }
+    FrameTest::TearDown();
     SetSaveFileDialog({});
     SetOpenFileDialog({});
     SetWarningAsker({});
@@ -87,10 +82,7 @@ class FileCommands : public ::testing::Test {
   }
 
   TMDIChild* FirstWindow() {
-    EXPECT_TRUE(WaitUntil([this] { return frame->Children().size() == 1; }));
-    if (frame->Children().isEmpty()) return nullptr;
-    TMDIChild* w = frame->Children().front();
-    EXPECT_TRUE(WaitUntil([w] { return FirstShowDone(*w); }));
+    TMDIChild* w = FrameTest::FirstWindow();
     // The dialogs' first-show round trip writes back into the record once their debounce runs out; the tests
     // set their values after that.
     EXPECT_TRUE(WaitUntil([this] { return !frame->Form4->DebouncePending() && !frame->CForm->DebouncePending(); }));
@@ -102,14 +94,7 @@ class FileCommands : public ::testing::Test {
   void AnswerSave(const QString& name, int filterIndex) { saveAnswer = {true, Path(name), filterIndex}; }
   void AnswerOpen(const QString& path) { openAnswer = {true, path, 0}; }
 
-  std::function<void()> StopAll() {
-    return [this] {
-      for (TMDIChild* child : frame->Children()) child->Abort();
-    };
-  }
-
   QTemporaryDir folder;
-  std::unique_ptr<TMainForm> frame;
   TFileOptions savedOptions;
   QList<TFileDialogRequest> saveRequests, openRequests;
   TFileDialogResult saveAnswer, openAnswer;  // cancelled unless a test answers

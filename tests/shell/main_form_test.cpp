@@ -23,43 +23,7 @@ QStringList MenuBarCaptions(const TMainForm& frame) {
   return captions;
 }
 
-class Frame : public ::testing::Test {
- protected:
-  void SetUp() override {
-    RecordedMessages().clear();
-    frame = std::make_unique<TMainForm>();
-    frame->show();
-  }
-  void TearDown() override {
-    if (!frame) return;
-    for (TMDIChild* child : frame->Children()) child->Abort();
-    frame.reset();
-  }
-
-  // Start-up: the frame opens its first window itself.
-  TMDIChild* FirstWindow() {
-    EXPECT_TRUE(WaitUntil([this] { return frame->Children().size() == 1; }));
-    if (frame->Children().isEmpty()) return nullptr;
-    TMDIChild* w = frame->Children().front();
-    EXPECT_TRUE(WaitUntil([w] { return FirstShowDone(*w); }));
-    return w;
-  }
-
-  TMDIChild* NewWindow() {
-    frame->FileNewItem->trigger();
-    TMDIChild* w = frame->Children().back();
-    EXPECT_TRUE(WaitUntil([w] { return FirstShowDone(*w); }));
-    return w;
-  }
-
-  std::function<void()> StopAll() {
-    return [this] {
-      for (TMDIChild* child : frame->Children()) child->Abort();
-    };
-  }
-
-  std::unique_ptr<TMainForm> frame;
-};
+class Frame : public FrameTest {};
 
 TEST_F(Frame, StartsWithOneWindowThatIsRenamedAtItsFirstShow) {
   EXPECT_EQ(frame->windowTitle(), QStringLiteral("Ovel"));
