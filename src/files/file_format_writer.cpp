@@ -1,6 +1,7 @@
 #include "files/file_format_writer.h"
 
 #include <array>
+#include <cstring>
 #include <utility>
 
 
@@ -16,6 +17,26 @@ bool AskWarning(const TWarningBox& box, const std::string& caption, const std::s
   if (!box) return buttons == TWarningButtons::OK;
   const bool ok = box(caption, text, buttons);
   return buttons == TWarningButtons::OK || ok;
+}
+
+bool TLibraryWarnings::Note(const char* text) noexcept {
+  if (action_ == TPGWarningAction::pgwaIgnore) return false;
+  char copy[MaxTextLength + 1];
+  CopyLibraryText(copy, text);
+  bool known = false;
+  for (std::size_t i = 0; i < count_ && !known; ++i) known = std::strcmp(texts_[i].data(), copy) == 0;
+  if (!known && count_ < Capacity) std::memcpy(texts_[count_++].data(), copy, sizeof copy);
+  return action_ == TPGWarningAction::pgwaRaise;
+}
+
+bool TLibraryWarnings::AskUser(const TWarningBox& box, const std::string& caption) const {
+  if (action_ != TPGWarningAction::pgwaOKBox && action_ != TPGWarningAction::pgwaOKCancelBox) return true;
+  const TWarningButtons buttons =
+      action_ == TPGWarningAction::pgwaOKCancelBox ? TWarningButtons::OKCancel : TWarningButtons::OK;
+  for (std::size_t i = 0; i < count_; ++i) {
+    if (!AskWarning(box, caption, Text(i), buttons)) return false;
+  }
+  return true;
 }
 
 TFileFormatWriter::TFileFormatWriter(std::string className, std::string extension, std::string description,

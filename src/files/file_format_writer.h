@@ -2,6 +2,8 @@
 // report through and the errors of the image export.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <ostream>
@@ -47,6 +49,43 @@ using TWarningBox =
 // Asks box (if any) and returns its answer as described above.
 bool AskWarning(const TWarningBox& box, const std::string& caption, const std::string& text,
                 TWarningButtons buttons);
+
+// Warnings a codec library (libjpeg, libpng) reports from inside one of its calls. The library's callback only
+// notes them here: a box opened there would run the program's event loop in the middle of the library, and a
+// Cancel would have to leave the library by a long jump. The writer asks the user after the library returned.
+// Noting never allocates or throws, so a callback may note and then long-jump away safely.
+class TLibraryWarnings {
+ public:
+  static constexpr std::size_t Capacity = 8;        // distinct texts kept; later new ones are dropped
+  static constexpr std::size_t MaxTextLength = 255;  // longer texts are cut
+
+  explicit TLibraryWarnings(TPGWarningAction action) : action_(action) {}
+
+  // Notes text as the picture's ReadWarningAction says (pgwaIgnore notes nothing; a text equal to one noted
+  // before is noted once). Answers true when the warning must end the encoding at once: pgwaRaise.
+  bool Note(const char* text) noexcept;
+
+  std::size_t Count() const { return count_; }
+  const char* Text(std::size_t i) const { return texts_[i].data(); }
+
+  // Shows each noted warning, in order, through box with the given caption: OK only for pgwaOKBox, OK and
+  // Cancel for pgwaOKCancelBox. Answers false as soon as one is cancelled (the rest are not shown).
+  bool AskUser(const TWarningBox& box, const std::string& caption) const;
+
+ private:
+  TPGWarningAction action_;
+  std::array<std::array<char, MaxTextLength + 1>, Capacity> texts_{};
+  std::size_t count_ = 0;
+};
+
+// Copies text (null for an empty one) into a fixed buffer, cut to fit: for library callbacks that leave by a
+// long jump and so must not hold a std::string.
+template <std::size_t N>
+void CopyLibraryText(char (&to)[N], const char* text) noexcept {
+  std::size_t i = 0;
+  for (; text != nullptr && text[i] != '\0' && i + 1 < N; ++i) to[i] = text[i];
+  to[i] = '\0';
+}
 
 // What a writer needs besides the stream and the picture.
 struct TWriteContext {

@@ -15,9 +15,12 @@ namespace {
 constexpr char Prefix[] = "JPG: ";
 constexpr std::size_t OutputBufferSize = 64 * 1024;
 
-// Everything one encoding needs, owned by the caller's frame. The library leaves its calls by a long
-// jump back into Compress, which therefore holds no object with a destructor itself.
+// Everything one encoding needs, owned by Write's frame. The library's callbacks leave it by a long jump back
+// into Compress; neither they nor Compress hold an object with a destructor, and what they must keep (the
+// error text, the warnings, an error of the stream) they keep here, without allocating.
 struct TJpegJob {
+  explicit TJpegJob(TPGWarningAction warningAction) : warnings(warningAction) {}
+
   jpeg_compress_struct cinfo{};
   jpeg_error_mgr errorManager{};
   jpeg_destination_mgr destination{};
@@ -31,8 +34,9 @@ struct TJpegJob {
   const TWriteContext* context = nullptr;
   std::optional<TProgressScope> progress;
 
-  std::string message;               // the error text after a long jump
-  std::exception_ptr pendingError;   // an error of our own callback met inside the library
+  char message[JMSG_LENGTH_MAX] = {};  // the error text after a long jump
+  TLibraryWarnings warnings;
+  std::exception_ptr pendingError;  // an error of the output stream, met inside the library
 
   ~TJpegJob() {
     progress.reset();
@@ -42,20 +46,13 @@ struct TJpegJob {
 
 TJpegJob& JobOf(j_common_ptr cinfo) { return *static_cast<TJpegJob*>(cinfo->client_data); }
 
-[[noreturn]] void FailWith(TJpegJob& job, std::string message) {
-  job.message = std::move(message);
-  std::longjmp(job.jump, 1);
-}
-
-void ErrorExit(j_common_ptr cinfo) {
+[[noreturn]] void ErrorExit(j_common_ptr cinfo) {
   TJpegJob& job = JobOf(cinfo);
   const int code = cinfo->err->msg_code;
   if (code == JERR_BAD_LIB_VERSION || code == JERR_BAD_STRUCT_SIZE) {
-    job.message = "Invalid library version";
+    CopyLibraryText(job.message, "Invalid library version");
   } else {
-    char text[JMSG_LENGTH_MAX] = {};
-    (*cinfo->err->format_message)(cinfo, text);
-    job.message = text;
+    (*cinfo->err->format_message)(cinfo, job.message);
   }
   std::longjmp(job.jump, 1);
 }
@@ -65,26 +62,9 @@ void EmitMessage(j_common_ptr cinfo, int level) {
   TJpegJob& job = JobOf(cinfo);
   char text[JMSG_LENGTH_MAX] = {};
   (*cinfo->err->format_message)(cinfo, text);
-  switch (job.image->ReadWarningAction) {
-    case TPGWarningAction::pgwaIgnore:
-      return;
-    case TPGWarningAction::pgwaRaise:
-      FailWith(job, text);
-    case TPGWarningAction::pgwaOKBox:
-    case TPGWarningAction::pgwaOKCancelBox: {
-      const bool cancellable = job.image->ReadWarningAction == TPGWarningAction::pgwaOKCancelBox;
-      bool ok = true;
-      try {
-        ok = AskWarning(job.context->warningBox, std::string("JPG ") + MsgWarning, text,
-                        cancellable ? TWarningButtons::OKCancel : TWarningButtons::OK);
-      } catch (...) {
-        job.pendingError = std::current_exception();
-      }
-      if (job.pendingError) FailWith(job, {});
-      if (!ok) FailWith(job, MsgOperationAborted);
-      return;
-    }
-  }
+  if (!job.warnings.Note(text)) return;
+  CopyLibraryText(job.message, text);
+  std::longjmp(job.jump, 1);
 }
 
 void InitDestination(j_compress_ptr cinfo) {
@@ -93,19 +73,29 @@ void InitDestination(j_compress_ptr cinfo) {
   job.destination.free_in_buffer = job.buffer.size();
 }
 
+// Hands n bytes of the buffer to the stream; false when the stream failed. A stream that raises (one asked to)
+// must not unwind through the library: its error is kept and raised once the library has been left.
+bool Flush(TJpegJob& job, std::size_t n) noexcept {
+  try {
+    WriteBytes(*job.out, job.buffer.data(), n);
+    return static_cast<bool>(*job.out);
+  } catch (...) {
+    job.pendingError = std::current_exception();
+    return false;
+  }
+}
+
 boolean EmptyOutputBuffer(j_compress_ptr cinfo) {
   TJpegJob& job = JobOf(reinterpret_cast<j_common_ptr>(cinfo));
   // The library asks for the whole buffer to be written, whatever free_in_buffer says.
-  WriteBytes(*job.out, job.buffer.data(), job.buffer.size());
-  if (!*job.out) ERREXIT(cinfo, JERR_FILE_WRITE);
+  if (!Flush(job, job.buffer.size())) ERREXIT(cinfo, JERR_FILE_WRITE);
   InitDestination(cinfo);
   return TRUE;
 }
 
 void TermDestination(j_compress_ptr cinfo) {
   TJpegJob& job = JobOf(reinterpret_cast<j_common_ptr>(cinfo));
-  WriteBytes(*job.out, job.buffer.data(), job.buffer.size() - job.destination.free_in_buffer);
-  if (!*job.out) ERREXIT(cinfo, JERR_FILE_WRITE);
+  if (!Flush(job, job.buffer.size() - job.destination.free_in_buffer)) ERREXIT(cinfo, JERR_FILE_WRITE);
 }
 
 // Returns false after a library error (job.message tells which).
@@ -139,6 +129,8 @@ bool Compress(TJpegJob* job, bool gray) {
   cinfo->dct_method = static_cast<J_DCT_METHOD>(options.JPEGWriteDCTMethod);
 
   jpeg_start_compress(cinfo, TRUE);
+  // The progress events run our own code (a GUI pumps its events there): between the library's calls, never
+  // inside one, so an error they raise leaves through ordinary frames.
   job->progress.emplace(image);
   const int height = image.Height();
   while (cinfo->next_scanline < cinfo->image_height) {
@@ -171,11 +163,15 @@ void TJPGFileFormatWriter::Write(std::ostream& out, TPixelGraphic& image, const 
   if (image.Width() < 1 || image.Height() < 1 || image.Empty()) {
     throw EPGJPGFileFormatReaderWriter(std::string(Prefix) + MsgWidthHeightZero);
   }
-  TJpegJob job;
+  TJpegJob job(image.ReadWarningAction);
   job.out = &out;
   job.image = &image;
   job.context = &context;
-  if (Compress(&job, gray)) return;
-  if (job.pendingError) std::rethrow_exception(job.pendingError);
-  throw EPGJPGFileFormatReaderWriter(Prefix + job.message);
+  if (!Compress(&job, gray)) {
+    if (job.pendingError) std::rethrow_exception(job.pendingError);
+    throw EPGJPGFileFormatReaderWriter(Prefix + std::string(job.message));
+  }
+  if (!job.warnings.AskUser(context.warningBox, std::string("JPG ") + MsgWarning)) {
+    throw EPGJPGFileFormatReaderWriter(std::string(Prefix) + MsgOperationAborted);
+  }
 }

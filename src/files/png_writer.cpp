@@ -13,12 +13,16 @@ namespace {
 
 constexpr char Prefix[] = "PNG: ";
 
-// Everything one encoding needs, owned by the caller's frame. libpng leaves its calls by a long jump
-// back into Encode, which therefore holds no object with a destructor itself.
+// Everything one encoding needs, owned by Write's frame. libpng's callbacks leave it by a long jump back into
+// Encode; neither they nor Encode hold an object with a destructor, and what they must keep (the error text,
+// the warnings, an error of the stream) they keep here, without allocating.
 struct TPngJob {
+  explicit TPngJob(TPGWarningAction warningAction) : warnings(warningAction) {}
+
   png_structp png = nullptr;
   png_infop info = nullptr;
   std::jmp_buf jump{};
+  bool jumpSet = false;  // the library also reports while its structure is being created, before Encode
 
   std::ostream* out = nullptr;
   TPixelGraphic* image = nullptr;
@@ -26,8 +30,9 @@ struct TPngJob {
   std::array<png_color, 256> palette{};
   std::optional<TProgressScope> progress;
 
-  std::string message;
-  std::exception_ptr pendingError;
+  char message[256] = {};  // the error text after a long jump
+  TLibraryWarnings warnings;
+  std::exception_ptr pendingError;  // an error of the output stream, met inside the library
 
   ~TPngJob() {
     progress.reset();
@@ -37,41 +42,34 @@ struct TPngJob {
 
 TPngJob& JobOf(png_structp png) { return *static_cast<TPngJob*>(png_get_error_ptr(png)); }
 
-[[noreturn]] void FailWith(TPngJob& job, std::string message) {
-  job.message = std::move(message);
-  std::longjmp(job.jump, 1);
+// libpng goes on with its own long jump when an error handler returns, which it does only while the
+// structure is being created: creation then fails, and Write reports that.
+void ErrorFn(png_structp png, png_const_charp text) {
+  TPngJob& job = JobOf(png);
+  CopyLibraryText(job.message, text);
+  if (job.jumpSet) std::longjmp(job.jump, 1);
 }
-
-void ErrorFn(png_structp png, png_const_charp text) { FailWith(JobOf(png), text != nullptr ? text : ""); }
 
 void WarningFn(png_structp png, png_const_charp text) {
   TPngJob& job = JobOf(png);
-  switch (job.image->ReadWarningAction) {
-    case TPGWarningAction::pgwaIgnore:
-      return;
-    case TPGWarningAction::pgwaRaise:
-      FailWith(job, text != nullptr ? text : "");
-    case TPGWarningAction::pgwaOKBox:
-    case TPGWarningAction::pgwaOKCancelBox: {
-      const bool cancellable = job.image->ReadWarningAction == TPGWarningAction::pgwaOKCancelBox;
-      bool ok = true;
-      try {
-        ok = AskWarning(job.context->warningBox, std::string("PNG ") + MsgWarning, text != nullptr ? text : "",
-                        cancellable ? TWarningButtons::OKCancel : TWarningButtons::OK);
-      } catch (...) {
-        job.pendingError = std::current_exception();
-      }
-      if (job.pendingError) FailWith(job, {});
-      if (!ok) FailWith(job, MsgOperationAborted);
-      return;
-    }
-  }
+  if (!job.warnings.Note(text)) return;
+  // Under pgwaRaise a warning ends the encoding; one met during creation is raised by Write afterwards.
+  CopyLibraryText(job.message, text);
+  if (job.jumpSet) std::longjmp(job.jump, 1);
 }
 
 void WriteFn(png_structp png, png_bytep data, png_size_t length) {
   TPngJob& job = *static_cast<TPngJob*>(png_get_io_ptr(png));
-  WriteBytes(*job.out, data, length);
-  if (!*job.out) png_error(png, "Write Error");
+  bool written = false;
+  // A stream that raises (one asked to) must not unwind through the library: its error is kept and raised
+  // once the library has been left.
+  try {
+    WriteBytes(*job.out, data, length);
+    written = static_cast<bool>(*job.out);
+  } catch (...) {
+    job.pendingError = std::current_exception();
+  }
+  if (!written) png_error(png, "Write Error");
 }
 
 void FlushFn(png_structp) {}
@@ -88,6 +86,7 @@ bool LibraryVersionsMatch() {
 // Returns false after a library error (job->message tells which).
 bool Encode(TPngJob* job) {
   if (setjmp(job->jump) != 0) return false;
+  job->jumpSet = true;
   png_structp png = job->png;
   png_infop info = job->info;
   TPixelGraphic& image = *job->image;
@@ -118,6 +117,8 @@ bool Encode(TPngJob* job) {
   // The pixel memory holds blue, green, red; only 24-bit rows are affected.
   png_set_bgr(png);
 
+  // The progress events run our own code (a GUI pumps its events there): between the library's calls, never
+  // inside one, so an error they raise leaves through ordinary frames.
   job->progress.emplace(image);
   const int rows = image.Height();
   for (int y = 0; y < rows; ++y) {
@@ -126,6 +127,7 @@ bool Encode(TPngJob* job) {
   }
   job->progress->End();
   png_write_end(png, info);
+  job->jumpSet = false;  // the jump's target is gone once Encode has returned
   return true;
 }
 
@@ -139,7 +141,7 @@ void TPNGFileFormatWriter::Write(std::ostream& out, TPixelGraphic& image, const 
   if (image.Width() < 1 || image.Height() < 1 || image.Empty()) {
     throw EPGPNGFileFormatReaderWriter(std::string(Prefix) + MsgWidthHeightZero);
   }
-  TPngJob job;
+  TPngJob job(image.ReadWarningAction);
   job.out = &out;
   job.image = &image;
   job.context = &context;
@@ -151,7 +153,12 @@ void TPNGFileFormatWriter::Write(std::ostream& out, TPixelGraphic& image, const 
   if (job.info == nullptr) {
     throw EPGPNGFileFormatReaderWriter(Prefix + FormatPGMessage(MsgFailed, "png_create_info_struct"));
   }
-  if (Encode(&job)) return;
-  if (job.pendingError) std::rethrow_exception(job.pendingError);
-  throw EPGPNGFileFormatReaderWriter(Prefix + job.message);
+  const bool raisedBeforeEncoding = image.ReadWarningAction == TPGWarningAction::pgwaRaise && job.warnings.Count() > 0;
+  if (raisedBeforeEncoding || !Encode(&job)) {
+    if (job.pendingError) std::rethrow_exception(job.pendingError);
+    throw EPGPNGFileFormatReaderWriter(Prefix + std::string(job.message));
+  }
+  if (!job.warnings.AskUser(context.warningBox, std::string("PNG ") + MsgWarning)) {
+    throw EPGPNGFileFormatReaderWriter(std::string(Prefix) + MsgOperationAborted);
+  }
 }

@@ -2,15 +2,26 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <fstream>
 #include <filesystem>
+#include <mutex>
 #include <random>
 #include <system_error>
+#include <utility>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
+
+constexpr char kCreate[] = "create";
+constexpr char kWrite[] = "write";
+constexpr char kReplace[] = "replace";
+
+std::string FileWriteMessage(const std::string& action, const std::string& path, int error) {
+  std::string message = "Cannot " + action + " file \"" + path + "\"";
+  if (error != 0) message += ": " + std::system_category().message(error);
+  return message;
+}
 
 std::string FolderOf(const std::string& path) {
   const auto slash = path.find_last_of('/');
@@ -27,45 +38,161 @@ std::string ExtensionOfName(const std::string& name) {
   return dot == std::string::npos || dot == 0 ? std::string() : name.substr(dot);
 }
 
-// A hidden name beside path that keeps path's extension: ".pic.png.1234.89abcdef.tmp.png".
+// A hidden name beside path that keeps path's extension: ".pic.png.1234.89abcdef.tmp.png". The name's stem is cut
+// short, so that a temporary file of a temporary file (a group write of a picture) still fits the system's limit
+// on names wherever the user's own name fits.
 std::string TemporaryNameFor(const std::string& path) {
+  constexpr std::size_t kStemKept = 48;
+  static std::mutex mutex;
   static std::mt19937_64 generator{std::random_device{}()};
-  char suffix[32];
-  std::snprintf(suffix, sizeof suffix, ".%d.%08llx.tmp", static_cast<int>(getpid()),
-                static_cast<unsigned long long>(generator() & 0xFFFFFFFFull));
+  unsigned long long random = 0;
+  {
+    const std::lock_guard<std::mutex> lock(mutex);
+    random = generator() & 0xFFFFFFFFull;
+  }
+  char suffix[40];
+  std::snprintf(suffix, sizeof suffix, ".%d.%08llx.tmp", static_cast<int>(getpid()), random);
   const std::string name = FileNameOf(path);
-  return FolderOf(path) + "." + name + suffix + ExtensionOfName(name);
+  const std::string extension = ExtensionOfName(name);
+  const std::string stem = name.substr(0, name.size() - extension.size()).substr(0, kStemKept);
+  return FolderOf(path) + "." + stem + extension + suffix + extension;
+}
+
+int OpenNewFile(const std::string& path) {
+  return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+}
+
+TTemporaryFileOpener& Opener() {
+  static TTemporaryFileOpener opener;
+  return opener;
 }
 
 void RenameOver(const std::string& from, const std::string& to) {
-  if (std::rename(from.c_str(), to.c_str()) != 0) {
-    const int error = errno;
-    throw EFileWrite("Cannot replace file \"" + to + "\": " + std::strerror(error));
-  }
+  if (std::rename(from.c_str(), to.c_str()) != 0) throw EFileWrite(kReplace, to, errno);
 }
+
+// A stream buffer over an open file that keeps the first error the system reports. Once one is seen it takes
+// nothing more, so the stream fails and the writer's later bytes go nowhere. It seeks, for writers that
+// back-patch their headers.
+class TFileSink final : public std::streambuf {
+ public:
+  TFileSink() : buffer_(64 * 1024) { setp(buffer_.data(), buffer_.data() + buffer_.size()); }
+  ~TFileSink() override {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  TFileSink(const TFileSink&) = delete;
+  TFileSink& operator=(const TFileSink&) = delete;
+
+  int Error() const { return error_; }
+
+  // Creates the file through the opener; false (and the system's error kept) when it cannot.
+  bool Open(const std::string& path) {
+    fd_ = Opener() ? Opener()(path) : OpenNewFile(path);
+    return fd_ >= 0 || Fail(errno);
+  }
+
+  // Writes what is buffered, makes it durable and closes the file; false when the system reported an error
+  // at any point. The full disk of a file system that allocates late shows only here.
+  bool Finish() {
+    if (Drain() && ::fsync(fd_) != 0) Fail(errno);
+    if (::close(std::exchange(fd_, -1)) != 0) Fail(errno);
+    return error_ == 0;
+  }
+
+ protected:
+  int_type overflow(int_type c) override {
+    if (!Drain()) return traits_type::eof();
+    if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+    *pptr() = traits_type::to_char_type(c);
+    pbump(1);
+    return c;
+  }
+
+  int sync() override { return Drain() ? 0 : -1; }
+
+  pos_type seekoff(off_type offset, std::ios_base::seekdir direction, std::ios_base::openmode which) override {
+    const pos_type failed(off_type(-1));
+    if ((which & std::ios_base::out) == 0 || !Drain()) return failed;
+    const int whence = direction == std::ios_base::beg ? SEEK_SET : direction == std::ios_base::cur ? SEEK_CUR : SEEK_END;
+    const off_t at = ::lseek(fd_, static_cast<off_t>(offset), whence);
+    if (at < 0) {
+      Fail(errno);
+      return failed;
+    }
+    return pos_type(static_cast<off_type>(at));
+  }
+
+  pos_type seekpos(pos_type position, std::ios_base::openmode which) override {
+    return seekoff(off_type(position), std::ios_base::beg, which);
+  }
+
+ private:
+  bool Fail(int error) {
+    if (error_ == 0) error_ = error != 0 ? error : EIO;
+    return false;
+  }
+
+  bool Drain() {
+    if (error_ != 0 || fd_ < 0) return Fail(EBADF);
+    const char* next = pbase();
+    std::size_t left = static_cast<std::size_t>(pptr() - pbase());
+    while (left > 0) {
+      const ssize_t written = ::write(fd_, next, left);
+      if (written < 0 && errno == EINTR) continue;
+      if (written <= 0) return Fail(written < 0 ? errno : EIO);
+      next += written;
+      left -= static_cast<std::size_t>(written);
+    }
+    setp(buffer_.data(), buffer_.data() + buffer_.size());
+    return true;
+  }
+
+  int fd_ = -1;
+  std::vector<char> buffer_;
+  int error_ = 0;
+};
 
 }  // namespace
 
+EFileWrite::EFileWrite(const std::string& action, const std::string& path, int error)
+    : std::runtime_error(FileWriteMessage(action, path, error)),
+      detail_(std::make_shared<const TDetail>(TDetail{action, path, error})) {}
+
+const std::string& EFileWrite::Action() const {
+  static const std::string none;
+  return detail_ ? detail_->action : none;
+}
+
+const std::string& EFileWrite::Path() const {
+  static const std::string none;
+  return detail_ ? detail_->path : none;
+}
+
+int EFileWrite::Error() const { return detail_ ? detail_->error : 0; }
+
+TTemporaryFileOpener SetTemporaryFileOpener(TTemporaryFileOpener opener) {
+  return std::exchange(Opener(), std::move(opener));
+}
+
 void WriteFileAtomically(const std::string& path, const std::function<void(std::ostream&)>& write) {
   const std::string temporary = TemporaryNameFor(path);
+  TFileSink sink;
+  if (!sink.Open(temporary)) throw EFileWrite(kCreate, path, sink.Error());
   try {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) {
-      throw EFileWrite("Cannot create file \"" + path + "\": " + std::strerror(errno));
+    std::ostream out(&sink);
+    try {
+      write(out);
+    } catch (...) {
+      // A writer that checks its stream reports a refused write in its own words ("out of disk space?");
+      // the system's account names the cause.
+      if (sink.Error() != 0) throw EFileWrite(kWrite, path, sink.Error());
+      throw;
     }
-    write(out);
-    out.flush();
-    if (!out) throw EFileWrite("Cannot write file \"" + path + "\"");
-    out.close();
-    if (out.fail()) throw EFileWrite("Cannot write file \"" + path + "\"");
-  } catch (...) {
-    std::remove(temporary.c_str());
-    throw;
-  }
-  try {
+    const bool streamFailed = !out;
+    if (!sink.Finish() || streamFailed) throw EFileWrite(kWrite, path, sink.Error());
     RenameOver(temporary, path);
   } catch (...) {
-    std::remove(temporary.c_str());
+    ::unlink(temporary.c_str());
     throw;
   }
 }
@@ -73,15 +200,21 @@ void WriteFileAtomically(const std::string& path, const std::function<void(std::
 void WriteFilesTogether(const std::vector<TGroupWrite>& group) {
   for (const TGroupWrite& file : group) {
     std::error_code ignored;
-    if (std::filesystem::is_directory(file.path, ignored))
-      throw EFileWrite("Cannot replace file \"" + file.path + "\": " + std::strerror(EISDIR));
+    if (std::filesystem::is_directory(file.path, ignored)) throw EFileWrite(kReplace, file.path, EISDIR);
   }
   std::vector<std::string> temporaries;
   std::size_t renamed = 0;
   try {
     for (const TGroupWrite& file : group) {
       temporaries.push_back(TemporaryNameFor(file.path));
-      file.write(temporaries.back());
+      try {
+        file.write(temporaries.back());
+      } catch (const EFileWrite& error) {
+        // The user chose file.path; the temporary name would tell them nothing.
+        if (!error.Action().empty() && error.Path() == temporaries.back())
+          throw EFileWrite(error.Action(), file.path, error.Error());
+        throw;
+      }
     }
     for (; renamed < group.size(); ++renamed) RenameOver(temporaries[renamed], group[renamed].path);
   } catch (...) {

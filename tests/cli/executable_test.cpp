@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include <grp.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -41,7 +42,10 @@ std::string Drain(int fd) {
 }
 
 // Runs the executable in folder. stdout and stderr go to files, or stderr to a pseudo-terminal when asked.
-TRun RunExecutable(const std::vector<std::string>& args, const std::string& folder, bool stderrOnTerminal = false) {
+// asNobody: when the tests run as root, the program runs as the unprivileged user nobody, for whom permission
+// bits count.
+TRun RunExecutable(const std::vector<std::string>& args, const std::string& folder, bool stderrOnTerminal = false,
+                   bool asNobody = false) {
   TRun run;
   const std::string outPath = folder + "/.stdout";
   const std::string errPath = folder + "/.stderr";
@@ -64,6 +68,8 @@ TRun RunExecutable(const std::vector<std::string>& args, const std::string& fold
     if (out < 0 || err < 0) _exit(127);
     dup2(out, STDOUT_FILENO);
     dup2(err, STDERR_FILENO);
+    if (asNobody && geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+      _exit(126);
     std::vector<char*> argv;
     std::string program = OVEL_RENDER_EXE;
     argv.push_back(program.data());
@@ -159,6 +165,19 @@ TEST(Executable, ErrorsGiveOneLineStatusOneAndNoPicture) {
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err, "ovel-ifs-render: error: Unknown file extension \"gif\"\n");
   EXPECT_TRUE(folder.Names().empty());
+}
+
+TEST(Executable, AFolderThatRefusesNewFilesIsNamedInTheErrorLineAndItsFileStays) {
+  TempFolder folder;
+  fs::create_directory(folder / "locked");
+  WriteBytes(folder / "locked/pic.png", "earlier picture");
+  fs::permissions(folder / "locked", fs::perms::owner_write, fs::perm_options::remove);
+  const TRun run = RunExecutable({"-o", "locked/pic.png", "--steps", "1000", "--quiet"}, folder.Path(), false, true);
+  fs::permissions(folder / "locked", fs::perms::owner_write, fs::perm_options::add);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "ovel-ifs-render: error: Cannot create file \"locked/pic.png\": Permission denied\n");
+  EXPECT_EQ(ReadBytes(folder / "locked/pic.png"), "earlier picture");
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder / "locked"), fs::directory_iterator()), 1);
 }
 
 TEST(Executable, ParameterFileMessagesAreWarnings) {

@@ -11,6 +11,7 @@
 #include "cli_test_support.h"
 #include "engine/formula.h"
 #include "files/file_format_writer.h"
+#include "files/writer_test_support.h"
 
 using namespace cli_test;
 
@@ -337,4 +338,22 @@ TEST(RenderCommand, SecondsBudgetEndsTheRunByTheClock) {
   const TRenderSummary summary = RenderParameterSet(o);
   EXPECT_GE(summary.seconds, 0.2);
   EXPECT_GT(summary.steps, 0);
+}
+
+TEST(RenderCommand, AFullDiskIsNamedInTheErrorLineAndTheEarlierFilesStay) {
+  TempFolder folder;
+  WriteBytes(folder / "pic.png", "earlier picture");
+  WriteBytes(folder / "pic.ifs", "earlier parameters");
+  std::ostringstream out, err;
+  {
+    const writer_test::TFullDisk full;
+    EXPECT_EQ(RunRenderCommand({"-o", folder / "pic.png", "--write-params", "--steps", "1000", "--quiet"}, out, err,
+                               false),
+              1);
+  }
+  EXPECT_EQ(err.str(),
+            "ovel-ifs-render: error: Cannot write file \"" + (folder / "pic.png") + "\": No space left on device\n");
+  EXPECT_EQ(ReadBytes(folder / "pic.png"), "earlier picture");
+  EXPECT_EQ(ReadBytes(folder / "pic.ifs"), "earlier parameters");
+  EXPECT_EQ(folder.Names(), (std::vector<std::string>{"pic.ifs", "pic.png"}));
 }

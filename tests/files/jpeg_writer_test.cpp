@@ -2,9 +2,13 @@
 
 #include <csetjmp>
 #include <cstdio>
+#include <cstdlib>
+#include <vector>
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <jpeglib.h>
+#include <jerror.h>
 
 #include "writer_test_support.h"
 
@@ -68,7 +72,33 @@ std::unique_ptr<TPixelGraphic> RedLeftBlueRight() {
   return image;
 }
 
+// Warnings the library reports from inside jpeg_write_scanlines (below), the way it reports its own (WARNMS).
+// The writer never makes the library warn, so the tests make it.
+std::vector<int> injectedWarnings;
+bool insideLibrary = false;
+
+// Makes the library warn from inside its calls for as long as it lives.
+struct TInjectedWarnings {
+  explicit TInjectedWarnings(std::vector<int> codes) { injectedWarnings = std::move(codes); }
+  ~TInjectedWarnings() {
+    injectedWarnings.clear();
+    insideLibrary = false;  // a warning that ends the encoding leaves the call by a long jump
+  }
+};
+
 }  // namespace
+
+// Stands in for the library's entry point in this test program; every call goes on to the library itself.
+extern "C" JDIMENSION jpeg_write_scanlines(j_compress_ptr cinfo, JSAMPARRAY scanlines, JDIMENSION count) {
+  using TEntry = JDIMENSION (*)(j_compress_ptr, JSAMPARRAY, JDIMENSION);
+  static const auto library = reinterpret_cast<TEntry>(dlsym(RTLD_NEXT, "jpeg_write_scanlines"));
+  if (library == nullptr) std::abort();
+  insideLibrary = true;
+  for (const int code : injectedWarnings) WARNMS(cinfo, code);
+  const JDIMENSION written = library(cinfo, scanlines, count);
+  insideLibrary = false;
+  return written;
+}
 
 TEST(JPEGWriter, KeepsRedRedAndBlueBlueWithTheDefaultOptions) {
   auto image = RedLeftBlueRight();
@@ -169,6 +199,13 @@ TEST(JPEGWriter, TurnsAFailingStreamIntoALibraryErrorAndEndsTheProgress) {
   }
   EXPECT_EQ(starts, 1);
   EXPECT_EQ(ends, 1);
+
+  // A stream asked to raise keeps its own error, which is not unwound through the library's frames.
+  TRefusingBuffer refusing;
+  std::ostream raising(&refusing);
+  raising.exceptions(std::ios::badbit);
+  EXPECT_THROW(TJPGFileFormatWriter().Write(raising, *image, TWriteContext{}), std::ios_base::failure);
+  EXPECT_EQ(ends, 2);
 }
 
 TEST(JPEGWriter, LetsAnErrorOfTheProgressHandlerThroughAndCleansUp) {
@@ -183,4 +220,74 @@ TEST(JPEGWriter, LetsAnErrorOfTheProgressHandlerThroughAndCleansUp) {
   } catch (const std::runtime_error& e) {
     EXPECT_STREQ(e.what(), "stop at 3");
   }
+}
+
+TEST(JPEGWriter, AsksAboutLibraryWarningsOnlyAfterTheLibraryReturned) {
+  auto image = RedLeftBlueRight();
+  const TInjectedWarnings warnings({JWRN_TOO_MUCH_DATA, JWRN_JPEG_EOF});
+  // Every row warns twice; each distinct text is asked once, in order, and never from inside the library.
+  TLibraryWarningBox box(insideLibrary);
+  std::ostringstream out(std::ios::binary);
+  TJPGFileFormatWriter().Write(out, *image, TWriteContext{TFileOptions{}, box.Box()});
+  ASSERT_EQ(box.calls.size(), 2u);
+  EXPECT_EQ(box.calls[0].caption, "JPG Warning");
+  EXPECT_EQ(box.calls[0].text, "Application transferred too many scanlines");
+  EXPECT_EQ(box.calls[1].text, "Premature end of JPEG file");
+  for (const TBoxCall& call : box.calls) {
+    EXPECT_EQ(call.buttons, TWarningButtons::OKCancel);
+    EXPECT_FALSE(call.fromInsideLibrary);
+  }
+  const TJpegRead d = DecodeJpeg(out.str());
+  ASSERT_TRUE(d.ok);
+  EXPECT_EQ(d.height, 32);
+
+  // Cancel on the first: the second is not asked, and the save ends with the library's abort message.
+  TLibraryWarningBox cancelling(insideLibrary);
+  cancelling.answers = {false};
+  try {
+    WriteToString(TJPGFileFormatWriter(), *image, TFileOptions{});  // nobody to ask counts as Cancel
+    ADD_FAILURE() << "no error without a box";
+  } catch (const EPGJPGFileFormatReaderWriter& e) {
+    EXPECT_STREQ(e.what(), "JPG: Operation aborted on user request");
+  }
+  std::ostringstream cancelled(std::ios::binary);
+  EXPECT_THROW(TJPGFileFormatWriter().Write(cancelled, *image, TWriteContext{TFileOptions{}, cancelling.Box()}),
+               EPGJPGFileFormatReaderWriter);
+  EXPECT_EQ(cancelling.calls.size(), 1u);
+}
+
+TEST(JPEGWriter, FollowsThePicturesReadWarningActionForLibraryWarnings) {
+  auto image = RedLeftBlueRight();
+  int starts = 0, ends = 0;
+  image->OnProgressStart = [&](TPixelGraphic&) { ++starts; };
+  image->OnProgressEnd = [&](TPixelGraphic&) { ++ends; };
+  const TInjectedWarnings warnings({JWRN_TOO_MUCH_DATA});
+  TLibraryWarningBox box(insideLibrary);
+  box.answers = {false, false, false};
+  const auto write = [&] {
+    std::ostringstream out(std::ios::binary);
+    TJPGFileFormatWriter().Write(out, *image, TWriteContext{TFileOptions{}, box.Box()});
+    return out.str();
+  };
+
+  image->ReadWarningAction = TPGWarningAction::pgwaIgnore;
+  EXPECT_TRUE(DecodeJpeg(write()).ok);
+  EXPECT_TRUE(box.calls.empty());
+
+  image->ReadWarningAction = TPGWarningAction::pgwaOKBox;  // an OK-only box cannot refuse
+  EXPECT_TRUE(DecodeJpeg(write()).ok);
+  ASSERT_EQ(box.calls.size(), 1u);
+  EXPECT_EQ(box.calls[0].buttons, TWarningButtons::OK);
+
+  // The first warning ends the encoding at once, from inside the library; the message outlives the jump.
+  image->ReadWarningAction = TPGWarningAction::pgwaRaise;
+  try {
+    write();
+    ADD_FAILURE() << "no error";
+  } catch (const EPGJPGFileFormatReaderWriter& e) {
+    EXPECT_STREQ(e.what(), "JPG: Application transferred too many scanlines");
+  }
+  EXPECT_EQ(box.calls.size(), 1u);
+  EXPECT_EQ(starts, 3);
+  EXPECT_EQ(ends, 3);
 }

@@ -1,8 +1,11 @@
 #include "files/png_writer.h"
 
 #include <csetjmp>
+#include <cstdlib>
 #include <cstring>
+#include <vector>
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <png.h>
 
@@ -65,7 +68,37 @@ TPngRead DecodePng(const std::string& file) {
   return result;
 }
 
+// Warnings libpng reports from inside png_write_row (below) through its own png_warning. The writer never
+// makes the library warn with a picture it can write, so the tests make it.
+std::vector<std::string> injectedWarnings;
+bool insideLibrary = false;
+
+struct TInjectedWarnings {
+  explicit TInjectedWarnings(std::vector<std::string> texts) { injectedWarnings = std::move(texts); }
+  ~TInjectedWarnings() {
+    injectedWarnings.clear();
+    insideLibrary = false;  // a warning that ends the encoding leaves the call by a long jump
+  }
+};
+
+std::string Write(TPixelGraphic& image, const TWarningBox& box) {
+  std::ostringstream out(std::ios::binary);
+  TPNGFileFormatWriter().Write(out, image, TWriteContext{TFileOptions{}, box});
+  return out.str();
+}
+
 }  // namespace
+
+// Stands in for the library's entry point in this test program; every call goes on to the library itself.
+extern "C" void png_write_row(png_structrp png, png_const_bytep row) {
+  using TEntry = void (*)(png_structrp, png_const_bytep);
+  static const auto library = reinterpret_cast<TEntry>(dlsym(RTLD_NEXT, "png_write_row"));
+  if (library == nullptr) std::abort();
+  insideLibrary = true;
+  for (const std::string& text : injectedWarnings) png_warning(png, text.c_str());
+  library(png, row);
+  insideLibrary = false;
+}
 
 TEST(PNGWriter, WritesTrueColourTheFPictureExactlyWithGamma) {
   auto image = MakeF();
@@ -146,6 +179,88 @@ TEST(PNGWriter, TurnsAFailingStreamIntoALibraryError) {
   } catch (const EPGPNGFileFormatReaderWriter& e) {
     EXPECT_STREQ(e.what(), "PNG: Write Error");
   }
+  // A stream asked to raise keeps its own error, which is not unwound through the library's frames.
+  TRefusingBuffer refusing;
+  std::ostream raising(&refusing);
+  raising.exceptions(std::ios::badbit);
+  EXPECT_THROW(TPNGFileFormatWriter().Write(raising, *image, TWriteContext{}), std::ios_base::failure);
   TPixelGraphic empty;
   EXPECT_THROW(TPNGFileFormatWriter().Write(out, empty, TWriteContext{}), EPGPNGFileFormatReaderWriter);
+}
+
+TEST(PNGWriter, AsksAboutLibraryWarningsOnlyAfterTheLibraryReturned) {
+  auto image = MakeF();
+  const TInjectedWarnings warnings({"first warning of a row", "second warning of a row"});
+  TLibraryWarningBox box(insideLibrary);
+  const TPngRead d = DecodePng(Write(*image, box.Box()));
+  EXPECT_TRUE(d.ok);
+  EXPECT_EQ(d.height, 5u);
+  ASSERT_EQ(box.calls.size(), 2u);
+  EXPECT_EQ(box.calls[0].caption, "PNG Warning");
+  EXPECT_EQ(box.calls[0].text, "first warning of a row");
+  EXPECT_EQ(box.calls[1].text, "second warning of a row");
+  for (const TBoxCall& call : box.calls) {
+    EXPECT_EQ(call.buttons, TWarningButtons::OKCancel);
+    EXPECT_FALSE(call.fromInsideLibrary);
+  }
+
+  TLibraryWarningBox cancelling(insideLibrary);
+  cancelling.answers = {false};
+  try {
+    Write(*image, cancelling.Box());
+    ADD_FAILURE() << "no error";
+  } catch (const EPGPNGFileFormatReaderWriter& e) {
+    EXPECT_STREQ(e.what(), "PNG: Operation aborted on user request");
+  }
+  EXPECT_EQ(cancelling.calls.size(), 1u);
+}
+
+TEST(PNGWriter, FollowsThePicturesReadWarningActionForLibraryWarnings) {
+  auto image = MakeF();
+  int ends = 0;
+  image->OnProgressEnd = [&](TPixelGraphic&) { ++ends; };
+  const TInjectedWarnings warnings({"a warning long enough not to fit in a short string's own storage"});
+  TLibraryWarningBox box(insideLibrary);
+  box.answers = {false};
+
+  image->ReadWarningAction = TPGWarningAction::pgwaIgnore;
+  EXPECT_TRUE(DecodePng(Write(*image, box.Box())).ok);
+  EXPECT_TRUE(box.calls.empty());
+
+  image->ReadWarningAction = TPGWarningAction::pgwaOKBox;
+  EXPECT_TRUE(DecodePng(Write(*image, box.Box())).ok);
+  ASSERT_EQ(box.calls.size(), 1u);
+  EXPECT_EQ(box.calls[0].buttons, TWarningButtons::OK);
+
+  image->ReadWarningAction = TPGWarningAction::pgwaRaise;
+  try {
+    Write(*image, box.Box());
+    ADD_FAILURE() << "no error";
+  } catch (const EPGPNGFileFormatReaderWriter& e) {
+    EXPECT_STREQ(e.what(), "PNG: a warning long enough not to fit in a short string's own storage");
+  }
+  EXPECT_EQ(box.calls.size(), 1u);
+  EXPECT_EQ(ends, 3);
+}
+
+TEST(PNGWriter, ReportsTheLibrarysOwnWarningAndTheErrorThatFollowsIt) {
+  // Wider than libpng lets a file be by default: it warns about the width, then fails on the header.
+  TPixelGraphic wide;
+  wide.SetSize(1000001, 1, TColorRes::Bits24);
+  TLibraryWarningBox box(insideLibrary);
+  try {
+    Write(wide, box.Box());
+    ADD_FAILURE() << "no error";
+  } catch (const EPGPNGFileFormatReaderWriter& e) {
+    EXPECT_STREQ(e.what(), "PNG: Invalid IHDR data");
+  }
+  EXPECT_TRUE(box.calls.empty()) << "the save failed; there is nothing left to agree to";
+
+  wide.ReadWarningAction = TPGWarningAction::pgwaRaise;
+  try {
+    Write(wide, box.Box());
+    ADD_FAILURE() << "no error";
+  } catch (const EPGPNGFileFormatReaderWriter& e) {
+    EXPECT_STREQ(e.what(), "PNG: Image width exceeds user limit in IHDR");
+  }
 }

@@ -8,10 +8,15 @@
 #include <memory>
 #include <random>
 #include <sstream>
+#include <streambuf>
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include "files/file_format_writer.h"
+#include "files/safe_file.h"
 #include "image/pixel_graphic.h"
 
 namespace writer_test {
@@ -100,6 +105,55 @@ class TTempFolder {
 
  private:
   std::filesystem::path path_;
+};
+
+struct TBoxCall {
+  std::string caption, text;
+  TWarningButtons buttons;
+  bool fromInsideLibrary;  // what *insideLibrary said at the call
+};
+
+// A warning box that records what it was shown, and whether a codec library's call was running then, and
+// answers as told.
+struct TLibraryWarningBox {
+  explicit TLibraryWarningBox(const bool& insideLibrary) : insideLibrary(insideLibrary) {}
+  const bool& insideLibrary;
+  std::vector<bool> answers;  // one per call; OK once they run out
+  std::vector<TBoxCall> calls;
+  TWarningBox Box() {
+    return [this](const std::string& caption, const std::string& text, TWarningButtons buttons) {
+      const bool answer = calls.size() < answers.size() ? answers[calls.size()] : true;
+      calls.push_back({caption, text, buttons, insideLibrary});
+      return answer;
+    };
+  }
+};
+
+// Takes no byte: a stream over it fails (and raises, when asked to) on the first write.
+class TRefusingBuffer : public std::streambuf {
+ protected:
+  int_type overflow(int_type) override { return traits_type::eof(); }
+  std::streamsize xsputn(const char*, std::streamsize) override { return 0; }
+};
+
+// A full disk while it lives: every temporary file a save creates is real (so a file left behind would show),
+// but the bytes written to it go to /dev/full, which refuses them as a full disk does.
+class TFullDisk {
+ public:
+  TFullDisk() {
+    previous_ = SetTemporaryFileOpener([](const std::string& path) {
+      const int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      if (file < 0) return -1;
+      ::close(file);
+      return ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+    });
+  }
+  ~TFullDisk() { SetTemporaryFileOpener(std::move(previous_)); }
+  TFullDisk(const TFullDisk&) = delete;
+  TFullDisk& operator=(const TFullDisk&) = delete;
+
+ private:
+  TTemporaryFileOpener previous_;
 };
 
 }  // namespace writer_test

@@ -23,6 +23,7 @@
 #include "files/file_options.h"
 #include "files/image_export.h"
 #include "files/param_file.h"
+#include "files/writer_test_support.h"
 #include "image/pixel_graphic.h"
 #include "shell/main_form.h"
 #include "shell_test_support.h"
@@ -255,6 +256,17 @@ TEST_F(FileCommands, FailedSaveLeavesEarlierPictureAndParameterFileAsTheyWere) {
   frame->FileSaveAsItem->trigger();
   ASSERT_EQ(RecordedMessages().size(), 2);
   EXPECT_EQ(RecordedMessages()[1], QStringLiteral("Unknown file extension \"gif\""));
+  EXPECT_EQ(ReadAll(Path(QStringLiteral("anim.ifs"))), QByteArray("old parameters"));
+
+  // A full disk: the box gives the system's cause and names the file the user chose.
+  {
+    const writer_test::TFullDisk full;
+    AnswerSave(QStringLiteral("anim.png"), 0);
+    frame->FileSaveAsItem->trigger();
+  }
+  ASSERT_EQ(RecordedMessages().size(), 3);
+  EXPECT_EQ(RecordedMessages()[2],
+            QStringLiteral("Cannot write file \"%1\": No space left on device").arg(Path(QStringLiteral("anim.png"))));
   EXPECT_EQ(ReadAll(Path(QStringLiteral("anim.ifs"))), QByteArray("old parameters"));
 
   // No temporary file is left behind, and the caption never named a file that was not saved.
