@@ -17,6 +17,7 @@
 #include "files/save_as.h"
 #include "files/writer_registry.h"
 #include "image/pixel_graphic.h"
+#include "ovel_version.h"
 
 namespace {
 
@@ -348,6 +349,10 @@ int RunRenderCommand(const std::vector<std::string>& args, std::ostream& out, st
   }
   if (options.help) {
     out << RenderHelpText();
+    return static_cast<int>(TRenderExit::Ok);
+  }
+  if (options.version) {
+    out << kRenderProgramName << " " << kOvelVersion << "\n";
     return static_cast<int>(TRenderExit::Ok);
   }
 

@@ -85,6 +85,7 @@ const std::map<std::string, TSwitch>& Switches() {
       {"--quiet", [](TRenderOptions& o) { o.quiet = true; }},
       {"--help", [](TRenderOptions& o) { o.help = true; }},
       {"-h", [](TRenderOptions& o) { o.help = true; }},
+      {"--version", [](TRenderOptions& o) { o.version = true; }},
       {"--progressive", [](TRenderOptions& o) { o.fileOptions.JPEGProgressive = true; }},
       {"--pnm-binary", [](TRenderOptions& o) { o.fileOptions.PXMWriteBinary = true; }},
       {"--tiff-cmyk", [](TRenderOptions& o) { o.fileOptions.TIFFWriteCMYK = true; }},
@@ -237,6 +238,7 @@ Options:
                            extension replaced by .ifs (numbers with a point as decimal separator)
   --quiet                  no progress bar and no summary line
   -h, --help               show this help and exit
+  --version                show the program's version and exit
 
 File options (the defaults are those of the program's Options dialog):
   --jpeg-quality Q         JPEG quality, 0 to 100 (default 80)

@@ -40,6 +40,7 @@ struct TRenderOptions {
   bool writeParams = false;
   bool quiet = false;
   bool help = false;
+  bool version = false;
   TFileOptions fileOptions;  // starts with the library's defaults
 };
 

@@ -11,13 +11,14 @@
 #include <QVBoxLayout>
 
 #include "dialogs/tool_window.h"
+#include "ovel_version.h"
 
 namespace {
 
 constexpr int kScrollStep = 2;
 
 QString NameAndVersion() {
-  return QStringLiteral("%1 %2").arg(QLatin1String(kProgramName), QLatin1String(kProgramVersion));
+  return QStringLiteral("%1 %2").arg(QLatin1String(kProgramName), QLatin1String(kOvelVersion));
 }
 
 }  // namespace

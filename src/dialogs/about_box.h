@@ -10,7 +10,6 @@ class QPushButton;
 class QTimer;
 
 inline constexpr char kProgramName[] = "Ovel IFS";
-inline constexpr char kProgramVersion[] = "0.005";
 
 // A one-line text that runs from right to left along the bottom of the box.
 class TScrollingText : public QWidget {

@@ -14,6 +14,7 @@
 
 #include "cli/render.h"
 #include "cli_test_support.h"
+#include "ovel_version.h"
 
 using namespace cli_test;
 
@@ -152,6 +153,15 @@ TEST(Executable, HelpGoesToStandardOutput) {
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out, RenderHelpText());
   EXPECT_EQ(run.err, "");
+}
+
+TEST(Executable, VersionIsTheProjectVersionOnStandardOutput) {
+  TempFolder folder;
+  const TRun run = RunExecutable({"--version"}, folder.Path());
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, std::string("ovel-ifs-render ") + kOvelVersion + "\n");
+  EXPECT_EQ(run.err, "");
+  EXPECT_TRUE(folder.Names().empty());
 }
 
 TEST(Executable, ErrorsGiveOneLineStatusOneAndNoPicture) {

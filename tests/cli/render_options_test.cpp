@@ -30,7 +30,7 @@ TEST(RenderOptions, DefaultsAreTheExampleAtFourHundredByThreeHundredForFiveMilli
   EXPECT_FALSE(o.seconds);
   EXPECT_FALSE(o.seed);
   EXPECT_EQ(o.maps, 2);
-  EXPECT_FALSE(o.white || o.random || o.writeParams || o.quiet || o.help);
+  EXPECT_FALSE(o.white || o.random || o.writeParams || o.quiet || o.help || o.version);
   const TFileOptions defaults;
   EXPECT_EQ(o.fileOptions.JPEGQuality, defaults.JPEGQuality);
   EXPECT_EQ(o.fileOptions.TIFFResXNum, 300);
@@ -108,9 +108,9 @@ TEST(RenderOptions, HelpDocumentsEveryOption) {
   const std::string help = RenderHelpText();
   for (const char* option :
        {"PARAMS.ifs", "-o, --output", "--size", "--steps", "--seconds", "--seed", "--maps", "--white", "--random",
-        "--write-params", "--quiet", "--help", "--jpeg-quality", "--jpeg-dct", "--progressive", "--pnm-binary",
-        "--tiff-compression", "--tiff-cmyk", "--tiff-byte-order", "--tiff-white-is-zero", "--tiff-res-unit",
-        "--tiff-res X,Y", "--no-gamma", "--gamma", "Exit status"}) {
+        "--write-params", "--quiet", "--help", "--version", "--jpeg-quality", "--jpeg-dct", "--progressive",
+        "--pnm-binary", "--tiff-compression", "--tiff-cmyk", "--tiff-byte-order", "--tiff-white-is-zero",
+        "--tiff-res-unit", "--tiff-res X,Y", "--no-gamma", "--gamma", "Exit status"}) {
     EXPECT_NE(help.find(option), std::string::npos) << option;
   }
   EXPECT_EQ(RenderUsageText().rfind("Usage: ovel-ifs-render [PARAMS.ifs]", 0), 0u);

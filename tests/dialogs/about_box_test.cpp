@@ -6,17 +6,20 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "ovel_version.h"
+
 TEST(AboutBox, CreditsNameTheProgramVersionAndTheAuthorsOfItsMaps) {
   TAboutBox box;
   EXPECT_EQ(box.windowTitle(), QStringLiteral("About"));
   EXPECT_TRUE(box.windowFlags().testFlag(Qt::FramelessWindowHint));
+  const QString nameAndVersion = QStringLiteral("Ovel IFS ") + QLatin1String(kOvelVersion);
   const QString credits = box.Credits->toPlainText();
-  EXPECT_TRUE(credits.startsWith(QStringLiteral("Ovel IFS 0.005")));
+  EXPECT_TRUE(credits.startsWith(nameAndVersion));
   for (const char* name : {"Gumowski", "Mira", "Martin", "Pickover", "Latoocarfian", "flame", "Lyapunov"}) {
     EXPECT_TRUE(credits.contains(QLatin1String(name))) << name;
   }
   EXPECT_TRUE(box.Credits->isReadOnly());
-  EXPECT_TRUE(box.ScrollLine->Text().contains(QStringLiteral("Ovel IFS 0.005")));
+  EXPECT_TRUE(box.ScrollLine->Text().contains(nameAndVersion));
   EXPECT_EQ(box.OKButton->text(), QStringLiteral("Ovel IFS"));
 }
 
