@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <new>
 #include <ostream>
 
 #include "image/color_reduction.h"
@@ -49,7 +48,8 @@ void PutPaletteEntry(std::uint8_t* p, TColor c) {
   p[3] = 0;
 }
 
-int HeaderPaletteEntries(TColorRes res) {
+// Palette entries that pixels of a resolution can index.
+int IndexableColors(TColorRes res) {
   switch (res) {
     case TColorRes::Bits1: return 2;
     case TColorRes::Bits4: return 16;
@@ -144,16 +144,9 @@ void TPixelGraphic::SetSize(int width, int height, TColorRes res) {
   // Everything that can fail happens before the image is touched: a refused size leaves the old picture whole,
   // instead of an image whose size promises pixel memory it does not have.
   std::unique_ptr<std::uint8_t, FreeDeleter> memory;
-  std::vector<TColor> palette = palette_;
-  std::vector<std::uint8_t> header;
-  try {
-    if (imageSize > 0) {
-      memory.reset(static_cast<std::uint8_t*>(std::calloc(static_cast<std::size_t>(imageSize), 1)));
-      if (!memory) throw std::bad_alloc();
-      header.reserve(kHeaderSize + 4 * HeaderPaletteEntries(res));
-    }
-  } catch (const std::bad_alloc&) {
-    throw EPixelGraphic(FormatPGMessage(PGMessage::Failed, "CreateDIBSection"));
+  if (imageSize > 0) {
+    memory.reset(static_cast<std::uint8_t*>(std::calloc(static_cast<std::size_t>(imageSize), 1)));
+    if (!memory) throw EPixelGraphic(FormatPGMessage(PGMessage::Failed, "CreateDIBSection"));
   }
 
   width_ = width;
@@ -162,12 +155,10 @@ void TPixelGraphic::SetSize(int width, int height, TColorRes res) {
   bytesPerLine_ = static_cast<int>(bytesPerLine);
   memory_ = std::move(memory);
   bits_ = memory_.get();
-  header_ = std::move(header);
   if (imageSize > 0) {
-    const int entries = HeaderPaletteEntries(res);
+    const int entries = IndexableColors(res);
     if (static_cast<int>(palette_.size()) > entries) palette_.resize(entries);
     if (res == TColorRes::Bits24) paletteIdent_ = TPaletteIdent::pTrueColor;
-    RebuildHeader(entries);
   }
   Changed();
 }
@@ -184,27 +175,7 @@ void TPixelGraphic::SetColorRes(TColorRes res) {
   if (res != colorRes_) SetSize(width_, height_, res);
 }
 
-void TPixelGraphic::RebuildHeader(int entries) {
-  header_.assign(kHeaderSize + 4 * static_cast<std::size_t>(entries), 0);
-  FillHeader(header_.data(), width_, height_, BitsPerPixelOf(colorRes_), ImageSize(), entries);
-  RefreshHeaderPalette();
-}
-
-void TPixelGraphic::RefreshHeaderPalette() {
-  if (header_.size() < kHeaderSize) return;
-  const int entries = static_cast<int>((header_.size() - kHeaderSize) / 4);
-  for (int i = 0; i < entries; ++i) {
-    TColor c = 0;
-    if (i < PaletteLength()) {
-      c = palette_[i];
-    } else if (!palette_.empty()) {
-      c = palette_[0];
-    }
-    PutPaletteEntry(header_.data() + kHeaderSize + 4 * i, c);
-  }
-}
-
-void TPixelGraphic::StoreSlow(int x, int y, TColor value) {
+void TPixelGraphic::StoreIndex(int x, int y, TColor value) {
   std::uint8_t* row = RowAddress(y);
   switch (colorRes_) {
     case TColorRes::Bits1: {
@@ -225,13 +196,9 @@ void TPixelGraphic::StoreSlow(int x, int y, TColor value) {
     case TColorRes::Bits8:
       row[x] = static_cast<std::uint8_t>(value);
       break;
-    case TColorRes::Bits24: {
-      std::uint8_t* p = row + x * 3;
-      p[0] = static_cast<std::uint8_t>(value >> 16);
-      p[1] = static_cast<std::uint8_t>(value >> 8);
-      p[2] = static_cast<std::uint8_t>(value);
+    case TColorRes::Bits24:
+      Store24(row + x * 3, value);
       break;
-    }
   }
 }
 
@@ -289,11 +256,6 @@ void TPixelGraphic::SetPaletteLength(int count) {
   if (count < 0 || count > 256) throw EPGInvalidPaletteIndex(PGMessage::InvalidPaletteIndex);
   palette_.resize(count, 0);
   paletteIdent_ = count > 0 ? TPaletteIdent::pUnknown : TPaletteIdent::pNone;
-  if (header_.size() >= kHeaderSize) {
-    const int entries = static_cast<int>((header_.size() - kHeaderSize) / 4);
-    PutLE32(header_.data() + 32, static_cast<std::uint32_t>(std::min(count, entries)));
-  }
-  RefreshHeaderPalette();
 }
 
 void TPixelGraphic::SetPaletteEntry(int index, TColor color) {
@@ -302,7 +264,6 @@ void TPixelGraphic::SetPaletteEntry(int index, TColor color) {
   }
   if (index < 0 || index >= PaletteLength()) throw EPGInvalidPaletteIndex(PGMessage::InvalidPaletteIndex);
   palette_[index] = color & 0xFFFFFFu;
-  RefreshHeaderPalette();
 }
 
 std::vector<TColor> TPixelGraphic::FixedPalette(TPaletteIdent ident) {
@@ -381,11 +342,6 @@ void TPixelGraphic::SetPaletteIdent(TPaletteIdent ident) {
       break;
   }
   paletteIdent_ = ident;
-  if (header_.size() >= kHeaderSize) {
-    const int entries = static_cast<int>((header_.size() - kHeaderSize) / 4);
-    PutLE32(header_.data() + 32, static_cast<std::uint32_t>(std::min(PaletteLength(), entries)));
-  }
-  RefreshHeaderPalette();
 }
 
 TPaletteIdent TPixelGraphic::RecognizePaletteIdent() const {
@@ -430,11 +386,11 @@ void TPixelGraphic::Clear() {
     for (int y = 0; y < height_; ++y) std::memset(RowAddress(y), static_cast<std::uint8_t>(backGroundColor_), width_);
   } else if (colorRes_ == TColorRes::Bits24) {
     // One row built pixel by pixel, then copied: the same bytes as setting every pixel.
-    for (int x = 0; x < width_; ++x) StoreSlow(x, 0, backGroundColor_);
+    for (int x = 0; x < width_; ++x) Store24(RowAddress(0) + x * 3, backGroundColor_);
     for (int y = 1; y < height_; ++y) std::memcpy(RowAddress(y), RowAddress(0), static_cast<std::size_t>(width_) * 3);
   } else {
     for (int y = 0; y < height_; ++y)
-      for (int x = 0; x < width_; ++x) StoreSlow(x, y, backGroundColor_);
+      for (int x = 0; x < width_; ++x) StoreIndex(x, y, backGroundColor_);
   }
   Changed();
 }
@@ -470,7 +426,6 @@ void TPixelGraphic::Assign(const TPixelGraphic* source) {
       palette_ = source->palette_;
       paletteIdent_ = source->paletteIdent_;
       backGroundColor_ = source->backGroundColor_;
-      if (!source->header_.empty()) header_ = source->header_;
       CopySettingsFrom(*source);
     }
   } catch (...) {

@@ -151,9 +151,6 @@ class TPixelGraphic {
   // pNone for an empty palette, pUnknown for any other palette.
   TPaletteIdent RecognizePaletteIdent() const;
 
-  // The 40-byte bitmap header and its palette entries as rebuilt by the last resize or palette change.
-  const std::vector<std::uint8_t>& BitmapHeader() const { return header_; }
-
   // Largest pixel memory a resize accepts; ImageSize is a 32-bit quantity in the bitmap header.
   static constexpr std::int64_t MaxImageSize = 0x7FFFFFFF;
 
@@ -187,10 +184,15 @@ class TPixelGraphic {
  private:
   std::uint8_t* RowAddress(int y) const { return bits_ + static_cast<std::int64_t>(bytesPerLine_) * (height_ - y - 1); }
   [[noreturn]] static void RaiseOutOfRange();
-  void StoreSlow(int x, int y, TColor value);
+  // A 24-bit pixel's three bytes: blue, green, red.
+  static void Store24(std::uint8_t* p, TColor value) {
+    p[0] = static_cast<std::uint8_t>(value >> 16);
+    p[1] = static_cast<std::uint8_t>(value >> 8);
+    p[2] = static_cast<std::uint8_t>(value);
+  }
+  // A palette index into a 1-, 4- or 8-bit row (a 24-bit pixel goes to Store24).
+  void StoreIndex(int x, int y, TColor value);
   TColor LoadPixel(int x, int y) const;
-  void RebuildHeader(int entries);
-  void RefreshHeaderPalette();
   void CopySettingsFrom(const TPixelGraphic& source);
 
   struct FreeDeleter {
@@ -204,7 +206,6 @@ class TPixelGraphic {
   std::uint8_t* bits_ = nullptr;
   // calloc'd so that a large picture costs no page until it is written.
   std::unique_ptr<std::uint8_t, FreeDeleter> memory_;
-  std::vector<std::uint8_t> header_;  // 40-byte bitmap header + 4 bytes per header palette entry
   std::vector<TColor> palette_;
   TPaletteIdent paletteIdent_ = TPaletteIdent::pTrueColor;
   TColor backGroundColor_ = 0;  // a colour for 24 bits, a palette index otherwise
@@ -218,11 +219,8 @@ inline void TPixelGraphic::SetPixel(int x, int y, TColor value) {
     return;
   }
   if (colorRes_ == TColorRes::Bits24) {
-    std::uint8_t* p = RowAddress(y) + x * 3;
-    p[0] = static_cast<std::uint8_t>(value >> 16);
-    p[1] = static_cast<std::uint8_t>(value >> 8);
-    p[2] = static_cast<std::uint8_t>(value);
+    Store24(RowAddress(y) + x * 3, value);
     return;
   }
-  StoreSlow(x, y, value);
+  StoreIndex(x, y, value);
 }
