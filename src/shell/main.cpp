@@ -1,8 +1,19 @@
 // ovel-ifs: the desktop program. One frame; the frame opens the first fractal window itself.
+#include <cstdio>
+#include <cstring>
+
+#include "ovel_version.h"
 #include "shell/main_form.h"
 #include "shell/ovel_application.h"
 
 int main(int argc, char** argv) {
+  // Answered before the application object exists, so that it works without a display.
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--version") == 0) {
+      std::printf("ovel-ifs %s\n", kOvelVersion);
+      return 0;
+    }
+  }
   TOvelApplication app(argc, argv);
   TMainForm frame;
   frame.show();
