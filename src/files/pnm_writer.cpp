@@ -6,9 +6,41 @@
 
 namespace {
 
-enum class TPnmKind { Bitmap, Graymap, Pixmap };
-
 constexpr char AllPrefix[] = "PBM, PGM, PPM: ";
+
+// Every sample is 8 bits; PBM has no such line.
+constexpr char MaxValueLine[] = "255\n";
+
+// What sets the three formats apart, one row per TPnmFormat in its order.
+struct TPnmTraits {
+  TPnmFormat format;
+  char asciiDigit;   // of the magic number "P1" .. "P3"
+  char binaryDigit;  // "P4" .. "P6"
+  bool maxValueLine;
+  const char* prefix;  // of the format's own errors
+};
+constexpr TPnmTraits PnmTraits[] = {
+    {TPnmFormat::Bitmap, '1', '4', false, "PBM: "},
+    {TPnmFormat::Graymap, '2', '5', true, "PGM: "},
+    {TPnmFormat::Pixmap, '3', '6', true, "PPM: "},
+};
+static_assert(PnmTraits[static_cast<int>(TPnmFormat::Bitmap)].format == TPnmFormat::Bitmap &&
+              PnmTraits[static_cast<int>(TPnmFormat::Graymap)].format == TPnmFormat::Graymap &&
+              PnmTraits[static_cast<int>(TPnmFormat::Pixmap)].format == TPnmFormat::Pixmap);
+
+const TPnmTraits& TraitsOf(TPnmFormat format) { return PnmTraits[static_cast<std::size_t>(format)]; }
+
+bool Accepts(TPnmFormat format, const TPixelGraphic& image) {
+  switch (format) {
+    case TPnmFormat::Bitmap:
+      return HasBlackWhitePalette(image);
+    case TPnmFormat::Graymap:
+      return HasGray256Palette(image);
+    case TPnmFormat::Pixmap:
+      return image.ColorRes() == TColorRes::Bits24;
+  }
+  return false;
+}
 
 // Output goes through a 1024-byte buffer that reaches the stream when full and once at the end, so a
 // header that fails its checks never reaches the file.
@@ -39,16 +71,16 @@ class TBufferedSink {
   std::size_t used_ = 0;
 };
 
-void WriteBinaryRow(TBufferedSink& sink, TPnmKind kind, const std::uint8_t* row, int width) {
-  switch (kind) {
-    case TPnmKind::Bitmap:
+void WriteBinaryRow(TBufferedSink& sink, TPnmFormat format, const std::uint8_t* row, int width) {
+  switch (format) {
+    case TPnmFormat::Bitmap:
       // PBM calls black 1, the black-and-white palette has black at index 0.
       for (int i = 0; i < (width + 7) / 8; ++i) sink.Put(static_cast<char>(~row[i]));
       break;
-    case TPnmKind::Graymap:
+    case TPnmFormat::Graymap:
       for (int x = 0; x < width; ++x) sink.Put(static_cast<char>(row[x]));
       break;
-    case TPnmKind::Pixmap:
+    case TPnmFormat::Pixmap:
       for (int x = 0; x < width; ++x) {
         const std::uint8_t* p = row + 3 * x;
         sink.Put(static_cast<char>(p[2]));
@@ -59,17 +91,17 @@ void WriteBinaryRow(TBufferedSink& sink, TPnmKind kind, const std::uint8_t* row,
   }
 }
 
-void WriteAsciiRow(TBufferedSink& sink, TPnmKind kind, const std::uint8_t* row, int width) {
+void WriteAsciiRow(TBufferedSink& sink, TPnmFormat format, const std::uint8_t* row, int width) {
   for (int x = 0; x < width; ++x) {
     if (x > 0) sink.Put(' ');
-    switch (kind) {
-      case TPnmKind::Bitmap:
+    switch (format) {
+      case TPnmFormat::Bitmap:
         sink.Put(((row[x / 8] >> (7 - x % 8)) & 1) == 0 ? '1' : '0');
         break;
-      case TPnmKind::Graymap:
+      case TPnmFormat::Graymap:
         sink.PutNumber(row[x]);
         break;
-      case TPnmKind::Pixmap: {
+      case TPnmFormat::Pixmap: {
         const std::uint8_t* p = row + 3 * x;
         sink.PutNumber(p[2]);
         sink.Put(' ');
@@ -85,38 +117,26 @@ void WriteAsciiRow(TBufferedSink& sink, TPnmKind kind, const std::uint8_t* row, 
 
 }  // namespace
 
-TPXMFileFormatWriter::TPXMFileFormatWriter(std::string className, std::string extension, std::string description,
-                                           TColorResolutions canWriteResolutions)
+TPXMFileFormatWriter::TPXMFileFormatWriter(TPnmFormat format, std::string className, std::string extension,
+                                           std::string description, TColorResolutions canWriteResolutions)
     : TFileFormatWriter(std::move(className), std::move(extension), std::move(description), true,
-                        canWriteResolutions) {}
+                        canWriteResolutions),
+      format_(format) {}
 
 TPBMFileFormatWriter::TPBMFileFormatWriter()
-    : TPXMFileFormatWriter("TPBMFileFormatWriter", "pbm", "Portable Bitmap",
+    : TPXMFileFormatWriter(TPnmFormat::Bitmap, "TPBMFileFormatWriter", "pbm", "Portable Bitmap",
                            ResolutionBit(TColorResolution::BlackWhite)) {}
 
 TPGMFileFormatWriter::TPGMFileFormatWriter()
-    : TPXMFileFormatWriter("TPGMFileFormatWriter", "pgm", "Portable Graymap",
+    : TPXMFileFormatWriter(TPnmFormat::Graymap, "TPGMFileFormatWriter", "pgm", "Portable Graymap",
                            ResolutionBit(TColorResolution::Gray256)) {}
 
 TPPMFileFormatWriter::TPPMFileFormatWriter()
-    : TPXMFileFormatWriter("TPPMFileFormatWriter", "ppm", "Portable Pixelmap",
+    : TPXMFileFormatWriter(TPnmFormat::Pixmap, "TPPMFileFormatWriter", "ppm", "Portable Pixelmap",
                            ResolutionBit(TColorResolution::TrueColor)) {}
 
 void TPXMFileFormatWriter::Write(std::ostream& out, TPixelGraphic& image, const TWriteContext& context) const {
-  TPnmKind kind;
-  const char* prefix;
-  if (Extension() == "pbm") {
-    kind = TPnmKind::Bitmap;
-    prefix = "PBM: ";
-  } else if (Extension() == "pgm") {
-    kind = TPnmKind::Graymap;
-    prefix = "PGM: ";
-  } else if (Extension() == "ppm") {
-    kind = TPnmKind::Pixmap;
-    prefix = "PPM: ";
-  } else {
-    throw EPGPxMFileFormatWriter(AllPrefix + UnknownExtensionMessage(Extension()));
-  }
+  const TPnmTraits& traits = TraitsOf(format_);
   const int width = image.Width();
   const int height = image.Height();
   if (width < 1 || height < 1 || image.Empty()) {
@@ -126,36 +146,25 @@ void TPXMFileFormatWriter::Write(std::ostream& out, TPixelGraphic& image, const 
   const bool binary = context.options.PXMWriteBinary;
   TBufferedSink sink(out);
   sink.Put('P');
-  sink.Put(static_cast<char>('1' + static_cast<int>(kind) + (binary ? 3 : 0)));
+  sink.Put(binary ? traits.binaryDigit : traits.asciiDigit);
   sink.Put('\n');
   sink.PutNumber(static_cast<unsigned>(width));
   sink.Put(' ');
   sink.PutNumber(static_cast<unsigned>(height));
   sink.Put('\n');
-  if (kind != TPnmKind::Bitmap) sink.Put("255\n", 4);
-
-  bool accepted = false;
-  switch (kind) {
-    case TPnmKind::Bitmap:
-      accepted = HasBlackWhitePalette(image);
-      break;
-    case TPnmKind::Graymap:
-      accepted = HasGray256Palette(image);
-      break;
-    case TPnmKind::Pixmap:
-      accepted = image.ColorRes() == TColorRes::Bits24;
-      break;
-  }
-  if (!accepted) throw EPGPxMFileFormatWriter(std::string(prefix) + MsgInvalidColorRes);
+  if (traits.maxValueLine) sink.Put(MaxValueLine, sizeof MaxValueLine - 1);
+  // Checked after the header on purpose: the header is still in the buffer, so a refused picture leaves
+  // the file empty.
+  if (!Accepts(format_, image)) throw EPGPxMFileFormatWriter(std::string(traits.prefix) + MsgInvalidColorRes);
 
   TProgressScope progress(image);
   const TPixelGraphic& pixels = image;
   for (int y = 0; y < height; ++y) {
     const std::uint8_t* row = pixels.ScanLine(y);
     if (binary) {
-      WriteBinaryRow(sink, kind, row, width);
+      WriteBinaryRow(sink, format_, row, width);
     } else {
-      WriteAsciiRow(sink, kind, row, width);
+      WriteAsciiRow(sink, format_, row, width);
     }
     progress.Progress(y, height);
   }

@@ -1,16 +1,21 @@
 // Portable bitmap, graymap and pixmap files, binary (raw) or ASCII (plain), chosen by the file option
-// PXMWriteBinary. One writer class; the format follows from its extension.
+// PXMWriteBinary. One writer class; each subclass names its format.
 #pragma once
 
 #include "files/file_format_writer.h"
+
+enum class TPnmFormat { Bitmap, Graymap, Pixmap };
 
 class TPXMFileFormatWriter : public TFileFormatWriter {
  public:
   void Write(std::ostream& out, TPixelGraphic& image, const TWriteContext& context) const override;
 
  protected:
-  TPXMFileFormatWriter(std::string className, std::string extension, std::string description,
+  TPXMFileFormatWriter(TPnmFormat format, std::string className, std::string extension, std::string description,
                        TColorResolutions canWriteResolutions);
+
+ private:
+  TPnmFormat format_;
 };
 
 class TPBMFileFormatWriter : public TPXMFileFormatWriter {

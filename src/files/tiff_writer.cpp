@@ -1,14 +1,42 @@
 #include "files/tiff_writer.h"
 
 #include <algorithm>
-#include <array>
+#include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace {
 
 constexpr char Prefix[] = "TIFF: ";
 
-enum : std::uint16_t { TypeShort = 3, TypeLong = 4, TypeRational = 5 };
+constexpr std::uint16_t TiffMagic = 42;
+constexpr std::uint32_t NoNextDirectory = 0;
+// Strips stay below 32 KB, for readers that hold a strip in a 16-bit sized buffer. PackBits may grow a
+// row, so it is budgeted at twice the row.
+constexpr std::int64_t MaxStripBytes = 32767;
+constexpr std::uint32_t TrueColorBitsPerSample = 8;
+
+// The tags this writer stores, in the ascending order the directory must have.
+enum class TTiffTag : std::uint16_t {
+  NewSubfileType = 254,
+  ImageWidth = 256,
+  ImageLength = 257,
+  BitsPerSample = 258,
+  Compression = 259,
+  PhotometricInterpretation = 262,
+  StripOffsets = 273,
+  SamplesPerPixel = 277,
+  RowsPerStrip = 278,
+  StripByteCounts = 279,
+  XResolution = 282,
+  YResolution = 283,
+  ResolutionUnit = 296,
+  ColorMap = 320
+};
+
+enum class TTiffType : std::uint16_t { Short = 3, Long = 4, Rational = 5 };
+
+enum class TPhotometric : std::uint16_t { WhiteIsZero = 0, BlackIsZero = 1, RGB = 2, Palette = 3, Separated = 5 };
 
 enum class TTiffKind { Gray, Palette, RGB, CMYK };
 
@@ -17,11 +45,16 @@ struct TTiffLayout {
   TTiffKind kind = TTiffKind::RGB;
   int bitsPerSample = 8;
   int samplesPerPixel = 3;
-  int photometric = 2;
+  TPhotometric photometric = TPhotometric::RGB;
   bool invert = false;  // WhiteIsZero grey: the index is complemented
+  bool packBits = false;
   std::int64_t rowBytes = 0;
   int rowsPerStrip = 1;
   int strips = 1;
+
+  bool TrueColor() const { return kind == TTiffKind::RGB || kind == TTiffKind::CMYK; }
+  bool HasColorMap() const { return kind == TTiffKind::Palette; }
+  int ColorMapEntriesPerChannel() const { return 1 << bitsPerSample; }
 };
 
 TTiffLayout LayoutOf(const TPixelGraphic& image, const TFileOptions& options) {
@@ -53,23 +86,24 @@ TTiffLayout LayoutOf(const TPixelGraphic& image, const TFileOptions& options) {
     case TTiffKind::Gray:
       layout.samplesPerPixel = 1;
       layout.invert = options.TIFFWhiteIsZero;
-      layout.photometric = options.TIFFWhiteIsZero ? 0 : 1;
+      layout.photometric = options.TIFFWhiteIsZero ? TPhotometric::WhiteIsZero : TPhotometric::BlackIsZero;
       break;
     case TTiffKind::Palette:
       layout.samplesPerPixel = 1;
-      layout.photometric = 3;
+      layout.photometric = TPhotometric::Palette;
       break;
     case TTiffKind::RGB:
       layout.samplesPerPixel = 3;
-      layout.photometric = 2;
+      layout.photometric = TPhotometric::RGB;
       break;
     case TTiffKind::CMYK:
       layout.samplesPerPixel = 4;
-      layout.photometric = 5;
+      layout.photometric = TPhotometric::Separated;
       break;
   }
-  const std::int64_t perStrip = options.TIFFCompression == TIFFCompressionPackBits ? 2 * layout.rowBytes : layout.rowBytes;
-  const std::int64_t rows = std::clamp<std::int64_t>(32767 / perStrip, 1, image.Height());
+  layout.packBits = options.TIFFCompression == TIFFCompressionPackBits;
+  const std::int64_t perStrip = layout.packBits ? 2 * layout.rowBytes : layout.rowBytes;
+  const std::int64_t rows = std::clamp<std::int64_t>(MaxStripBytes / perStrip, 1, image.Height());
   layout.rowsPerStrip = static_cast<int>(rows);
   layout.strips = static_cast<int>((image.Height() + rows - 1) / rows);
   return layout;
@@ -188,11 +222,205 @@ class TTiffStream {
 };
 
 struct TEntry {
-  std::uint16_t tag;
-  std::uint16_t type;
+  TTiffTag tag;
+  TTiffType type;
   std::uint32_t count;
   std::uint32_t value;
+
+  // A single SHORT stands in the first two bytes of the value field, whatever the byte order.
+  bool ShortInField() const { return type == TTiffType::Short && count == 1; }
 };
+
+// The image file directory as one table in tag order. Values that are known only once the directory is
+// in the file (where the value blocks and the strips land) are put into their entries by tag.
+class TTiffDirectory {
+ public:
+  explicit TTiffDirectory(std::vector<TEntry> entries) : entries_(std::move(entries)) {}
+
+  // Writes the entry count, the entries and the link to the next directory at the current position.
+  void Write(TTiffStream& tiff) {
+    tiff.U16(static_cast<std::uint32_t>(entries_.size()));
+    entriesAt_ = tiff.Position();
+    for (const TEntry& e : entries_) {
+      tiff.U16(static_cast<std::uint32_t>(e.tag));
+      tiff.U16(static_cast<std::uint32_t>(e.type));
+      tiff.U32(e.count);
+      if (e.ShortInField()) {
+        tiff.U16(e.value);
+        tiff.U16(0);
+      } else {
+        tiff.U32(e.value);
+      }
+    }
+    tiff.U32(NoNextDirectory);
+  }
+
+  // Overwrites the value field of the written entry with this tag.
+  void Patch(TTiffStream& tiff, TTiffTag tag, std::uint32_t value) const {
+    const auto entry =
+        std::find_if(entries_.begin(), entries_.end(), [tag](const TEntry& e) { return e.tag == tag; });
+    if (entry == entries_.end() || entriesAt_ < 0) {
+      throw std::logic_error("TIFF directory has no written entry for tag " + std::to_string(static_cast<int>(tag)));
+    }
+    constexpr std::int64_t EntryBytes = 12;
+    constexpr std::int64_t ValueFieldOffset = 8;
+    const std::int64_t at = entriesAt_ + EntryBytes * (entry - entries_.begin()) + ValueFieldOffset;
+    if (entry->ShortInField()) {
+      tiff.Patch16(at, value);
+    } else {
+      tiff.Patch32(at, value);
+    }
+  }
+
+ private:
+  std::vector<TEntry> entries_;
+  std::int64_t entriesAt_ = -1;
+};
+
+// Where each strip begins and how many bytes it has, relative to the start of the file.
+struct TStrips {
+  std::vector<std::uint32_t> offsets;
+  std::vector<std::uint32_t> byteCounts;
+};
+
+// Where the two strip arrays stand; only a picture of several strips has them.
+struct TStripArrays {
+  std::int64_t offsetsAt = 0;
+  std::int64_t byteCountsAt = 0;
+};
+
+// Writes the byte-order mark and the magic number; answers where the link to the first directory is.
+std::int64_t WriteHeader(TTiffStream& tiff, bool bigEndian) {
+  const std::uint8_t order = bigEndian ? 'M' : 'I';
+  const std::uint8_t mark[2] = {order, order};
+  tiff.Bytes(mark, 2);
+  tiff.U16(TiffMagic);
+  const std::int64_t link = tiff.Position();
+  tiff.U32(0);
+  return link;
+}
+
+// The entries, in tag order. Values that follow the directory get 0 here and are patched in by tag.
+TTiffDirectory DirectoryTable(const TPixelGraphic& image, const TTiffLayout& layout, const TFileOptions& options) {
+  using T = TTiffTag;
+  const auto u32 = [](auto v) { return static_cast<std::uint32_t>(v); };
+  const auto strips = u32(layout.strips);
+  std::vector<TEntry> entries = {
+      {T::NewSubfileType, TTiffType::Long, 1, 0},
+      {T::ImageWidth, TTiffType::Long, 1, u32(image.Width())},
+      {T::ImageLength, TTiffType::Long, 1, u32(image.Height())},
+      layout.TrueColor() ? TEntry{T::BitsPerSample, TTiffType::Short, u32(layout.samplesPerPixel), 0}
+                         : TEntry{T::BitsPerSample, TTiffType::Short, 1, u32(layout.bitsPerSample)},
+      {T::Compression, TTiffType::Short, 1, u32(options.TIFFCompression)},
+      {T::PhotometricInterpretation, TTiffType::Short, 1, u32(layout.photometric)},
+      {T::StripOffsets, TTiffType::Long, strips, 0},
+      {T::SamplesPerPixel, TTiffType::Short, 1, u32(layout.samplesPerPixel)},
+      {T::RowsPerStrip, TTiffType::Long, 1, u32(layout.rowsPerStrip)},
+      {T::StripByteCounts, TTiffType::Long, strips, 0},
+      {T::XResolution, TTiffType::Rational, 1, 0},
+      {T::YResolution, TTiffType::Rational, 1, 0},
+      // The options count units from 0 (none); the tag counts them from 1.
+      {T::ResolutionUnit, TTiffType::Short, 1, u32(options.TIFFResUnit) + 1},
+  };
+  if (layout.HasColorMap()) {
+    entries.push_back({T::ColorMap, TTiffType::Short, u32(3 * layout.ColorMapEntriesPerChannel()), 0});
+  }
+  return TTiffDirectory(std::move(entries));
+}
+
+// Writes the directory and the values that follow it, with zeros for the strip arrays, and patches the
+// values' offsets into their entries.
+TStripArrays WriteDirectory(TTiffStream& tiff, TTiffDirectory& directory, std::int64_t link,
+                            const TPixelGraphic& image, const TTiffLayout& layout, const TFileOptions& options) {
+  tiff.Patch32(link, static_cast<std::uint32_t>(tiff.Position()));
+  directory.Write(tiff);
+  const auto here = [&tiff] { return static_cast<std::uint32_t>(tiff.Position()); };
+
+  if (layout.HasColorMap()) {
+    directory.Patch(tiff, TTiffTag::ColorMap, here());
+    // All reds, then all greens, then all blues; entries past the palette are black.
+    for (int channel = 0; channel < 3; ++channel) {
+      for (int i = 0; i < layout.ColorMapEntriesPerChannel(); ++i) {
+        int component = 0;
+        if (i < image.PaletteLength()) {
+          const TColor c = image.GetPaletteEntry(i);
+          component = channel == 0 ? RedOf(c) : channel == 1 ? GreenOf(c) : BlueOf(c);
+        }
+        tiff.U16(static_cast<std::uint32_t>(component) << 8);
+      }
+    }
+  }
+  if (layout.TrueColor()) {
+    directory.Patch(tiff, TTiffTag::BitsPerSample, here());
+    for (int s = 0; s < layout.samplesPerPixel; ++s) tiff.U16(TrueColorBitsPerSample);
+  }
+  directory.Patch(tiff, TTiffTag::XResolution, here());
+  tiff.U32(static_cast<std::uint32_t>(options.TIFFResXNum));
+  tiff.U32(static_cast<std::uint32_t>(options.TIFFResXDen));
+  directory.Patch(tiff, TTiffTag::YResolution, here());
+  tiff.U32(static_cast<std::uint32_t>(options.TIFFResYNum));
+  tiff.U32(static_cast<std::uint32_t>(options.TIFFResYDen));
+
+  TStripArrays arrays;
+  if (layout.strips > 1) {
+    arrays.offsetsAt = tiff.Position();
+    for (int s = 0; s < layout.strips; ++s) tiff.U32(0);
+    arrays.byteCountsAt = tiff.Position();
+    for (int s = 0; s < layout.strips; ++s) tiff.U32(0);
+  }
+  return arrays;
+}
+
+// Writes the rows top to bottom, in strips that begin at even positions.
+TStrips WriteStrips(TTiffStream& tiff, TPixelGraphic& image, const TTiffLayout& layout) {
+  TStrips strips;
+  strips.offsets.resize(static_cast<std::size_t>(layout.strips));
+  strips.byteCounts.resize(static_cast<std::size_t>(layout.strips));
+  std::vector<std::uint8_t> row(static_cast<std::size_t>(layout.rowBytes));
+  std::vector<std::uint8_t> packed;
+  TProgressScope progress(image);
+  const TPixelGraphic& pixels = image;
+  const int height = image.Height();
+  for (int y = 0; y < height; ++y) {
+    const auto strip = static_cast<std::size_t>(y / layout.rowsPerStrip);
+    if (y % layout.rowsPerStrip == 0) {
+      // Readers may expect strips at word boundaries.
+      if (tiff.Position() % 2 != 0) {
+        const std::uint8_t zero = 0;
+        tiff.Bytes(&zero, 1);
+      }
+      strips.offsets[strip] = static_cast<std::uint32_t>(tiff.Position());
+    }
+    BuildRow(pixels, layout, y, row.data());
+    if (layout.packBits) {
+      packed.clear();
+      PackBitsRow(row.data(), row.size(), packed);
+      tiff.Bytes(packed.data(), packed.size());
+    } else {
+      tiff.Bytes(row.data(), row.size());
+    }
+    if (y % layout.rowsPerStrip == layout.rowsPerStrip - 1 || y == height - 1) {
+      strips.byteCounts[strip] = static_cast<std::uint32_t>(tiff.Position() - strips.offsets[strip]);
+    }
+    progress.Progress(y, height - 1);
+  }
+  progress.End();
+  return strips;
+}
+
+// A single strip goes straight into its entries; several go into the arrays, which the entries point at.
+void PlaceStrips(TTiffStream& tiff, const TTiffDirectory& directory, const TStripArrays& arrays,
+                 const TStrips& strips) {
+  if (strips.offsets.size() == 1) {
+    directory.Patch(tiff, TTiffTag::StripOffsets, strips.offsets[0]);
+    directory.Patch(tiff, TTiffTag::StripByteCounts, strips.byteCounts[0]);
+  } else {
+    tiff.Patch32Array(arrays.offsetsAt, strips.offsets);
+    tiff.Patch32Array(arrays.byteCountsAt, strips.byteCounts);
+    directory.Patch(tiff, TTiffTag::StripOffsets, static_cast<std::uint32_t>(arrays.offsetsAt));
+    directory.Patch(tiff, TTiffTag::StripByteCounts, static_cast<std::uint32_t>(arrays.byteCountsAt));
+  }
+}
 
 }  // namespace
 
@@ -246,142 +474,9 @@ void TTIFFileFormatWriter::Write(std::ostream& out, TPixelGraphic& image, const 
     throw EPGTIFFileFormatWriter(std::string(Prefix) + MsgWidthHeightZero);
   }
   const TTiffLayout layout = LayoutOf(image, options);
-  const bool packBits = options.TIFFCompression == TIFFCompressionPackBits;
-  const bool hasColorMap = layout.kind == TTiffKind::Palette;
-  const bool trueColor = layout.kind == TTiffKind::RGB || layout.kind == TTiffKind::CMYK;
-  const std::uint32_t colorMapCount = hasColorMap ? 3u << layout.bitsPerSample : 0;
-
   TTiffStream tiff(out, options.TIFFByteOrderM);
-  // Header step.
-  const std::uint8_t order = options.TIFFByteOrderM ? 'M' : 'I';
-  const std::uint8_t mark[2] = {order, order};
-  tiff.Bytes(mark, 2);
-  tiff.U16(42);
-  const std::int64_t firstLink = tiff.Position();
-  tiff.U32(0);
-
-  // Image step: the directory with placeholders for what is known only later.
-  tiff.Patch32(firstLink, static_cast<std::uint32_t>(tiff.Position()));
-  std::vector<TEntry> entries = {
-      {254, TypeLong, 1, 0},
-      {256, TypeLong, 1, static_cast<std::uint32_t>(image.Width())},
-      {257, TypeLong, 1, static_cast<std::uint32_t>(image.Height())},
-      {258, TypeShort, trueColor ? static_cast<std::uint32_t>(layout.samplesPerPixel) : 1u,
-       trueColor ? 0u : static_cast<std::uint32_t>(layout.bitsPerSample)},
-      {259, TypeShort, 1, static_cast<std::uint32_t>(options.TIFFCompression)},
-      {262, TypeShort, 1, static_cast<std::uint32_t>(layout.photometric)},
-      {273, TypeLong, static_cast<std::uint32_t>(layout.strips), 0},
-      {277, TypeShort, 1, static_cast<std::uint32_t>(layout.samplesPerPixel)},
-      {278, TypeLong, 1, static_cast<std::uint32_t>(layout.rowsPerStrip)},
-      {279, TypeLong, static_cast<std::uint32_t>(layout.strips), 0},
-      {282, TypeRational, 1, 0},
-      {283, TypeRational, 1, 0},
-      {296, TypeShort, 1, static_cast<std::uint32_t>(options.TIFFResUnit) + 1},
-  };
-  if (hasColorMap) entries.push_back({320, TypeShort, colorMapCount, 0});
-  enum { BitsPerSampleEntry = 3, StripOffsetsEntry = 6, StripByteCountsEntry = 9, XResEntry = 10, YResEntry = 11,
-         ColorMapEntry = 13 };
-
-  const std::int64_t countAt = tiff.Position();
-  tiff.U16(0);
-  const std::int64_t entriesAt = tiff.Position();
-  for (const TEntry& e : entries) {
-    tiff.U16(e.tag);
-    tiff.U16(e.type);
-    tiff.U32(e.count);
-    if (e.type == TypeShort && e.count == 1) {
-      tiff.U16(e.value);
-      tiff.U16(0);
-    } else {
-      tiff.U32(e.value);
-    }
-  }
-  const auto valueAt = [&](int entry) { return entriesAt + 12 * entry + 8; };
-  tiff.U32(0);  // no next directory
-
-  std::int64_t colorMapAt = 0;
-  if (hasColorMap) {
-    colorMapAt = tiff.Position();
-    const int entriesPerChannel = 1 << layout.bitsPerSample;
-    for (int channel = 0; channel < 3; ++channel) {
-      for (int i = 0; i < entriesPerChannel; ++i) {
-        int component = 0;
-        if (i < image.PaletteLength()) {
-          const TColor c = image.GetPaletteEntry(i);
-          component = channel == 0 ? RedOf(c) : channel == 1 ? GreenOf(c) : BlueOf(c);
-        }
-        tiff.U16(static_cast<std::uint32_t>(component) << 8);
-      }
-    }
-  }
-  std::int64_t bitsPerSampleAt = 0;
-  if (trueColor) {
-    bitsPerSampleAt = tiff.Position();
-    for (int s = 0; s < layout.samplesPerPixel; ++s) tiff.U16(8);
-  }
-  const std::int64_t xResAt = tiff.Position();
-  tiff.U32(static_cast<std::uint32_t>(options.TIFFResXNum));
-  tiff.U32(static_cast<std::uint32_t>(options.TIFFResXDen));
-  const std::int64_t yResAt = tiff.Position();
-  tiff.U32(static_cast<std::uint32_t>(options.TIFFResYNum));
-  tiff.U32(static_cast<std::uint32_t>(options.TIFFResYDen));
-  std::int64_t stripOffsetsAt = 0;
-  std::int64_t stripByteCountsAt = 0;
-  if (layout.strips > 1) {
-    stripOffsetsAt = tiff.Position();
-    for (int s = 0; s < layout.strips; ++s) tiff.U32(0);
-    stripByteCountsAt = tiff.Position();
-    for (int s = 0; s < layout.strips; ++s) tiff.U32(0);
-  }
-
-  tiff.Patch16(countAt, static_cast<std::uint32_t>(entries.size()));
-  if (trueColor) tiff.Patch32(valueAt(BitsPerSampleEntry), static_cast<std::uint32_t>(bitsPerSampleAt));
-  tiff.Patch32(valueAt(XResEntry), static_cast<std::uint32_t>(xResAt));
-  tiff.Patch32(valueAt(YResEntry), static_cast<std::uint32_t>(yResAt));
-  if (hasColorMap) tiff.Patch32(valueAt(ColorMapEntry), static_cast<std::uint32_t>(colorMapAt));
-
-  std::vector<std::uint32_t> stripOffsets(static_cast<std::size_t>(layout.strips));
-  std::vector<std::uint32_t> stripByteCounts(static_cast<std::size_t>(layout.strips));
-  std::vector<std::uint8_t> row(static_cast<std::size_t>(layout.rowBytes));
-  std::vector<std::uint8_t> packed;
-  {
-    TProgressScope progress(image);
-    const TPixelGraphic& pixels = image;
-    const int height = image.Height();
-    for (int y = 0; y < height; ++y) {
-      const auto strip = static_cast<std::size_t>(y / layout.rowsPerStrip);
-      if (y % layout.rowsPerStrip == 0) {
-        // Readers may expect strips at word boundaries.
-        if (tiff.Position() % 2 != 0) {
-          const std::uint8_t zero = 0;
-          tiff.Bytes(&zero, 1);
-        }
-        stripOffsets[strip] = static_cast<std::uint32_t>(tiff.Position());
-      }
-      BuildRow(pixels, layout, y, row.data());
-      if (packBits) {
-        packed.clear();
-        PackBitsRow(row.data(), row.size(), packed);
-        tiff.Bytes(packed.data(), packed.size());
-      } else {
-        tiff.Bytes(row.data(), row.size());
-      }
-      if (y % layout.rowsPerStrip == layout.rowsPerStrip - 1 || y == height - 1) {
-        stripByteCounts[strip] = static_cast<std::uint32_t>(tiff.Position() - stripOffsets[strip]);
-      }
-      progress.Progress(y, height - 1);
-    }
-    progress.End();
-  }
-
-  if (layout.strips == 1) {
-    tiff.Patch32(valueAt(StripOffsetsEntry), stripOffsets[0]);
-    tiff.Patch32(valueAt(StripByteCountsEntry), stripByteCounts[0]);
-  } else {
-    tiff.Patch32Array(stripOffsetsAt, stripOffsets);
-    tiff.Patch32Array(stripByteCountsAt, stripByteCounts);
-    tiff.Patch32(valueAt(StripOffsetsEntry), static_cast<std::uint32_t>(stripOffsetsAt));
-    tiff.Patch32(valueAt(StripByteCountsEntry), static_cast<std::uint32_t>(stripByteCountsAt));
-  }
-  // Trailer step: nothing.
+  const std::int64_t firstLink = WriteHeader(tiff, options.TIFFByteOrderM);
+  TTiffDirectory directory = DirectoryTable(image, layout, options);
+  const TStripArrays arrays = WriteDirectory(tiff, directory, firstLink, image, layout, options);
+  PlaceStrips(tiff, directory, arrays, WriteStrips(tiff, image, layout));
 }

@@ -340,6 +340,41 @@ TEST(TIFFWriter, WritesPaletteImagesWithAColourMapThatLibtiffReads) {
   EXPECT_EQ(TIFFGetR(rgba[1]), 0u);
 }
 
+TEST(TIFFWriter, PutsEveryLateValueIntoItsOwnEntryForABigEndianPaletteImageInSeveralStrips) {
+  // 300 x 300 at 8 bits with a palette: 14 entries, 109 rows per strip, 3 strips.
+  TPixelGraphic image;
+  image.SetSize(300, 300, TColorRes::Bits8);
+  image.SetPaletteLength(2);
+  image.SetPaletteEntry(1, RGBColor(10, 20, 30));
+  TFileOptions options;
+  options.TIFFByteOrderM = true;
+  options.TIFFResXNum = 72;
+  const std::string file = WriteToString(TTIFFileFormatWriter(), image, options);
+  const auto entries = ReadDirectory(file, true);
+  ASSERT_EQ(entries.size(), 14u);
+  EXPECT_EQ(BE32(file, 10 + 14 * 12), 0u);  // no next directory
+  EXPECT_EQ(Entry(entries, 258).value, 8u);
+  EXPECT_EQ(Entry(entries, 262).value, 3u);
+  EXPECT_EQ(Entry(entries, 278).value, 109u);
+  // Colour map at 182 (768 values), resolutions at 1718 and 1726, strip arrays at 1734 and 1746.
+  EXPECT_EQ(Entry(entries, 320).count, 768u);
+  EXPECT_EQ(Entry(entries, 320).value, 182u);
+  EXPECT_EQ(BE16(file, 182 + 2 * 1), 10u * 256u);
+  EXPECT_EQ(BE16(file, 182 + 2 * (256 + 1)), 20u * 256u);
+  EXPECT_EQ(Entry(entries, 282).value, 1718u);
+  EXPECT_EQ(BE32(file, 1718), 72u);
+  EXPECT_EQ(Entry(entries, 283).value, 1726u);
+  EXPECT_EQ(BE32(file, 1726), 300u);
+  EXPECT_EQ(Entry(entries, TagStripOffsets).count, 3u);
+  EXPECT_EQ(Entry(entries, TagStripOffsets).value, 1734u);
+  EXPECT_EQ(Entry(entries, 279).value, 1746u);
+  for (std::uint32_t s = 0; s < 3; ++s) {
+    EXPECT_EQ(BE32(file, 1734 + 4 * s), 1758u + 32700u * s) << s;
+    EXPECT_EQ(BE32(file, 1746 + 4 * s), s < 2 ? 32700u : 24600u) << s;
+  }
+  EXPECT_EQ(file.size(), 1758u + 2u * 32700u + 24600u);
+}
+
 TEST(TIFFWriter, RefusesUnknownCompressionAndEmptyPictures) {
   auto image = MakeF();
   TFileOptions options;
