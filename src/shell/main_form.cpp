@@ -77,6 +77,11 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
 
 TMainForm::~TMainForm() {
   if (GetEngineHost() == this) SetEngineHost(nullptr);
+  // The windows go while the frame is still whole: QObject would delete them only after this destructor, when
+  // the activation signals they cause would call into a frame that is no longer a TMainForm.
+  disconnect(MdiArea, nullptr, this, nullptr);
+  delete MdiArea;
+  MdiArea = nullptr;
 }
 
 void TMainForm::CreateActions() {
