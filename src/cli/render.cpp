@@ -10,6 +10,10 @@
 #include <ostream>
 #include <sstream>
 
+#include "document/first_show.h"
+#include "document/picture_size.h"
+#include "document/presets.h"
+#include "document/view_coords.h"
 #include "engine/formula.h"
 #include "files/file_format_writer.h"
 #include "files/image_export.h"
@@ -152,39 +156,6 @@ std::string ProgressBar(double fraction) {
 
 }  // namespace
 
-void SetUpFirstShow(TFractalParams& v, int width, int height) {
-  v = TFractalParams{};
-  // What creating the window sets, then what its first show sets.
-  v.abort = false;
-  v.randomize = true;
-  v.invert = false;
-  v.plotWidth = width;
-  v.plotHeight = height;
-  v.imageWidth = v.plotWidth;
-  v.imageHeight = v.plotHeight;
-  v.zoom = 0.23;
-  v.selZoom = 0.23;
-  v.xMin = -2;
-  v.xMax = 2;
-  v.yMin = -2;
-  v.yMax = 2;
-  v.selXMin = -2;
-  v.selXMax = 2;
-  v.selYMin = -2;
-  v.selYMax = 2;
-  v.xCenter = (v.xMax - v.xMin) * 0.5 + v.xMin;
-  v.yCenter = (v.yMax - v.yMin) * 0.5 + v.yMin;
-  v.red = 0.7;
-  v.green = 0.8;
-  v.blue = 0.9;
-  v.intensity = 30.0;
-  v.probability = 0.1;
-  v.randomizer = 2.0;
-  v.sqrtFilter = false;
-  v.maps = 2;
-  v.none = true;
-}
-
 void ApplyBuiltInExample(TFractalParams& v) {
   // A file stores every switch, so loading one turns off whatever it does not name.
   for (int k = 1; k <= kMiraVariantCount; ++k) MiraVariant(v, k) = false;
@@ -222,34 +193,6 @@ void ApplyBuiltInExample(TFractalParams& v) {
   v.randomizer = 2;
 }
 
-void DeriveFamilySwitches(TFractalParams& v) {
-  v.mira01 = false;
-  for (int k = 1; k <= kMiraVariantCount; ++k) v.mira01 = v.mira01 || MiraVariant(v, k);
-  v.ifs01 = false;
-  for (int k = 1; k <= kIfsVariantCount; ++k) v.ifs01 = v.ifs01 || IfsVariant(v, k);
-}
-
-bool SelectsAFamily(const TFractalParams& v) { return v.mira01 || v.ifs01 || v.latoocarfian01; }
-
-void AdjustViewEdges(TFractalParams& v) {
-  const double w = v.imageWidth;
-  const double h = v.imageHeight;
-  v.halfWidth = 2 / v.zoom;
-  v.halfHeight = 2 / v.zoom;
-  v.aspectX = w / h;
-  v.aspectX = (1 - v.aspectX) * 0.5 + v.aspectX;
-  v.aspectY = h / w;
-  v.aspectY = (1 - v.aspectY) * 0.5 + v.aspectY;
-  v.xMax = v.xCenter + v.halfWidth * v.aspectX;
-  v.xMin = v.xCenter - v.halfWidth * v.aspectX;
-  v.yMax = v.yCenter + v.halfHeight * v.aspectY;
-  v.yMin = v.yCenter - v.halfHeight * v.aspectY;
-  v.plotXMin = v.xMin;
-  v.plotYMin = v.yMin;
-  v.plotXMax = v.xMax;
-  v.plotYMax = v.yMax;
-}
-
 TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderReport& report) {
   CheckOutput(options.outputPath);
 
@@ -269,26 +212,21 @@ TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderRe
     throw ERenderFailed(
         "the parameter set selects nothing to draw: no G-Mira / Martin or IFS-01 variant and not Latoocarfian 01");
   }
-  AdjustViewEdges(v);
+  AdjustCoordsForRun(v);
   CheckView(v);
 
   const TDefaultGammaScope gamma(options.fileOptions);
   TPixelGraphic image;
-  THitList redList, greenList, blueList;
+  THitLists lists;
   try {
     image.SetSize(options.width, options.height, TColorRes::Bits24);
-    const std::size_t n = static_cast<std::size_t>(std::max(options.width, options.height));
-    redList.assign(n * n, 0);
-    greenList.assign(n * n, 0);
-    blueList.assign(n * n, 0);
+    lists = CreateTList(options.width, options.height);
   } catch (const std::bad_alloc&) {
     throw ERenderFailed("not enough memory for a " + std::to_string(options.width) + "x" +
                         std::to_string(options.height) + " picture");
   }
   v.image = &image;
-  v.redList = &redList;
-  v.greenList = &greenList;
-  v.blueList = &blueList;
+  AttachHitLists(v, lists);
 
   // The orbit, the map offset and the G-Mira state survive between runs in the engine: start from the state of a
   // fresh program, so that a seed alone decides the picture and --maps 0 keeps the first group throughout.

@@ -32,20 +32,8 @@ struct TRenderReport {
   std::function<void(double fraction)> progress;    // 0..1 during the run, at most a few times a second
 };
 
-// The record as a window's first show leaves it, for a picture of width x height (image and lists not attached).
-void SetUpFirstShow(TFractalParams& v, int width, int height);
-
 // Loads the built-in example parameter set over v, as loading a parameter file would.
 void ApplyBuiltInExample(TFractalParams& v);
-
-// mira01 and ifs01 follow the variant switches, overriding whatever the file said, as every render pass does.
-void DeriveFamilySwitches(TFractalParams& v);
-
-// True when a render pass would run the engine: a G-Mira / Martin or IFS-01 variant, or Latoocarfian 01.
-bool SelectsAFamily(const TFractalParams& v);
-
-// The view's edges from centre, zoom and the picture's aspect, copied to the plot edges used by the engine.
-void AdjustViewEdges(TFractalParams& v);
 
 // Does the whole run. Raises ERenderFailed (and EParamFileOpen, EFileWrite, the writers' errors) on failure;
 // on failure no picture and no parameter file is written.

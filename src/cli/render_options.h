@@ -7,15 +7,17 @@
 #include <string>
 #include <vector>
 
+#include "document/first_show.h"
 #include "files/file_options.h"
 
 inline constexpr char kRenderProgramName[] = "ovel-ifs-render";
 inline constexpr char kDefaultRenderOutput[] = "ovel-ifs.png";
-inline constexpr int kDefaultRenderWidth = 400;
-inline constexpr int kDefaultRenderHeight = 300;
+inline constexpr int kDefaultRenderWidth = kFirstShowWidth;
+inline constexpr int kDefaultRenderHeight = kFirstShowHeight;
 inline constexpr std::int64_t kDefaultRenderSteps = 5'000'000;
 inline constexpr int kDefaultRenderMaps = 2;
 // The hit lists hold three counts for each cell of a max(W, H) square; beyond this they would not fit in memory.
+// Larger than a window's kMaxImageSide on purpose: a batch render has no screen to fit and may take the memory.
 inline constexpr int kMaxRenderSide = 16384;
 
 enum class TRenderExit : int { Ok = 0, Error = 1, Usage = 2 };

@@ -29,7 +29,9 @@ int SliderPosition(double value, long double inverse, int max) {
   const long double product = static_cast<long double>(value) * inverse;
   if (std::isnan(product) || product <= 0.0L) return 0;
   if (product >= static_cast<long double>(max)) return max;
-  return static_cast<int>(std::nearbyint(product));  // default rounding mode: halves to even
+  // Not Round: that takes a double, and the product must be rounded from its extended value (17.4999... would
+  // become 17.5 and then 18 through a double). Default rounding mode: halves to even, as Round does.
+  return static_cast<int>(std::nearbyint(product));
 }
 
 double SliderValue(int position, long double factor) {

@@ -9,6 +9,7 @@
 
 #include "dialogs/dialog_conversions.h"
 #include "dialogs/tool_window.h"
+#include "engine/round.h"
 
 TSpinEdit::TSpinEdit(int decimals, double increment, QWidget* parent)
     : QAbstractSpinBox(parent), decimals_(decimals), increment_(increment) {
@@ -33,7 +34,7 @@ int TSpinEdit::IntValue() const {
   const double value = Value();
   // A real edit can hold values outside int; those read as 0 like any other text that is no int.
   if (!(std::fabs(value) <= std::numeric_limits<int>::max())) return 0;
-  return static_cast<int>(std::nearbyint(value));
+  return Round(value);
 }
 
 void TSpinEdit::SetValue(double value) {

@@ -11,18 +11,18 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "document/first_show.h"
+#include "document/presets.h"
+#include "document/view_coords.h"
 #include "engine/formula.h"
 #include "image/pixel_graphic.h"
 #include "windows/command_guard.h"
 #include "windows/mode_word.h"
-#include "windows/view_coords.h"
 #include "windows/window_text.h"
 
 namespace {
 constexpr int kFirstShowDelayMs = 100;
 constexpr int kProgressIntervalMs = 500;
-constexpr int kDefaultWidth = 400;
-constexpr int kDefaultHeight = 300;
 const QString kIndexCaption = QStringLiteral("Ovel-index.ifs");
 const QColor kMaroon(128, 0, 0);
 constexpr int kPanelWidths[3] = {150, 150, 120};
@@ -97,11 +97,9 @@ TMDIChild::TMDIChild(QWidget* parent) : QMdiSubWindow(parent), menus_(std::make_
   ConnectMenus();
 
   // FormCreate.
-  v.abort = false;
+  ApplyCreationDefaults(v);
   RectangleMode = true;
   FirstShowPending = true;
-  v.randomize = true;
-  v.invert = false;
   Timer1->start();
 }
 
@@ -154,33 +152,15 @@ void TMDIChild::FormPaint() {
   PGImage1->SetAutoSizeMaxHeight(screen.height() - border.height());
   PGImage1->SetActionMode(RectangleMode ? TActionMode::amMoveResizeCreateSelection : TActionMode::amNone);
 
+  ApplyFirstShowDefaults(v, kFirstShowWidth, kFirstShowHeight);
   // The new-window branch is taken whatever the mode word says: a first show always needs its picture, and the
   // word may have moved on when two windows were opened within the first-show delay.
-  v.plotWidth = kDefaultWidth;
-  v.plotHeight = kDefaultHeight;
   auto picture = std::make_unique<TPixelGraphic>();
-  picture->SetSize(kDefaultWidth, kDefaultHeight, TColorRes::Bits24);
+  picture->SetSize(v.plotWidth, v.plotHeight, TColorRes::Bits24);
   SetModeWord(kModeWorking);
   setWindowTitle(kIndexCaption);
   TitleText = windowTitle();
   ShowNewPicture(std::move(picture));
-
-  v.imageWidth = v.plotWidth;
-  v.imageHeight = v.plotHeight;
-  ResetCoordinates();
-  v.red = 0.7;
-  v.green = 0.8;
-  v.blue = 0.9;
-  v.intensity = 30.0;
-  v.probability = 0.1;
-  v.randomizer = 2.0;
-  for (int k = 1; k <= kMiraVariantCount; ++k) MiraVariant(v, k) = false;
-  for (int k = 1; k <= kIfsVariantCount; ++k) IfsVariant(v, k) = false;
-  v.randomize = true;
-  v.sqrtFilter = false;
-  v.maps = 2;
-  v.none = true;
-  v.linear = v.sinusoidal = v.spherical = v.swirl = v.horseshoe = v.polar = v.bent = false;
   CreateTList();
   UpdateGrafX();
 }
@@ -225,22 +205,13 @@ void TMDIChild::UpdateGrafX() {
   Timer2->start();
   v.ticks = 0;
 
-  bool mira = false;
-  for (int k = 1; k <= kMiraVariantCount; ++k) mira = mira || MiraVariant(v, k);
-  bool ifs = false;
-  for (int k = 1; k <= kIfsVariantCount; ++k) ifs = ifs || IfsVariant(v, k);
-  v.mira01 = mira;
-  v.ifs01 = ifs;
+  DeriveFamilySwitches(v);
   Parameters1Update();
-  if (v.mira01 || v.ifs01 || v.latoocarfian01) TypeFractal();
+  if (SelectsAFamily(v)) TypeFractal();
 }
 
 void TMDIChild::TypeFractal() {
-  AdjustCoords();
-  v.plotXMin = v.xMin;
-  v.plotYMin = v.yMin;
-  v.plotXMax = v.xMax;
-  v.plotYMax = v.yMax;
+  AdjustCoordsForRun(v);
   PixelStepX = (v.plotXMax - v.plotXMin) / v.plotWidth;
   PixelStepY = (v.plotYMax - v.plotYMin) / v.plotHeight;
   Timer2->start();
@@ -273,20 +244,17 @@ void TMDIChild::AdjustCoords() { ::AdjustCoords(v); }
 // --- Presets ---------------------------------------------------------------------------------------------------
 
 void TMDIChild::MiraClick(int variant) {
-  if (variant == 7) v.randomize = true;
-  bool& flag = MiraVariant(v, variant);
-  flag = !flag;
+  ToggleMiraVariant(v, variant);
   UpdateGrafX();
 }
 
 void TMDIChild::Mira0113Click() {
-  v.latoocarfian01 = !v.latoocarfian01;
+  ToggleLatoocarfian01(v);
   UpdateGrafX();
 }
 
 void TMDIChild::IFSClick(int variant) {
-  bool& flag = IfsVariant(v, variant);
-  flag = !flag;
+  ToggleIfsVariant(v, variant);
   UpdateGrafX();
 }
 

@@ -4,11 +4,10 @@
 #include <QScreen>
 #include <QTimer>
 
+#include "document/selection_region.h"
 #include "image/pixel_graphic.h"
 #include "windows/childwin.h"
-#include "windows/selection_region.h"
 #include "windows/user_message.h"
-#include "windows/view_coords.h"
 #include "windows/window_text.h"
 
 namespace {
@@ -23,7 +22,7 @@ bool OnlyLeftButton(TShiftState shift) { return shift == TShiftState(ssLeft); }
 
 void TMDIChild::Resolution(int width, int height) {
   if (const auto problem = CheckImageSize(width, height)) {
-    ShowInformation(this, *problem);
+    ShowInformation(this, QString::fromStdString(*problem));
     return;
   }
   // The lists are made before anything changes: a size too large for memory fails here and leaves all as it was.
@@ -34,17 +33,13 @@ void TMDIChild::Resolution(int width, int height) {
   v.plotHeight = v.imageHeight;
   setWindowTitle(TitleText);
   lists_ = std::move(lists);
-  v.redList = lists_.red.get();
-  v.greenList = lists_.green.get();
-  v.blueList = lists_.blue.get();
+  AttachHitLists(v, lists_);
   UpdateGrafX();
 }
 
 void TMDIChild::CreateTList() {
   lists_ = ::CreateTList(v.imageWidth, v.imageHeight);
-  v.redList = lists_.red.get();
-  v.greenList = lists_.green.get();
-  v.blueList = lists_.blue.get();
+  AttachHitLists(v, lists_);
 }
 
 QSize TMDIChild::ClientSize() const {
@@ -94,21 +89,10 @@ void TMDIChild::PGImage1PicBoxOnMouseUp(Qt::MouseButton, TShiftState, int, int) 
   // The release itself is not looked at: LastShift is the state of the last press or move.
   if (!OnlyLeftButton(LastShift)) return;
   if (!PGImage1->Selection() && RectangleMode) return;
-  TPixelRect marked{PGImage1->SelectionLeft(), PGImage1->SelectionTop(), PGImage1->SelectionWidth(),
-                    PGImage1->SelectionHeight()};
-  double cx = 0, cy = 0;
-  if (RectangleMode) {
-    cx = marked.width * 0.5 + marked.left;
-    cy = marked.height * 0.5 + marked.top;
-  } else {
-    // Click mode marks a half-size region around the press without showing a rectangle.
-    const TPixelRect half = ClickRegionSize(v.imageWidth, v.imageHeight);
-    marked.width = half.width;
-    marked.height = half.height;
-    cx = DownX;
-    cy = DownY;
-  }
-  const TPixelRect fitted = FitToAspect(marked, cx, cy, v.imageWidth, v.imageHeight);
+  const TPixelRect dragged{PGImage1->SelectionLeft(), PGImage1->SelectionTop(), PGImage1->SelectionWidth(),
+                           PGImage1->SelectionHeight()};
+  // Click mode marks a half-size region around the press without showing a rectangle.
+  const TPixelRect fitted = MarkedRectangle(dragged, RectangleMode, DownX, DownY, v.imageWidth, v.imageHeight);
   PGImage1->SetSelectionRect(QRect(fitted.left, fitted.top, fitted.width, fitted.height));
   const TPixelRect shown{PGImage1->SelectionLeft(), PGImage1->SelectionTop(), PGImage1->SelectionWidth(),
                          PGImage1->SelectionHeight()};

@@ -1,42 +1,10 @@
-// Picture sizes of a fractal window: the fixed menu sizes, the accepted range, the hit lists and the fit of
-// the window around its picture.
+// Picture sizes of a fractal window: the sizes and hit lists of the document, and the fit of the window around
+// its picture, which is widget geometry.
 #pragma once
 
-#include <array>
-#include <memory>
-#include <optional>
-
 #include <QSize>
-#include <QString>
 
-#include "engine/fractal_params.h"
-
-struct TMenuSize {
-  const char* caption;
-  int width;
-  int height;
-};
-
-// The "XY Size" entries N120by90 .. N1024by768, in menu order.
-inline constexpr std::array<TMenuSize, 7> kMenuSizes{{{"120 by 90", 120, 90},
-                                                      {"160 by 120", 160, 120},
-                                                      {"320 by 240", 320, 240},
-                                                      {"400 by 300", 400, 300},
-                                                      {"640 by 480", 640, 480},
-                                                      {"800 by 600", 800, 600},
-                                                      {"1024 by 768", 1024, 768}}};
-
-inline constexpr int kMinImageSide = 1;
-inline constexpr int kMaxImageSide = 8192;
-
-// The message for a size outside kMinImageSide..kMaxImageSide, or nothing when the size is fine.
-std::optional<QString> CheckImageSize(int width, int height);
-
-// The three N x N hit lists of a picture size, N = max(width, height), all zero.
-struct THitLists {
-  std::unique_ptr<THitList> red, green, blue;
-};
-THitLists CreateTList(int width, int height);
+#include "document/picture_size.h"
 
 // Client size of a window fitted around a picture that the view reports as pgWidth x pgHeight, inside a frame
 // whose client area is frameClient: the picture plus a margin, or the frame less a margin when it is larger.

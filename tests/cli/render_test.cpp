@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli_test_support.h"
+#include "document/first_show.h"
 #include "engine/formula.h"
 #include "files/file_format_writer.h"
 #include "files/writer_test_support.h"
@@ -59,59 +60,6 @@ std::string RenderFailure(const TRenderOptions& options, std::vector<std::string
 }
 
 }  // namespace
-
-TEST(RenderSetUp, FirstShowRecordAndViewEdgesMatchANewWindow) {
-  TFractalParams v;
-  v.ifs0103 = true;
-  v.maps = 3;
-  SetUpFirstShow(v, 400, 300);
-  EXPECT_FALSE(v.ifs0103) << "a new window starts with every switch off";
-  EXPECT_TRUE(v.randomize);
-  EXPECT_TRUE(v.none);
-  EXPECT_EQ(v.maps, 2);
-  EXPECT_EQ(v.imageWidth, 400);
-  EXPECT_EQ(v.plotHeight, 300);
-  EXPECT_EQ(v.red, 0.7);
-  EXPECT_EQ(v.green, 0.8);
-  EXPECT_EQ(v.blue, 0.9);
-  EXPECT_EQ(v.intensity, 30);
-  EXPECT_EQ(v.probability, 0.1);
-  EXPECT_EQ(v.randomizer, 2);
-  EXPECT_EQ(v.zoom, 0.23);
-
-  AdjustViewEdges(v);
-  EXPECT_NEAR(v.plotXMin, -10.1449, 1e-4);
-  EXPECT_NEAR(v.plotXMax, 10.1449, 1e-4);
-  EXPECT_NEAR(v.plotYMin, -7.6087, 1e-4);
-  EXPECT_NEAR(v.plotYMax, 7.6087, 1e-4);
-
-  SetUpFirstShow(v, 300, 300);
-  v.xCenter = 1;
-  AdjustViewEdges(v);
-  EXPECT_DOUBLE_EQ(v.plotXMin, 1 - 2 / 0.23);
-  EXPECT_DOUBLE_EQ(v.plotYMax, 2 / 0.23);
-}
-
-TEST(RenderSetUp, FamilySwitchesFollowTheVariantsAsInARenderPass) {
-  TFractalParams v;
-  v.mira01 = true;  // a file may say so; the variants decide
-  v.ifs01 = true;
-  DeriveFamilySwitches(v);
-  EXPECT_FALSE(v.mira01);
-  EXPECT_FALSE(v.ifs01);
-  EXPECT_FALSE(SelectsAFamily(v));
-  v.latoocarfian02 = true;
-  EXPECT_FALSE(SelectsAFamily(v)) << "Latoocarfian 02 alone does not run the engine";
-  v.mira0112 = true;
-  v.ifs0108 = true;
-  DeriveFamilySwitches(v);
-  EXPECT_TRUE(v.mira01);
-  EXPECT_TRUE(v.ifs01);
-  EXPECT_TRUE(SelectsAFamily(v));
-  TFractalParams l;
-  l.latoocarfian01 = true;
-  EXPECT_TRUE(SelectsAFamily(l));
-}
 
 TEST(RenderSummary, HasTheFixedFormInTheCLocale) {
   TRenderSummary s;

@@ -6,12 +6,11 @@
 #include <QMdiArea>
 #include <QTest>
 
+#include "document/selection_region.h"
 #include "image/pixel_graphic.h"
 #include "window_test_support.h"
 #include "windows/childwin.h"
 #include "windows/mode_word.h"
-#include "windows/selection_region.h"
-#include "windows/view_coords.h"
 
 namespace {
 

@@ -10,5 +10,5 @@ void ResetCoordinates(TFractalParams& v);
 // same world distance in x and y.
 void AdjustCoords(TFractalParams& v);
 
-// Nearest integer, halves to even: the rounding used for every real that becomes a pixel position or size.
-int RoundHalfEven(double value);
+// What every engine run starts from: AdjustCoords, then the edges copied to the plot edges the engine maps onto.
+void AdjustCoordsForRun(TFractalParams& v);

@@ -1,5 +1,5 @@
 // The arithmetic of marking a region on the picture: fitting the marked rectangle to the picture's aspect and
-// turning it into a world region with the zoom it asks for. No widgets here, so it is tested on its own.
+// turning it into a world region with the zoom it asks for.
 #pragma once
 
 #include "engine/fractal_params.h"
@@ -18,6 +18,11 @@ TPixelRect FitToAspect(const TPixelRect& marked, double cx, double cy, int image
 
 // The half-size rectangle a click marks in click mode (only its size matters; its centre is the click).
 TPixelRect ClickRegionSize(int imageWidth, int imageHeight);
+
+// The rectangle a release marks, fitted to the picture's aspect: in rectangle mode the dragged one about its own
+// centre; in click mode a half-size one about the press (downX, downY), whatever was dragged.
+TPixelRect MarkedRectangle(const TPixelRect& dragged, bool rectangleMode, double downX, double downY,
+                           int imageWidth, int imageHeight);
 
 // Fills selXMin..selYMax, their centres, prevXCenter/prevYCenter and selZoom from a fitted rectangle.
 void MarkRegion(TFractalParams& v, const TPixelRect& fitted);

@@ -1,4 +1,4 @@
-#include "windows/view_coords.h"
+#include "document/view_coords.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@ TFractalParams ViewOf(int width, int height) {
   v.imageWidth = width;
   v.imageHeight = height;
   ResetCoordinates(v);
-  AdjustCoords(v);
+  AdjustCoordsForRun(v);
   return v;
 }
 }  // namespace
@@ -25,6 +25,11 @@ TEST(ViewCoords, DefaultViewOfA400By300PictureIsWiderThanTall) {
   EXPECT_DOUBLE_EQ(v.yCenter, 0.0);
   // A pixel covers the same world distance in x and y.
   EXPECT_NEAR((v.xMax - v.xMin) / 400, (v.yMax - v.yMin) / 300, 1e-12);
+  // The engine maps onto the plot edges: they are the edges just computed.
+  EXPECT_EQ(v.plotXMin, v.xMin);
+  EXPECT_EQ(v.plotXMax, v.xMax);
+  EXPECT_EQ(v.plotYMin, v.yMin);
+  EXPECT_EQ(v.plotYMax, v.yMax);
 }
 
 TEST(ViewCoords, PortraitPictureGetsTheTallerExtent) {
@@ -57,12 +62,4 @@ TEST(ViewCoords, ResetMarksTheDefaultRegionButKeepsItsCentre) {
   EXPECT_DOUBLE_EQ(v.selYCenter, -4.0);
   EXPECT_DOUBLE_EQ(v.selXMin, -2.0);
   EXPECT_DOUBLE_EQ(v.selYMax, 2.0);
-}
-
-TEST(ViewCoords, RoundingSendsHalvesToTheEvenNeighbour) {
-  EXPECT_EQ(RoundHalfEven(0.5), 0);
-  EXPECT_EQ(RoundHalfEven(1.5), 2);
-  EXPECT_EQ(RoundHalfEven(2.5), 2);
-  EXPECT_EQ(RoundHalfEven(-2.5), -2);
-  EXPECT_EQ(RoundHalfEven(68.57), 69);
 }

@@ -1,6 +1,4 @@
-#include "windows/view_coords.h"
-
-#include <cmath>
+#include "document/view_coords.h"
 
 namespace {
 constexpr double kDefaultZoom = 0.23;
@@ -25,20 +23,22 @@ void ResetCoordinates(TFractalParams& v) {
 void AdjustCoords(TFractalParams& v) {
   v.halfWidth = 2.0 / v.zoom;
   v.halfHeight = 2.0 / v.zoom;
-  const double h = v.halfWidth;
   const double w = static_cast<double>(v.imageWidth);
-  const double ht = static_cast<double>(v.imageHeight);
-  v.aspectX = w / ht;
+  const double h = static_cast<double>(v.imageHeight);
+  v.aspectX = w / h;
   v.aspectX = (1.0 - v.aspectX) * 0.5 + v.aspectX;
-  v.aspectY = ht / w;
+  v.aspectY = h / w;
   v.aspectY = (1.0 - v.aspectY) * 0.5 + v.aspectY;
-  v.xMax = v.xCenter + h * v.aspectX;
-  v.xMin = v.xCenter - h * v.aspectX;
-  v.yMax = v.yCenter + h * v.aspectY;
-  v.yMin = v.yCenter - h * v.aspectY;
+  v.xMax = v.xCenter + v.halfWidth * v.aspectX;
+  v.xMin = v.xCenter - v.halfWidth * v.aspectX;
+  v.yMax = v.yCenter + v.halfHeight * v.aspectY;
+  v.yMin = v.yCenter - v.halfHeight * v.aspectY;
 }
 
-int RoundHalfEven(double value) {
-  // nearbyint follows the current rounding mode, which nothing in the program changes from round-to-nearest-even.
-  return static_cast<int>(std::nearbyint(value));
+void AdjustCoordsForRun(TFractalParams& v) {
+  AdjustCoords(v);
+  v.plotXMin = v.xMin;
+  v.plotYMin = v.yMin;
+  v.plotXMax = v.xMax;
+  v.plotYMax = v.yMax;
 }

@@ -1,26 +1,36 @@
-#include "windows/selection_region.h"
+#include "document/selection_region.h"
 
 #include <cmath>
 
-#include "windows/view_coords.h"
+#include "engine/round.h"
 
 TPixelRect FitToAspect(const TPixelRect& marked, double cx, double cy, int imageWidth, int imageHeight) {
   const double s = (marked.width + marked.height) * 0.5;
   const double m = (imageWidth + imageHeight) * 0.5;
   TPixelRect fitted;
   // The order and the unrounded products are kept so that the edges round exactly like the sides.
-  fitted.width = RoundHalfEven(imageWidth / m * s);
-  fitted.left = RoundHalfEven(cx - imageWidth / m * s * 0.5);
-  fitted.height = RoundHalfEven(imageHeight / m * s);
-  fitted.top = RoundHalfEven(cy - imageHeight / m * s * 0.5);
+  fitted.width = Round(imageWidth / m * s);
+  fitted.left = Round(cx - imageWidth / m * s * 0.5);
+  fitted.height = Round(imageHeight / m * s);
+  fitted.top = Round(cy - imageHeight / m * s * 0.5);
   return fitted;
 }
 
 TPixelRect ClickRegionSize(int imageWidth, int imageHeight) {
   TPixelRect r;
-  r.width = RoundHalfEven(imageWidth * 0.5);
-  r.height = RoundHalfEven(imageHeight * 0.5);
+  r.width = Round(imageWidth * 0.5);
+  r.height = Round(imageHeight * 0.5);
   return r;
+}
+
+TPixelRect MarkedRectangle(const TPixelRect& dragged, bool rectangleMode, double downX, double downY,
+                           int imageWidth, int imageHeight) {
+  if (rectangleMode) {
+    const double cx = dragged.width * 0.5 + dragged.left;
+    const double cy = dragged.height * 0.5 + dragged.top;
+    return FitToAspect(dragged, cx, cy, imageWidth, imageHeight);
+  }
+  return FitToAspect(ClickRegionSize(imageWidth, imageHeight), downX, downY, imageWidth, imageHeight);
 }
 
 void MarkRegion(TFractalParams& v, const TPixelRect& r) {

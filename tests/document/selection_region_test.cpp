@@ -1,8 +1,8 @@
-#include "windows/selection_region.h"
+#include "document/selection_region.h"
 
 #include <gtest/gtest.h>
 
-#include "windows/view_coords.h"
+#include "document/view_coords.h"
 
 namespace {
 TFractalParams DefaultView(int width, int height) {
@@ -18,17 +18,20 @@ TFractalParams DefaultView(int width, int height) {
 TEST(SelectionRegion, DraggedRectangleTakesThePictureAspectAboutItsCentre) {
   // 100 x 20 on 400 x 300: mean side 60, mean picture side 350.
   const TPixelRect dragged{150, 140, 100, 20};
-  const TPixelRect fitted = FitToAspect(dragged, 200.0, 150.0, 400, 300);
-  EXPECT_EQ(fitted, (TPixelRect{166, 124, 69, 51}));
+  EXPECT_EQ(MarkedRectangle(dragged, true, 0, 0, 400, 300), (TPixelRect{166, 124, 69, 51}));
 }
 
-TEST(SelectionRegion, ClickMarksAHalfSizeRegionAroundThePoint) {
+TEST(SelectionRegion, ClickMarksAHalfSizeRegionAroundThePointWhateverWasDragged) {
   const TPixelRect half = ClickRegionSize(400, 300);
   EXPECT_EQ(half.width, 200);
   EXPECT_EQ(half.height, 150);
   // Already in the picture's aspect, so the fit leaves the size and centres it on the click.
-  const TPixelRect fitted = FitToAspect(half, 100.0, 50.0, 400, 300);
-  EXPECT_EQ(fitted, (TPixelRect{0, -25, 200, 150}));
+  const TPixelRect dragged{150, 140, 100, 20};
+  EXPECT_EQ(MarkedRectangle(dragged, false, 100.0, 50.0, 400, 300), (TPixelRect{0, -25, 200, 150}));
+  // Halves go to the even neighbour: sides of 200.5 and 150.5, edges of -0.5 and 0.5.
+  EXPECT_EQ(ClickRegionSize(401, 301), (TPixelRect{0, 0, 200, 150}));
+  EXPECT_EQ(FitToAspect(TPixelRect{0, 0, 2, 2}, 0.5, 0.5, 3, 3), (TPixelRect{0, 0, 2, 2}));
+  EXPECT_EQ(FitToAspect(TPixelRect{0, 0, 2, 2}, 1.5, 1.5, 3, 3), (TPixelRect{0, 0, 2, 2}));
 }
 
 TEST(SelectionRegion, OnASquarePictureZoomingMakesTheRegionTheView) {

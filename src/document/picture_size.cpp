@@ -1,0 +1,26 @@
+#include "document/picture_size.h"
+
+#include <algorithm>
+
+std::optional<std::string> CheckImageSize(int width, int height) {
+  auto inRange = [](int side) { return side >= kMinImageSide && side <= kMaxImageSide; };
+  if (inRange(width) && inRange(height)) return std::nullopt;
+  return "The picture size " + std::to_string(width) + " by " + std::to_string(height) +
+         " cannot be used: width and height must each be from " + std::to_string(kMinImageSide) + " to " +
+         std::to_string(kMaxImageSide) + " pixels. The picture was left as it was.";
+}
+
+THitLists CreateTList(int width, int height) {
+  const std::size_t n = static_cast<std::size_t>(std::max(width, height));
+  THitLists lists;
+  lists.red = std::make_unique<THitList>(n * n, 0);
+  lists.green = std::make_unique<THitList>(n * n, 0);
+  lists.blue = std::make_unique<THitList>(n * n, 0);
+  return lists;
+}
+
+void AttachHitLists(TFractalParams& v, const THitLists& lists) {
+  v.redList = lists.red.get();
+  v.greenList = lists.green.get();
+  v.blueList = lists.blue.get();
+}
