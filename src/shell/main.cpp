@@ -2,6 +2,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include <QGuiApplication>
+#include <QIcon>
+
 #include "ovel_version.h"
 #include "shell/main_form.h"
 #include "shell/ovel_application.h"
@@ -15,6 +18,9 @@ int main(int argc, char** argv) {
     }
   }
   TOvelApplication app(argc, argv);
+  // Ties the running windows to the installed menu entry and its icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral("io.github.ovelifs.OvelIFS"));
+  QGuiApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("io.github.ovelifs.OvelIFS")));
   TMainForm frame;
   frame.show();
   // The frame outlives the loop: passes that were running when the user quit unwind before exec returns.
