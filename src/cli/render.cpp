@@ -10,10 +10,7 @@
 #include <ostream>
 #include <sstream>
 
-#include "document/first_show.h"
-#include "document/picture_size.h"
-#include "document/presets.h"
-#include "document/view_coords.h"
+#include "document/fractal_document.h"
 #include "engine/formula.h"
 #include "files/file_format_writer.h"
 #include "files/image_export.h"
@@ -196,8 +193,8 @@ void ApplyBuiltInExample(TFractalParams& v) {
 TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderReport& report) {
   CheckOutput(options.outputPath);
 
-  TFractalParams v;
-  SetUpFirstShow(v, options.width, options.height);
+  TFractalDocument document(options.width, options.height);
+  TFractalParams& v = document.Record();
   if (options.paramsPath) {
     LoadParams(*options.paramsPath, v, report);
   } else {
@@ -205,28 +202,24 @@ TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderRe
   }
   // Loading keeps the coefficients it read; --random is the Rand command.
   v.randomize = options.random;
-  v.maps = options.maps;
+  document.SetMaps(options.maps);
   v.invert = options.white;
-  DeriveFamilySwitches(v);
-  if (!SelectsAFamily(v)) {
+  if (!document.PrepareRun()) {
     throw ERenderFailed(
         "the parameter set selects nothing to draw: no G-Mira / Martin or IFS-01 variant and not Latoocarfian 01");
   }
-  AdjustCoordsForRun(v);
   CheckView(v);
 
+  // The picture is made only now: after the checks above, so that a bad parameter set is named as such whatever
+  // the size, and inside the gamma scope, which new pictures take their gamma from.
   const TDefaultGammaScope gamma(options.fileOptions);
-  TPixelGraphic image;
-  THitLists lists;
   try {
-    image.SetSize(options.width, options.height, TColorRes::Bits24);
-    lists = CreateTList(options.width, options.height);
+    document.Resize(options.width, options.height);
   } catch (const std::bad_alloc&) {
     throw ERenderFailed("not enough memory for a " + std::to_string(options.width) + "x" +
                         std::to_string(options.height) + " picture");
   }
-  v.image = &image;
-  AttachHitLists(v, lists);
+  TPixelGraphic& image = *document.Picture();
 
   // The orbit, the map offset and the G-Mira state survive between runs in the engine: start from the state of a
   // fresh program, so that a seed alone decides the picture and --maps 0 keeps the first group throughout.

@@ -1,5 +1,5 @@
-// ovel-ifs-render's work: set up a parameter record as a new fractal window does, load a parameter set into it,
-// run the engine for a budget of steps or seconds, and save the picture. Used by main.cpp and by the tests.
+// ovel-ifs-render's work: set up a fractal document as a new window's first show leaves it, load a parameter set into
+// it, run the engine for a budget of steps or seconds, and save the picture. Used by main.cpp and by the tests.
 #pragma once
 
 #include <cstdint>

@@ -1,0 +1,55 @@
+// TFractalDocument: one fractal without its window: the parameter record, the picture the engine draws into and
+// the three hit lists, kept consistent with each other (the record's handles always point at this document's
+// picture and lists). The renderer renders one; the window's operations on its record are the free functions
+// this class is built from.
+#pragma once
+
+#include <memory>
+
+#include "document/first_show.h"
+#include "document/picture_size.h"
+#include "document/selection_region.h"
+#include "engine/fractal_params.h"
+#include "image/pixel_graphic.h"
+
+class TFractalDocument {
+ public:
+  // The record as a new window's first show leaves it, for a width x height picture. The picture and the lists
+  // are made by the first Resize: a new picture takes the default gamma in force when it is made.
+  explicit TFractalDocument(int width = kFirstShowWidth, int height = kFirstShowHeight);
+  // The engine keeps the record's address while it runs, and the record points into this object.
+  TFractalDocument(const TFractalDocument&) = delete;
+  TFractalDocument& operator=(const TFractalDocument&) = delete;
+
+  TFractalParams& Record() { return v_; }
+  const TFractalParams& Record() const { return v_; }
+  // Null before the first Resize.
+  TPixelGraphic* Picture() { return picture_.get(); }
+  const TPixelGraphic* Picture() const { return picture_.get(); }
+
+  // A new black 24-bit picture and new zeroed lists of width x height; the view keeps its centre and zoom.
+  // Strong guarantee: when making the picture or the lists fails (std::bad_alloc, EPixelGraphic for a negative
+  // side) the document is as it was. The range a caller accepts (CheckImageSize) is the caller's business.
+  void Resize(int width, int height);
+
+  // The presets, as the window's menus set them.
+  void ResetView();
+  void ToggleMiraVariant(int variant);
+  void ToggleIfsVariant(int variant);
+  void ToggleLatoocarfian01();
+  void SetMaps(int maps) { v_.maps = maps; }
+
+  // Selection and zoom: a fitted rectangle becomes the marked region; the region becomes the view. ZoomToRegion
+  // refuses (false, nothing changed) a region without extent, which would divide by zero.
+  void MarkRegion(const TPixelRect& fitted);
+  bool ZoomToRegion();
+
+  // What a render pass does before the engine runs: the family switches from the variants and, when a family is
+  // selected, the view edges of the run. Returns whether the engine has anything to draw.
+  bool PrepareRun();
+
+ private:
+  TFractalParams v_{};
+  std::unique_ptr<TPixelGraphic> picture_;
+  THitLists lists_;
+};

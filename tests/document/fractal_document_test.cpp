@@ -1,0 +1,81 @@
+#include "document/fractal_document.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace {
+bool AllZero(const THitList& list) { return std::all_of(list.begin(), list.end(), [](auto n) { return n == 0; }); }
+}  // namespace
+
+TEST(FractalDocument, ResizeGivesANewBlackPictureAndZeroListsOnTheSameView) {
+  TFractalDocument d;
+  EXPECT_EQ(d.Picture(), nullptr);
+  d.Resize(400, 300);
+  TFractalParams& v = d.Record();
+  ASSERT_NE(d.Picture(), nullptr);
+  EXPECT_EQ(v.image, d.Picture());
+  d.Picture()->SetPixel(3, 4, 0xFFFFFF);
+  (*v.redList)[7] = 5;
+  v.zoom = 1.5;
+  v.xCenter = 0.25;
+
+  d.Resize(300, 400);
+  EXPECT_EQ(v.image, d.Picture());
+  EXPECT_EQ(d.Picture()->Width(), 300);
+  EXPECT_EQ(d.Picture()->Height(), 400);
+  EXPECT_EQ(d.Picture()->GetColor(3, 4), 0u);
+  for (const THitList* list : {v.redList, v.greenList, v.blueList}) {
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->size(), 160000u);
+    EXPECT_TRUE(AllZero(*list));
+  }
+  EXPECT_EQ(v.imageWidth, 300);
+  EXPECT_EQ(v.plotHeight, 400);
+  EXPECT_EQ(v.zoom, 1.5);
+  EXPECT_EQ(v.xCenter, 0.25);
+}
+
+TEST(FractalDocument, AResizeThatFailsChangesNothing) {
+  TFractalDocument d;
+  d.Resize(120, 90);
+  const TPixelGraphic* picture = d.Picture();
+  const THitList* red = d.Record().redList;
+  EXPECT_THROW(d.Resize(-5, 90), EPixelGraphic);
+  EXPECT_THROW(d.Resize(90, -5), EPixelGraphic);
+  EXPECT_EQ(d.Picture(), picture);
+  EXPECT_EQ(d.Record().image, picture);
+  EXPECT_EQ(d.Record().redList, red);
+  EXPECT_EQ(red->size(), 120u * 120u);
+  EXPECT_EQ(d.Record().imageWidth, 120);
+  EXPECT_EQ(d.Record().plotHeight, 90);
+}
+
+TEST(FractalDocument, PrepareRunDerivesTheFamiliesAndTheEdgesOnlyWhenThereIsSomethingToDraw) {
+  TFractalDocument d(400, 300);
+  d.Record().mira01 = true;
+  EXPECT_FALSE(d.PrepareRun());
+  EXPECT_FALSE(d.Record().mira01);
+  EXPECT_EQ(d.Record().plotXMax, 0.0);
+  d.ToggleIfsVariant(2);
+  EXPECT_TRUE(d.PrepareRun());
+  EXPECT_TRUE(d.Record().ifs01);
+  EXPECT_NEAR(d.Record().plotXMax, 10.1449, 1e-4);
+  d.ToggleIfsVariant(2);
+  d.ToggleLatoocarfian01();
+  EXPECT_TRUE(d.PrepareRun());
+  EXPECT_FALSE(d.Record().ifs01);
+}
+
+TEST(FractalDocument, ZoomRefusesARegionWithoutExtentAndTakesAnyOther) {
+  TFractalDocument d(400, 300);
+  d.MarkRegion(TPixelRect{10, 10, 0, 0});
+  EXPECT_FALSE(d.ZoomToRegion());
+  EXPECT_EQ(d.Record().zoom, 0.23);
+  d.MarkRegion(TPixelRect{100, 75, 200, 150});
+  EXPECT_TRUE(d.ZoomToRegion());
+  EXPECT_EQ(d.Record().zoom, d.Record().selZoom);
+  EXPECT_NE(d.Record().zoom, 0.23);
+  d.ResetView();
+  EXPECT_EQ(d.Record().zoom, 0.23);
+}
