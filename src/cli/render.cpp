@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "document/fractal_document.h"
+#include "document/presets.h"
 #include "engine/formula.h"
 #include "files/file_format_writer.h"
 #include "files/image_export.h"
@@ -155,8 +156,7 @@ std::string ProgressBar(double fraction) {
 
 void ApplyBuiltInExample(TFractalParams& v) {
   // A file stores every switch, so loading one turns off whatever it does not name.
-  for (int k = 1; k <= kMiraVariantCount; ++k) MiraVariant(v, k) = false;
-  for (int k = 1; k <= kIfsVariantCount; ++k) IfsVariant(v, k) = false;
+  ClearVariantSwitches(v);
   v.latoocarfian01 = v.latoocarfian02 = v.mira01 = v.ifs01 = v.ifs02 = v.cif01 = v.cif02 = false;
   v.none = v.linear = v.sinusoidal = v.spherical = v.swirl = v.horseshoe = v.polar = v.bent = false;
   v.sqrtFilter = false;

@@ -1,5 +1,6 @@
 #include "document/first_show.h"
 
+#include "document/presets.h"
 #include "document/view_coords.h"
 
 void ApplyCreationDefaults(TFractalParams& v) {
@@ -20,8 +21,7 @@ void ApplyFirstShowDefaults(TFractalParams& v, int width, int height) {
   v.intensity = 30.0;
   v.probability = 0.1;
   v.randomizer = 2.0;
-  for (int k = 1; k <= kMiraVariantCount; ++k) MiraVariant(v, k) = false;
-  for (int k = 1; k <= kIfsVariantCount; ++k) IfsVariant(v, k) = false;
+  ClearVariantSwitches(v);
   v.randomize = true;
   v.sqrtFilter = false;
   v.maps = 2;

@@ -17,6 +17,11 @@ void ToggleIfsVariant(TFractalParams& v, int variant) {
   flag = !flag;
 }
 
+void ClearVariantSwitches(TFractalParams& v) {
+  for (int k = 1; k <= kMiraVariantCount; ++k) MiraVariant(v, k) = false;
+  for (int k = 1; k <= kIfsVariantCount; ++k) IfsVariant(v, k) = false;
+}
+
 void DeriveFamilySwitches(TFractalParams& v) {
   v.mira01 = false;
   for (int k = 1; k <= kMiraVariantCount; ++k) v.mira01 = v.mira01 || MiraVariant(v, k);

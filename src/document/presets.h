@@ -14,6 +14,9 @@ void ToggleLatoocarfian01(TFractalParams& v);
 // IFS0101 .. IFS0108.
 void ToggleIfsVariant(TFractalParams& v, int variant);
 
+// Every G-Mira / Martin variant (01..13) and every IFS-01 variant off.
+void ClearVariantSwitches(TFractalParams& v);
+
 // mira01 and ifs01 follow the variant switches, overriding whatever a file or the Parameters dialog said, as every
 // render pass does.
 void DeriveFamilySwitches(TFractalParams& v);
