@@ -35,6 +35,15 @@ void AdjustCoords(TFractalParams& v) {
   v.yMin = v.yCenter - v.halfHeight * v.aspectY;
 }
 
+TWorldPoint WorldPointAt(const TFractalParams& v, int px, int py) {
+  TWorldPoint p;
+  p.stepX = (v.plotXMax - v.plotXMin) / v.imageWidth;
+  p.stepY = (v.plotYMax - v.plotYMin) / v.imageHeight;
+  p.x = px * p.stepX + v.plotXMin;
+  p.y = py * p.stepY + v.plotYMin;
+  return p;
+}
+
 void AdjustCoordsForRun(TFractalParams& v) {
   AdjustCoords(v);
   v.plotXMin = v.xMin;

@@ -10,5 +10,14 @@ void ResetCoordinates(TFractalParams& v);
 // same world distance in x and y.
 void AdjustCoords(TFractalParams& v);
 
+// The world point under image pixel (px, py) and the world size of a pixel, by the edges of the last engine run:
+// after a zoom, until the next run has started, they still refer to the previous view. imageWidth and
+// imageHeight must not be 0.
+struct TWorldPoint {
+  double x = 0, y = 0;
+  double stepX = 0, stepY = 0;
+};
+TWorldPoint WorldPointAt(const TFractalParams& v, int px, int py);
+
 // What every engine run starts from: AdjustCoords, then the edges copied to the plot edges the engine maps onto.
 void AdjustCoordsForRun(TFractalParams& v);

@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include "document/selection_region.h"
+#include "document/view_coords.h"
 #include "image/pixel_graphic.h"
 #include "windows/childwin.h"
 #include "windows/user_message.h"
@@ -74,11 +75,11 @@ void TMDIChild::PGImage1PicBoxOnMouseMove(TShiftState shift, int x, int y) {
   const QPoint p = PGImage1->PicBoxToImage(QPoint(x, y));
   LastShift = shift;
   if (v.imageWidth == 0) return;
-  // The edges of the last engine run: after a zoom, until the next run, the readout refers to the old view.
-  PixelStepX = (v.plotXMax - v.plotXMin) / v.imageWidth;
-  PixelStepY = (v.plotYMax - v.plotYMin) / v.imageHeight;
-  CursorX = p.x() * PixelStepX + v.plotXMin;
-  CursorY = p.y() * PixelStepY + v.plotYMin;
+  const TWorldPoint world = WorldPointAt(v, p.x(), p.y());
+  PixelStepX = world.stepX;
+  PixelStepY = world.stepY;
+  CursorX = world.x;
+  CursorY = world.y;
   const QString point = UserDecimalPoint();
   StatusPanels[0]->setText(FormatReadout("cx=", CursorX, point));
   StatusPanels[1]->setText(FormatReadout("cy=", CursorY, point));

@@ -32,6 +32,17 @@ TEST(ViewCoords, DefaultViewOfA400By300PictureIsWiderThanTall) {
   EXPECT_EQ(v.plotYMax, v.yMax);
 }
 
+TEST(ViewCoords, WorldPointAtThePictureCentreIsTheViewCentre) {
+  TFractalParams v = ViewOf(400, 300);
+  const TWorldPoint centre = WorldPointAt(v, 200, 150);
+  EXPECT_NEAR(centre.x, 0.0, 1e-12);
+  EXPECT_NEAR(centre.y, 0.0, 1e-12);
+  EXPECT_NEAR(centre.stepX, centre.stepY, 1e-12);
+  // The readout follows the edges of the last run, not the view set since.
+  v.xCenter = 5;
+  EXPECT_EQ(WorldPointAt(v, 0, 0).x, v.plotXMin);
+}
+
 TEST(ViewCoords, PortraitPictureGetsTheTallerExtent) {
   const TFractalParams v = ViewOf(300, 400);
   EXPECT_NEAR(v.yMax, 10.1449, 1e-4);
