@@ -839,6 +839,9 @@ bool TFrameStress::AllIdle() const {
 // --- The run -------------------------------------------------------------------------------------------------------
 
 void TFrameStress::BuildFrame() {
+  // First, so that a tick still pending for the previous frame dies instead of driving this one while it is
+  // built, outside the application's event loop.
+  ++report_.frames;
   frame_ = std::make_unique<TMainForm>();
   // The Options dialog's own error box would wait for a click.
   frame_->Form2->ShowError = [this](const QString& text) {
@@ -850,7 +853,6 @@ void TFrameStress::BuildFrame() {
   // Shortcuts reach the frame only while it is the active window.
   if (!QTest::qWaitForWindowActive(frame_.get(), 2000))
     std::fprintf(stderr, "frame stress: the frame did not become the active window\n");
-  ++report_.frames;
 }
 
 void TFrameStress::ScheduleTick(int delayMs) {
@@ -902,7 +904,14 @@ void TFrameStress::Tick() {
   if (ExitRequested()) {
     // The user has asked to leave: the event loop must end once the passes have unwound; Run builds a new frame.
     if (exitSeenMs_ == 0) exitSeenMs_ = NowMs();
-    if (NowMs() - exitSeenMs_ > 30000) return Fail("Exit has not ended the event loop within 30 s");
+    if (NowMs() - exitSeenMs_ > 30000) {
+      // The application refuses to quit while a top-level window other than a popup is still shown.
+      std::string shown;
+      for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible())
+          shown += std::string(" ") + w->metaObject()->className() + " " + Quoted(w->windowTitle()) + ",";
+      return Fail("Exit has not ended the event loop within 30 s; shown:" + (shown.empty() ? " nothing" : shown));
+    }
     ScheduleTick(50);
     return;
   }
