@@ -190,12 +190,15 @@ class TRunner {
     sum[1] += t_.weight;
     sum[fourth] += t_.weight;
     for (int k = 0; k < 3; ++k) t_.counts[k][cell] = Saturated(sum[k]);
+    // The channel is noted before the cell can be painted: a full list paints at once, this cell included, and a
+    // cell painted without its channel would colour it from no channel at all.
     std::uint8_t& last = lastHit_[static_cast<std::size_t>(cell)];
-    if (last == 0) {
+    const bool painted = last == 0;
+    last = static_cast<std::uint8_t>(fourth + 1);
+    if (painted) {
       pending_[pendingCount_++] = cell;
       if (pendingCount_ == kPendingCapacity) PaintPending();
     }
-    last = static_cast<std::uint8_t>(fourth + 1);
   }
 
   // Paints the cells hit since the last painting. The colour arithmetic saturates (Round and the clamp to 0..255)

@@ -500,3 +500,44 @@ TEST_F(RunFractalTest, AFaultInANestedRunEndsTheOuterRunQuietly) {
 }
 
 }  // namespace
+
+// Between two calls into the host the engine paints in batches: a batch is painted at once when its list of
+// touched cells is full. An orbit over far more cells than one batch holds must still leave every cell painted
+// from its final counts, the cell that filled the batch included.
+TEST_F(RunFractalTest, AnOrbitOverMoreCellsThanOnePaintBatchLeavesEveryCellPaintedFromItsFinalCounts) {
+  SetEnginePumpInterval(std::chrono::hours{1});  // no host call during the run: only full batches paint
+  TTestFractal f(1024, 1024);
+  f.v.plotXMax = f.v.plotYMax = 1;  // the unit square, well inside the escape bound
+  f.v.maps = 3;
+  // Three overlapping contractions by 0.6: their attractor covers an area of the picture, not a thin dust.
+  const double shift[3][2] = {{0, 0}, {0.4, 0}, {0.2, 0.4}};
+  const int offsets[3] = {0, 19, 39};
+  for (int m = 0; m < 3; ++m) {
+    double* a = f.v.af.data() + offsets[m];
+    a[1] = 0.6, a[2] = 0, a[3] = 0, a[4] = 0.6, a[5] = shift[m][0], a[6] = shift[m][1];
+  }
+  f.v.intensity = 20;  // mid-range colours, far from black and from saturation, so a stale colour shows
+  RunSteps(f, 3'000'000);
+  ASSERT_GT(f.NonZeroCells(), 4 * 65536);
+
+  std::int64_t wrong = 0;
+  for (int ix = 0; ix < 1024; ++ix) {
+    for (int iy = 0; iy < 1024; ++iy) {
+      const std::size_t cell = f.Cell(ix, iy);
+      const TColor pixel = f.image.GetPixel(ix, iy);
+      if ((f.red[cell] | f.green[cell] | f.blue[cell]) == 0) {
+        wrong += pixel != 0;
+        continue;
+      }
+      bool matches = false;
+      for (THitChannel channel : {THitChannel::Red, THitChannel::Green, THitChannel::Blue})
+        matches = matches || pixel == HitColor(f.v, f.red[cell], f.green[cell], f.blue[cell], channel);
+      wrong += !matches;
+    }
+  }
+  EXPECT_EQ(wrong, 0);
+  std::int64_t coloured = 0;
+  for (int ix = 0; ix < 1024; ++ix)
+    for (int iy = 0; iy < 1024; ++iy) coloured += f.image.GetPixel(ix, iy) != 0;
+  EXPECT_GT(coloured, 4 * 65536);  // the colours are not all black, or a stale one could not show
+}
