@@ -128,7 +128,6 @@ void TMainForm::CreateActions() {
 
   CoolSpeedButton5 = MakeAction(this, QStringLiteral("Params"), QStringLiteral("Show or hide the Parameters"));
   CoolSpeedButton5->setIcon(style->standardIcon(QStyle::SP_FileDialogDetailedView));
-  CoolSpeedButton5->setEnabled(false);
 
   ApplyButton = MakeAction(this, QStringLiteral("Apply"), QStringLiteral("Draw with the current coefficients"));
   ApplyButton->setIcon(style->standardIcon(QStyle::SP_MediaPlay));
@@ -142,7 +141,6 @@ void TMainForm::CreateActions() {
 
   CButton = MakeAction(this, QStringLiteral("Const"), QStringLiteral("Show or hide the Coefficients"));
   CButton->setIcon(style->standardIcon(QStyle::SP_FileDialogListView));
-  CButton->setEnabled(false);
 }
 
 void TMainForm::CreateMenus() {
@@ -227,12 +225,17 @@ void TMainForm::MergeChildMenus(TMDIChild* child) {
     for (QAction* action : child->Menus().MenuBarActions()) menuBar()->insertAction(Window1->menuAction(), action);
 }
 
+// Every item of the frame that depends on the windows is enabled here and nowhere else; it runs whenever the
+// active window changes and whenever a window opens.
 void TMainForm::UpdateMenuItems() {
   const bool any = !Children().isEmpty();
   for (QAction* action : {FileCloseItem, FileSaveAsItem, LoadFromParameterFile1, WindowCascadeItem, WindowTileItem,
                           WindowArrangeItem, WindowMinimizeItem})
     action->setEnabled(any);
-  UpdateDialogItems(any);
+  // The dialogs edit a window; without one there is nothing to show or apply.
+  CoolSpeedButton5->setEnabled(any);
+  CButton->setEnabled(any);
+  XYSize->setEnabled(any);
 }
 
 void TMainForm::UpdateWindowMenu() {
@@ -332,15 +335,12 @@ void TMainForm::ResetClick() {
 void TMainForm::AbortButtonClick() { AbortClick(); }
 
 void TMainForm::ApplyButtonClick() {
-  if (TMDIChild* child = ActiveChild()) {
-    child->v.randomize = false;
-    child->UpdateGrafX();
-  }
+  if (TMDIChild* child = ActiveChild()) child->Redraw(/*newCoefficients=*/false);
 }
 
 void TMainForm::DrawBtnClick() {
   Timer1->start();
-  if (TMDIChild* child = ActiveChild()) child->v.randomize = true;
+  if (TMDIChild* child = ActiveChild()) child->AskForNewCoefficients();
 }
 
 void TMainForm::Timer1Timer() {
@@ -349,8 +349,7 @@ void TMainForm::Timer1Timer() {
   if (ModeIsNew()) {
     FileNewItemClick();
   } else if (TMDIChild* child = ActiveChild()) {
-    child->v.randomize = true;
-    child->UpdateGrafX();
+    child->Redraw(/*newCoefficients=*/true);
   }
 }
 

@@ -90,6 +90,7 @@ class TMainForm : public QMainWindow, public EngineHost {
   void ApplyButtonClick();
   void DrawBtnClick();
   void Timer1Timer();
+  // Enables the items that need a window: the one place for that, run on every change of the active window.
   void UpdateMenuItems();
   // Rebuilds the list of windows at the end of the Window menu.
   void UpdateWindowMenu();
@@ -124,7 +125,6 @@ class TMainForm : public QMainWindow, public EngineHost {
   void MergeChildMenus(TMDIChild* child);
   void ConnectDialogs();
   void GiveDialogsTo(TMDIChild* child);
-  void UpdateDialogItems(bool anyWindow);
   void DialogsFollow(TMDIChild* previous, TMDIChild* child);
   QSize FrameClientSize() const;
 

@@ -26,7 +26,6 @@ void TMainForm::ConnectDialogs() {
   CButton->setShortcut(QKeySequence(Qt::Key_F3));
   connect(CButton, &QAction::triggered, this, Guarded(this, [this] { CButtonClick(); }));
 
-  HelpAboutItem->setEnabled(true);
   connect(HelpAboutItem, &QAction::triggered, this, Guarded(this, [this] { HelpAboutItemClick(); }));
 }
 
@@ -39,19 +38,12 @@ void TMainForm::GiveDialogsTo(TMDIChild* child) {
   child->SetToolDialogs(std::move(dialogs));
 }
 
-void TMainForm::UpdateDialogItems(bool anyWindow) {
-  // The dialogs edit a window; without one there is nothing to show or apply.
-  CoolSpeedButton5->setEnabled(anyWindow);
-  CButton->setEnabled(anyWindow);
-  XYSize->setEnabled(anyWindow);
-}
-
 void TMainForm::DialogsFollow(TMDIChild* previous, TMDIChild* child) {
   // Edits made for the previous window go into it, then the dialogs show the window they now work for.
   // Otherwise the next debounce would copy the previous window's values into this one. A window before its
   // first show fills them itself.
   if (previous) previous->TakePendingDialogEdits();
-  if (!child->FirstShowPending) child->Parameters1Update();
+  if (!child->IsFirstShowPending()) child->Parameters1Update();
 }
 
 void TMainForm::UpdateColors() {

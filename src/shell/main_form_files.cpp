@@ -36,8 +36,7 @@ void TMainForm::LoadFromParameterFile1Click() {
   // A file that cannot be opened raises here: nothing has changed and nothing is drawn.
   child->LoadFromParameterFile(chosen.fileName);
   // The loaded coefficients are drawn, not new random ones. While a pass runs this one replaces it.
-  child->v.randomize = false;
-  child->UpdateGrafX();
+  child->Redraw(/*newCoefficients=*/false);
 }
 
 void TMainForm::JPGFileOptions1Click() { TMDIChild::Options1Click(*Form2); }

@@ -236,6 +236,11 @@ void TMDIChild::Timer2Timer() {
 
 void TMDIChild::Abort() { v.abort = true; }
 
+void TMDIChild::Redraw(bool newCoefficients) {
+  v.randomize = newCoefficients;
+  UpdateGrafX();
+}
+
 // --- View coordinates ------------------------------------------------------------------------------------------
 
 void TMDIChild::ResetCoordinates() { ::ResetCoordinates(v); }

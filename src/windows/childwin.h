@@ -33,25 +33,18 @@ class TMDIChild : public QMdiSubWindow {
   explicit TMDIChild(QWidget* parent = nullptr);
   ~TMDIChild() override;
 
-  // The fractal: parameters, view window, counters and the handles of picture and hit lists.
-  TFractalParams v{};
+  // The fractal as it stands: parameters, view window, counters and the handles of picture and hit lists. Only
+  // the window, its dialogs and the engine (through the pass) change it; the frame asks the window to act.
+  const TFractalParams& Params() const { return v; }
+  bool IsFirstShowPending() const { return FirstShowPending; }
 
-  // Controls.
+  // Controls, open to the frame as a form's controls are.
   TPGImage* PGImage1;
   QStatusBar* StatusBar1;
   QLabel* StatusPanels[3];  // "cx=", "cy=", "M="
   QTimer* Timer1;           // 100 ms, once: the first-show setup
   QTimer* Timer2;           // 500 ms while the engine runs: progress
   const TChildMenus& Menus() const { return *menus_; }
-
-  // Members outside v.
-  double PixelStepX = 0, PixelStepY = 0;
-  QString TitleText;
-  bool RectangleMode = true;
-  bool FirstShowPending = true;
-  double DownX = 0, DownY = 0;
-  TShiftState LastShift;
-  double CursorX = 0, CursorY = 0;
 
   // How many passes of this window are running, nested in one another (0 when idle).
   int PassDepth() const { return passDepth_; }
@@ -69,6 +62,11 @@ class TMDIChild : public QMdiSubWindow {
   void TypeFractal();
   void Timer2Timer();
   void Abort();
+  // A new pass over the whole picture: with newCoefficients the engine first draws random coefficients, without
+  // it the record's own are drawn (Apply, a loaded file).
+  void Redraw(bool newCoefficients);
+  // Rand: the next pass draws random coefficients, whichever command starts it.
+  void AskForNewCoefficients() { v.randomize = true; }
 
   // --- View coordinates --------------------------------------------------------------------------------------
   void ResetCoordinates();
@@ -130,6 +128,19 @@ class TMDIChild : public QMdiSubWindow {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  // Tests look inside through this; nothing else does.
+  friend struct TMDIChildProbe;
+
+  TFractalParams v{};
+  // Members outside v.
+  double PixelStepX = 0, PixelStepY = 0;
+  QString TitleText;
+  bool RectangleMode = true;
+  bool FirstShowPending = true;
+  double DownX = 0, DownY = 0;
+  TShiftState LastShift;
+  double CursorX = 0, CursorY = 0;
+
   void ConnectMenus();
   void ShowNewPicture(std::unique_ptr<TPixelGraphic> picture);
   QSize FrameClientSize() const;

@@ -25,6 +25,7 @@
 #include "shell/main_form.h"
 #include "shell_test_support.h"
 #include "windows/file_dialogs.h"
+#include "windows/child_probe.h"
 
 namespace {
 
@@ -53,18 +54,18 @@ TEST_F(DialogSync, FirstShowRoundTripMovesRedAndBlueOntoTheSliderSteps) {
   EXPECT_EQ(p.Randomizer->value(), 10);
   EXPECT_EQ(p.RandomFactor->text(), Shown(2.0, 2));
   // Not yet: the copy waits for the debounce.
-  EXPECT_EQ(w->v.red, 0.7);
+  EXPECT_EQ(w->Params().red, 0.7);
 
   ASSERT_TRUE(Settle());
-  EXPECT_EQ(w->v.red, 0.68);
-  EXPECT_EQ(w->v.green, 0.8);
-  EXPECT_EQ(w->v.blue, 0.92);
-  EXPECT_EQ(w->v.intensity, 30.0);
-  EXPECT_EQ(w->v.probability, 0.1);
-  EXPECT_EQ(w->v.randomizer, 2.0);
+  EXPECT_EQ(w->Params().red, 0.68);
+  EXPECT_EQ(w->Params().green, 0.8);
+  EXPECT_EQ(w->Params().blue, 0.92);
+  EXPECT_EQ(w->Params().intensity, 30.0);
+  EXPECT_EQ(w->Params().probability, 0.1);
+  EXPECT_EQ(w->Params().randomizer, 2.0);
   EXPECT_EQ(p.RedLabel1->text(), Shown(0.68, 2));
   EXPECT_EQ(p.BluLabel1->text(), Shown(0.92, 2));
-  EXPECT_TRUE(w->v.none);
+  EXPECT_TRUE(w->Params().none);
 }
 
 TEST_F(DialogSync, MovingASliderCopiesOnceAfterTheMovementStops) {
@@ -72,17 +73,17 @@ TEST_F(DialogSync, MovingASliderCopiesOnceAfterTheMovementStops) {
   ASSERT_TRUE(Settle());
   int copies = 0;
   QObject::connect(frame->Form4, &TForm4::colorsChanged, [&] { ++copies; });
-  const double before = w->v.red;
+  const double before = w->Params().red;
   // Well inside one debounce tick between moves.
   for (int position = 18; position <= 25; ++position) {
     frame->Form4->RedBar1->setValue(position);
     QTest::qWait(40);
   }
   EXPECT_EQ(copies, 0);
-  EXPECT_EQ(w->v.red, before);
+  EXPECT_EQ(w->Params().red, before);
   ASSERT_TRUE(Settle());
   EXPECT_EQ(copies, 1);
-  EXPECT_EQ(w->v.red, 1.0);
+  EXPECT_EQ(w->Params().red, 1.0);
   EXPECT_EQ(frame->Form4->RedLabel1->text(), Shown(1.0, 2));
 }
 
@@ -90,10 +91,10 @@ TEST_F(DialogSync, ValuesBetweenStepsComeBackOnTheSteps) {
   TMDIChild* w = FirstWindow();
   ASSERT_TRUE(Settle());
   // As a parameter file could leave them.
-  w->v.randomizer = 1.3;
-  w->v.intensity = 100;
-  w->v.af[1] = 0.1234567891234;
-  w->v.af[18] = -2.5;
+  TMDIChildProbe::Record(*w).randomizer = 1.3;
+  TMDIChildProbe::Record(*w).intensity = 100;
+  TMDIChildProbe::Record(*w).af[1] = 0.1234567891234;
+  TMDIChildProbe::Record(*w).af[18] = -2.5;
   frame->ApplyButton->trigger();  // no family selected: the pass fills the dialogs and returns
   EXPECT_EQ(frame->Form4->Randomizer->value(), 7);
   EXPECT_EQ(frame->Form4->Intensity->value(), 64);
@@ -101,10 +102,10 @@ TEST_F(DialogSync, ValuesBetweenStepsComeBackOnTheSteps) {
   EXPECT_EQ(frame->CForm->Edit(18)->text(), Shown(-2.5, 9));
 
   ASSERT_TRUE(Settle());
-  EXPECT_EQ(w->v.randomizer, 1.4);
-  EXPECT_EQ(w->v.intensity, 64.0);
-  EXPECT_EQ(w->v.af[1], 0.123456789);
-  EXPECT_EQ(w->v.af[18], -2.5);
+  EXPECT_EQ(w->Params().randomizer, 1.4);
+  EXPECT_EQ(w->Params().intensity, 64.0);
+  EXPECT_EQ(w->Params().af[1], 0.123456789);
+  EXPECT_EQ(w->Params().af[18], -2.5);
   EXPECT_EQ(frame->Form4->RandomFactor->text(), Shown(1.4, 2));
   EXPECT_EQ(frame->Form4->Factor1->text(), Shown(64.0, 2));
 }
@@ -116,18 +117,18 @@ TEST_F(DialogSync, TypedCoefficientsReachTheActiveRecord) {
   a01->SetValue(0.5);
   for (int i = 0; i < 3; ++i) a01->stepBy(1);
   frame->CForm->Edit(18)->findChild<QLineEdit*>()->setText(QStringLiteral("abc"));
-  w->v.af[18] = 7.0;
+  TMDIChildProbe::Record(*w).af[18] = 7.0;
   ASSERT_TRUE(Settle());
   EXPECT_EQ(a01->text(), Shown(0.65, 9));
-  EXPECT_EQ(w->v.af[1], 0.65);
-  EXPECT_EQ(w->v.af[18], 0.0);
+  EXPECT_EQ(w->Params().af[1], 0.65);
+  EXPECT_EQ(w->Params().af[18], 0.0);
 }
 
 TEST_F(DialogSync, ParamsAndConstToggleTheDialogsFilledFromTheActiveWindow) {
   TMDIChild* w = FirstWindow();
   ASSERT_TRUE(Settle());
-  w->v.green = 0.4;
-  w->v.af[2] = 1.5;
+  TMDIChildProbe::Record(*w).green = 0.4;
+  TMDIChildProbe::Record(*w).af[2] = 1.5;
   EXPECT_FALSE(frame->Form4->isVisible());
   frame->CoolSpeedButton5->trigger();
   EXPECT_TRUE(frame->Form4->isVisible());
@@ -148,8 +149,8 @@ TEST_F(DialogSync, ParamsAndConstToggleTheDialogsFilledFromTheActiveWindow) {
 TEST_F(DialogSync, TheDialogsFollowTheActiveWindow) {
   TMDIChild* first = FirstWindow();
   ASSERT_TRUE(Settle());
-  first->v.red = 0.4;
-  first->v.af[3] = 0.75;
+  TMDIChildProbe::Record(*first).red = 0.4;
+  TMDIChildProbe::Record(*first).af[3] = 0.75;
   TMDIChild* second = NewWindow();
   ASSERT_TRUE(Settle());
   EXPECT_EQ(frame->Form4->RedBar1->value(), 17);
@@ -158,7 +159,7 @@ TEST_F(DialogSync, TheDialogsFollowTheActiveWindow) {
   EXPECT_EQ(frame->Form4->RedBar1->value(), 10);
   EXPECT_EQ(frame->CForm->Edit(3)->text(), Shown(0.75, 9));
   ASSERT_TRUE(Settle());
-  EXPECT_EQ(first->v.red, 0.4);
+  EXPECT_EQ(first->Params().red, 0.4);
 
   frame->MdiArea->setActiveSubWindow(second);
   EXPECT_EQ(frame->Form4->RedBar1->value(), 17);
@@ -166,17 +167,17 @@ TEST_F(DialogSync, TheDialogsFollowTheActiveWindow) {
   frame->Form4->RedBar1->setValue(5);
   frame->Form4->Invert->click();
   ASSERT_TRUE(Settle());
-  EXPECT_EQ(second->v.red, 0.2);
-  EXPECT_TRUE(second->v.invert);
-  EXPECT_EQ(first->v.red, 0.4);
-  EXPECT_FALSE(first->v.invert);
+  EXPECT_EQ(second->Params().red, 0.2);
+  EXPECT_TRUE(second->Params().invert);
+  EXPECT_EQ(first->Params().red, 0.4);
+  EXPECT_FALSE(first->Params().invert);
 
   // A pass of the window in the background leaves the dialogs to the active one; otherwise its values would
   // flow into the active window with the next debounce.
   first->UpdateGrafX();
   EXPECT_EQ(frame->Form4->RedBar1->value(), 5);
   ASSERT_TRUE(Settle());
-  EXPECT_EQ(second->v.red, 0.2);
+  EXPECT_EQ(second->Params().red, 0.2);
 }
 
 TEST_F(DialogSync, EditsStillWaitingForTheDebounceAreKeptByTheNextPass) {
@@ -186,8 +187,8 @@ TEST_F(DialogSync, EditsStillWaitingForTheDebounceAreKeptByTheNextPass) {
   frame->CForm->Edit(4)->SetValue(0.3);
   frame->Form4->RedBar1->setValue(5);
   frame->ApplyButton->trigger();
-  EXPECT_EQ(w->v.af[4], 0.3);
-  EXPECT_EQ(w->v.red, 0.2);
+  EXPECT_EQ(w->Params().af[4], 0.3);
+  EXPECT_EQ(w->Params().red, 0.2);
   EXPECT_EQ(frame->CForm->Edit(4)->text(), Shown(0.3, 9));
   EXPECT_EQ(frame->Form4->RedBar1->value(), 5);
 
@@ -199,23 +200,23 @@ TEST_F(DialogSync, EditsStillWaitingForTheDebounceAreKeptByTheNextPass) {
   frame->Form4->BluBar1->setValue(1);
   frame->MdiArea->setActiveSubWindow(second);
   ASSERT_TRUE(Settle());
-  EXPECT_EQ(w->v.blue, 0.04);
-  EXPECT_EQ(second->v.blue, 0.92);
+  EXPECT_EQ(w->Params().blue, 0.04);
+  EXPECT_EQ(second->Params().blue, 0.92);
   EXPECT_EQ(frame->Form4->BluBar1->value(), 23);
 }
 
 TEST_F(DialogSync, EditsReachTheRecordWhileAPassDraws) {
   TMDIChild* w = FirstWindow();
   ASSERT_TRUE(Settle());
-  w->v.mira0101 = true;
+  TMDIChildProbe::Record(*w).mira0101 = true;
   bool reachedWhileDrawing = false;
   When([w] { return Drawing(*w); },
        [&, this] {
          frame->Form4->BluBar1->setValue(2);
          frame->Form4->square_root->click();
-         When([w] { return w->v.blue == 0.08 && w->v.sqrtFilter; },
+         When([w] { return w->Params().blue == 0.08 && w->Params().sqrtFilter; },
               [&, this] {
-                reachedWhileDrawing = w->PassDepth() == 1 && !w->v.abort;
+                reachedWhileDrawing = w->PassDepth() == 1 && !w->Params().abort;
                 frame->AbortButton->trigger();
               },
               StopAll());
@@ -229,8 +230,8 @@ TEST_F(DialogSync, EditsReachTheRecordWhileAPassDraws) {
 TEST_F(DialogSync, RandRefillsTheCoefficientEditsAndTheyComeBackRounded) {
   TMDIChild* w = FirstWindow();
   ASSERT_TRUE(Settle());
-  w->v.mira0101 = true;
-  const TCoefficients before = w->v.af;
+  TMDIChildProbe::Record(*w).mira0101 = true;
+  const TCoefficients before = w->Params().af;
   bool shownAtOnce = false;
   bool cameBack = false;
   auto editsMatch = [&](const std::function<bool(int)>& same) {
@@ -240,12 +241,12 @@ TEST_F(DialogSync, RandRefillsTheCoefficientEditsAndTheyComeBackRounded) {
   };
   When([w] { return Drawing(*w); },
        [&, this] {
-         shownAtOnce = w->v.af != before &&
-                       editsMatch([&](int k) { return frame->CForm->Edit(k)->text() == Shown(w->v.af[k], 9); });
+         shownAtOnce = w->Params().af != before &&
+                       editsMatch([&](int k) { return frame->CForm->Edit(k)->text() == Shown(w->Params().af[k], 9); });
          // Once the debounce has run, the record holds exactly what the edits show: nine decimals.
          When([&, this] {
                 return !frame->CForm->DebouncePending() &&
-                       editsMatch([&](int k) { return w->v.af[k] == frame->CForm->Edit(k)->Value(); });
+                       editsMatch([&](int k) { return w->Params().af[k] == frame->CForm->Edit(k)->Value(); });
               },
               [&, this] {
                 cameBack = w->PassDepth() == 1;
@@ -289,23 +290,23 @@ TEST_F(DialogSync, CustomSizeShowsTheWindowSizeAndApplyResizesTheWindow) {
 
   size.N640by4801->trigger();
   EXPECT_EQ(size.ImageWidth(), 640);
-  EXPECT_EQ(w->v.imageWidth, 120);
+  EXPECT_EQ(w->Params().imageWidth, 120);
   // New random coefficients do not touch the size the user is about to apply.
   frame->ParametersUpdate();
   EXPECT_EQ(size.ImageWidth(), 640);
 
   size.CoolBtn1->click();
-  EXPECT_EQ(w->v.imageWidth, 640);
-  EXPECT_EQ(w->v.imageHeight, 480);
-  EXPECT_EQ(w->v.plotWidth, 640);
-  EXPECT_EQ(w->v.image->Width(), 640);
-  EXPECT_EQ(w->v.image->Height(), 480);
+  EXPECT_EQ(w->Params().imageWidth, 640);
+  EXPECT_EQ(w->Params().imageHeight, 480);
+  EXPECT_EQ(w->Params().plotWidth, 640);
+  EXPECT_EQ(w->Params().image->Width(), 640);
+  EXPECT_EQ(w->Params().image->Height(), 480);
 
   // A width that is no number reads as 0, which the window refuses with a message and no change.
   size.RxWidth->findChild<QLineEdit*>()->setText(QStringLiteral("wide"));
   size.CoolBtn1->click();
   EXPECT_EQ(RecordedMessages().size(), 1);
-  EXPECT_EQ(w->v.imageWidth, 640);
+  EXPECT_EQ(w->Params().imageWidth, 640);
 
   w->Menus().CustomSize1->trigger();
   EXPECT_FALSE(size.isVisible());

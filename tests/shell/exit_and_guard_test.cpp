@@ -15,6 +15,7 @@
 #include "shell_test_support.h"
 #include "windows/command_guard.h"
 #include "windows/mode_word.h"
+#include "windows/child_probe.h"
 
 namespace {
 
@@ -87,9 +88,9 @@ TEST(FrameExit, ExitWhilePassesInTwoWindowsRunEndsThemAllAndTheEventLoop) {
   EXPECT_FALSE(frame->Timer1->isActive());
   EXPECT_TRUE(ExitRequested());
   // Nothing starts once the user has asked to leave.
-  TPixelGraphic* picture = a->v.image;
+  TPixelGraphic* picture = a->Params().image;
   a->UpdateGrafX();
-  EXPECT_EQ(a->v.image, picture);
+  EXPECT_EQ(a->Params().image, picture);
   EXPECT_TRUE(RecordedMessages().isEmpty());
   ClearExitRequest();
 }
@@ -119,20 +120,20 @@ TEST(ErrorGuard, AnEngineFaultEndsThePassKeepsThePictureAndTheWindowGoesOn) {
   frame->show();
   ASSERT_TRUE(WaitUntil([&] { return frame->Children().size() == 1 && FirstShowDone(*frame->Children()[0]); }));
   TMDIChild* w = frame->Children()[0];
-  w->v.ifs0101 = true;
-  for (double& c : w->v.af) c = std::numeric_limits<double>::quiet_NaN();
+  TMDIChildProbe::Record(*w).ifs0101 = true;
+  for (double& c : TMDIChildProbe::Record(*w).af) c = std::numeric_limits<double>::quiet_NaN();
   frame->ApplyButton->trigger();
   ASSERT_EQ(RecordedMessages().size(), 1);
   EXPECT_EQ(RecordedMessages().front(), QString::fromLatin1(kFaultInvalidOperation));
   EXPECT_EQ(w->PassDepth(), 0);
-  EXPECT_TRUE(w->v.abort);
+  EXPECT_TRUE(w->Params().abort);
   EXPECT_FALSE(w->Timer2->isActive());
   EXPECT_EQ(w->windowTitle(), QStringLiteral("Ovel-index.ifs"));
-  EXPECT_EQ(w->v.image, w->PGImage1->PixelGraphic());
-  EXPECT_EQ(w->v.image->Width(), 400);
+  EXPECT_EQ(w->Params().image, w->PGImage1->PixelGraphic());
+  EXPECT_EQ(w->Params().image->Width(), 400);
 
   // The window draws again once its coefficients are sound.
-  for (double& c : w->v.af) c = 0.3;
+  for (double& c : TMDIChildProbe::Record(*w).af) c = 0.3;
   When([w] { return Drawing(*w); }, [&] { frame->AbortButton->trigger(); }, [w] { w->Abort(); });
   frame->ApplyButton->trigger();
   EXPECT_EQ(RecordedMessages().size(), 1);

@@ -29,6 +29,7 @@
 #include "shell_test_support.h"
 #include "windows/file_dialogs.h"
 #include "windows/mode_word.h"
+#include "windows/child_probe.h"
 
 namespace {
 
@@ -137,14 +138,14 @@ TEST_F(FileCommands, SaveAsProposesTheCaptionsNameAndOffersEveryListedFormat) {
 TEST_F(FileCommands, SaveAndLoadRoundTripThroughRealFiles) {
   TMDIChild* w = FirstWindow();
   ASSERT_NE(w, nullptr);
-  w->v.red = 0.25;
-  w->v.zoom = 1.5e-7;
-  w->v.af[7] = -0.123456789012345;
-  w->v.af2[60] = 42.0;
+  TMDIChildProbe::Record(*w).red = 0.25;
+  TMDIChildProbe::Record(*w).zoom = 1.5e-7;
+  TMDIChildProbe::Record(*w).af[7] = -0.123456789012345;
+  TMDIChildProbe::Record(*w).af2[60] = 42.0;
   // Flags that do not start the engine, so the redraw after loading returns at once.
-  w->v.cif01 = true;
-  w->v.bent = true;
-  const TFractalParams saved = w->v;
+  TMDIChildProbe::Record(*w).cif01 = true;
+  TMDIChildProbe::Record(*w).bent = true;
+  const TFractalParams saved = w->Params();
 
   // No extension typed: the selected entry's is added (BMP is entry 0).
   AnswerSave(QStringLiteral("pic"), 0);
@@ -164,24 +165,24 @@ TEST_F(FileCommands, SaveAndLoadRoundTripThroughRealFiles) {
   EXPECT_EQ(ReadAll(parameters).toStdString(), expected.str());
 
   // Change everything that was stored, then load it back.
-  w->v.red = 0.9;
-  w->v.zoom = 0.23;
-  w->v.af[7] = 0.0;
-  w->v.af2[60] = 0.0;
-  w->v.cif01 = false;
-  w->v.bent = false;
-  w->v.randomize = true;
+  TMDIChildProbe::Record(*w).red = 0.9;
+  TMDIChildProbe::Record(*w).zoom = 0.23;
+  TMDIChildProbe::Record(*w).af[7] = 0.0;
+  TMDIChildProbe::Record(*w).af2[60] = 0.0;
+  TMDIChildProbe::Record(*w).cif01 = false;
+  TMDIChildProbe::Record(*w).bent = false;
+  TMDIChildProbe::Record(*w).randomize = true;
   AnswerOpen(parameters);
   frame->LoadFromParameterFile1->trigger();
   ASSERT_EQ(openRequests.size(), 1);
   EXPECT_EQ(NameFiltersOf(openRequests[0].filter), QStringList{QStringLiteral("Ovel-IFS parameter files (*.ifs)")});
-  EXPECT_DOUBLE_EQ(w->v.red, 0.25);
-  EXPECT_DOUBLE_EQ(w->v.zoom, 1.5e-7);
-  EXPECT_DOUBLE_EQ(w->v.af[7], -0.123456789012345);
-  EXPECT_DOUBLE_EQ(w->v.af2[60], 42.0);
-  EXPECT_TRUE(w->v.bent);
-  EXPECT_TRUE(w->v.cif01);
-  EXPECT_FALSE(w->v.randomize);
+  EXPECT_DOUBLE_EQ(w->Params().red, 0.25);
+  EXPECT_DOUBLE_EQ(w->Params().zoom, 1.5e-7);
+  EXPECT_DOUBLE_EQ(w->Params().af[7], -0.123456789012345);
+  EXPECT_DOUBLE_EQ(w->Params().af2[60], 42.0);
+  EXPECT_TRUE(w->Params().bent);
+  EXPECT_TRUE(w->Params().cif01);
+  EXPECT_FALSE(w->Params().randomize);
   EXPECT_EQ(w->windowTitle(), parameters);
   EXPECT_EQ(ModeWord(), parameters);
   EXPECT_TRUE(RecordedMessages().isEmpty());
@@ -199,7 +200,7 @@ TEST_F(FileCommands, EditsWaitingInTheDialogsAreSavedAndGiveWayToALoadedFile) {
   EXPECT_EQ(lines[6].trimmed().toStdString(), FormatGeneralNumber(0.2, Separator()));  // line 7: red
 
   // A slider moved just before loading does not overwrite the file's value when the window is drawn.
-  TFractalParams stored = w->v;
+  TFractalParams stored = w->Params();
   stored.red = 0.32;
   std::ostringstream text;
   WriteParameterFile(text, stored, Separator());
@@ -208,7 +209,7 @@ TEST_F(FileCommands, EditsWaitingInTheDialogsAreSavedAndGiveWayToALoadedFile) {
   ASSERT_TRUE(frame->Form4->DebouncePending());
   AnswerOpen(Path(QStringLiteral("load.ifs")));
   frame->LoadFromParameterFile1->trigger();
-  EXPECT_DOUBLE_EQ(w->v.red, 0.32);
+  EXPECT_DOUBLE_EQ(w->Params().red, 0.32);
 }
 
 TEST_F(FileCommands, NameWithoutExtensionTakesTheSelectedFormatAndGrayFormatsAskFirst) {
@@ -280,16 +281,16 @@ TEST_F(FileCommands, MissingParameterFileShowsOneErrorAndChangesNothing) {
   ASSERT_NE(w, nullptr);
   const QString caption = w->windowTitle();
   const QString mode = ModeWord();
-  w->v.red = 0.11;
-  w->v.randomize = true;
+  TMDIChildProbe::Record(*w).red = 0.11;
+  TMDIChildProbe::Record(*w).randomize = true;
   AnswerOpen(Path(QStringLiteral("nowhere.ifs")));
   frame->LoadFromParameterFile1->trigger();
   ASSERT_EQ(RecordedMessages().size(), 1);
   EXPECT_TRUE(RecordedMessages()[0].contains(QStringLiteral("nowhere.ifs")));
   EXPECT_EQ(w->windowTitle(), caption);
   EXPECT_EQ(ModeWord(), mode);
-  EXPECT_DOUBLE_EQ(w->v.red, 0.11);
-  EXPECT_TRUE(w->v.randomize);  // the frame did not go on to draw
+  EXPECT_DOUBLE_EQ(w->Params().red, 0.11);
+  EXPECT_TRUE(w->Params().randomize);  // the frame did not go on to draw
 
   // Cancelling the dialog changes nothing either.
   openAnswer = {};
@@ -301,8 +302,8 @@ TEST_F(FileCommands, MissingParameterFileShowsOneErrorAndChangesNothing) {
 TEST_F(FileCommands, TruncatedFileGivesOneBoxCountingTheMissingValues) {
   TMDIChild* w = FirstWindow();
   ASSERT_NE(w, nullptr);
-  w->v.red = 0.11;
-  w->v.af[5] = 0.5;
+  TMDIChildProbe::Record(*w).red = 0.11;
+  TMDIChildProbe::Record(*w).af[5] = 0.5;
   const QString path = Path(QStringLiteral("short.ifs"));
   WriteAll(path, "Ovel-IFS v0.005\r\n");
   AnswerOpen(path);
@@ -310,8 +311,8 @@ TEST_F(FileCommands, TruncatedFileGivesOneBoxCountingTheMissingValues) {
   ASSERT_EQ(RecordedMessages().size(), 1);
   EXPECT_EQ(RecordedMessages()[0], QString::fromStdString(MissingVariableMessage(path.toStdString())) +
                                        QStringLiteral(" (and 122 more missing values)"));
-  EXPECT_DOUBLE_EQ(w->v.red, 0.11);
-  EXPECT_DOUBLE_EQ(w->v.af[5], 0.5);
+  EXPECT_DOUBLE_EQ(w->Params().red, 0.11);
+  EXPECT_DOUBLE_EQ(w->Params().af[5], 0.5);
   EXPECT_EQ(w->windowTitle(), path);
   EXPECT_EQ(ModeWord(), path);
 
@@ -320,7 +321,7 @@ TEST_F(FileCommands, TruncatedFileGivesOneBoxCountingTheMissingValues) {
   WriteAll(path, "header\r\n2\r\nnot a number\r\n");
   frame->LoadFromParameterFile1->trigger();
   EXPECT_EQ(RecordedMessages(), QStringList{QStringLiteral("Error reading parameter file")});
-  EXPECT_DOUBLE_EQ(w->v.zoom, 2.0);
+  EXPECT_DOUBLE_EQ(w->Params().zoom, 2.0);
 }
 
 TEST_F(FileCommands, OptionsAreStoredOnlyOnOk) {
@@ -364,14 +365,14 @@ TEST_F(FileCommands, SavingWhileAPassDrawsLetsThePassGoOn) {
          frame->FileSaveAsItem->trigger();
          saved = QFile::exists(Path(QStringLiteral("running.png")));
          EXPECT_EQ(w->PassDepth(), 1);
-         EXPECT_FALSE(w->v.abort);
-         iterationsAfterSave = w->v.iterations;
-         When([&] { return w->v.iterations > iterationsAfterSave + 1000; }, StopAll(), StopAll());
+         EXPECT_FALSE(w->Params().abort);
+         iterationsAfterSave = w->Params().iterations;
+         When([&] { return w->Params().iterations > iterationsAfterSave + 1000; }, StopAll(), StopAll());
        },
        StopAll());
   w->Menus().miraItems[0]->trigger();
   EXPECT_TRUE(saved);
-  EXPECT_GT(w->v.iterations, iterationsAfterSave);
+  EXPECT_GT(w->Params().iterations, iterationsAfterSave);
   EXPECT_EQ(w->PassDepth(), 0);
   // The pass ended with the saved picture's path as the caption, not the name it had when it began.
   EXPECT_EQ(w->windowTitle(), Path(QStringLiteral("running.png")));
@@ -382,7 +383,7 @@ TEST_F(FileCommands, SavingWhileAPassDrawsLetsThePassGoOn) {
 TEST_F(FileCommands, LoadingWhileAPassDrawsReplacesThePassWithTheLoadedCoefficients) {
   TMDIChild* w = FirstWindow();
   ASSERT_NE(w, nullptr);
-  TFractalParams stored = w->v;
+  TFractalParams stored = w->Params();
   stored.ifs0102 = true;
   stored.red = 0.33;
   stored.af[1] = 0.3125;  // drawn as loaded, not replaced by random ones
@@ -396,19 +397,19 @@ TEST_F(FileCommands, LoadingWhileAPassDrawsReplacesThePassWithTheLoadedCoefficie
   bool innerUsesLoaded = false;
   When([w] { return Drawing(*w); },
        [&, this] {
-         const TPixelGraphic* outerPicture = w->v.image;
+         const TPixelGraphic* outerPicture = w->Params().image;
          const std::int64_t restarts = GetEngineCounters().restarts;
          When([w] { return Drawing(*w, 2, 1); },
               [&, this, restarts] {
                 innerDepth = w->PassDepth();
                 // An orbit that escapes restarts with new random coefficients; only then may af[1] differ.
                 const bool restarted = GetEngineCounters().restarts != restarts;
-                innerUsesLoaded = w->v.ifs0102 && w->v.red == 0.33 && (restarted || w->v.af[1] == 0.3125) &&
-                                  w->v.image != outerPicture;
+                innerUsesLoaded = w->Params().ifs0102 && w->Params().red == 0.33 && (restarted || w->Params().af[1] == 0.3125) &&
+                                  w->Params().image != outerPicture;
                 frame->AbortButton->trigger();  // one Stop ends both passes
               },
               StopAll());
-         w->v.randomize = true;  // as after Rand: the load must still draw its own coefficients
+         TMDIChildProbe::Record(*w).randomize = true;  // as after Rand: the load must still draw its own coefficients
          frame->LoadFromParameterFile1->trigger();
        },
        StopAll());

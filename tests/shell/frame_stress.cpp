@@ -47,6 +47,7 @@
 #include "windows/user_message.h"
 #include "windows/window_test_support.h"
 #include "windows/window_text.h"
+#include "windows/child_probe.h"
 
 // Present when a sanitizer runtime is linked: it calls back after printing its report, before the process dies.
 extern "C" void __sanitizer_set_death_callback(void (*callback)(void)) __attribute__((weak));
@@ -697,7 +698,7 @@ QString TFrameStress::LoadPath(const TArgs& a) {
       } else if (TMDIChild* w = Active()) {
         std::ostringstream out;
         const QString point = UserDecimalPoint();
-        WriteParameterFile(out, w->v, point.isEmpty() ? '.' : point.front().toLatin1());
+        WriteParameterFile(out, w->Params(), point.isEmpty() ? '.' : point.front().toLatin1());
         text = out.str();
       }
       std::vector<std::string> lines;
@@ -832,7 +833,7 @@ int TFrameStress::RunningPasses() const {
 
 bool TFrameStress::AllIdle() const {
   for (TMDIChild* w : Windows())
-    if (w->PassDepth() != 0 || w->FirstShowPending) return false;
+    if (w->PassDepth() != 0 || w->IsFirstShowPending()) return false;
   return true;
 }
 
@@ -1112,8 +1113,8 @@ std::string TFrameStress::CheckWindows(bool idle) const {
   const QList<TMDIChild*> windows = Windows();
   for (qsizetype i = 0; i < windows.size(); ++i) {
     const TMDIChild& w = *windows[i];
-    if (w.FirstShowPending) continue;
-    const TFractalParams& v = w.v;
+    if (w.IsFirstShowPending()) continue;
+    const TFractalParams& v = w.Params();
     const std::string who = "window " + std::to_string(i) + ": ";
     if (v.image == nullptr) return who + "no picture";
     if (w.PGImage1->PixelGraphic() != v.image) return who + "the view shows another picture than the record's";
@@ -1133,8 +1134,8 @@ std::string TFrameStress::CheckWindows(bool idle) const {
       if (w.PassDepth() != 0) return who + "a pass is still running";
       if (!v.abort) return who + "idle but not stopped (abort is false)";
       if (w.Timer2->isActive()) return who + "the progress timer still runs";
-      if (w.windowTitle() != w.TitleText)
-        return who + "caption " + Quoted(w.windowTitle()) + " is not the title " + Quoted(w.TitleText);
+      if (w.windowTitle() != TMDIChildProbe::TitleText(w))
+        return who + "caption " + Quoted(w.windowTitle()) + " is not the title " + Quoted(TMDIChildProbe::TitleText(w));
     }
   }
   return {};
@@ -1169,7 +1170,7 @@ std::string TFrameStress::CheckFrameAnswers() {
   w->Menus().miraItems[0]->trigger();
   if (!drew) return "Martin 01 did not draw in a new window after the run";
   if (w->PassDepth() != 0) return "the pass in the new window did not end on Stop";
-  const TPixelGraphic& picture = *w->v.image;
+  const TPixelGraphic& picture = *w->Params().image;
   for (int y = 0; y < picture.Height(); ++y)
     for (int x = 0; x < picture.Width(); ++x)
       if ((picture.GetPixel(x, y) & 0xFFFFFF) != 0) return CheckWindows(true);

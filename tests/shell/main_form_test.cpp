@@ -14,6 +14,7 @@
 #include "image/pixel_graphic.h"
 #include "shell_test_support.h"
 #include "windows/mode_word.h"
+#include "windows/child_probe.h"
 
 namespace {
 
@@ -45,8 +46,8 @@ TEST_F(Frame, StartsWithOneWindowThatIsRenamedAtItsFirstShow) {
   EXPECT_EQ(captionWhenOpened, QStringLiteral("Ovel IFS: 1"));
   EXPECT_EQ(w->windowTitle(), QStringLiteral("Ovel-index.ifs"));
   EXPECT_EQ(ModeWord(), QStringLiteral("Ovel IFS "));
-  EXPECT_EQ(w->v.image->Width(), 400);
-  EXPECT_EQ(w->v.image->Height(), 300);
+  EXPECT_EQ(w->Params().image->Width(), 400);
+  EXPECT_EQ(w->Params().image->Height(), 300);
   EXPECT_TRUE(w->StatusPanels[0]->text().isEmpty());
   EXPECT_TRUE(frame->FileCloseItem->isEnabled());
   EXPECT_TRUE(frame->WindowMinimizeItem->isEnabled());
@@ -140,9 +141,9 @@ TEST_F(Frame, RandWhileTheModeWordIsNewOpensAnotherWindow) {
 
 TEST_F(Frame, RandRedrawsTheActiveWindowWithNewCoefficients) {
   TMDIChild* w = FirstWindow();
-  w->v.mira0101 = true;
-  w->v.randomize = false;
-  w->v.af[1] = 123.0;
+  TMDIChildProbe::Record(*w).mira0101 = true;
+  TMDIChildProbe::Record(*w).randomize = false;
+  TMDIChildProbe::Record(*w).af[1] = 123.0;
   bool drew = false;
   When([w] { return Drawing(*w); },
        [&, this] {
@@ -151,31 +152,31 @@ TEST_F(Frame, RandRedrawsTheActiveWindowWithNewCoefficients) {
        },
        StopAll());
   frame->CoolSpeedButton1->trigger();
-  EXPECT_TRUE(w->v.randomize);
+  EXPECT_TRUE(w->Params().randomize);
   ASSERT_TRUE(WaitUntil([&] { return drew && w->PassDepth() == 0; }));
-  EXPECT_FALSE(w->v.randomize);
-  EXPECT_NE(w->v.af[1], 123.0);
+  EXPECT_FALSE(w->Params().randomize);
+  EXPECT_NE(w->Params().af[1], 123.0);
   EXPECT_EQ(frame->Children().size(), 1);
 }
 
 TEST_F(Frame, ApplyDrawsTheCoefficientsAsTheyAre) {
   TMDIChild* w = FirstWindow();
-  w->v.mira0101 = true;
-  w->v.randomize = true;
-  w->v.af[1] = 0.3;
+  TMDIChildProbe::Record(*w).mira0101 = true;
+  TMDIChildProbe::Record(*w).randomize = true;
+  TMDIChildProbe::Record(*w).af[1] = 0.3;
   When([w] { return Drawing(*w); }, [this] { frame->AbortButton->trigger(); }, StopAll());
   frame->ApplyButton->trigger();
-  EXPECT_DOUBLE_EQ(w->v.af[1], 0.3);
+  EXPECT_DOUBLE_EQ(w->Params().af[1], 0.3);
   EXPECT_EQ(w->PassDepth(), 0);
 }
 
 TEST_F(Frame, ResetRestoresTheDefaultView) {
   TMDIChild* w = FirstWindow();
-  w->v.zoom = 7.0;
-  w->v.xCenter = 3.0;
+  TMDIChildProbe::Record(*w).zoom = 7.0;
+  TMDIChildProbe::Record(*w).xCenter = 3.0;
   frame->CoolSpeedButton3->trigger();
-  EXPECT_DOUBLE_EQ(w->v.zoom, 0.23);
-  EXPECT_DOUBLE_EQ(w->v.xCenter, 0.0);
+  EXPECT_DOUBLE_EQ(w->Params().zoom, 0.23);
+  EXPECT_DOUBLE_EQ(w->Params().xCenter, 0.0);
 }
 
 TEST_F(Frame, EscapeAndCtrlPeriodStopTheDrawing) {
@@ -186,7 +187,7 @@ TEST_F(Frame, EscapeAndCtrlPeriodStopTheDrawing) {
     When([w] { return Drawing(*w); }, [this, keys] { QTest::keySequence(frame.get(), keys); }, StopAll());
     w->Menus().miraItems[0]->trigger();  // on, then off in the second round
     EXPECT_EQ(w->PassDepth(), 0) << keys.toString().toStdString();
-    w->v.mira0101 = false;
+    TMDIChildProbe::Record(*w).mira0101 = false;
   }
   // F5 is Apply, Ctrl+R is Rand.
   EXPECT_EQ(frame->ApplyButton->shortcut(), QKeySequence(Qt::Key_F5));

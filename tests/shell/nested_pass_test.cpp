@@ -43,9 +43,9 @@ TEST_F(NestedPass, SizeChangeWhileMartinDrawsThenStopLeavesTheNewPicture) {
     }
     EXPECT_TRUE(stopped);
     EXPECT_EQ(w->PassDepth(), 0);
-    ASSERT_NE(w->v.image, nullptr);
-    EXPECT_EQ(w->v.image->Width(), size.width);
-    EXPECT_EQ(w->v.image->Height(), size.height);
+    ASSERT_NE(w->Params().image, nullptr);
+    EXPECT_EQ(w->Params().image->Width(), size.width);
+    EXPECT_EQ(w->Params().image->Height(), size.height);
   }
 }
 
@@ -75,10 +75,10 @@ TEST_F(NestedPass, DoubleClickZoomWhileMartinDrawsThenStopLeavesTheZoomedView) {
   w->Menus().miraItems[0]->trigger();
   EXPECT_TRUE(stopped);
   EXPECT_EQ(w->PassDepth(), 0);
-  EXPECT_GT(w->v.zoom, zoomBefore);
-  ASSERT_NE(w->v.image, nullptr);
-  EXPECT_EQ(w->v.image->Width(), 400);
-  EXPECT_EQ(w->v.image->Height(), 300);
+  EXPECT_GT(w->Params().zoom, zoomBefore);
+  ASSERT_NE(w->Params().image, nullptr);
+  EXPECT_EQ(w->Params().image->Width(), 400);
+  EXPECT_EQ(w->Params().image->Height(), 300);
 }
 
 }  // namespace

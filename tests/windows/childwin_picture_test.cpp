@@ -11,6 +11,7 @@
 #include "window_test_support.h"
 #include "windows/childwin.h"
 #include "windows/mode_word.h"
+#include "windows/child_probe.h"
 
 namespace {
 
@@ -48,55 +49,55 @@ class ChildPicture : public ::testing::Test {
 };
 
 TEST_F(ChildPicture, SizeEntrySetsTheSizeTheListsAndANewPictureOnTheSameView) {
-  w->v.xCenter = 0.5;
-  w->v.zoom = 1.5;
+  TMDIChildProbe::Record(*w).xCenter = 0.5;
+  TMDIChildProbe::Record(*w).zoom = 1.5;
   w->Menus().sizeItems[6]->trigger();  // "1024 by 768"
-  EXPECT_EQ(w->v.imageWidth, 1024);
-  EXPECT_EQ(w->v.imageHeight, 768);
-  EXPECT_EQ(w->v.plotWidth, 1024);
-  EXPECT_EQ(w->v.plotHeight, 768);
-  for (THitList* list : {w->v.redList, w->v.greenList, w->v.blueList}) EXPECT_EQ(list->size(), 1048576u);
-  EXPECT_EQ(w->v.image->Width(), 1024);
-  EXPECT_EQ(w->v.image->Height(), 768);
-  EXPECT_DOUBLE_EQ(w->v.xCenter, 0.5);
-  EXPECT_DOUBLE_EQ(w->v.zoom, 1.5);
+  EXPECT_EQ(w->Params().imageWidth, 1024);
+  EXPECT_EQ(w->Params().imageHeight, 768);
+  EXPECT_EQ(w->Params().plotWidth, 1024);
+  EXPECT_EQ(w->Params().plotHeight, 768);
+  for (THitList* list : {w->Params().redList, w->Params().greenList, w->Params().blueList}) EXPECT_EQ(list->size(), 1048576u);
+  EXPECT_EQ(w->Params().image->Width(), 1024);
+  EXPECT_EQ(w->Params().image->Height(), 768);
+  EXPECT_DOUBLE_EQ(w->Params().xCenter, 0.5);
+  EXPECT_DOUBLE_EQ(w->Params().zoom, 1.5);
   w->AdjustCoords();
-  EXPECT_NEAR((w->v.xMax - w->v.xMin) / (w->v.yMax - w->v.yMin), 4.0 / 3.0, 1e-12);
+  EXPECT_NEAR((w->Params().xMax - w->Params().xMin) / (w->Params().yMax - w->Params().yMin), 4.0 / 3.0, 1e-12);
 }
 
 TEST_F(ChildPicture, EverySizeEntryAppliesItsOwnSize) {
   for (std::size_t i = 0; i < kMenuSizes.size(); ++i) {
     w->Menus().sizeItems[i]->trigger();
-    EXPECT_EQ(w->v.image->Width(), kMenuSizes[i].width);
-    EXPECT_EQ(w->v.image->Height(), kMenuSizes[i].height);
+    EXPECT_EQ(w->Params().image->Width(), kMenuSizes[i].width);
+    EXPECT_EQ(w->Params().image->Height(), kMenuSizes[i].height);
   }
 }
 
 TEST_F(ChildPicture, PortraitSizeGetsListsOnItsHeight) {
   w->Resolution(300, 400);
-  EXPECT_EQ(w->v.redList->size(), 160000u);
-  EXPECT_EQ(w->v.image->Width(), 300);
+  EXPECT_EQ(w->Params().redList->size(), 160000u);
+  EXPECT_EQ(w->Params().image->Width(), 300);
 }
 
 TEST_F(ChildPicture, SizeOutsideTheRangeIsRefusedAndChangesNothing) {
-  TPixelGraphic* picture = w->v.image;
-  THitList* list = w->v.redList;
+  TPixelGraphic* picture = w->Params().image;
+  THitList* list = w->Params().redList;
   for (auto [width, height] : {std::pair{0, 300}, {400, 0}, {-20, 300}, {8193, 300}, {400, 9000}}) {
     RecordedMessages().clear();
     w->Resolution(width, height);
     ASSERT_EQ(RecordedMessages().size(), 1) << width << " x " << height;
     EXPECT_TRUE(RecordedMessages().front().contains(QStringLiteral("from 1 to 8192")));
-    EXPECT_EQ(w->v.imageWidth, 400);
-    EXPECT_EQ(w->v.imageHeight, 300);
-    EXPECT_EQ(w->v.plotWidth, 400);
-    EXPECT_EQ(w->v.image, picture);
-    EXPECT_EQ(w->v.redList, list);
+    EXPECT_EQ(w->Params().imageWidth, 400);
+    EXPECT_EQ(w->Params().imageHeight, 300);
+    EXPECT_EQ(w->Params().plotWidth, 400);
+    EXPECT_EQ(w->Params().image, picture);
+    EXPECT_EQ(w->Params().redList, list);
   }
   RecordedMessages().clear();
   w->Resolution(1, 2);
   EXPECT_TRUE(RecordedMessages().isEmpty());
-  EXPECT_EQ(w->v.image->Width(), 1);
-  EXPECT_EQ(w->v.image->Height(), 2);
+  EXPECT_EQ(w->Params().image->Width(), 1);
+  EXPECT_EQ(w->Params().image->Height(), 2);
 }
 
 TEST_F(ChildPicture, WindowFitsItsClientAreaAroundTheReportedPictureSize) {
@@ -124,31 +125,31 @@ TEST_F(ChildPicture, DraggedRectangleIsFittedToThePictureAspectBeforeTheRegionIs
   Drag(QPoint(150, 140), QPoint(249, 159));  // 100 x 20
   ASSERT_TRUE(w->PGImage1->Selection());
   EXPECT_EQ(ViewSelection(), QRect(166, 124, 69, 51));
-  TFractalParams expected = w->v;
+  TFractalParams expected = w->Params();
   MarkRegion(expected, TPixelRect{166, 124, 69, 51});
-  EXPECT_DOUBLE_EQ(w->v.selXMin, expected.selXMin);
-  EXPECT_DOUBLE_EQ(w->v.selYMax, expected.selYMax);
-  EXPECT_DOUBLE_EQ(w->v.selZoom, expected.selZoom);
+  EXPECT_DOUBLE_EQ(w->Params().selXMin, expected.selXMin);
+  EXPECT_DOUBLE_EQ(w->Params().selYMax, expected.selYMax);
+  EXPECT_DOUBLE_EQ(w->Params().selZoom, expected.selZoom);
 }
 
 TEST_F(ChildPicture, ClickModeMarksTheHalfSizeRegionAroundTheClick) {
   w->Menus().RectangleMode1->trigger();
-  EXPECT_FALSE(w->RectangleMode);
+  EXPECT_FALSE(TMDIChildProbe::RectangleMode(*w));
   EXPECT_FALSE(w->Menus().RectangleMode1->isChecked());
   Click(QPoint(100, 50));
   EXPECT_EQ(ViewSelection(), QRect(0, -25, 200, 150));
-  TFractalParams expected = w->v;
+  TFractalParams expected = w->Params();
   MarkRegion(expected, TPixelRect{0, -25, 200, 150});
-  EXPECT_DOUBLE_EQ(w->v.selXMin, expected.selXMin);
-  EXPECT_DOUBLE_EQ(w->v.selYMin, expected.selYMin);
-  EXPECT_DOUBLE_EQ(w->v.selXCenter, expected.selXCenter);
+  EXPECT_DOUBLE_EQ(w->Params().selXMin, expected.selXMin);
+  EXPECT_DOUBLE_EQ(w->Params().selYMin, expected.selYMin);
+  EXPECT_DOUBLE_EQ(w->Params().selXCenter, expected.selXCenter);
   // From the next press on the view no longer draws rectangles.
   EXPECT_EQ(w->PGImage1->ActionMode(), TActionMode::amNone);
 
   w->Zoom1Click();
   EXPECT_TRUE(RecordedMessages().isEmpty());
-  EXPECT_DOUBLE_EQ(w->v.xCenter, expected.selXCenter);
-  EXPECT_DOUBLE_EQ(w->v.zoom, expected.selZoom);
+  EXPECT_DOUBLE_EQ(w->Params().xCenter, expected.selXCenter);
+  EXPECT_DOUBLE_EQ(w->Params().zoom, expected.selZoom);
 }
 
 TEST_F(ChildPicture, ClickModeZoomBeforeAnyClickKeepsTheDefaultView) {
@@ -156,16 +157,16 @@ TEST_F(ChildPicture, ClickModeZoomBeforeAnyClickKeepsTheDefaultView) {
   w->ResetCoordinates();
   w->Zoom1Click();
   EXPECT_TRUE(RecordedMessages().isEmpty());
-  EXPECT_DOUBLE_EQ(w->v.zoom, 0.23);
-  EXPECT_DOUBLE_EQ(w->v.xCenter, 0.0);
-  EXPECT_DOUBLE_EQ(w->v.yCenter, 0.0);
+  EXPECT_DOUBLE_EQ(w->Params().zoom, 0.23);
+  EXPECT_DOUBLE_EQ(w->Params().xCenter, 0.0);
+  EXPECT_DOUBLE_EQ(w->Params().yCenter, 0.0);
 }
 
 TEST_F(ChildPicture, ZoomWithoutASelectionIsRefused) {
   w->Menus().Zoom1->trigger();
   ASSERT_EQ(RecordedMessages().size(), 1);
   EXPECT_EQ(RecordedMessages().front(), QStringLiteral("there is nothing selected"));
-  EXPECT_DOUBLE_EQ(w->v.zoom, 0.23);
+  EXPECT_DOUBLE_EQ(w->Params().zoom, 0.23);
 
   // A cleared rectangle counts as none.
   Drag(QPoint(10, 10), QPoint(60, 60));
@@ -176,43 +177,43 @@ TEST_F(ChildPicture, ZoomWithoutASelectionIsRefused) {
   w->Menus().Zoom1->trigger();
   ASSERT_EQ(RecordedMessages().size(), 1);
   EXPECT_EQ(RecordedMessages().front(), QStringLiteral("there is nothing selected"));
-  EXPECT_DOUBLE_EQ(w->v.zoom, 0.23);
+  EXPECT_DOUBLE_EQ(w->Params().zoom, 0.23);
 }
 
 TEST_F(ChildPicture, ZoomIntoARegionWithoutSizeIsRefusedAndTheViewStays) {
   w->PGImage1->SetSelection(true);
-  w->v.selXMin = w->v.selXMax = 1.0;
-  w->v.selYMin = w->v.selYMax = 1.0;
-  w->v.selZoom = 0.0;
+  TMDIChildProbe::Record(*w).selXMin = TMDIChildProbe::Record(*w).selXMax = 1.0;
+  TMDIChildProbe::Record(*w).selYMin = TMDIChildProbe::Record(*w).selYMax = 1.0;
+  TMDIChildProbe::Record(*w).selZoom = 0.0;
   w->Zoom1Click();
   ASSERT_EQ(RecordedMessages().size(), 1);
   EXPECT_TRUE(RecordedMessages().front().contains(QStringLiteral("no size")));
-  EXPECT_DOUBLE_EQ(w->v.zoom, 0.23);
-  EXPECT_DOUBLE_EQ(w->v.xCenter, 0.0);
+  EXPECT_DOUBLE_EQ(w->Params().zoom, 0.23);
+  EXPECT_DOUBLE_EQ(w->Params().xCenter, 0.0);
   EXPECT_TRUE(w->PGImage1->Selection());
 }
 
 TEST_F(ChildPicture, ZoomMakesTheMarkedRegionTheViewAndStartsAFreshPicture) {
   Drag(QPoint(100, 75), QPoint(299, 224));
-  const TFractalParams marked = w->v;
+  const TFractalParams marked = w->Params();
   w->Menus().Zoom1->trigger();
   EXPECT_TRUE(RecordedMessages().isEmpty());
-  EXPECT_DOUBLE_EQ(w->v.xCenter, marked.selXCenter);
-  EXPECT_DOUBLE_EQ(w->v.yCenter, marked.selYCenter);
-  EXPECT_DOUBLE_EQ(w->v.zoom, marked.selZoom);
+  EXPECT_DOUBLE_EQ(w->Params().xCenter, marked.selXCenter);
+  EXPECT_DOUBLE_EQ(w->Params().yCenter, marked.selYCenter);
+  EXPECT_DOUBLE_EQ(w->Params().zoom, marked.selZoom);
   EXPECT_FALSE(w->PGImage1->Selection());
   EXPECT_EQ(w->PGImage1->ActionMode(), TActionMode::amNone);
-  EXPECT_EQ(w->v.image->Width(), 400);
+  EXPECT_EQ(w->Params().image->Width(), 400);
 }
 
 TEST_F(ChildPicture, DoubleClickInsideTheRectangleZoomsIntoIt) {
   Drag(QPoint(100, 75), QPoint(299, 224));
   ASSERT_TRUE(w->PGImage1->Selection());
-  const double wanted = w->v.selZoom;
+  const double wanted = w->Params().selZoom;
   QTest::mouseDClick(Box(), Qt::LeftButton, Qt::NoModifier, QPoint(200, 150));
   ASSERT_TRUE(WaitUntil([this] { return !w->PGImage1->Selection(); }));
   EXPECT_TRUE(RecordedMessages().isEmpty());
-  EXPECT_DOUBLE_EQ(w->v.zoom, wanted);
+  EXPECT_DOUBLE_EQ(w->Params().zoom, wanted);
   EXPECT_EQ(w->PGImage1->ActionMode(), TActionMode::amNone);
 }
 
@@ -228,7 +229,7 @@ TEST_F(ChildPicture, StatusBarReadsTheWorldPointUnderTheMouseAtThePictureCentre)
   EXPECT_NEAR(QLocale().toDouble(cx.mid(3)), 0.0, 1e-12);
   EXPECT_NEAR(QLocale().toDouble(cy.mid(3)), 0.0, 1e-12);
   EXPECT_EQ(w->StatusPanels[2]->text(), QStringLiteral("M=0") + QLocale().decimalPoint() + QStringLiteral("230000000000"));
-  EXPECT_NEAR(w->CursorX, 0.0, 1e-12);
+  EXPECT_NEAR(TMDIChildProbe::CursorX(*w), 0.0, 1e-12);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "window_test_support.h"
 #include "windows/mode_word.h"
 #include "windows/window_text.h"
+#include "windows/child_probe.h"
 
 namespace {
 
@@ -57,35 +58,35 @@ TEST_F(ChildWindow, FirstShowGivesABlackDefaultPictureAndTheIndexCaption) {
   w->setWindowTitle(QStringLiteral("Ovel IFS: 1"));
   w->show();
   EXPECT_EQ(w->windowTitle(), QStringLiteral("Ovel IFS: 1"));
-  EXPECT_TRUE(w->FirstShowPending);
-  EXPECT_TRUE(w->v.randomize);
-  EXPECT_FALSE(w->v.abort);
+  EXPECT_TRUE(w->IsFirstShowPending());
+  EXPECT_TRUE(w->Params().randomize);
+  EXPECT_FALSE(w->Params().abort);
 
   ASSERT_TRUE(WaitUntil([w] { return FirstShowDone(*w); }));
   EXPECT_EQ(w->windowTitle(), QStringLiteral("Ovel-index.ifs"));
-  EXPECT_EQ(w->TitleText, QStringLiteral("Ovel-index.ifs"));
+  EXPECT_EQ(TMDIChildProbe::TitleText(*w), QStringLiteral("Ovel-index.ifs"));
   EXPECT_EQ(ModeWord(), QStringLiteral("Ovel IFS "));
   ASSERT_NE(w->PGImage1->PixelGraphic(), nullptr);
-  EXPECT_EQ(w->v.image, w->PGImage1->PixelGraphic());
-  EXPECT_EQ(w->v.image->Width(), 400);
-  EXPECT_EQ(w->v.image->Height(), 300);
-  EXPECT_TRUE(AllBlack(*w->v.image));
+  EXPECT_EQ(w->Params().image, w->PGImage1->PixelGraphic());
+  EXPECT_EQ(w->Params().image->Width(), 400);
+  EXPECT_EQ(w->Params().image->Height(), 300);
+  EXPECT_TRUE(AllBlack(*w->Params().image));
   for (QLabel* panel : w->StatusPanels) EXPECT_TRUE(panel->text().isEmpty());
   EXPECT_EQ(w->StatusPanels[0]->width(), 150);
   EXPECT_EQ(w->StatusPanels[2]->width(), 120);
   // The first pass finds no family and leaves the window idle; randomize waits for the first real run.
-  EXPECT_TRUE(w->v.abort);
-  EXPECT_TRUE(w->v.randomize);
+  EXPECT_TRUE(w->Params().abort);
+  EXPECT_TRUE(w->Params().randomize);
   EXPECT_FALSE(w->Timer2->isActive());
-  EXPECT_EQ(w->v.imageWidth, 400);
-  EXPECT_EQ(w->v.plotHeight, 300);
-  EXPECT_DOUBLE_EQ(w->v.zoom, 0.23);
-  EXPECT_DOUBLE_EQ(w->v.red, 0.7);
-  EXPECT_DOUBLE_EQ(w->v.intensity, 30.0);
-  EXPECT_EQ(w->v.maps, 2);
-  EXPECT_TRUE(w->v.none);
-  ASSERT_NE(w->v.redList, nullptr);
-  EXPECT_EQ(w->v.redList->size(), 160000u);
+  EXPECT_EQ(w->Params().imageWidth, 400);
+  EXPECT_EQ(w->Params().plotHeight, 300);
+  EXPECT_DOUBLE_EQ(w->Params().zoom, 0.23);
+  EXPECT_DOUBLE_EQ(w->Params().red, 0.7);
+  EXPECT_DOUBLE_EQ(w->Params().intensity, 30.0);
+  EXPECT_EQ(w->Params().maps, 2);
+  EXPECT_TRUE(w->Params().none);
+  ASSERT_NE(w->Params().redList, nullptr);
+  EXPECT_EQ(w->Params().redList->size(), 160000u);
   EXPECT_EQ(w->PGImage1->ActionMode(), TActionMode::amMoveResizeCreateSelection);
   EXPECT_TRUE(w->Menus().mapsItems[1]->isChecked());
   EXPECT_TRUE(w->Menus().RectangleMode1->isChecked());
@@ -98,7 +99,7 @@ TEST_F(ChildWindow, ClosedBeforeItsFirstShowStillGetsItsSetupAndStaysMinimised) 
   w->close();
   EXPECT_TRUE(w->isMinimized());
   ASSERT_TRUE(WaitUntil([w] { return FirstShowDone(*w); }));
-  EXPECT_EQ(w->v.image->Width(), 400);
+  EXPECT_EQ(w->Params().image->Width(), 400);
   EXPECT_EQ(area.subWindowList().size(), 1);
 }
 
@@ -107,10 +108,10 @@ TEST_F(ChildWindow, ClosingWhileDrawingStopsThePassAndKeepsThePicture) {
   When([w] { return Drawing(*w); }, [w] { w->close(); }, StopAll());
   w->Menus().miraItems[0]->trigger();
   EXPECT_EQ(w->PassDepth(), 0);
-  EXPECT_TRUE(w->v.abort);
+  EXPECT_TRUE(w->Params().abort);
   EXPECT_TRUE(w->isMinimized());
-  EXPECT_TRUE(w->v.mira0101);
-  EXPECT_FALSE(AllBlack(*w->v.image));
+  EXPECT_TRUE(w->Params().mira0101);
+  EXPECT_FALSE(AllBlack(*w->Params().image));
   EXPECT_EQ(w->windowTitle(), QStringLiteral("Ovel-index.ifs"));
 }
 
@@ -119,7 +120,7 @@ TEST_F(ChildWindow, PresetEntryTogglesItsSwitchAndThePassDerivesTheFamily) {
   bool familyWhileDrawing = false, checkedWhileDrawing = false;
   When([w] { return Drawing(*w); },
        [&, w] {
-         familyWhileDrawing = w->v.mira01;
+         familyWhileDrawing = w->Params().mira01;
          checkedWhileDrawing = w->Menus().miraItems[0]->isChecked();
          w->Abort();
        },
@@ -127,33 +128,33 @@ TEST_F(ChildWindow, PresetEntryTogglesItsSwitchAndThePassDerivesTheFamily) {
   w->Menus().miraItems[0]->trigger();
   EXPECT_TRUE(familyWhileDrawing);
   EXPECT_TRUE(checkedWhileDrawing);
-  EXPECT_FALSE(w->v.randomize);  // the engine drew its coefficients
+  EXPECT_FALSE(w->Params().randomize);  // the engine drew its coefficients
 
   // The second choice switches it off: no family, no engine, a black picture.
   w->Menus().miraItems[0]->trigger();
-  EXPECT_FALSE(w->v.mira0101);
-  EXPECT_FALSE(w->v.mira01);
+  EXPECT_FALSE(w->Params().mira0101);
+  EXPECT_FALSE(w->Params().mira01);
   EXPECT_FALSE(w->Menus().miraItems[0]->isChecked());
-  EXPECT_TRUE(AllBlack(*w->v.image));
-  EXPECT_TRUE(w->v.abort);
+  EXPECT_TRUE(AllBlack(*w->Params().image));
+  EXPECT_TRUE(w->Params().abort);
   EXPECT_EQ(w->PassDepth(), 0);
 }
 
 TEST_F(ChildWindow, PassRecomputesBothFamiliesFromThePresetSwitches) {
   TMDIChild* w = Open();
   // What the Parameters dialog may have set is overwritten by the switches.
-  w->v.mira01 = true;
-  w->v.ifs01 = true;
+  TMDIChildProbe::Record(*w).mira01 = true;
+  TMDIChildProbe::Record(*w).ifs01 = true;
   w->UpdateGrafX();
-  EXPECT_FALSE(w->v.mira01);
-  EXPECT_FALSE(w->v.ifs01);
+  EXPECT_FALSE(w->Params().mira01);
+  EXPECT_FALSE(w->Params().ifs01);
 
-  w->v.ifs0105 = true;
-  w->v.mira0112 = true;  // no menu entry, set only by parameter files, still a member of the family
+  TMDIChildProbe::Record(*w).ifs0105 = true;
+  TMDIChildProbe::Record(*w).mira0112 = true;  // no menu entry, set only by parameter files, still a member of the family
   When([w] { return Drawing(*w); }, [w] { w->Abort(); }, StopAll());
   w->UpdateGrafX();
-  EXPECT_TRUE(w->v.ifs01);
-  EXPECT_TRUE(w->v.mira01);
+  EXPECT_TRUE(w->Params().ifs01);
+  EXPECT_TRUE(w->Params().mira01);
   EXPECT_TRUE(w->Menus().ifsItems[4]->isChecked());
 }
 
@@ -161,34 +162,34 @@ TEST_F(ChildWindow, LatoocarfianEntryTogglesTheFamilyNotVariantThirteen) {
   TMDIChild* w = Open();
   When([w] { return Drawing(*w); }, [w] { w->Abort(); }, StopAll());
   w->Menus().Mira0113->trigger();
-  EXPECT_TRUE(w->v.latoocarfian01);
-  EXPECT_FALSE(w->v.mira0113);
+  EXPECT_TRUE(w->Params().latoocarfian01);
+  EXPECT_FALSE(w->Params().mira0113);
   EXPECT_TRUE(w->Menus().Mira0113->isChecked());
   w->Menus().Mira0113->trigger();
-  EXPECT_FALSE(w->v.latoocarfian01);
+  EXPECT_FALSE(w->Params().latoocarfian01);
 }
 
 TEST_F(ChildWindow, GumowskiMiraSevenAsksForRandomCoefficientsEvenWhenSwitchedOff) {
   TMDIChild* w = Open();
-  w->v.mira0107 = true;
-  w->v.randomize = false;
+  TMDIChildProbe::Record(*w).mira0107 = true;
+  TMDIChildProbe::Record(*w).randomize = false;
   w->Menus().miraItems[6]->trigger();
-  EXPECT_FALSE(w->v.mira0107);
-  EXPECT_TRUE(w->v.randomize);
+  EXPECT_FALSE(w->Params().mira0107);
+  EXPECT_TRUE(w->Params().randomize);
 }
 
 TEST_F(ChildWindow, MapsEntriesCheckTheirNumberAndAlwaysStartAPass) {
   TMDIChild* w = Open();
-  w->v.maps = 1;
-  w->v.image->SetPixel(5, 5, RGBColor(255, 255, 255));
+  TMDIChildProbe::Record(*w).maps = 1;
+  w->Params().image->SetPixel(5, 5, RGBColor(255, 255, 255));
   w->Menus().mapsItems[0]->trigger();
-  EXPECT_EQ(w->v.maps, 1);
-  EXPECT_TRUE(AllBlack(*w->v.image));  // a fresh picture: the pass ran
+  EXPECT_EQ(w->Params().maps, 1);
+  EXPECT_TRUE(AllBlack(*w->Params().image));  // a fresh picture: the pass ran
   EXPECT_TRUE(w->Menus().mapsItems[0]->isChecked());
   EXPECT_FALSE(w->Menus().mapsItems[1]->isChecked());
   w->Menus().mapsItems[2]->trigger();
-  EXPECT_EQ(w->v.maps, 3);
-  w->v.maps = 5;
+  EXPECT_EQ(w->Params().maps, 3);
+  TMDIChildProbe::Record(*w).maps = 5;
   w->UpdateMenuItems();
   for (QAction* item : w->Menus().mapsItems) EXPECT_FALSE(item->isChecked());
 }
@@ -219,16 +220,16 @@ TEST_F(ChildWindow, APresetChosenWhileDrawingNestsAndOneStopEndsBoth) {
   bool abortAfterInner = false;
   When([w] { return Drawing(*w, 1); },
        [&, w] {
-         outerPicture = w->v.image;
+         outerPicture = w->Params().image;
          When([w] { return Drawing(*w, 2); },
               [&, w] {
-                innerPicture = w->v.image;
+                innerPicture = w->Params().image;
                 w->Abort();  // the only Stop
               },
               StopAll());
          w->Menus().miraItems[1]->trigger();
          depthAfterInner = w->PassDepth();
-         abortAfterInner = w->v.abort;
+         abortAfterInner = w->Params().abort;
        },
        StopAll());
   w->Menus().miraItems[0]->trigger();
@@ -236,8 +237,8 @@ TEST_F(ChildWindow, APresetChosenWhileDrawingNestsAndOneStopEndsBoth) {
   EXPECT_TRUE(abortAfterInner);
   EXPECT_NE(outerPicture, innerPicture);
   EXPECT_EQ(w->PassDepth(), 0);
-  EXPECT_TRUE(w->v.abort);
-  EXPECT_TRUE(w->v.mira0101 && w->v.mira0102);
+  EXPECT_TRUE(w->Params().abort);
+  EXPECT_TRUE(w->Params().mira0101 && w->Params().mira0102);
   EXPECT_EQ(w->windowTitle(), QStringLiteral("Ovel-index.ifs"));
   EXPECT_FALSE(w->Timer2->isActive());
 }
@@ -251,8 +252,8 @@ TEST_F(ChildWindow, APassInASecondWindowPausesTheFirstAndItsStopEndsBoth) {
        [&] {
          When([second] { return Drawing(*second); },
               [&] {
-                firstIterationsWhilePaused = first->v.iterations;
-                firstStillRunningInside = !first->v.abort;
+                firstIterationsWhilePaused = first->Params().iterations;
+                firstStillRunningInside = !first->Params().abort;
                 second->Abort();
               },
               StopAll());
@@ -270,9 +271,9 @@ TEST_F(ChildWindow, APassInASecondWindowPausesTheFirstAndItsStopEndsBoth) {
 
 TEST_F(ChildWindow, StopWhileIdleChangesNothing) {
   TMDIChild* w = Open();
-  TPixelGraphic* picture = w->v.image;
+  TPixelGraphic* picture = w->Params().image;
   w->Abort();
-  EXPECT_EQ(w->v.image, picture);
+  EXPECT_EQ(w->Params().image, picture);
   EXPECT_EQ(w->windowTitle(), QStringLiteral("Ovel-index.ifs"));
   EXPECT_EQ(w->PassDepth(), 0);
 }

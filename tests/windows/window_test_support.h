@@ -72,9 +72,9 @@ inline void When(std::function<bool()> pred, std::function<void()> action, std::
 }
 
 // A window that has had its first show.
-inline bool FirstShowDone(const TMDIChild& w) { return !w.FirstShowPending && w.PassDepth() == 0; }
+inline bool FirstShowDone(const TMDIChild& w) { return !w.IsFirstShowPending() && w.PassDepth() == 0; }
 
 // The engine is drawing in this window's pass at the given nesting depth.
 inline bool Drawing(const TMDIChild& w, int depth = 1, std::int64_t minIterations = 200) {
-  return w.PassDepth() == depth && !w.v.abort && w.v.iterations >= minIterations;
+  return w.PassDepth() == depth && !w.Params().abort && w.Params().iterations >= minIterations;
 }
