@@ -4,6 +4,7 @@
 
 #include <QFontMetrics>
 #include <QGridLayout>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QStyle>
 #include <QTimer>
@@ -50,27 +51,62 @@ TCForm::TCForm(QWidget* parent) : QWidget(parent) {
   top->setContentsMargins(6, 6, 6, 6);
   top->addWidget(Memo);
 
+  // The edits stand as the memo's terms: a column per term of an equation, a row per equation, so the
+  // headings and row captions name each edit's place in the map. One grid keeps the columns of the three
+  // groups aligned.
+  QPalette light = palette();
+  light.setColor(QPalette::WindowText, Qt::white);
+  auto* grid = new QGridLayout;
+  grid->setHorizontalSpacing(4);
+  grid->setVerticalSpacing(2);
+  enum Column { kGroupColumn, kEquationColumn, kFirstEditColumn };
+  auto caption = [&](const QString& text, Qt::Alignment alignment) {
+    auto* label = new QLabel(text, this);
+    label->setFont(small);
+    label->setPalette(light);
+    label->setAlignment(alignment);
+    return label;
+  };
+  const char* const headings[] = {"fx *", "fy *", "+"};
+  for (int c = 0; c < 3; ++c) {
+    grid->addWidget(caption(QString::fromLatin1(headings[c]), Qt::AlignCenter), 0, kFirstEditColumn + c);
+  }
+  const int groupGap = QFontMetrics(small).lineSpacing() / 2;
+  const QString widestCoefficient =
+      QString::fromStdString(FormatFixed(-10.0, kCoefficientDecimals, LocaleDecimalSeparator()));
   const char groupLetters[] = {'A', 'B', 'C'};
   for (int g = 0; g < 3; ++g) {
-    auto* grid = new QGridLayout;
-    grid->setHorizontalSpacing(4);
-    grid->setVerticalSpacing(2);
+    // Heading row, then three rows per group: a gap and the x and y equations.
+    const int gapRow = 1 + 3 * g, xRow = gapRow + 1, yRow = gapRow + 2;
+    grid->setRowMinimumHeight(gapRow, g == 0 ? 0 : groupGap);
+    QLabel* group = caption(QString(QLatin1Char(groupLetters[g])), Qt::AlignCenter);
+    QFont bold = small;
+    bold.setBold(true);
+    group->setFont(bold);
+    grid->addWidget(group, xRow, kGroupColumn, 2, 1);
+    QLabel* xCaption = caption(QStringLiteral("x"), Qt::AlignRight | Qt::AlignVCenter);
+    QLabel* yCaption = caption(QStringLiteral("y"), Qt::AlignRight | Qt::AlignVCenter);
+    grid->addWidget(xCaption, xRow, kEquationColumn);
+    grid->addWidget(yCaption, yRow, kEquationColumn);
     for (int i = 1; i <= kGroupSize; ++i) {
       const int k = g * kGroupSize + i;
       auto* edit = new TSpinEdit(kCoefficientDecimals, g == 2 ? kCIncrement : kABIncrement, this);
       edit->setFont(small);
-      // Wide enough for a sign, a digit and all nine decimals next to the step arrows.
-      edit->setMinimumWidth(QFontMetrics(small).horizontalAdvance(QStringLiteral("-00.000000000")) +
-                            edit->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 12);
+      // A sign, two digits and all nine decimals shown whole next to the step arrows.
+      edit->SetWidestText(widestCoefficient);
       edit->setObjectName(QStringLiteral("%1%2").arg(QLatin1Char(groupLetters[g])).arg(i, 2, 10, QLatin1Char('0')));
+      edit->setAccessibleName(edit->objectName());
       if (g < 2) edit->setToolTip(QStringLiteral("af[%1]").arg(k));
       // Odd numbers on the top row, following the memo: x's equation above, y's below.
-      grid->addWidget(edit, (i - 1) % 2, (i - 1) / 2);
+      const bool xEquation = (i - 1) % 2 == 0;
+      grid->addWidget(edit, xEquation ? xRow : yRow, kFirstEditColumn + (i - 1) / 2);
+      if (i == 1) xCaption->setBuddy(edit);
+      if (i == 2) yCaption->setBuddy(edit);
       edits_[static_cast<std::size_t>(k - 1)] = edit;
       connect(edit, &TSpinEdit::changed, this, &TCForm::A01Change);
     }
-    top->addLayout(grid);
   }
+  top->addLayout(grid);
   top->addStretch();
   const QSize fit = sizeHint();
   resize(std::max(266, fit.width()), std::max(246, fit.height()));

@@ -48,6 +48,13 @@ int CheckedRadio(const Radios& buttons) {
   return -1;
 }
 
+// A caption that names the edit it stands beside, for the keyboard and for screen readers.
+QLabel* Caption(const char* text, QWidget* buddy, QWidget* parent) {
+  auto* label = new QLabel(QString::fromLatin1(text), parent);
+  label->setBuddy(buddy);
+  return label;
+}
+
 QString Integer(long long value) { return QString::number(value); }
 
 std::int32_t IntegerOf(const QLineEdit* edit) {
@@ -73,7 +80,7 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   jw->addWidget(JPEGWIntPreciseRB, 0, 0);
   jw->addWidget(JPEGWIntFastRB, 1, 0);
   jw->addWidget(JPEGWFloatRB, 2, 0);
-  jw->addWidget(new QLabel(QStringLiteral("Quality (0...100)"), jpegWrite), 0, 1);
+  jw->addWidget(Caption("Quality (0...100)", JPEGWQualityEdit, jpegWrite), 0, 1);
   jw->addWidget(JPEGWQualityEdit, 1, 1);
   jw->addWidget(JPEGWProgressiveCB, 2, 1);
   auto* jpegRead = Group("Read", jpeg);
@@ -128,14 +135,19 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   rl->addWidget(TIFFResNoneRB, 0, 0);
   rl->addWidget(TIFFResInchRB, 0, 1);
   rl->addWidget(TIFFResCentimeterRB, 0, 2, 1, 2);
-  rl->addWidget(new QLabel(QStringLiteral("Horiz.:"), resolution), 1, 0);
+  rl->addWidget(Caption("Horiz.:", TIFFResHorizNEdit, resolution), 1, 0);
   rl->addWidget(TIFFResHorizNEdit, 1, 1);
-  rl->addWidget(new QLabel(QStringLiteral("/"), resolution), 1, 2);
+  rl->addWidget(Caption("/", TIFFResHorizDEdit, resolution), 1, 2);
   rl->addWidget(TIFFResHorizDEdit, 1, 3);
-  rl->addWidget(new QLabel(QStringLiteral("Vert.:"), resolution), 2, 0);
+  rl->addWidget(Caption("Vert.:", TIFFResVertNEdit, resolution), 2, 0);
   rl->addWidget(TIFFResVertNEdit, 2, 1);
-  rl->addWidget(new QLabel(QStringLiteral("/"), resolution), 2, 2);
+  rl->addWidget(Caption("/", TIFFResVertDEdit, resolution), 2, 2);
   rl->addWidget(TIFFResVertDEdit, 2, 3);
+  // A resolution is a fraction: the edits say which part they hold to a reader that cannot see the "/".
+  TIFFResHorizNEdit->setAccessibleName(QStringLiteral("Horizontal resolution numerator"));
+  TIFFResHorizDEdit->setAccessibleName(QStringLiteral("Horizontal resolution denominator"));
+  TIFFResVertNEdit->setAccessibleName(QStringLiteral("Vertical resolution numerator"));
+  TIFFResVertDEdit->setAccessibleName(QStringLiteral("Vertical resolution denominator"));
   auto* tl = new QGridLayout(tiff);
   tl->addWidget(compression, 0, 0);
   tl->addWidget(byteOrder, 0, 1);
@@ -150,7 +162,7 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   GammaCorrectionOnReadCB = new QCheckBox(QStringLiteral("Gamma correction on read"), gamma);
   auto* gl = new QGridLayout(gamma);
   gl->addWidget(WriteGammaCB, 0, 0);
-  gl->addWidget(new QLabel(QStringLiteral("Screen Gamma"), gamma), 0, 1);
+  gl->addWidget(Caption("Screen Gamma", ScreenGammaEdit, gamma), 0, 1);
   gl->addWidget(ScreenGammaEdit, 0, 2);
   gl->addWidget(GammaCorrectionOnReadCB, 1, 0, 1, 3);
 

@@ -1,12 +1,14 @@
 #include "dialogs/params_dialog.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QSlider>
 #include <QTimer>
-#include <QVBoxLayout>
 
 #include "dialogs/tool_window.h"
 
@@ -67,16 +69,36 @@ TForm4::TForm4(QWidget* parent) : QWidget(parent) {
   ColorTimer = new QTimer(this);
   ColorTimer->setInterval(kDebounceMs);
 
-  auto* top = new QVBoxLayout(this);
-  top->setContentsMargins(6, 6, 6, 6);
-  top->setSpacing(3);
+  // One grid, so the value labels and their captions stand in the same columns on every slider row,
+  // the Probability row under "None" included.
+  auto* grid = new QGridLayout(this);
+  grid->setContentsMargins(6, 6, 6, 6);
+  grid->setHorizontalSpacing(4);
+  grid->setVerticalSpacing(3);
+  enum Column { kBoxColumn, kSliderColumn, kValueColumn, kCaptionColumn, kColumns };
+  int row = 0;
 
   auto* filters = new QHBoxLayout;
   filters->addWidget(square_root);
   filters->addWidget(Invert);
-  top->addLayout(filters);
+  grid->addLayout(filters, row++, 0, 1, kColumns);
 
-  auto* sliders = new QGridLayout;
+  // A value label never changes its width as its value changes: it is as wide as the widest value its
+  // slider can give, in the font and with the separator it is shown with.
+  const QString widestValue = Text(FormatFixed2(kIntensityMax, LocaleDecimalSeparator()));
+  const int valueWidth = QFontMetrics(Factor1->font()).horizontalAdvance(widestValue);
+  auto addValue = [&](QLabel* value, int at) {
+    value->setMinimumWidth(valueWidth);
+    value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    grid->addWidget(value, at, kValueColumn);
+  };
+  auto addCaption = [&](const QString& text, QSlider* slider, int at) {
+    auto* caption = new QLabel(text, this);
+    caption->setBuddy(slider);
+    grid->addWidget(caption, at, kCaptionColumn);
+    return caption;
+  };
+
   const struct {
     QSlider* slider;
     QLabel* value;
@@ -86,15 +108,12 @@ TForm4::TForm4(QWidget* parent) : QWidget(parent) {
               {GrnBar1, GrnLabel1, "Green"},
               {BluBar1, BluLabel1, "Blue"},
               {Randomizer, RandomFactor, "Randomizer"}};
-  int row = 0;
   for (const auto& r : rows) {
-    sliders->addWidget(r.slider, row, 0);
-    sliders->addWidget(r.value, row, 1);
-    sliders->addWidget(new QLabel(QString::fromLatin1(r.name), this), row, 2);
+    grid->addWidget(r.slider, row, kBoxColumn, 1, 2);
+    addValue(r.value, row);
+    addCaption(QString::fromLatin1(r.name), r.slider, row);
     ++row;
   }
-  sliders->setColumnStretch(0, 1);
-  top->addLayout(sliders);
 
   auto* families = new QGridLayout;
   families->addWidget(Mira01, 0, 0);
@@ -104,29 +123,30 @@ TForm4::TForm4(QWidget* parent) : QWidget(parent) {
   families->addWidget(IFS_01, 0, 1);
   families->addWidget(IFS_02, 1, 1);
   families->addWidget(AT_02, 2, 1);
-  top->addLayout(families);
+  grid->addLayout(families, row++, 0, 1, kColumns);
 
-  auto* none = new QHBoxLayout;
-  none->addWidget(None);
-  none->addWidget(Probability, 1);
-  top->addLayout(none);
+  // "None" with the Probability slider beside it; the slider's value and caption follow it on its row,
+  // not on Linear's, so the value does not read as Linear's weight.
+  grid->addWidget(None, row, kBoxColumn);
+  grid->addWidget(Probability, row, kSliderColumn);
+  addValue(Factor2, row);
+  ProbabilityCaption = addCaption(QStringLiteral("Probability"), Probability, row);
+  ++row;
 
   auto* variations = new QGridLayout;
-  auto* linear = new QHBoxLayout;
-  linear->addWidget(Linear);
-  linear->addWidget(Factor2);
-  linear->addStretch();
-  variations->addLayout(linear, 0, 0);
+  variations->addWidget(Linear, 0, 0);
   variations->addWidget(Sinusoidal, 1, 0);
   variations->addWidget(Swirl, 2, 0);
   variations->addWidget(Bent, 3, 0);
   variations->addWidget(Horseshoe, 0, 1);
   variations->addWidget(Spherical, 1, 1);
   variations->addWidget(Polar, 2, 1);
-  top->addLayout(variations);
-  top->addStretch();
+  grid->addLayout(variations, row++, 0, 1, kColumns);
+  grid->setColumnStretch(kSliderColumn, 1);
+  grid->setRowStretch(row, 1);
 
-  resize(234, 355);
+  const QSize fit = sizeHint();
+  resize(std::max(234, fit.width()), std::max(355, fit.height()));
 
   // Sliders report program moves too (only real moves), boxes only the user's clicks: the window filling
   // the dialog starts a debounce through the sliders but not through the boxes.

@@ -50,6 +50,7 @@ class TForm4 : public QWidget {
   QLabel* BluLabel1;
   QLabel* RandomFactor;  // randomizer
   QLabel* Factor2;       // probability
+  QLabel* ProbabilityCaption;  // "Probability", the slider's caption
   QCheckBox* square_root;
   QCheckBox* Invert;
   QCheckBox* Mira01;

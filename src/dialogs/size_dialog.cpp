@@ -1,5 +1,7 @@
 #include "dialogs/size_dialog.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QGridLayout>
 #include <QLabel>
@@ -13,6 +15,9 @@
 namespace {
 
 constexpr double kSizeStep = 10;
+// Five digits and a sign: more than any side a picture may have, so a mistyped size is still seen whole
+// before the window refuses it.
+const QString kWidestSize = QStringLiteral("-99999");
 
 }  // namespace
 
@@ -23,6 +28,8 @@ TXYSize::TXYSize(QWidget* parent) : QWidget(parent) {
 
   RxWidth = new TSpinEdit(0, kSizeStep, this);
   RxHeight = new TSpinEdit(0, kSizeStep, this);
+  RxWidth->SetWidestText(kWidestSize);
+  RxHeight->SetWidestText(kWidestSize);
   CoolBtn1 = new QPushButton(QStringLiteral("Apply"), this);
 
   MenuBar = new QMenuBar(this);
@@ -43,12 +50,18 @@ TXYSize::TXYSize(QWidget* parent) : QWidget(parent) {
   auto* grid = new QGridLayout(this);
   grid->setMenuBar(MenuBar);
   grid->setContentsMargins(6, 4, 6, 4);
-  grid->addWidget(new QLabel(QStringLiteral("Width"), this), 0, 0);
+  auto* widthLabel = new QLabel(QStringLiteral("Width"), this);
+  widthLabel->setBuddy(RxWidth);
+  auto* heightLabel = new QLabel(QStringLiteral("Height"), this);
+  heightLabel->setBuddy(RxHeight);
+  grid->addWidget(widthLabel, 0, 0);
   grid->addWidget(RxWidth, 0, 1);
-  grid->addWidget(new QLabel(QStringLiteral("Height"), this), 1, 0);
+  grid->addWidget(heightLabel, 1, 0);
   grid->addWidget(RxHeight, 1, 1);
   grid->addWidget(CoolBtn1, 0, 2, 2, 1);
-  resize(208, 71 + MenuBar->sizeHint().height());
+  // The form's own size where the edits fit in it; wider where a larger font or style needs it.
+  const QSize fit = sizeHint();
+  resize(std::max(208, fit.width()), std::max(71 + MenuBar->sizeHint().height(), fit.height()));
 
   connect(CoolBtn1, &QPushButton::clicked, this, &TXYSize::applySize);
 }

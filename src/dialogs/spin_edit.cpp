@@ -5,7 +5,10 @@
 #include <cstdint>
 #include <limits>
 
+#include <QFontMetrics>
 #include <QLineEdit>
+#include <QStyle>
+#include <QStyleOptionSpinBox>
 
 #include "dialogs/dialog_conversions.h"
 #include "dialogs/tool_window.h"
@@ -41,6 +44,32 @@ void TSpinEdit::SetValue(double value) {
   lineEdit()->setText(QString::fromStdString(FormatFixed(value, decimals_, LocaleDecimalSeparator())));
   // A narrow edit then shows the leading digits, which matter more than the last decimals.
   lineEdit()->setCursorPosition(0);
+}
+
+void TSpinEdit::SetWidestText(const QString& text) {
+  widestText_ = text;
+  updateGeometry();
+}
+
+QSize TSpinEdit::FitWidestText(QSize base, int textHeight) const {
+  if (widestText_.isEmpty()) return base;
+  ensurePolished();
+  // The text and one digit more, wrapped in the style's frame and step buttons. QSpinBox allows a space
+  // where this allows a digit, which in small faces leaves the line's own margins and the cursor no room.
+  const QFontMetrics metrics(font());
+  const int textWidth = metrics.horizontalAdvance(widestText_) + metrics.horizontalAdvance(QLatin1Char('0'));
+  QStyleOptionSpinBox option;
+  initStyleOption(&option);
+  const QSize fit = style()->sizeFromContents(QStyle::CT_SpinBox, &option, QSize(textWidth, textHeight), this);
+  return QSize(std::max(base.width(), fit.width()), base.height());
+}
+
+QSize TSpinEdit::sizeHint() const {
+  return FitWidestText(QAbstractSpinBox::sizeHint(), lineEdit()->sizeHint().height());
+}
+
+QSize TSpinEdit::minimumSizeHint() const {
+  return FitWidestText(QAbstractSpinBox::minimumSizeHint(), lineEdit()->minimumSizeHint().height());
 }
 
 void TSpinEdit::stepBy(int steps) {

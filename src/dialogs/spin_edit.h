@@ -22,6 +22,14 @@ class TSpinEdit : public QAbstractSpinBox {
   // Shows value with Decimals() decimals and the locale's separator.
   void SetValue(double value);
 
+  // The edit has no limits to measure itself by, so its owner names the widest text it must show whole.
+  // The edit is never narrower than that text in its current font and style.
+  void SetWidestText(const QString& text);
+  QString WidestText() const { return widestText_; }
+
+  QSize sizeHint() const override;
+  QSize minimumSizeHint() const override;
+
   void stepBy(int steps) override;
   QValidator::State validate(QString& input, int& pos) const override;
 
@@ -33,6 +41,10 @@ class TSpinEdit : public QAbstractSpinBox {
   StepEnabled stepEnabled() const override;
 
  private:
+  // Widens base to fit widestText_.
+  QSize FitWidestText(QSize base, int textHeight) const;
+
   int decimals_;
   double increment_;
+  QString widestText_;
 };

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -9,6 +10,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "dialogs/layout_probe.h"
 #include "dialogs/spin_edit.h"
 
 namespace {
@@ -133,4 +135,57 @@ TEST(CoefficientsDialog, RealTimerCopiesOnceIntoTheWindowActiveAtThatMoment) {
   EXPECT_FALSE(form.DebouncePending());
   EXPECT_EQ(second.af[7], 1.5);
   EXPECT_EQ(first.af[7], 0.0);
+}
+
+TEST(CoefficientsDialog, EveryEditIsNamedByItsGroupEquationAndTerm) {
+  TCForm form;
+  form.show();
+  const QList<QLabel*> labels = form.findChildren<QLabel*>();
+  // The caption on e's row nearest left of the row's first edit, and the heading over e's column.
+  const auto rowCaption = [&](TSpinEdit* first) -> QString {
+    QString text;
+    for (QLabel* l : labels) {
+      if (Beside(l, first) && l->x() < first->x() && l->buddy() == first) text = l->text();
+    }
+    return text;
+  };
+  const auto heading = [&](TSpinEdit* e) -> QString {
+    QString text;
+    for (QLabel* l : labels) {
+      if (l->geometry().bottom() < e->y() && l->geometry().center().x() >= e->x() &&
+          l->geometry().center().x() <= e->geometry().right()) {
+        text = l->text();
+      }
+    }
+    return text;
+  };
+  const auto groupLetter = [&](TSpinEdit* e) -> QString {
+    QString text;
+    for (QLabel* l : labels) {
+      if ((OnSameRow(e, l) || OnSameRow(l, e)) && l->geometry().right() < e->x() && l->text().size() == 1 &&
+          l->text()[0].isUpper()) {
+        text = l->text();
+      }
+    }
+    return text;
+  };
+  const QString terms[] = {"fx *", "fy *", "+"};
+  for (int k = 1; k <= 18; ++k) {
+    TSpinEdit* e = form.Edit(k);
+    const int i = (k - 1) % 6 + 1;  // 1 .. 6 within the group
+    const bool xEquation = i % 2 == 1;
+    TSpinEdit* first = form.Edit(k - (i - 1) + (xEquation ? 0 : 1));  // A01 or A02 of e's group and row
+    EXPECT_TRUE(OnSameRow(e, first)) << k;
+    EXPECT_EQ(rowCaption(first), xEquation ? QStringLiteral("x") : QStringLiteral("y")) << k;
+    EXPECT_EQ(groupLetter(e), QString(QLatin1Char("ABC"[(k - 1) / 6]))) << k;
+    EXPECT_EQ(heading(e), terms[(i - 1) / 2]) << k;
+  }
+}
+
+TEST(CoefficientsDialog, EditsShowASignedTwoDigitCoefficientWhole) {
+  TCForm form;
+  form.show();
+  for (int k = 1; k <= 18; ++k) {
+    EXPECT_TRUE(ShowsWhole(form.Edit(k)->findChild<QLineEdit*>(), QStringLiteral("-10.123456789"))) << k;
+  }
 }

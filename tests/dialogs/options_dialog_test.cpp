@@ -2,13 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
 
 #include "dialogs/dialog_conversions.h"
+#include "dialogs/layout_probe.h"
 
 namespace {
 
@@ -161,4 +165,25 @@ TEST(OptionsDialog, QualityKeepsOnlyItsLowEightBits) {
   form.JPEGWQualityEdit->setText(QStringLiteral("256"));
   form.StoreIntoOptions(options);
   EXPECT_EQ(options.JPEGQuality, 0);
+}
+
+TEST(OptionsDialog, EveryEditHasItsCaptionAndShowsItsLargestValueWhole) {
+  TForm2 form;
+  form.FillFromOptions(TFileOptions{});
+  form.show();
+  EXPECT_EQ(UncaptionedControls(form).join(QLatin1Char('\n')).toStdString(), "");
+  const std::pair<QLineEdit*, const char*> captions[] = {{form.JPEGWQualityEdit, "Quality (0...100)"},
+                                                         {form.TIFFResHorizNEdit, "Horiz.:"},
+                                                         {form.TIFFResVertNEdit, "Vert.:"},
+                                                         {form.ScreenGammaEdit, "Screen Gamma"}};
+  for (const auto& [edit, text] : captions) {
+    ASSERT_NE(CaptionOf(edit), nullptr) << text;
+    EXPECT_EQ(CaptionOf(edit)->text(), QString::fromLatin1(text));
+  }
+  // The resolution parts are 32-bit numbers.
+  for (QLineEdit* edit :
+       {form.TIFFResHorizNEdit, form.TIFFResHorizDEdit, form.TIFFResVertNEdit, form.TIFFResVertDEdit}) {
+    EXPECT_TRUE(ShowsWhole(edit, QStringLiteral("-2147483648"))) << edit->accessibleName().toStdString();
+  }
+  EXPECT_TRUE(ShowsWhole(form.JPEGWQualityEdit, QStringLiteral("100")));
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include <QCheckBox>
 #include <QLabel>
 #include <QLocale>
@@ -9,6 +11,8 @@
 #include <QSlider>
 #include <QTest>
 #include <QTimer>
+
+#include "dialogs/layout_probe.h"
 
 namespace {
 
@@ -219,4 +223,36 @@ TEST(ParametersDialog, LabelsUseTheLocaleSeparator) {
   QLocale::setDefault(QLocale::c());
   EXPECT_EQ(form.RedLabel1->text(), QStringLiteral("0,70"));
   EXPECT_EQ(form.Factor1->text(), QStringLiteral("30,00"));
+}
+
+TEST(ParametersDialog, EverySliderHasItsCaptionBesideIt) {
+  TForm4 form;
+  form.FillFromRecord(FirstShowRecord());
+  form.show();
+  EXPECT_EQ(UncaptionedControls(form).join(QLatin1Char('\n')).toStdString(), "");
+  const std::pair<QSlider*, const char*> captions[] = {{form.Intensity, "Intensity"}, {form.RedBar1, "Red"},
+                                                       {form.GrnBar1, "Green"},       {form.BluBar1, "Blue"},
+                                                       {form.Randomizer, "Randomizer"},
+                                                       {form.Probability, "Probability"}};
+  for (const auto& [slider, text] : captions) {
+    const QLabel* caption = CaptionOf(slider);
+    ASSERT_NE(caption, nullptr) << text;
+    EXPECT_EQ(caption->text(), QString::fromLatin1(text));
+  }
+}
+
+TEST(ParametersDialog, ProbabilityValueSitsBesideItsSliderNotBesideLinear) {
+  TForm4 form;
+  form.FillFromRecord(FirstShowRecord());
+  form.show();
+  ASSERT_TRUE(OnSameRow(form.None, form.Probability));  // "None" with the slider beside it
+  EXPECT_TRUE(OnSameRow(form.Factor2, form.Probability));
+  EXPECT_FALSE(OnSameRow(form.Factor2, form.Linear));
+  EXPECT_EQ(ControlLeftOf(form.Factor2), form.Probability);
+  EXPECT_TRUE(Beside(form.ProbabilityCaption, form.Probability));
+  // Its value and caption stand in the columns of the sliders above, so the row reads like theirs.
+  const auto right = [](const QWidget* w) { return w->mapTo(w->window(), QPoint(w->width(), 0)).x(); };
+  const auto left = [](const QWidget* w) { return w->mapTo(w->window(), QPoint(0, 0)).x(); };
+  EXPECT_EQ(right(form.Factor2), right(form.RandomFactor));
+  EXPECT_EQ(left(form.ProbabilityCaption), left(CaptionOf(form.Randomizer)));
 }

@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 
+#include "dialogs/layout_probe.h"
 #include "dialogs/spin_edit.h"
 
 TEST(SizeDialog, HasItsCaptionEditsAndSizeMenu) {
@@ -63,4 +65,30 @@ TEST(SizeDialog, NonNumericWidthIsAppliedAsZero) {
   ASSERT_EQ(apply.count(), 1);
   EXPECT_EQ(form.ImageWidth(), 0);
   EXPECT_EQ(form.ImageHeight(), 300);
+}
+
+TEST(SizeDialog, WidthAndHeightHaveTheirCaptionsBesideThem) {
+  TXYSize form;
+  form.show();
+  EXPECT_EQ(UncaptionedControls(form).join(QLatin1Char('\n')).toStdString(), "");
+  ASSERT_NE(CaptionOf(form.RxWidth), nullptr);
+  ASSERT_NE(CaptionOf(form.RxHeight), nullptr);
+  EXPECT_EQ(CaptionOf(form.RxWidth)->text(), QStringLiteral("Width"));
+  EXPECT_EQ(CaptionOf(form.RxHeight)->text(), QStringLiteral("Height"));
+}
+
+TEST(SizeDialog, EditsShowFiveDigitSizesWholeInAnyFontSize) {
+  // A larger face must widen the edits with it: their width comes from the font, not from fixed pixels.
+  for (const double scale : {1.0, 1.8}) {
+    TXYSize form;
+    QFont font = form.font();
+    font.setPointSizeF(font.pointSizeF() * scale);
+    form.setFont(font);
+    form.show();
+    for (TSpinEdit* edit : {form.RxWidth, form.RxHeight}) {
+      QLineEdit* line = edit->findChild<QLineEdit*>();
+      EXPECT_TRUE(ShowsWhole(line, QStringLiteral("99999"))) << scale;
+      EXPECT_TRUE(ShowsWhole(line, QStringLiteral("-99999"))) << scale;
+    }
+  }
 }
