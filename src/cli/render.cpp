@@ -102,12 +102,12 @@ class TDefaultGammaScope {
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
-void LoadParams(const std::string& path, TFractalParams& v, const TRenderReport& report) {
+void LoadParams(const std::string& path, TFractalDocument& document, const TRenderReport& report) {
   // A read error is the run's error, reported once with the file's line below; the other messages are warnings.
   const auto warn = [&](const std::string& text) {
     if (text != kParamReadErrorMessage && report.warning) report.warning(text);
   };
-  const TParamReadResult result = LoadParameterFile(path, v, '.', warn);
+  const TParamReadResult result = document.Load(path, '.', warn);
   if (result.readError) {
     throw ERenderFailed(std::string(kParamReadErrorMessage) + " " + Quoted(path) + " (line " +
                         std::to_string(result.errorLine) + ")");
@@ -196,7 +196,7 @@ TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderRe
   TFractalDocument document(options.width, options.height);
   TFractalParams& v = document.Record();
   if (options.paramsPath) {
-    LoadParams(*options.paramsPath, v, report);
+    LoadParams(*options.paramsPath, document, report);
   } else {
     ApplyBuiltInExample(v);
   }

@@ -7,13 +7,29 @@
 
 TFractalDocument::TFractalDocument(int width, int height) { SetUpFirstShow(v_, width, height); }
 
-void TFractalDocument::Resize(int width, int height) {
-  // Everything that can fail comes first; what follows only moves pointers.
+namespace {
+
+std::unique_ptr<TPixelGraphic> BlackPicture(int width, int height) {
   auto picture = std::make_unique<TPixelGraphic>();
   picture->SetSize(width, height, TColorRes::Bits24);
+  return picture;
+}
+
+}  // namespace
+
+std::unique_ptr<TPixelGraphic> TFractalDocument::NewPicture() {
+  std::unique_ptr<TPixelGraphic> picture = BlackPicture(v_.imageWidth, v_.imageHeight);
+  std::swap(picture, picture_);
+  v_.image = picture_.get();
+  return picture;
+}
+
+std::unique_ptr<TPixelGraphic> TFractalDocument::Resize(int width, int height) {
+  // Everything that can fail comes first; what follows only moves pointers.
+  std::unique_ptr<TPixelGraphic> picture = BlackPicture(width, height);
   THitLists lists = CreateTList(width, height);
 
-  picture_ = std::move(picture);
+  std::swap(picture, picture_);
   lists_ = std::move(lists);
   v_.image = picture_.get();
   AttachHitLists(v_, lists_);
@@ -21,6 +37,16 @@ void TFractalDocument::Resize(int width, int height) {
   v_.imageHeight = height;
   v_.plotWidth = v_.imageWidth;
   v_.plotHeight = v_.imageHeight;
+  return picture;
+}
+
+TParamReadResult TFractalDocument::Load(const std::string& path, char decimalSeparator,
+                                        const TParamMessage& message) {
+  return LoadParameterFile(path, v_, decimalSeparator, message);
+}
+
+std::string TFractalDocument::SaveParameters(const std::string& picturePath, char decimalSeparator) const {
+  return SaveParameterFile(picturePath, v_, decimalSeparator);
 }
 
 void TFractalDocument::ResetView() { ResetCoordinates(v_); }

@@ -10,6 +10,7 @@
 #include "document/picture_size.h"
 #include "document/selection_region.h"
 #include "engine/fractal_params.h"
+#include "files/param_file.h"
 #include "image/pixel_graphic.h"
 
 class TFractalDocument {
@@ -17,6 +18,9 @@ class TFractalDocument {
   // The record as a new window's first show leaves it, for a width x height picture. The picture and the lists
   // are made by the first Resize: a new picture takes the default gamma in force when it is made.
   explicit TFractalDocument(int width = kFirstShowWidth, int height = kFirstShowHeight);
+  // A zeroed record, as a window holds before its creation defaults and its first show fill it in.
+  struct TBlank {};
+  explicit TFractalDocument(TBlank) {}
   // The engine keeps the record's address while it runs, and the record points into this object.
   TFractalDocument(const TFractalDocument&) = delete;
   TFractalDocument& operator=(const TFractalDocument&) = delete;
@@ -30,7 +34,17 @@ class TFractalDocument {
   // A new black 24-bit picture and new zeroed lists of width x height; the view keeps its centre and zoom.
   // Strong guarantee: when making the picture or the lists fails (std::bad_alloc, EPixelGraphic for a negative
   // side) the document is as it was. The range a caller accepts (CheckImageSize) is the caller's business.
-  void Resize(int width, int height);
+  // Returns the picture it replaces, for a caller whose view still shows it (null the first time).
+  std::unique_ptr<TPixelGraphic> Resize(int width, int height);
+  // A new black picture of the record's image size, as every render pass starts with; the lists stay. Returns
+  // the picture it replaces, as Resize does. Strong guarantee.
+  std::unique_ptr<TPixelGraphic> NewPicture();
+
+  // Reads a parameter file into the record (EParamFileOpen when it cannot be opened; the reading rules are
+  // files/'s); the picture and the lists stay as they are.
+  TParamReadResult Load(const std::string& path, char decimalSeparator, const TParamMessage& message);
+  // Writes the record, atomically, as the parameter file that goes beside picturePath; returns its path.
+  std::string SaveParameters(const std::string& picturePath, char decimalSeparator) const;
 
   // The presets, as the window's menus set them.
   void ResetView();

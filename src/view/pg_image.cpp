@@ -115,10 +115,15 @@ TPGImage::~TPGImage() {
 }
 
 void TPGImage::SetPixelGraphic(std::unique_ptr<TPixelGraphic> image) {
-  std::unique_ptr<TPixelGraphic> old = std::move(image_);
-  if (old) old->OnChange = nullptr;
-  image_ = std::move(image);
-  old.reset();
+  TPixelGraphic* shown = image.get();
+  ShowPixelGraphic(shown);
+  owned_ = std::move(image);  // frees an image the view owned before
+}
+
+void TPGImage::ShowPixelGraphic(TPixelGraphic* image) {
+  if (image_ && image_ != image) image_->OnChange = nullptr;
+  image_ = image;
+  if (owned_.get() != image) owned_.reset();
   if (image_) image_->OnChange = [this](TPixelGraphic&) { PictureChanged(); };
   displayStale_ = true;
   Layout();

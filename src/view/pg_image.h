@@ -1,4 +1,5 @@
-// TPGImage: the scrolling picture view that fills a fractal window. It owns the pixel image it shows, centres a
+// TPGImage: the scrolling picture view that fills a fractal window. It shows a pixel image (its own or one a
+// document keeps), centres a
 // picture smaller than itself, scrolls a larger one, and keeps a selection rectangle in image pixels that the user
 // draws, moves and resizes with the mouse.
 //
@@ -101,10 +102,14 @@ class TPGImage : public QAbstractScrollArea {
   ~TPGImage() override;
 
   // --- The picture -------------------------------------------------------------------------------------------
-  // The image shown, still owned by the view; nullptr without one.
-  TPixelGraphic* PixelGraphic() const { return image_.get(); }
-  // Adopts an image (or none), destroys the one shown so far, hooks the image's OnChange, lays out and repaints.
+  // The image shown; nullptr without one.
+  TPixelGraphic* PixelGraphic() const { return image_; }
+  // Adopts an image (or none), destroys the one shown so far if the view owned it, hooks the image's OnChange,
+  // lays out and repaints.
   void SetPixelGraphic(std::unique_ptr<TPixelGraphic> image);
+  // The same for an image its owner keeps (a fractal document): the owner shows its next image, or none, before
+  // it frees this one.
+  void ShowPixelGraphic(TPixelGraphic* image);
   // Lays out (firing OnNewAutoSize) and repaints from the pixel memory. This is what the image's Changed runs;
   // call either after the engine has written pixels.
   void PictureChanged();
@@ -228,7 +233,8 @@ class TPGImage : public QAbstractScrollArea {
   void PopUp(const QPoint& globalPos);
   bool ScrollBarsShown() const;
 
-  std::unique_ptr<TPixelGraphic> image_;
+  TPixelGraphic* image_ = nullptr;
+  std::unique_ptr<TPixelGraphic> owned_;  // image_ when the view owns it
   TPicBox* picBox_ = nullptr;
   QImage display_;  // top-down copy of the pixel memory for painting, refreshed when the picture changed
   bool displayStale_ = true;

@@ -107,6 +107,8 @@ TMDIChild::~TMDIChild() {
   // The engine may still hold this record's address; stop it looking at a record that is going away.
   v.abort = true;
   v.image = nullptr;
+  // The view outlives this object's members: it must not keep the document's picture.
+  PGImage1->ShowPixelGraphic(nullptr);
 }
 
 void TMDIChild::ConnectMenus() {
@@ -155,13 +157,11 @@ void TMDIChild::FormPaint() {
   ApplyFirstShowDefaults(v, kFirstShowWidth, kFirstShowHeight);
   // The new-window branch is taken whatever the mode word says: a first show always needs its picture, and the
   // word may have moved on when two windows were opened within the first-show delay.
-  auto picture = std::make_unique<TPixelGraphic>();
-  picture->SetSize(v.plotWidth, v.plotHeight, TColorRes::Bits24);
   SetModeWord(kModeWorking);
   setWindowTitle(kIndexCaption);
   TitleText = windowTitle();
-  ShowNewPicture(std::move(picture));
-  CreateTList();
+  // The picture and the lists of the first-show size (CreateTList's work), both made before either is shown.
+  ShowNewPicture(doc_.Resize(v.plotWidth, v.plotHeight));
   UpdateGrafX();
 }
 
@@ -172,11 +172,10 @@ void TMDIChild::closeEvent(QCloseEvent* event) {
   if (!isMinimized()) showMinimized();
 }
 
-void TMDIChild::ShowNewPicture(std::unique_ptr<TPixelGraphic> picture) {
-  TPixelGraphic* shown = picture.get();
-  PGImage1->SetPixelGraphic(std::move(picture));
-  v.image = shown;
-  v.image->Changed();
+void TMDIChild::ShowNewPicture(std::unique_ptr<TPixelGraphic> replaced) {
+  PGImage1->ShowPixelGraphic(doc_.Picture());
+  replaced.reset();
+  if (v.image) v.image->Changed();
 }
 
 // --- Render pass -----------------------------------------------------------------------------------------------
@@ -189,9 +188,7 @@ void TMDIChild::UpdateGrafX() {
   // Edits still waiting in the dialogs belong to this pass, before the family switches are derived below.
   if (ServedByDialogs()) TakePendingDialogEdits();
 
-  auto picture = std::make_unique<TPixelGraphic>();
-  picture->SetSize(v.imageWidth, v.imageHeight, TColorRes::Bits24);
-  ShowNewPicture(std::move(picture));
+  ShowNewPicture(doc_.NewPicture());
   UpdateMenuItems();
 
   ++passDepth_;

@@ -15,6 +15,7 @@
 #include <QMdiSubWindow>
 #include <QString>
 
+#include "document/fractal_document.h"
 #include "engine/fractal_params.h"
 #include "view/pg_image.h"
 #include "windows/child_menus.h"
@@ -131,7 +132,10 @@ class TMDIChild : public QMdiSubWindow {
   // Tests look inside through this; nothing else does.
   friend struct TMDIChildProbe;
 
-  TFractalParams v{};
+  // The fractal itself; the window is its view and its commands. v is the document's record, under the name
+  // the handlers use.
+  TFractalDocument doc_{TFractalDocument::TBlank{}};
+  TFractalParams& v = doc_.Record();
   // Members outside v.
   double PixelStepX = 0, PixelStepY = 0;
   QString TitleText;
@@ -142,11 +146,11 @@ class TMDIChild : public QMdiSubWindow {
   double CursorX = 0, CursorY = 0;
 
   void ConnectMenus();
-  void ShowNewPicture(std::unique_ptr<TPixelGraphic> picture);
+  // Shows the document's picture; `replaced`, the one shown until now, goes once the view has let go of it.
+  void ShowNewPicture(std::unique_ptr<TPixelGraphic> replaced);
   QSize FrameClientSize() const;
 
   std::unique_ptr<TChildMenus> menus_;
-  THitLists lists_;
   int passDepth_ = 0;
   bool ServedByDialogs() const;
 

@@ -172,13 +172,12 @@ void TMDIChild::LoadFromParameterFile(const QString& path) {
   const std::string localPath = LocalPath(path);
   if (!QFileInfo(path).isFile() || !QFileInfo(path).isReadable()) {
     // The reader raises its own error for a file it cannot open, and nothing below may happen then.
-    LoadParameterFile(localPath, v, DecimalSeparator(), {});
+    doc_.Load(localPath, DecimalSeparator(), {});
   }
   // Dialog edits still waiting for their debounce go in first, so that the file's values win over them
   // instead of being overwritten by them when the window is drawn.
   TakePendingDialogEdits();
-  LoadParameterFile(localPath, v, DecimalSeparator(),
-                    [&messages](const std::string& message) { messages.push_back(message); });
+  doc_.Load(localPath, DecimalSeparator(), [&messages](const std::string& message) { messages.push_back(message); });
 
   TitleText = path;
   setWindowTitle(path);

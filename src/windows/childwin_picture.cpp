@@ -26,22 +26,15 @@ void TMDIChild::Resolution(int width, int height) {
     ShowInformation(this, QString::fromStdString(*problem));
     return;
   }
-  // The lists are made before anything changes: a size too large for memory fails here and leaves all as it was.
-  THitLists lists = ::CreateTList(width, height);
-  v.imageWidth = width;
-  v.imageHeight = height;
-  v.plotWidth = v.imageWidth;
-  v.plotHeight = v.imageHeight;
+  // The picture and the lists are made before anything changes: a size too large for memory fails here and
+  // leaves all as it was.
+  std::unique_ptr<TPixelGraphic> replaced = doc_.Resize(width, height);
   setWindowTitle(TitleText);
-  lists_ = std::move(lists);
-  AttachHitLists(v, lists_);
+  ShowNewPicture(std::move(replaced));
   UpdateGrafX();
 }
 
-void TMDIChild::CreateTList() {
-  lists_ = ::CreateTList(v.imageWidth, v.imageHeight);
-  AttachHitLists(v, lists_);
-}
+void TMDIChild::CreateTList() { ShowNewPicture(doc_.Resize(v.imageWidth, v.imageHeight)); }
 
 QSize TMDIChild::ClientSize() const {
   const QMargins border = contentsMargins();
@@ -122,14 +115,13 @@ void TMDIChild::Zoom1Click() {
   PGImage1->SetActionMode(TActionMode::amNone);
 
   // The marked part of the picture, enlarged, stands in for the new picture until the pass replaces it.
-  auto scratch = std::make_unique<TPixelGraphic>();
-  scratch->SetSize(v.imageWidth, v.imageHeight, TColorRes::Bits24);
-  const TPixelGraphic* source = PGImage1->PixelGraphic();
+  std::unique_ptr<TPixelGraphic> source = doc_.NewPicture();
   if (source && PGImage1->SelectionWidth() > 0 && PGImage1->SelectionHeight() > 0) {
-    scratch->StretchCopy(0, 0, v.imageWidth, v.imageHeight, PGImage1->SelectionLeft(), PGImage1->SelectionTop(),
-                         PGImage1->SelectionWidth(), PGImage1->SelectionHeight(), *source);
+    doc_.Picture()->StretchCopy(0, 0, v.imageWidth, v.imageHeight, PGImage1->SelectionLeft(),
+                                PGImage1->SelectionTop(), PGImage1->SelectionWidth(), PGImage1->SelectionHeight(),
+                                *source);
   }
-  ShowNewPicture(std::move(scratch));
+  ShowNewPicture(std::move(source));
   UpdateGrafX();
 }
 

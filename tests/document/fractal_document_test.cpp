@@ -79,3 +79,30 @@ TEST(FractalDocument, ZoomRefusesARegionWithoutExtentAndTakesAnyOther) {
   d.ResetView();
   EXPECT_EQ(d.Record().zoom, 0.23);
 }
+
+// A window still shows the picture a pass replaces until it has switched to the new one: the document hands the
+// old one back instead of freeing it under the view.
+TEST(FractalDocument, ANewPictureKeepsTheListsAndHandsTheOldPictureBack) {
+  TFractalDocument d;
+  EXPECT_EQ(d.Resize(200, 100), nullptr);
+  TFractalParams& v = d.Record();
+  const THitList* red = v.redList;
+  (*v.redList)[3] = 9;
+  TPixelGraphic* first = d.Picture();
+  first->SetPixel(1, 1, 0x123456);
+
+  std::unique_ptr<TPixelGraphic> old = d.NewPicture();
+  EXPECT_EQ(old.get(), first);
+  EXPECT_EQ(old->GetColor(1, 1), 0x123456u);  // still whole for whoever shows it
+  ASSERT_NE(d.Picture(), first);
+  EXPECT_EQ(v.image, d.Picture());
+  EXPECT_EQ(d.Picture()->Width(), 200);
+  EXPECT_EQ(d.Picture()->Height(), 100);
+  EXPECT_EQ(d.Picture()->GetColor(1, 1), 0u);
+  EXPECT_EQ(v.redList, red);
+  EXPECT_EQ((*v.redList)[3], 9);
+
+  old = d.Resize(50, 60);
+  EXPECT_NE(old, nullptr);
+  EXPECT_EQ(v.image, d.Picture());
+}
