@@ -4,7 +4,9 @@
 // this class is built from.
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <string>
 
 #include "document/first_show.h"
 #include "document/picture_size.h"
@@ -12,6 +14,14 @@
 #include "engine/fractal_params.h"
 #include "files/param_file.h"
 #include "image/pixel_graphic.h"
+
+// What a running pass shows of itself in its window's caption: the progress ticks, the steps, the Lyapunov
+// estimate and the point plotted last.
+struct TProgressFigures {
+  std::int32_t ticks = 0;
+  std::int64_t iterations = 0;
+  double lyapunov = 0, plotX = 0, plotY = 0;
+};
 
 class TFractalDocument {
  public:
@@ -45,6 +55,8 @@ class TFractalDocument {
   TParamReadResult Load(const std::string& path, char decimalSeparator, const TParamMessage& message);
   // Writes the record, atomically, as the parameter file that goes beside picturePath; returns its path.
   std::string SaveParameters(const std::string& picturePath, char decimalSeparator) const;
+
+  TProgressFigures Progress() const { return {v_.ticks, v_.iterations, v_.lyapunov, v_.plotX, v_.plotY}; }
 
   // The presets, as the window's menus set them.
   void ResetView();

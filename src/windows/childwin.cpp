@@ -225,7 +225,7 @@ void TMDIChild::Timer2Timer() {
   QCoreApplication::processEvents();
   // A pass that ended while the events above ran has put its title back; progress figures would stay forever.
   if (passDepth_ == 0 || v.abort) return;
-  setWindowTitle(FormatProgressCaption(v, UserDecimalPoint()));
+  setWindowTitle(FormatProgressCaption(doc_.Progress(), UserDecimalPoint()));
   ++v.ticks;
   // The engine resumes at once: waiting here for one more event would stall it whenever the queue is empty.
   QCoreApplication::processEvents();

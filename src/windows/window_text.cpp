@@ -12,10 +12,10 @@ QString FormatFixed(double value, int decimals, const QString& decimalPoint) {
   return text;
 }
 
-QString FormatProgressCaption(const TFractalParams& v, const QString& decimalPoint) {
-  return QString::number(v.ticks) + kGap + QString::number(v.iterations) + kGap +
-         FormatFixed(v.lyapunov, 2, decimalPoint) + QStringLiteral("3") + kGap +
-         FormatFixed(v.plotX, 2, decimalPoint) + QStringLiteral("4") + kGap + FormatFixed(v.plotY, 2, decimalPoint) +
+QString FormatProgressCaption(const TProgressFigures& p, const QString& decimalPoint) {
+  return QString::number(p.ticks) + kGap + QString::number(p.iterations) + kGap +
+         FormatFixed(p.lyapunov, 2, decimalPoint) + QStringLiteral("3") + kGap +
+         FormatFixed(p.plotX, 2, decimalPoint) + QStringLiteral("4") + kGap + FormatFixed(p.plotY, 2, decimalPoint) +
          QStringLiteral("4");
 }
 

@@ -5,20 +5,21 @@
 #include "window_test_support.h"
 
 TEST(WindowText, ProgressCaptionPutsPlainDigitsAfterEachFixedNumber) {
-  TFractalParams v{};
+  TFractalDocument d;
+  TFractalParams& v = d.Record();
   v.ticks = 7;
   v.iterations = 123456789012LL;
   v.lyapunov = 0.5;
   v.plotX = -1.25;
   v.plotY = 3.14159;
-  EXPECT_EQ(FormatProgressCaption(v, QStringLiteral(".")),
+  EXPECT_EQ(FormatProgressCaption(d.Progress(), QStringLiteral(".")),
             QStringLiteral("7    123456789012    0.503    -1.254    3.144"));
 }
 
 TEST(WindowText, ProgressCaptionUsesTheGivenDecimalSeparator) {
-  TFractalParams v{};
-  v.lyapunov = 0.126;
-  EXPECT_EQ(FormatProgressCaption(v, QStringLiteral(",")), QStringLiteral("0    0    0,133    0,004    0,004"));
+  TProgressFigures p;
+  p.lyapunov = 0.126;
+  EXPECT_EQ(FormatProgressCaption(p, QStringLiteral(",")), QStringLiteral("0    0    0,133    0,004    0,004"));
 }
 
 TEST(WindowText, ReadoutHasTwelveDecimals) {
