@@ -149,7 +149,9 @@ const std::map<std::string, TValued>& ValuedOptions() {
       {"--tiff-res", [](TRenderOptions& o, const std::string& v) { TiffResolution(v, o.fileOptions); }},
       {"--gamma",
        [](TRenderOptions& o, const std::string& v) {
-         o.fileOptions.ScreenGamma = PositiveNumber("--gamma", v, 1e6);
+         double gamma = 0;
+         if (!ParseGeneralNumber(v, '.', gamma) || !ScreenGammaIsValid(gamma)) Refuse("--gamma", v, "a number from 0.001 to 1000");
+         o.fileOptions.ScreenGamma = gamma;
        }},
   };
   return options;
@@ -256,7 +258,7 @@ File options (the defaults are those of the program's Options dialog):
                            TIFF resolution unit (default inch)
   --tiff-res X,Y           TIFF horizontal and vertical resolution, whole numbers (default 300,300)
   --no-gamma               do not store the gamma in PNG files
-  --gamma G                screen gamma stored in PNG files (default 1.8)
+  --gamma G                screen gamma stored in PNG files, 0.001 to 1000 (default 1.8)
 
 An option's value may also follow an equals sign (--size=640x480); "--" ends the options.
 

@@ -237,6 +237,11 @@ void TForm2::StoreIntoOptions(TFileOptions& options) const {
   o.TIFFResYDen = IntegerOf(TIFFResVertDEdit);
   o.WriteGamma = WriteGammaCB->isChecked();
   o.ScreenGamma = StrToFloat(ScreenGammaEdit->text().toStdString(), LocaleDecimalSeparator());
+  // A gamma no PNG file can record would make every later PNG save fail.
+  if (!ScreenGammaIsValid(o.ScreenGamma)) {
+    throw EConvertError("Screen Gamma must be from " + FormatGeneralNumber(kScreenGammaMin, LocaleDecimalSeparator()) +
+                        " to " + FormatGeneralNumber(kScreenGammaMax, LocaleDecimalSeparator()) + ".");
+  }
   o.GammaCorrectionOnRead = GammaCorrectionOnReadCB->isChecked();
   options = o;
 }

@@ -28,9 +28,14 @@ struct TFileOptions {
   std::int32_t TIFFResYNum = 300;
   std::int32_t TIFFResYDen = 1;
   bool WriteGamma = true;
-  long double ScreenGamma = 1.8L;  // copied into every new pixel image as its Gamma
+  long double ScreenGamma = 1.8L;  // copied into every new pixel image as its Gamma; see ScreenGammaIsValid
   bool GammaCorrectionOnRead = true;  // reading only; kept for the dialog
 };
+
+// The screen gammas a PNG file can record: 1 / gamma must fit its gAMA chunk, or no PNG could be saved at all.
+inline constexpr double kScreenGammaMin = 0.001;
+inline constexpr double kScreenGammaMax = 1000;
+inline bool ScreenGammaIsValid(long double gamma) { return gamma >= kScreenGammaMin && gamma <= kScreenGammaMax; }
 
 // The process-wide set. Changing ScreenGamma here does not reach new pixel images by itself:
 // call ApplyScreenGamma after editing it.

@@ -144,6 +144,26 @@ TEST(OptionsDialog, MendedTextIsStoredOnTheSecondOk) {
   EXPECT_EQ(options.ScreenGamma, 2.5L);
 }
 
+// Every PNG records 1 / gamma; a gamma no PNG can record would make each later save fail.
+TEST(OptionsDialog, AScreenGammaNoPngCanRecordIsRefusedAndTheDialogStaysOpen) {
+  for (const char* text : {"-1", "0", "1000000000", "0.0001"}) {
+    SCOPED_TRACE(text);
+    TForm2 form;
+    QStringList errors;
+    form.ShowError = [&](const QString& message) { errors << message; };
+    TFileOptions options;
+    const bool ok = RunDialog(form, options, [&] {
+      form.ScreenGammaEdit->setText(QString::fromLatin1(text));
+      form.OKButton->click();
+      form.ScreenGammaEdit->setText(QStringLiteral("1000"));
+      form.OKButton->click();
+    });
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(errors, QStringList{QStringLiteral("Screen Gamma must be from 0.001 to 1000.")});
+    EXPECT_EQ(options.ScreenGamma, 1000.0L);
+  }
+}
+
 TEST(OptionsDialog, GroupWithNoButtonCheckedKeepsItsOption) {
   TForm2 form;
   TFileOptions options;
