@@ -71,6 +71,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   Timer1->start();
 
   ConnectDialogs();
+  NameShortcutsInToolTips();
   SetEngineHost(this);
   UpdateMenuItems();
 }
@@ -169,6 +170,15 @@ void TMainForm::CreateToolBar() {
   ToolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
   ToolBar->addActions({CoolSpeedButton3, AbortButton, CoolSpeedButton5, ApplyButton, CoolSpeedButton1, CButton});
   addToolBar(Qt::LeftToolBarArea, ToolBar);
+}
+
+void TMainForm::NameShortcutsInToolTips() {
+  // A toolbar button's tip names its key ("Stop (Esc)"); the buttons show no menu where the key could be read.
+  for (QAction* action : ToolBar->actions()) {
+    if (action->shortcut().isEmpty()) continue;
+    action->setToolTip(QStringLiteral("%1 (%2)").arg(action->text().remove(QLatin1Char('&')),
+                                                      action->shortcut().toString(QKeySequence::NativeText)));
+  }
 }
 
 // --- Windows ---------------------------------------------------------------------------------------------------

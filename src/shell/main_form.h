@@ -121,6 +121,7 @@ class TMainForm : public QMainWindow, public EngineHost {
   void CreateActions();
   void CreateMenus();
   void CreateToolBar();
+  void NameShortcutsInToolTips();
   void SubWindowActivated(QMdiSubWindow* window);
   void MergeChildMenus(TMDIChild* child);
   void ConnectDialogs();

@@ -89,6 +89,15 @@ TEST_F(Frame, ActiveWindowMenusSitBetweenFileAndWindow) {
   EXPECT_EQ(MenuBarCaptions(*frame), expected);
 }
 
+TEST_F(Frame, ToolbarTipsNameTheKeysOfTheirButtons) {
+  EXPECT_EQ(frame->AbortButton->toolTip(), QStringLiteral("Stop (Esc)"));
+  EXPECT_EQ(frame->ApplyButton->toolTip(), QStringLiteral("Apply (F5)"));
+  EXPECT_EQ(frame->CoolSpeedButton5->toolTip(), QStringLiteral("Params (F2)"));
+  EXPECT_EQ(frame->CButton->toolTip(), QStringLiteral("Const (F3)"));
+  EXPECT_EQ(frame->CoolSpeedButton1->toolTip(),
+            QStringLiteral("Rand (%1)").arg(QKeySequence(Qt::CTRL | Qt::Key_R).toString(QKeySequence::NativeText)));
+}
+
 TEST_F(Frame, WindowMenuListsTheWindowsAndArrangesThem) {
   FirstWindow();
   NewWindow();
