@@ -37,9 +37,5 @@ inline constexpr double kScreenGammaMin = 0.001;
 inline constexpr double kScreenGammaMax = 1000;
 inline bool ScreenGammaIsValid(long double gamma) { return gamma >= kScreenGammaMin && gamma <= kScreenGammaMax; }
 
-// The process-wide set. Changing ScreenGamma here does not reach new pixel images by itself:
-// call ApplyScreenGamma after editing it.
-TFileOptions& FileOptions();
-
 // Makes options.ScreenGamma the Gamma of every pixel image constructed from now on.
 void ApplyScreenGamma(const TFileOptions& options);

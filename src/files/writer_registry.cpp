@@ -60,6 +60,7 @@ const TFileFormatWriter* TFileFormatWriters::FindByExtension(const std::string& 
   return nullptr;
 }
 
+// Global on purpose: a fixed table of the formats the program is built with, the same for every caller.
 TFileFormatWriters& FileFormatWriters() {
   static const std::unique_ptr<TFileFormatWriters> registry = TFileFormatWriters::CreateStandard();
   return *registry;

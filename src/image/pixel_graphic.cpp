@@ -9,6 +9,7 @@
 
 namespace {
 
+// Process-wide on purpose: every new pixel image, whoever makes it, takes the screen gamma in force.
 long double defaultGamma = 1.8L;
 
 constexpr int kHeaderSize = 40;

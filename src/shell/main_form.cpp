@@ -199,6 +199,7 @@ QList<TMDIChild*> TMainForm::Children() const {
 TMDIChild* TMainForm::OpenFractalWindow(const QString& caption) {
   auto* child = new TMDIChild;
   child->SetFrameClientSize([this] { return FrameClientSize(); });
+  child->SetFileOptions(&fileOptions_);
   GiveDialogsTo(child);
   MdiArea->addSubWindow(child);
   child->setWindowTitle(caption);

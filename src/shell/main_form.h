@@ -13,6 +13,7 @@
 #include <QMainWindow>
 
 #include "engine/formula.h"
+#include "files/file_options.h"
 
 class QAction;
 class QMdiArea;
@@ -71,6 +72,8 @@ class TMainForm : public QMainWindow, public EngineHost {
 
   // The window commands go to; nullptr only before the first window has opened.
   TMDIChild* ActiveChild() const;
+  // The image file options: one set for the program's run, edited by "Options" and used by every Save As.
+  const TFileOptions& ImageFileOptions() const { return fileOptions_; }
   // Every fractal window in creation order.
   QList<TMDIChild*> Children() const;
   TMDIChild* OpenFractalWindow(const QString& caption);
@@ -129,6 +132,7 @@ class TMainForm : public QMainWindow, public EngineHost {
   void DialogsFollow(TMDIChild* previous, TMDIChild* child);
   QSize FrameClientSize() const;
 
+  TFileOptions fileOptions_;
   TMDIChild* mergedChild_ = nullptr;
   TMDIChild* lastActive_ = nullptr;
   QAction* windowListSeparator_ = nullptr;

@@ -39,4 +39,4 @@ void TMainForm::LoadFromParameterFile1Click() {
   child->Redraw(/*newCoefficients=*/false);
 }
 
-void TMainForm::JPGFileOptions1Click() { TMDIChild::Options1Click(*Form2); }
+void TMainForm::JPGFileOptions1Click() { TMDIChild::Options1Click(*Form2, fileOptions_); }

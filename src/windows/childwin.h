@@ -17,6 +17,7 @@
 
 #include "document/fractal_document.h"
 #include "engine/fractal_params.h"
+#include "files/file_options.h"
 #include "view/pg_image.h"
 #include "windows/child_menus.h"
 #include "windows/image_size.h"
@@ -123,7 +124,10 @@ class TMDIChild : public QMdiSubWindow {
   // raises and changes nothing. Drawing it is the caller's business.
   void LoadFromParameterFile(const QString& path);
   // The image file options through the "Options" dialog, stored only on OK. Independent of any window.
-  static bool Options1Click(TForm2& dialog);
+  static bool Options1Click(TForm2& dialog, TFileOptions& options);
+  // The image file options Save As uses: the frame's set, kept by the frame. Without one the window keeps
+  // its own defaults.
+  void SetFileOptions(const TFileOptions* options) { fileOptions_ = options; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -155,5 +159,7 @@ class TMDIChild : public QMdiSubWindow {
   bool ServedByDialogs() const;
 
   std::function<QSize()> frameClientSize_;
+  const TFileOptions* fileOptions_ = nullptr;
+  TFileOptions ownFileOptions_;
   TToolDialogs dialogs_;
 };

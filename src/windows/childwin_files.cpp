@@ -158,7 +158,8 @@ void TMDIChild::SaveAs1Click() {
     return AskWarningBox(this, QString::fromStdString(caption), QString::fromStdString(text),
                          buttons == TWarningButtons::OKCancel);
   };
-  SavePictureAndParameters(picture.get(), LocalPath(path), FileOptions(), warningBox, params, DecimalSeparator());
+  const TFileOptions& options = fileOptions_ ? *fileOptions_ : ownFileOptions_;
+  SavePictureAndParameters(picture.get(), LocalPath(path), options, warningBox, params, DecimalSeparator());
 
   // TitleText too, so that the path stays the caption when a running pass ends.
   TitleText = path;
@@ -186,8 +187,7 @@ void TMDIChild::LoadFromParameterFile(const QString& path) {
     ShowInformation(this, message);
 }
 
-bool TMDIChild::Options1Click(TForm2& dialog) {
-  TFileOptions& options = FileOptions();
+bool TMDIChild::Options1Click(TForm2& dialog, TFileOptions& options) {
   dialog.FillFromOptions(options);
   if (RunModalDialog(dialog) != QDialog::Accepted) return false;
   // OK has checked every text already, so this stores them all.

@@ -1,10 +1,12 @@
 #include "windows/mode_word.h"
 
 namespace {
+// Process-wide on purpose: the frame's timer and every window read and write the one word of the program.
 QString& Word() {
   static QString word;
   return word;
 }
+// Process-wide on purpose: every nested event loop, whichever window or frame runs it, must see it to unwind.
 bool& Exiting() {
   static bool exiting = false;
   return exiting;

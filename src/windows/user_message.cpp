@@ -4,6 +4,7 @@
 #include <QMessageBox>
 
 namespace {
+// Process-wide on purpose: a message box is the program's, not a window's, and tests replace it for all at once.
 TMessageSink& Sink() {
   static TMessageSink sink;
   return sink;

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QRadioButton>
 #include <QLineEdit>
 #include <QLocale>
 #include <QProgressDialog>
@@ -55,7 +56,7 @@ class FileCommands : public FrameTest {
  protected:
   void SetUp() override {
     ASSERT_TRUE(folder.isValid());
-    savedOptions = FileOptions();
+    savedGamma = TPixelGraphic::DefaultGamma();
     SetSaveFileDialog([this](QWidget*, const TFileDialogRequest& request) {
       saveRequests.append(request);
       return saveAnswer;
@@ -79,8 +80,7 @@ class FileCommands : public FrameTest {
     SetWarningAsker({});
     SetModalRunner({});
     SetSaveProgressMinimumDurationMs(500);
-    FileOptions() = savedOptions;
-    ApplyScreenGamma(savedOptions);
+    TPixelGraphic::SetDefaultGamma(savedGamma);
   }
 
   TMDIChild* FirstWindow() {
@@ -97,7 +97,7 @@ class FileCommands : public FrameTest {
   void AnswerOpen(const QString& path) { openAnswer = {true, path, 0}; }
 
   QTemporaryDir folder;
-  TFileOptions savedOptions;
+  long double savedGamma = 0;
   QList<TFileDialogRequest> saveRequests, openRequests;
   TFileDialogResult saveAnswer, openAnswer;  // cancelled unless a test answers
   QStringList warnings;
@@ -337,8 +337,8 @@ TEST_F(FileCommands, OptionsAreStoredOnlyOnOk) {
     return dialog.result();
   });
   frame->JPGFileOptions1->trigger();
-  EXPECT_EQ(FileOptions().JPEGQuality, 44);
-  EXPECT_DOUBLE_EQ(static_cast<double>(FileOptions().ScreenGamma), 2.2);
+  EXPECT_EQ(frame->ImageFileOptions().JPEGQuality, 44);
+  EXPECT_DOUBLE_EQ(static_cast<double>(frame->ImageFileOptions().ScreenGamma), 2.2);
   // New pictures take the new screen gamma.
   EXPECT_DOUBLE_EQ(static_cast<double>(TPixelGraphic().Gamma), 2.2);
 
@@ -350,7 +350,33 @@ TEST_F(FileCommands, OptionsAreStoredOnlyOnOk) {
     return dialog.result();
   });
   frame->JPGFileOptions1->trigger();
-  EXPECT_EQ(FileOptions().JPEGQuality, 44);
+  EXPECT_EQ(frame->ImageFileOptions().JPEGQuality, 44);
+  EXPECT_TRUE(RecordedMessages().isEmpty());
+}
+
+// The options are the frame's: what "Options" stores is what the next Save As of any window writes with.
+TEST_F(FileCommands, SaveAsWritesWithTheOptionsStoredThroughTheFrame) {
+  TMDIChild* w = FirstWindow();
+  ASSERT_NE(w, nullptr);
+  const auto firstBytes = [this](const QString& name) {
+    QFile file(Path(name));
+    return file.open(QIODevice::ReadOnly) ? file.read(2) : QByteArray();
+  };
+  AnswerSave(QStringLiteral("text.ppm"), 5);
+  frame->FileSaveAsItem->trigger();
+  EXPECT_EQ(firstBytes(QStringLiteral("text.ppm")), QByteArray("P3"));
+
+  SetModalRunner([](QDialog& dialog) {
+    auto& form = dynamic_cast<TForm2&>(dialog);
+    form.PXMBinaryRB->setChecked(true);
+    form.OKButton->click();
+    return dialog.result();
+  });
+  frame->JPGFileOptions1->trigger();
+  EXPECT_TRUE(frame->ImageFileOptions().PXMWriteBinary);
+  AnswerSave(QStringLiteral("binary.ppm"), 5);
+  frame->FileSaveAsItem->trigger();
+  EXPECT_EQ(firstBytes(QStringLiteral("binary.ppm")), QByteArray("P6"));
   EXPECT_TRUE(RecordedMessages().isEmpty());
 }
 

@@ -1045,7 +1045,7 @@ void TFrameStress::BeginFinish() {
 TStressReport TFrameStress::Run() {
   startedMs_ = NowMs();
   folder_ = std::make_unique<QTemporaryDir>();
-  savedOptions_ = FileOptions();
+  savedGamma_ = TPixelGraphic::DefaultGamma();
   RecordedMessages().clear();
   ClearExitRequest();
   SeedEngineRandom(options_.seed);
@@ -1099,8 +1099,7 @@ TStressReport TFrameStress::Run() {
     for (TMDIChild* w : Windows()) w->Abort();
   frame_.reset();
   RemoveSeams();
-  FileOptions() = savedOptions_;
-  ApplyScreenGamma(savedOptions_);
+  TPixelGraphic::SetDefaultGamma(savedGamma_);
   ReseedEngineRandomFromClock();
   ClearExitRequest();
   RemoveCrashHandlers();

@@ -150,7 +150,7 @@ class TFrameStress : public QObject {
 
   std::unique_ptr<TMainForm> frame_;
   std::unique_ptr<QTemporaryDir> folder_;
-  TFileOptions savedOptions_;
+  long double savedGamma_ = 0;
 
   std::int64_t issued_ = 0;
   int issueDepth_ = 0;
