@@ -2,7 +2,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include <QCoreApplication>
 #include <QGuiApplication>
+#include <QStringList>
 #include <QIcon>
 
 #include "ovel_version.h"
@@ -22,6 +24,10 @@ int main(int argc, char** argv) {
   QGuiApplication::setDesktopFileName(QStringLiteral("io.github.ovelifs.OvelIFS"));
   QGuiApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("io.github.ovelifs.OvelIFS")));
   TMainForm frame;
+  // Parameter files named on the command line (a file manager's "Open With") open in windows of their own.
+  QStringList files = QCoreApplication::arguments().mid(1);
+  files.removeIf([](const QString& argument) { return argument.startsWith(QLatin1Char('-')); });
+  frame.OpenAtStart(files);
   frame.show();
   // The frame outlives the loop: passes that were running when the user quit unwind before exec returns.
   return app.exec();

@@ -98,6 +98,8 @@ void TMainForm::CreateActions() {
 
   FileSaveAsItem = MakeAction(this, QStringLiteral("Save &As..."), QStringLiteral("Save current file as..."));
   LoadFromParameterFile1 = MakeAction(this, QStringLiteral("Load From Parameter File"));
+  SaveParametersAs1 = MakeAction(this, QStringLiteral("Save &Parameters As..."),
+                                 QStringLiteral("Save only the parameter file of the current window"));
   JPGFileOptions1 = MakeAction(this, QStringLiteral("JPG File Options"));
   ConnectFileCommands();
 
@@ -147,8 +149,8 @@ void TMainForm::CreateActions() {
 void TMainForm::CreateMenus() {
   File1 = menuBar()->addMenu(QStringLiteral("&File"));
   File1->menuAction()->setStatusTip(QStringLiteral("File related commands"));
-  File1->addActions({FileNewItem, FileOpenItem, FileCloseItem, FileSaveAsItem, LoadFromParameterFile1,
-                     JPGFileOptions1});
+  File1->addActions({FileNewItem, FileOpenItem, FileCloseItem, FileSaveAsItem, SaveParametersAs1,
+                     LoadFromParameterFile1, JPGFileOptions1});
   File1->addSeparator();
   File1->addAction(FileExitItem);
 
@@ -200,6 +202,7 @@ TMDIChild* TMainForm::OpenFractalWindow(const QString& caption) {
   auto* child = new TMDIChild;
   child->SetFrameClientSize([this] { return FrameClientSize(); });
   child->SetFileOptions(&fileOptions_);
+  if (!filesToOpen_.isEmpty()) child->LoadAfterFirstShow(filesToOpen_.takeFirst());
   GiveDialogsTo(child);
   MdiArea->addSubWindow(child);
   child->setWindowTitle(caption);
@@ -240,7 +243,7 @@ void TMainForm::MergeChildMenus(TMDIChild* child) {
 // active window changes and whenever a window opens.
 void TMainForm::UpdateMenuItems() {
   const bool any = !Children().isEmpty();
-  for (QAction* action : {FileCloseItem, FileSaveAsItem, LoadFromParameterFile1, WindowCascadeItem, WindowTileItem,
+  for (QAction* action : {FileCloseItem, FileSaveAsItem, SaveParametersAs1, LoadFromParameterFile1, WindowCascadeItem, WindowTileItem,
                           WindowArrangeItem, WindowMinimizeItem})
     action->setEnabled(any);
   // The dialogs edit a window; without one there is nothing to show or apply.
@@ -359,6 +362,8 @@ void TMainForm::Timer1Timer() {
   if (ExitRequested()) return;
   if (ModeIsNew()) {
     FileNewItemClick();
+    // Files given at start beyond the first get windows of their own.
+    while (!filesToOpen_.isEmpty()) FileNewItemClick();
   } else if (TMDIChild* child = ActiveChild()) {
     child->Redraw(/*newCoefficients=*/true);
   }

@@ -11,11 +11,14 @@
 
 #include <QList>
 #include <QMainWindow>
+#include <QStringList>
 
 #include "engine/formula.h"
 #include "files/file_options.h"
 
 class QAction;
+class QDragEnterEvent;
+class QDropEvent;
 class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
@@ -53,6 +56,7 @@ class TMainForm : public QMainWindow, public EngineHost {
   QAction* FileSaveAsItem;
   QAction* LoadFromParameterFile1;
   QAction* JPGFileOptions1;
+  QAction* SaveParametersAs1;
   QAction* FileExitItem;
   QMenu* Window1;
   QAction* WindowCascadeItem;
@@ -101,6 +105,12 @@ class TMainForm : public QMainWindow, public EngineHost {
   void FileSaveAsItemClick();           // the active window's Save As
   void LoadFromParameterFile1Click();   // a parameter file into the active window, then drawn
   void JPGFileOptions1Click();          // the image file "Options", with or without a window
+  void SaveParametersAs1Click();        // only the active window's parameter file
+  // Parameter files to open at start (the command line), each in a window of its own: the first in the window
+  // the frame opens anyway, the others in new ones.
+  void OpenAtStart(const QStringList& paths);
+  // Opens each parameter file in a new window and draws it.
+  void OpenInNewWindows(const QStringList& paths);
 
   // Operations offered to the dialogs; each forwards to the active window.
   void AbortClick();
@@ -118,6 +128,9 @@ class TMainForm : public QMainWindow, public EngineHost {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  // Parameter files dropped on the frame open in new windows.
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void ConnectFileCommands();
@@ -133,6 +146,7 @@ class TMainForm : public QMainWindow, public EngineHost {
   QSize FrameClientSize() const;
 
   TFileOptions fileOptions_;
+  QStringList filesToOpen_;  // each goes to the next window that opens
   TMDIChild* mergedChild_ = nullptr;
   TMDIChild* lastActive_ = nullptr;
   QAction* windowListSeparator_ = nullptr;

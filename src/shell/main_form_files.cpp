@@ -1,5 +1,9 @@
 // The frame's file commands: each goes to the active fractal window; the file options need none.
 #include <QAction>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QKeySequence>
 
 #include "dialogs/options_dialog.h"
@@ -17,6 +21,9 @@ void TMainForm::ConnectFileCommands() {
   LoadFromParameterFile1->setStatusTip(QStringLiteral("Load a parameter set into the current window and draw it"));
   connect(LoadFromParameterFile1, &QAction::triggered, this,
           Guarded(this, [this] { LoadFromParameterFile1Click(); }));
+  SaveParametersAs1->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+  connect(SaveParametersAs1, &QAction::triggered, this, Guarded(this, [this] { SaveParametersAs1Click(); }));
+  setAcceptDrops(true);
   JPGFileOptions1->setStatusTip(QStringLiteral("Options of the image files"));
   connect(JPGFileOptions1, &QAction::triggered, this, Guarded(this, [this] { JPGFileOptions1Click(); }));
 }
@@ -37,6 +44,44 @@ void TMainForm::LoadFromParameterFile1Click() {
   child->LoadFromParameterFile(chosen.fileName);
   // The loaded coefficients are drawn, not new random ones. While a pass runs this one replaces it.
   child->Redraw(/*newCoefficients=*/false);
+}
+
+void TMainForm::SaveParametersAs1Click() {
+  if (TMDIChild* child = ActiveChild()) child->SaveParametersAs1Click();
+}
+
+void TMainForm::OpenAtStart(const QStringList& paths) { filesToOpen_ = paths; }
+
+void TMainForm::OpenInNewWindows(const QStringList& paths) {
+  for (const QString& path : paths) {
+    filesToOpen_.append(path);
+    FileNewItemClick();
+  }
+}
+
+namespace {
+
+// The local parameter files among what is dragged.
+QStringList ParameterFilesOf(const QMimeData* data) {
+  QStringList paths;
+  if (data == nullptr) return paths;
+  for (const QUrl& url : data->urls())
+    if (url.isLocalFile() && url.toLocalFile().endsWith(QStringLiteral(".ifs"), Qt::CaseInsensitive))
+      paths.append(url.toLocalFile());
+  return paths;
+}
+
+}  // namespace
+
+void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
+  if (!ParameterFilesOf(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void TMainForm::dropEvent(QDropEvent* event) {
+  const QStringList paths = ParameterFilesOf(event->mimeData());
+  if (paths.isEmpty()) return;
+  event->acceptProposedAction();
+  RunGuarded(this, [this, paths] { OpenInNewWindows(paths); });
 }
 
 void TMainForm::JPGFileOptions1Click() { TMDIChild::Options1Click(*Form2, fileOptions_); }

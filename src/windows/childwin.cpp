@@ -1,5 +1,7 @@
 #include "windows/childwin.h"
 
+#include <utility>
+
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -163,6 +165,7 @@ void TMDIChild::FormPaint() {
   // The picture and the lists of the first-show size (CreateTList's work), both made before either is shown.
   ShowNewPicture(doc_.Resize(v.plotWidth, v.plotHeight));
   UpdateGrafX();
+  if (!loadAfterFirstShow_.isEmpty()) LoadAfterFirstShow(std::exchange(loadAfterFirstShow_, QString()));
 }
 
 void TMDIChild::closeEvent(QCloseEvent* event) {

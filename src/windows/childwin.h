@@ -123,6 +123,11 @@ class TMDIChild : public QMdiSubWindow {
   // Reads a parameter file into v; the caption and the mode word become path. A file that cannot be opened
   // raises and changes nothing. Drawing it is the caller's business.
   void LoadFromParameterFile(const QString& path);
+  // Loads path and draws it as soon as the first show has set the window up (at once if it has): a file opened
+  // from the command line or dropped on the frame gets a window of its own.
+  void LoadAfterFirstShow(const QString& path);
+  // Save Parameters As: only the parameter file, written whole or not at all.
+  void SaveParametersAs1Click();
   // The image file options through the "Options" dialog, stored only on OK. Independent of any window.
   static bool Options1Click(TForm2& dialog, TFileOptions& options);
   // The image file options Save As uses: the frame's set, kept by the frame. Without one the window keeps
@@ -160,6 +165,7 @@ class TMDIChild : public QMdiSubWindow {
 
   std::function<QSize()> frameClientSize_;
   const TFileOptions* fileOptions_ = nullptr;
+  QString loadAfterFirstShow_;
   TFileOptions ownFileOptions_;
   TToolDialogs dialogs_;
 };

@@ -187,6 +187,29 @@ void TMDIChild::LoadFromParameterFile(const QString& path) {
     ShowInformation(this, message);
 }
 
+void TMDIChild::LoadAfterFirstShow(const QString& path) {
+  if (FirstShowPending) {
+    loadAfterFirstShow_ = path;
+    return;
+  }
+  LoadFromParameterFile(path);
+  Redraw(/*newCoefficients=*/false);
+}
+
+void TMDIChild::SaveParametersAs1Click() {
+  const QString title = passDepth_ > 0 ? TitleText : windowTitle();
+  TFileDialogRequest request;
+  request.caption = QStringLiteral("Save Parameters As");
+  request.directory = StartFolder(title);
+  request.fileName = ProposedPictureName(title);
+  request.filter = QString::fromLatin1(kParamFileOpenFilter);
+  const TFileDialogResult chosen = RunSaveFileDialog(this, request);
+  if (!chosen.accepted || chosen.fileName.isEmpty()) return;
+  // What the dialogs show is what is saved, also when their debounce has not run out yet.
+  TakePendingDialogEdits();
+  doc_.SaveParameters(LocalPath(chosen.fileName), DecimalSeparator());
+}
+
 bool TMDIChild::Options1Click(TForm2& dialog, TFileOptions& options) {
   dialog.FillFromOptions(options);
   if (RunModalDialog(dialog) != QDialog::Accepted) return false;

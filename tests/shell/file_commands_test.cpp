@@ -6,7 +6,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
+#include <QMimeData>
+#include <QUrl>
 #include <QRadioButton>
 #include <QLineEdit>
 #include <QLocale>
@@ -377,6 +381,71 @@ TEST_F(FileCommands, SaveAsWritesWithTheOptionsStoredThroughTheFrame) {
   AnswerSave(QStringLiteral("binary.ppm"), 5);
   frame->FileSaveAsItem->trigger();
   EXPECT_EQ(firstBytes(QStringLiteral("binary.ppm")), QByteArray("P6"));
+  EXPECT_TRUE(RecordedMessages().isEmpty());
+}
+
+// Save Parameters As writes the parameter file alone, which loads back into another window unchanged; files
+// dropped on the frame open in windows of their own, and a file that cannot be read says so.
+TEST_F(FileCommands, ParametersSavedAloneOpenAgainInANewWindowWhenDropped) {
+  TMDIChild* w = FirstWindow();
+  ASSERT_NE(w, nullptr);
+  TMDIChildProbe::Record(*w).af[7] = -0.123456789012345;
+  TMDIChildProbe::Record(*w).cif01 = true;  // draws nothing, so the redraw after loading returns at once
+  AnswerSave(QStringLiteral("alone.ifs"), 0);
+  frame->SaveParametersAs1->trigger();
+  ASSERT_EQ(saveRequests.size(), 1);
+  EXPECT_EQ(saveRequests[0].filter, QString::fromLatin1(kParamFileOpenFilter));
+  EXPECT_EQ(Entries(folder.path()), QStringList{QStringLiteral("alone.ifs")});
+  std::ostringstream expected;
+  WriteParameterFile(expected, w->Params(), Separator());
+  EXPECT_EQ(ReadAll(Path(QStringLiteral("alone.ifs"))), QByteArray::fromStdString(expected.str()));
+
+  QMimeData dragged;
+  dragged.setUrls({QUrl::fromLocalFile(Path(QStringLiteral("alone.ifs"))), QUrl(QStringLiteral("https://x/y.ifs")),
+                   QUrl::fromLocalFile(Path(QStringLiteral("missing.ifs")))});
+  QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &dragged, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(frame.get(), &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &dragged, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(frame.get(), &drop);
+  ASSERT_EQ(frame->Children().size(), 3);  // the web address is not a file
+  TMDIChild* opened = frame->Children()[1];
+  ASSERT_TRUE(WaitUntil([opened] { return FirstShowDone(*opened) && opened->windowTitle().endsWith("alone.ifs"); }));
+  EXPECT_EQ(opened->Params().af[7], -0.123456789012345);
+  EXPECT_TRUE(opened->Params().cif01);
+  TMDIChild* broken = frame->Children()[2];
+  ASSERT_TRUE(WaitUntil([broken] { return FirstShowDone(*broken) && !RecordedMessages().isEmpty(); }));
+  EXPECT_TRUE(RecordedMessages().front().contains(QStringLiteral("missing.ifs")))
+      << RecordedMessages().front().toStdString();
+
+  QMimeData text;
+  text.setText(QStringLiteral("not a file"));
+  QDragEnterEvent refused(QPoint(5, 5), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+  refused.setAccepted(false);
+  QCoreApplication::sendEvent(frame.get(), &refused);
+  EXPECT_FALSE(refused.isAccepted());
+}
+
+// `ovel-ifs a.ifs b.ifs`: the first file goes into the window the frame opens anyway, the second into a new one.
+TEST_F(FileCommands, FilesGivenAtStartOpenInWindowsOfTheirOwn) {
+  TFractalParams first{}, second{};
+  first.cif01 = second.cif01 = true;  // nothing to draw: each redraw returns at once
+  first.af[1] = 0.5;
+  second.af[1] = -0.25;
+  for (const auto& [name, params] : {std::pair{"a.ifs", &first}, std::pair{"b.ifs", &second}}) {
+    std::ostringstream text;
+    WriteParameterFile(text, *params, Separator());
+    WriteAll(Path(QString::fromLatin1(name)), QByteArray::fromStdString(text.str()));
+  }
+  frame->OpenAtStart({Path(QStringLiteral("a.ifs")), Path(QStringLiteral("b.ifs"))});
+  ASSERT_TRUE(WaitUntil([this] {
+    const QList<TMDIChild*> windows = frame->Children();
+    return windows.size() == 2 && FirstShowDone(*windows[0]) && FirstShowDone(*windows[1]) &&
+           windows[1]->windowTitle() == Path(QStringLiteral("b.ifs"));
+  }));
+  EXPECT_EQ(frame->Children()[0]->windowTitle(), Path(QStringLiteral("a.ifs")));
+  EXPECT_EQ(frame->Children()[0]->Params().af[1], 0.5);
+  EXPECT_EQ(frame->Children()[1]->Params().af[1], -0.25);
   EXPECT_TRUE(RecordedMessages().isEmpty());
 }
 
