@@ -243,28 +243,28 @@ void TMDIChild::Redraw(bool newCoefficients) {
 
 // --- View coordinates ------------------------------------------------------------------------------------------
 
-void TMDIChild::ResetCoordinates() { ::ResetCoordinates(v); }
+void TMDIChild::ResetCoordinates() { doc_.ResetView(); }
 void TMDIChild::AdjustCoords() { ::AdjustCoords(v); }
 
 // --- Presets ---------------------------------------------------------------------------------------------------
 
 void TMDIChild::MiraClick(int variant) {
-  ToggleMiraVariant(v, variant);
+  doc_.ToggleMiraVariant(variant);
   UpdateGrafX();
 }
 
 void TMDIChild::Mira0113Click() {
-  ToggleLatoocarfian01(v);
+  doc_.ToggleLatoocarfian01();
   UpdateGrafX();
 }
 
 void TMDIChild::IFSClick(int variant) {
-  ToggleIfsVariant(v, variant);
+  doc_.ToggleIfsVariant(variant);
   UpdateGrafX();
 }
 
 void TMDIChild::MapsClick(int maps) {
-  v.maps = maps;
+  doc_.SetMaps(maps);
   UpdateGrafX();
 }
 
