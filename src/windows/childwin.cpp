@@ -162,8 +162,7 @@ void TMDIChild::FormPaint() {
   SetModeWord(kModeWorking);
   setWindowTitle(kIndexCaption);
   TitleText = windowTitle();
-  // The picture and the lists of the first-show size (CreateTList's work), both made before either is shown.
-  ShowNewPicture(doc_.Resize(v.plotWidth, v.plotHeight));
+  CreateTList();
   UpdateGrafX();
   if (!loadAfterFirstShow_.isEmpty()) LoadAfterFirstShow(std::exchange(loadAfterFirstShow_, QString()));
 }

@@ -20,6 +20,7 @@
 #include "files/file_options.h"
 #include "view/pg_image.h"
 #include "windows/child_menus.h"
+#include "windows/file_dialogs.h"
 #include "windows/image_size.h"
 #include "windows/tool_dialogs.h"
 
@@ -154,6 +155,8 @@ class TMDIChild : public QMdiSubWindow {
   TShiftState LastShift;
   double CursorX = 0, CursorY = 0;
 
+  // A save dialog's request: starting in the folder and with the name the window's own title gives.
+  TFileDialogRequest SaveRequest(const QString& caption, const QString& filter) const;
   void ConnectMenus();
   // Shows the document's picture; `replaced`, the one shown until now, goes once the view has let go of it.
   void ShowNewPicture(std::unique_ptr<TPixelGraphic> replaced);

@@ -126,14 +126,19 @@ QStringList CollectMessages(const std::vector<std::string>& messages, const std:
 
 }  // namespace
 
-void TMDIChild::SaveAs1Click() {
+TFileDialogRequest TMDIChild::SaveRequest(const QString& caption, const QString& filter) const {
   // While a pass runs the caption shows progress figures; the window's own title is kept in TitleText.
   const QString title = passDepth_ > 0 ? TitleText : windowTitle();
   TFileDialogRequest request;
-  request.caption = kSaveDialogCaption;
+  request.caption = caption;
   request.directory = StartFolder(title);
   request.fileName = ProposedPictureName(title);
-  request.filter = QString::fromStdString(SaveDialogFilter());
+  request.filter = filter;
+  return request;
+}
+
+void TMDIChild::SaveAs1Click() {
+  TFileDialogRequest request = SaveRequest(kSaveDialogCaption, QString::fromStdString(SaveDialogFilter()));
   request.filterIndex = PreselectedFilterIndex(request.fileName.toStdString()).value_or(0);
   const TFileDialogResult chosen = RunSaveFileDialog(this, request);
   if (!chosen.accepted || chosen.fileName.isEmpty()) return;
@@ -197,12 +202,8 @@ void TMDIChild::LoadAfterFirstShow(const QString& path) {
 }
 
 void TMDIChild::SaveParametersAs1Click() {
-  const QString title = passDepth_ > 0 ? TitleText : windowTitle();
-  TFileDialogRequest request;
-  request.caption = QStringLiteral("Save Parameters As");
-  request.directory = StartFolder(title);
-  request.fileName = ProposedPictureName(title);
-  request.filter = QString::fromLatin1(kParamFileOpenFilter);
+  const TFileDialogRequest request =
+      SaveRequest(QStringLiteral("Save Parameters As"), QString::fromLatin1(kParamFileOpenFilter));
   const TFileDialogResult chosen = RunSaveFileDialog(this, request);
   if (!chosen.accepted || chosen.fileName.isEmpty()) return;
   // What the dialogs show is what is saved, also when their debounce has not run out yet.

@@ -34,6 +34,7 @@ void TMDIChild::Resolution(int width, int height) {
   UpdateGrafX();
 }
 
+// The picture and the lists of the record's image size, both made before either is shown.
 void TMDIChild::CreateTList() { ShowNewPicture(doc_.Resize(v.imageWidth, v.imageHeight)); }
 
 QSize TMDIChild::ClientSize() const {

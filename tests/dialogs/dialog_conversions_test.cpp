@@ -5,16 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include "document/first_show.h"
+
 namespace {
 
 TFractalParams FirstShowRecord() {
   TFractalParams v;
-  v.red = 0.7;
-  v.green = 0.8;
-  v.blue = 0.9;
-  v.intensity = 30.0;
-  v.probability = 0.1;
-  v.randomizer = 2.0;
+  ApplyFirstShowDefaults(v, kFirstShowWidth, kFirstShowHeight);
   return v;
 }
 

@@ -13,6 +13,7 @@
 #include <QTimer>
 
 #include "dialogs/layout_probe.h"
+#include "document/first_show.h"
 
 namespace {
 
@@ -23,12 +24,7 @@ void Tick(TForm4& form) {
 
 TFractalParams FirstShowRecord() {
   TFractalParams v;
-  v.red = 0.7;
-  v.green = 0.8;
-  v.blue = 0.9;
-  v.intensity = 30.0;
-  v.probability = 0.1;
-  v.randomizer = 2.0;
+  ApplyFirstShowDefaults(v, kFirstShowWidth, kFirstShowHeight);
   return v;
 }
 
