@@ -12,6 +12,7 @@
 #include "engine/engine_math.h"
 #include "engine/engine_state.h"
 #include "engine/families.h"
+#include "engine/orbit_runner.h"
 #include "engine/round.h"
 #include "image/pixel_graphic.h"
 
@@ -28,7 +29,6 @@ TEngineState g_state = InitialState();
 EngineHost* g_host = nullptr;
 std::chrono::microseconds g_pumpInterval = kDefaultPumpInterval;
 
-constexpr std::int64_t kLyapunovSteps = 10000;
 constexpr double kEscapeProduct = 10000;
 constexpr double kStartValue = 0.0001;
 constexpr const char* kNoRecord = "RunFractal needs a parameter record";
@@ -62,16 +62,20 @@ struct TPlotTarget {
   bool noneOnly = false;  // the variation stage is the identity
 };
 
-// One run's view of the engine. It works on a private copy of the process-wide state (so the compiler can keep the
-// orbit in registers) and hands it back before every call into the host and when it ends, however it ends.
-class TRunner {
+// One run's view of the engine. It works on a private copy of an orbit's state -- the process-wide one unless told
+// otherwise -- (so the compiler can keep the orbit in registers) and hands it back before every call into the host
+// and when it ends, however it ends. With kLogHits (an orbit of a parallel run) a hit is noted in a log instead of
+// being counted, and the runner never calls the host: the run that owns the orbits merges the logs.
+template <bool kLogHits>
+class TRunnerT {
  public:
-  TRunner() : s_(g_state) {}
-  ~TRunner() {
-    if (!inHost_) g_state = s_;
+  TRunnerT() : TRunnerT(g_state) {}
+  explicit TRunnerT(TEngineState& home) : home_(home), s_(home) {}
+  ~TRunnerT() {
+    if (!inHost_) home_ = s_;
   }
-  TRunner(const TRunner&) = delete;
-  TRunner& operator=(const TRunner&) = delete;
+  TRunnerT(const TRunnerT&) = delete;
+  TRunnerT& operator=(const TRunnerT&) = delete;
 
   void Run(TFractalParams* v) {
     s_.v = v;
@@ -87,6 +91,34 @@ class TRunner {
     RefreshTarget();
     FormulaStep();
     PaintPending();
+  }
+
+  // Up to `steps` main steps of one orbit of a parallel run, its hits noted in `log` (room for two per step). The
+  // leader (orbit 0) makes the Lyapunov steps and stops where a run would make a random restart; another orbit that
+  // escapes starts its own point over and goes on. A fault raises as in a run.
+  TOrbitEnd OrbitSteps(std::int64_t steps, bool leader, std::uint32_t* log, std::size_t& logCount) {
+    static_assert(kLogHits, "only an orbit of a parallel run logs its hits");
+    log_ = log;
+    logCount_ = 0;
+    struct TCountOnExit {
+      const std::size_t& from;
+      std::size_t& to;
+      ~TCountOnExit() { to = from; }
+    } countOnExit{logCount_, logCount};
+    ClearFaultFlags();
+    RefreshTarget();
+    for (std::int64_t made = 0; made < steps;) {
+      if (std::fabs(s_.x) * std::fabs(s_.y) > kEscapeProduct) {
+        if (leader) return TOrbitEnd::Restart;
+        ClearFaultFlags();
+        StartOrbitOver(s_);
+        continue;
+      }
+      MainStep();
+      ++made;
+      if (leader && s_.v->iterations < kLyapunovSteps && LyapunovStep()) return TOrbitEnd::Restart;
+    }
+    return TOrbitEnd::Steps;
   }
 
  private:
@@ -124,7 +156,7 @@ class TRunner {
       return;
     }
     MainStep();
-    if (s_.v->iterations < kLyapunovSteps) LyapunovStep();
+    if (s_.v->iterations < kLyapunovSteps && LyapunovStep()) RandomRestart();
   }
 
   void MainStep() {
@@ -185,6 +217,10 @@ class TRunner {
     if (static_cast<std::uint32_t>(ix) >= t_.columns || static_cast<std::uint32_t>(iy) >= t_.rows) return;
     const int fourth = kFourthHit[(s_.j >= 19) + (s_.j >= 39)];
     const std::int64_t cell = static_cast<std::int64_t>(ix) * t_.gridSize + iy;
+    if constexpr (kLogHits) {
+      log_[logCount_++] = static_cast<std::uint32_t>(cell) << 2 | static_cast<std::uint32_t>(fourth);
+      return;
+    }
     std::int64_t sum[3] = {t_.counts[0][cell], t_.counts[1][cell], t_.counts[2][cell]};
     sum[0] += 2 * static_cast<std::int64_t>(t_.weight);
     sum[1] += t_.weight;
@@ -218,8 +254,9 @@ class TRunner {
     ClearFaultFlags();
   }
 
-  // Iterates a neighbour of the orbit and measures how fast the two separate.
-  void LyapunovStep() {
+  // Iterates a neighbour of the orbit and measures how fast the two separate. True when the orbit must be restarted
+  // with new coefficients.
+  bool LyapunovStep() {
     using families::D;
     using families::E;
     TFractalParams& v = *s_.v;
@@ -259,11 +296,8 @@ class TRunner {
       s_.lsum = lsum;
       v.lyapunov = lyapunov;
     }
-    if (v.iterations > 100 && !(v.lyapunov >= -100 && v.lyapunov <= 100)) {
-      RandomRestart();
-      return;
-    }
-    if (std::fabs(s_.fx) * std::fabs(s_.fy) > kEscapeProduct) RandomRestart();
+    if (v.iterations > 100 && !(v.lyapunov >= -100 && v.lyapunov <= 100)) return true;
+    return std::fabs(s_.fx) * std::fabs(s_.fy) > kEscapeProduct;
   }
 
   void RandomRestart() {
@@ -276,29 +310,13 @@ class TRunner {
   }
 
   void MakeRandomCoefficients() {
-    s_.random.Randomize();
-    TFractalParams& v = *s_.v;
-    v.lyapunov = 0.0;
-    v.ticks = 0;
-    const Ext spread = v.randomizer;
-    for (int k = 1; k <= kCoefficientCount; ++k) {
-      v.af[k] = static_cast<double>((static_cast<Ext>(s_.random.Next()) - 0.5) * spread);
-      v.af2[k] = static_cast<double>((static_cast<Ext>(s_.random.Next()) - 0.5) * spread);
-    }
-    v.randomize = false;
+    DrawRandomCoefficients(s_);
     CallHost(&EngineHost::ParametersUpdate);
   }
 
   // Starts the orbit over on a black picture with empty counts.
   void Reset() {
-    TFractalParams& v = *s_.v;
-    v.ticks = 0;
-    v.iterations = 0;
-    s_.x = kStartValue;
-    s_.y = kStartValue;
-    s_.z = kStartValue;
-    s_.fx = s_.x;
-    s_.fy = s_.y;
+    StartOrbitOver(s_);
     // What was waiting to be painted goes with the picture.
     for (std::size_t i = 0; i < pendingCount_; ++i) lastHit_[static_cast<std::size_t>(pending_[i])] = 0;
     pendingCount_ = 0;
@@ -308,19 +326,6 @@ class TRunner {
     if (n == 0) return;
     for (std::int32_t* counts : t_.counts) std::fill_n(counts, n * n, 0);
     ClearPicture(*t_.image, n);
-  }
-
-  // Black for the cells (ix, iy) < N that lie inside the picture; the rest of an N x N grid is off the picture.
-  static void ClearPicture(TPixelGraphic& image, std::int64_t n) {
-    const int columns = static_cast<int>(std::min<std::int64_t>(n, image.Width()));
-    const int rows = static_cast<int>(std::min<std::int64_t>(n, image.Height()));
-    if (image.Empty() || columns <= 0 || rows <= 0) return;
-    if (image.ColorRes() == TColorRes::Bits24) {
-      for (int iy = 0; iy < rows; ++iy) std::memset(image.ScanLine(iy), 0, static_cast<std::size_t>(columns) * 3);
-      return;
-    }
-    for (int ix = 0; ix < columns; ++ix)
-      for (int iy = 0; iy < rows; ++iy) image.SetPixel(ix, iy, 0);
   }
 
   void RefreshTarget() {
@@ -350,10 +355,11 @@ class TRunner {
     t.weight = Round(1.0 * v.intensity);
     t.colour = ColourInputsOf(v);
     t.noneOnly = v.none && !(v.linear || v.sinusoidal || v.spherical || v.swirl || v.horseshoe || v.polar || v.bent);
+    t_ = t;
+    if constexpr (kLogHits) return;
     // Nothing is pending here (painting precedes every host call, a reset drops it), so the marks may be made anew.
     if (static_cast<std::int64_t>(lastHit_.size()) != n * n) lastHit_.assign(static_cast<std::size_t>(n * n), 0);
     if (pending_.empty()) pending_.resize(kPendingCapacity);
-    t_ = t;
   }
 
   void Pump() {
@@ -401,15 +407,72 @@ class TRunner {
 
   static constexpr std::size_t kPendingCapacity = std::size_t{1} << 16;
 
+  TEngineState& home_;
   TEngineState s_;
   TPlotTarget t_;
   bool inHost_ = false;
   std::vector<std::uint8_t> lastHit_;   // per cell: 0 = painted, else 1 + channel of its last hit
   std::vector<std::int64_t> pending_;   // cells with unpainted hits
   std::size_t pendingCount_ = 0;
+  std::uint32_t* log_ = nullptr;  // kLogHits: (cell << 2) | channel of the fourth hit, in the order of the hits
+  std::size_t logCount_ = 0;
 };
 
+using TRunner = TRunnerT<false>;
+
 }  // namespace
+
+void DrawRandomCoefficients(TEngineState& s) {
+  s.random.Randomize();
+  TFractalParams& v = *s.v;
+  v.lyapunov = 0.0;
+  v.ticks = 0;
+  const Ext spread = v.randomizer;
+  for (int k = 1; k <= kCoefficientCount; ++k) {
+    v.af[k] = static_cast<double>((static_cast<Ext>(s.random.Next()) - 0.5) * spread);
+    v.af2[k] = static_cast<double>((static_cast<Ext>(s.random.Next()) - 0.5) * spread);
+  }
+  v.randomize = false;
+}
+
+void StartOrbitOver(TEngineState& s) {
+  TFractalParams& v = *s.v;
+  v.ticks = 0;
+  v.iterations = 0;
+  s.x = kStartValue;
+  s.y = kStartValue;
+  s.z = kStartValue;
+  s.fx = s.x;
+  s.fy = s.y;
+}
+
+// Black for the cells (ix, iy) < N that lie inside the picture; the rest of an N x N grid is off the picture.
+void ClearPicture(TPixelGraphic& image, std::int64_t n) {
+  const int columns = static_cast<int>(std::min<std::int64_t>(n, image.Width()));
+  const int rows = static_cast<int>(std::min<std::int64_t>(n, image.Height()));
+  if (image.Empty() || columns <= 0 || rows <= 0) return;
+  if (image.ColorRes() == TColorRes::Bits24) {
+    for (int iy = 0; iy < rows; ++iy) std::memset(image.ScanLine(iy), 0, static_cast<std::size_t>(columns) * 3);
+    return;
+  }
+  for (int ix = 0; ix < columns; ++ix)
+    for (int iy = 0; iy < rows; ++iy) image.SetPixel(ix, iy, 0);
+}
+
+void CheckRunRecord(const TFractalParams& v) {
+  const std::int64_t n = GridSizeOf(v);
+  if (n == 0) return;
+  if (v.image == nullptr) throw std::invalid_argument(kNoPicture);
+  for (const THitList* list : {v.redList, v.greenList, v.blueList}) {
+    if (list == nullptr || static_cast<std::int64_t>(list->size()) < n * n) throw std::invalid_argument(kListsTooSmall);
+  }
+}
+
+TOrbitEnd RunOrbitSteps(TEngineState& orbit, std::int64_t steps, bool leader, std::uint32_t* log,
+                        std::size_t& logCount) {
+  TRunnerT<true> runner(orbit);
+  return runner.OrbitSteps(steps, leader, log, logCount);
+}
 
 void SetEngineHost(EngineHost* host) { g_host = host; }
 EngineHost* GetEngineHost() { return g_host; }

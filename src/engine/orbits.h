@@ -1,0 +1,63 @@
+// Parallel orbits: one picture drawn by K orbits on up to T threads.
+//
+// The K orbits share the record's coefficients, view and picture. Each has its own point, its own counters (its own
+// iteration count, so the G-Mira start rule and the escape test apply per orbit) and its own random stream for the
+// map choice, derived from the engine generator's state when the run starts and the orbit's index -- after
+// SeedEngineRandom, from the seed and the index. Orbit 0 is the single orbit of RunFractal: it draws from the engine
+// generator itself, makes the Lyapunov steps, and is the only orbit that makes random restarts.
+//
+// The run goes in rounds. In a round every orbit makes its share of the round's main steps, its hits noted in a log
+// of its own; at the end of the round the logs are applied to the counts in orbit order (orbit 0's hits first, in the
+// order they were made), so that saturation and each cell's leading channel (the channel of its last hit) come out
+// the same whoever ran which orbit. The result depends only on the inputs, the seed and K: never on the number of
+// threads or on timing. A round's steps are split exactly -- orbit k makes Q / K steps, plus one when k < Q % K -- so
+// a step budget is met exactly, as by RunFractal.
+//
+// What an orbit does, so that a picture always shows one coefficient set:
+//  - Orbit 0 runs alone while it is in its first 10000 main steps after a (re)start, where the Lyapunov estimate can
+//    still throw its coefficients away, and whenever the orbits cannot differ: with maps 0 (no random pick per step),
+//    or when nothing selected reads the map choice (the G-Mira / Martin family alone, without Sinusoidal), where K
+//    orbits would only trace the same points K times. The other orbits join at the first round after that, each from
+//    the start point (0.0001, 0.0001), and leave again at orbit 0's next restart.
+//  - A random restart of orbit 0 (escape or wild Lyapunov estimate) ends its round where it happens. The other
+//    orbits' work of that round is thrown away (its steps still count against the budget: they were made); the
+//    picture and counts are cleared, new coefficients drawn from orbit 0's stream, and orbit 0 starts over alone.
+//  - An orbit k > 0 that escapes (|x| * |y| > 10000) starts its own point over and goes on: no new coefficients.
+//  - A floating-point fault in any orbit ends the run with EFloatingPointFault and the record's abort flag set. The
+//    counts and the picture are those of the earlier rounds plus, of the faulting round, the hits of the orbits
+//    below the faulting one and the faulting orbit's hits before its fault: as if the round's orbits had run one
+//    after the other in index order. If several orbits fault in one round, the lowest index wins; a fault in a round
+//    where orbit 0 restarts belongs to the work thrown away.
+// With K = 1 the run is RunFractal's run: the same picture, counts, record and engine state.
+//
+// Threads: the calling thread and T - 1 workers (std::thread) make the orbits of a round and merge the logs, cells
+// shared out among them, so no hit needs a lock. Everything else -- random restarts, the host's ProcessMessages and
+// ParametersUpdate, the pumping cadence of RunFractal (the clock is looked at after every round; rounds take a few
+// milliseconds) -- happens on the calling thread between rounds, when no worker runs. The step budget, counters,
+// host and pump interval are RunFractal's (formula.h).
+//
+// Nesting: a host call may start a nested RunFractal or RunFractalOrbits, for the same or another record; the outer
+// run's workers wait meanwhile. As with RunFractal the nested run takes over the engine state, and the outer run,
+// on resuming, finds the nested record's abort flag set and ends as well: one Stop ends every nested run.
+#pragma once
+
+#include "engine/formula.h"
+#include "engine/fractal_params.h"
+
+inline constexpr int kMaxOrbits = 256;
+
+struct TOrbitPlan {
+  int orbits = 1;   // orbits the run uses
+  int threads = 1;  // threads the run uses, the calling thread included
+};
+
+// What RunFractalOrbits makes of a request for `orbits` orbits on `threads` threads (each clamped to 1..kMaxOrbits)
+// for this record: one orbit when the orbits cannot differ (see above), and never more threads than orbits.
+TOrbitPlan PlanOrbits(const TFractalParams& v, int orbits, int threads);
+
+// Main steps each orbit makes in a full round of K orbits (the last round of a budget may be shorter).
+std::int64_t OrbitRoundSteps(int orbits);
+
+// Runs like RunFractal (randomize, reset, rounds until v->abort; the same exceptions) with PlanOrbits(*v, orbits,
+// threads). Must be called on the thread that owns the host.
+void RunFractalOrbits(TFractalParams* v, int orbits, int threads);
