@@ -30,6 +30,9 @@ constexpr std::int64_t kRoundStepsTotal = 262144;
 constexpr std::int64_t kMinOrbitRoundSteps = 4096;
 // Cells are shared out among the merging threads in blocks of this many.
 constexpr int kCellBlockShift = 10;
+// Less merging or painting than this is done on the calling thread alone: waking the workers would cost more (a run
+// that keeps restarting makes one short round after another).
+constexpr std::size_t kMinSharedWork = 16384;
 // A merge paints its cells once this many wait, as RunFractal does.
 constexpr std::size_t kPendingCapacity = std::size_t{1} << 16;
 // A log entry holds a cell below 2^30.
@@ -321,7 +324,9 @@ class TOrbitsRun {
   // its last hit until it is painted.
   void Merge(int last) {
     if (target_.gridSize == 0) return;
-    RunParts([&](int part) {
+    std::size_t work = 0;
+    for (int k = 0; k <= last; ++k) work += Orbit(k).logCount;
+    RunParts(work, [&](int part) {
       const int parts = team_.Threads();
       std::int32_t* const* counts = target_.counts;
       const std::int64_t w = target_.weight;
@@ -353,8 +358,8 @@ class TOrbitsRun {
 
   // Painting, like merging, is shared out by cells. Only pictures whose pixels are whole bytes can be painted by
   // several threads at once; the others are painted (and merged) part by part on the calling thread.
-  void RunParts(const TWorkerTeam::TJob& job) {
-    if (parallelPaint_) {
+  void RunParts(std::size_t work, const TWorkerTeam::TJob& job) {
+    if (parallelPaint_ && work >= kMinSharedWork) {
       team_.Run(job);
     } else {
       for (int part = 0; part < team_.Threads(); ++part) job(part);
@@ -375,9 +380,9 @@ class TOrbitsRun {
   }
 
   void PaintAll() {
-    bool any = false;
-    for (const auto& pending : pending_) any = any || !pending.empty();
-    if (any) RunParts([&](int part) { PaintPart(part); });
+    std::size_t work = 0;
+    for (const auto& pending : pending_) work += pending.size();
+    if (work > 0) RunParts(work, [&](int part) { PaintPart(part); });
     ClearFaultFlags();
   }
 
