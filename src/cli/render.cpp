@@ -9,10 +9,12 @@
 #include <new>
 #include <ostream>
 #include <sstream>
+#include <thread>
 
 #include "document/fractal_document.h"
 #include "document/presets.h"
 #include "engine/formula.h"
+#include "engine/orbits.h"
 #include "files/file_format_writer.h"
 #include "files/image_export.h"
 #include "files/param_file.h"
@@ -232,13 +234,17 @@ TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderRe
   const TStepBudgetScope budget(options.seconds ? kNoStepBudget : options.steps);
 
   TRenderSummary summary;
+  const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  const TOrbitPlan plan = PlanOrbits(v, options.orbits, options.threads.value_or(cores));
+  summary.orbits = plan.orbits;
+  summary.threads = plan.threads;
   const auto start = TClock::now();
   TRenderHost host(v, options, report, start);
   {
     const THostScope scope(&host);
     v.abort = false;
     try {
-      RunFractal(&v);
+      RunFractalOrbits(&v, plan.orbits, plan.threads);
     } catch (const EFloatingPointFault& fault) {
       throw ERenderFailed(std::string(fault.what()) + " after " + std::to_string(GetEngineCounters().mainSteps) +
                           " steps; no picture written");
@@ -264,8 +270,12 @@ TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderRe
 
 std::string FormatRenderSummary(const TRenderSummary& summary) {
   const double rate = summary.seconds > 0 ? static_cast<double>(summary.steps) / summary.seconds : 0.0;
+  const auto counted = [](std::int64_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+  };
   return "rendered " + std::to_string(summary.steps) + " steps in " + Fixed(summary.seconds, 3) +
-         " s: " + Fixed(std::floor(rate), 0) + " steps/s, " + std::to_string(summary.restarts) + " restarts";
+         " s: " + Fixed(std::floor(rate), 0) + " steps/s, " + std::to_string(summary.restarts) + " restarts, " +
+         counted(summary.orbits, "orbit", "orbits") + " on " + counted(summary.threads, "thread", "threads");
 }
 
 int RunRenderCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
