@@ -159,6 +159,18 @@ TEST_F(OrbitsTest, TheThreadCountNeverChangesTheResult) {
   }
 }
 
+// The same over one round cut short by the budget: light enough for the ThreadSanitizer build, where it is the run
+// that shares a round, its merge and its painting among threads.
+TEST_F(OrbitsTest, AShortRoundSharedAmongThreadsGivesTheSameResult) {
+  const std::int64_t steps = 10000 + 40000;
+  for (const TCase& c : {kCases[0], kCases[1], kCases[6]}) {
+    const TOutcome one = Render(c, steps, Orbits(8, 1));
+    for (const int threads : {2, 8}) {
+      EXPECT_EQ(one, Render(c, steps, Orbits(8, threads))) << c.name << " on " << threads << " threads";
+    }
+  }
+}
+
 TEST_F(OrbitsTest, MoreOrbitsDrawMoreOfTheAttractorThanOne) {
   const TCase& c = kCases[0];
   const TOutcome one = Render(c, 2 * kSteps, Orbits(1, 1));
