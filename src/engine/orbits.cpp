@@ -158,6 +158,10 @@ struct TOrbit {
   TFractalParams record;           // orbits k > 0: the run's record as of the round's start, with its own counters
   std::vector<std::uint32_t> log;  // this round's hits, (cell << 2) | channel of the fourth hit
   std::size_t logCount = 0;
+  // With several merging threads: the log sorted by the part its cell belongs to, each part's hits in their order;
+  // part p is sorted[partStart[p] .. partStart[p + 1]).
+  std::vector<std::uint32_t> sorted;
+  std::vector<std::size_t> partStart;
   std::int64_t share = 0;  // main steps asked of it this round
   std::int64_t made = 0;   // main steps made this round
   TOrbitEnd end = TOrbitEnd::Steps;
@@ -317,6 +321,25 @@ class TOrbitsRun {
       o.fault = fault.what();
     }
     o.made = o.state.mainSteps - before;
+    SortByPart(o);
+  }
+
+  // Done by the thread that made the orbit, so that each merging thread later reads its own cells' hits only,
+  // without a test per hit. A counting sort: stable, so every cell keeps the order of its hits.
+  void SortByPart(TOrbit& o) const {
+    const int parts = team_.Threads();
+    if (parts == 1) return;
+    if (o.sorted.size() < o.logCount) o.sorted.resize(o.log.size());
+    o.partStart.assign(static_cast<std::size_t>(parts) + 1, 0);
+    const std::uint8_t* partOf = partOfBlock_.data();
+    std::size_t* start = o.partStart.data();
+    for (std::size_t i = 0; i < o.logCount; ++i) ++start[partOf[o.log[i] >> (2 + kCellBlockShift)] + 1];
+    for (int p = 0; p < parts; ++p) start[p + 1] += start[p];
+    std::vector<std::size_t> next(start, start + parts);
+    for (std::size_t i = 0; i < o.logCount; ++i) {
+      const std::uint32_t entry = o.log[i];
+      o.sorted[next[partOf[entry >> (2 + kCellBlockShift)]]++] = entry;
+    }
   }
 
   // Applies the logs of orbits 0..last in this order, each cell's hits exactly as RunFractal counts them: the four
@@ -327,17 +350,20 @@ class TOrbitsRun {
     std::size_t work = 0;
     for (int k = 0; k <= last; ++k) work += Orbit(k).logCount;
     RunParts(work, [&](int part) {
-      const int parts = team_.Threads();
+      const bool sorted = team_.Threads() > 1;
       std::int32_t* const* counts = target_.counts;
       const std::int64_t w = target_.weight;
       std::vector<std::uint32_t>& pending = pending_[static_cast<std::size_t>(part)];
       for (int k = 0; k <= last; ++k) {
         const TOrbit& o = Orbit(k);
-        for (std::size_t i = 0; i < o.logCount; ++i) {
-          const std::uint32_t entry = o.log[i];
+        const std::uint32_t* entries = sorted ? o.sorted.data() + o.partStart[static_cast<std::size_t>(part)]
+                                              : o.log.data();
+        const std::size_t count = sorted ? o.partStart[static_cast<std::size_t>(part) + 1] -
+                                               o.partStart[static_cast<std::size_t>(part)]
+                                         : o.logCount;
+        for (std::size_t i = 0; i < count; ++i) {
+          const std::uint32_t entry = entries[i];
           const std::uint32_t cell = entry >> 2;
-          if (parts > 1 && static_cast<int>((cell >> kCellBlockShift) % static_cast<std::uint32_t>(parts)) != part)
-            continue;
           const int fourth = static_cast<int>(entry & 3);
           std::int64_t sum[3] = {counts[0][cell], counts[1][cell], counts[2][cell]};
           sum[0] += 2 * w;
@@ -432,6 +458,13 @@ class TOrbitsRun {
     // Nothing is pending here (painting precedes every host call, a reset drops it), so the marks may be made anew.
     const std::size_t cells = static_cast<std::size_t>(t.gridSize * t.gridSize);
     if (lastHit_.size() != cells) lastHit_.assign(cells, 0);
+    // Blocks of cells dealt out to the parts in turn: an attractor's cells are spread over all of them.
+    const std::size_t blocks = (cells >> kCellBlockShift) + 1;
+    if (partOfBlock_.size() != blocks) {
+      partOfBlock_.resize(blocks);
+      for (std::size_t b = 0; b < blocks; ++b)
+        partOfBlock_[b] = static_cast<std::uint8_t>(b % static_cast<std::size_t>(team_.Threads()));
+    }
     parallelPaint_ = t.image != nullptr &&
                      (t.image->ColorRes() == TColorRes::Bits24 || t.image->ColorRes() == TColorRes::Bits8);
   }
@@ -464,6 +497,7 @@ class TOrbitsRun {
   std::vector<TOrbit> orbits_;
   TMergeTarget target_;
   std::vector<std::uint8_t> lastHit_;                // per cell: 0 = painted, else 1 + channel of its last hit
+  std::vector<std::uint8_t> partOfBlock_;            // the merging thread of each block of cells
   std::vector<std::vector<std::uint32_t>> pending_;  // per part: cells with unpainted hits
   bool parallelPaint_ = false;
   bool joined_ = false;
