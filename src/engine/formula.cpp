@@ -13,6 +13,7 @@
 #include "engine/engine_state.h"
 #include "engine/families.h"
 #include "engine/round.h"
+#include "engine/tone.h"
 #include "image/pixel_graphic.h"
 
 namespace {
@@ -417,7 +418,15 @@ EngineHost* GetEngineHost() { return g_host; }
 void RunFractal(TFractalParams* v) {
   if (v == nullptr) throw std::invalid_argument(kNoRecord);
   TRunner runner;
-  runner.Run(v);
+  // A log-density picture depends on the total of all hits, so it is painted whole when the run ends, however it
+  // ends; what the run painted cell by cell on the way is replaced.
+  try {
+    runner.Run(v);
+  } catch (...) {
+    if (v->logDensity) PaintLogDensity(*v);
+    throw;
+  }
+  if (v->logDensity) PaintLogDensity(*v);
 }
 
 TEngineState& EngineState() { return g_state; }

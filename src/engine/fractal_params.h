@@ -49,6 +49,9 @@ struct TFractalParams {
   bool randomize = false;
   bool abort = false;
   bool sqrtFilter = false;
+  // The log-density tone, in place of the linear or square-root levels; brightness and gamma apply to it only.
+  bool logDensity = false;
+  double toneBrightness = 1.0, toneGamma = 2.2;
 
   // G-Mira / Martin variant switches 01..13 (the engine draws 01..11; 12 and 13 are stored only).
   bool mira0101 = false, mira0102 = false, mira0103 = false, mira0104 = false, mira0105 = false,

@@ -16,6 +16,7 @@
 
 #include <locale.h>
 
+#include "engine/tone.h"
 #include "files/safe_file.h"
 
 namespace {
@@ -253,6 +254,17 @@ void WriteParameterFile(std::ostream& out, const TFractalParams& v, char decimal
     }
     out << "\r\n";
   }
+  // The tone lines follow only when the tone is not the defined colouring's, so that such files stay the
+  // 170 lines every reader of that layout knows.
+  if (ToneLinesNeeded(v)) {
+    out << (v.logDensity ? "1" : "0") << "\r\n";
+    out << FormatGeneralNumber(v.toneBrightness, decimalSeparator) << "\r\n";
+    out << FormatGeneralNumber(v.toneGamma, decimalSeparator) << "\r\n";
+  }
+}
+
+bool ToneLinesNeeded(const TFractalParams& v) {
+  return v.logDensity || v.toneBrightness != kDefaultToneBrightness || v.toneGamma != kDefaultToneGamma;
 }
 
 std::string ParameterFilePathFor(const std::string& picturePath) {
@@ -319,6 +331,28 @@ TParamReadResult ReadParameterFile(std::istream& in, TFractalParams& v, char dec
     if (overlong || !ParseGeneralNumber(paramLine, separator, value)) return fail(fileLine);
     *field.number = value;
   }
+
+  // Optional tone lines: a file without them (or with a damaged one) has the defined colouring.
+  v.logDensity = false;
+  v.toneBrightness = kDefaultToneBrightness;
+  v.toneGamma = kDefaultToneGamma;
+  if (!paramReading) return result;
+  std::string toneLines[3];
+  for (std::string& toneLine : toneLines) {
+    lines.Next(toneLine, overlong);
+    if (lines.Failed() || overlong || toneLine.empty()) return result;
+    toneLine = ReplaceChar(toneLine, foreign, separator);
+    if (decimalSeparator != separator && IsPlainSeparator(decimalSeparator))
+      toneLine = ReplaceChar(toneLine, decimalSeparator, separator);
+  }
+  double brightness = 0, gamma = 0;
+  if ((toneLines[0] != "0" && toneLines[0] != "1") || !ParseGeneralNumber(toneLines[1], separator, brightness) ||
+      !ParseGeneralNumber(toneLines[2], separator, gamma) || !ToneBrightnessIsValid(brightness) ||
+      !ToneGammaIsValid(gamma))
+    return result;
+  v.logDensity = toneLines[0] == "1";
+  v.toneBrightness = brightness;
+  v.toneGamma = gamma;
   return result;
 }
 

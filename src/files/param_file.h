@@ -46,7 +46,11 @@ std::string ReplaceChar(const std::string& text, char from, char to);
 // "Missing variable in parameter file: " + caption + " using defaults".
 std::string MissingVariableMessage(const std::string& caption);
 
-// The 170 lines, each ended by carriage return and line feed.
+// The 170 lines, each ended by carriage return and line feed, then, when the tone is not the defined colouring's
+// (ToneLinesNeeded), three optional lines: log density (0 or 1), tone brightness and tone gamma. Readers of the
+// 170-line layout ignore them; a file without them, or with one that does not read or lies outside its range, loads
+// with the defined colouring.
+bool ToneLinesNeeded(const TFractalParams& v);
 void WriteParameterFile(std::ostream& out, const TFractalParams& v, char decimalSeparator);
 
 // The parameter file that belongs to a picture: beside it, its extension (of any length) replaced by "ifs".
