@@ -57,6 +57,7 @@ struct TPlotTarget {
   std::uint32_t columns = 0, rows = 0;  // hits with ix < columns and iy < rows are counted
   std::int64_t gridSize = 0;
   std::int32_t* counts[3] = {nullptr, nullptr, nullptr};
+  std::uint8_t* lead = nullptr;  // the record's lead list, when it has one of the grid's size
   TPixelGraphic* image = nullptr;
   std::int32_t weight = 0;
   TColourInputs colour;
@@ -212,6 +213,7 @@ class TRunner {
       std::uint8_t& last = lastHit_[static_cast<std::size_t>(cell)];
       const std::int32_t count[3] = {t_.counts[0][cell], t_.counts[1][cell], t_.counts[2][cell]};
       const TColor colour = HitColor(t_.colour, count, static_cast<THitChannel>(last - 1));
+      if (t_.lead != nullptr) t_.lead[cell] = last;
       last = 0;
       t_.image->SetPixel(static_cast<int>(cell / n), static_cast<int>(cell % n), colour);
     }
@@ -308,6 +310,7 @@ class TRunner {
     const std::int64_t n = t_.gridSize;
     if (n == 0) return;
     for (std::int32_t* counts : t_.counts) std::fill_n(counts, n * n, 0);
+    if (t_.lead != nullptr) std::fill_n(t_.lead, n * n, 0);
     ClearPicture(*t_.image, n);
   }
 
@@ -337,6 +340,7 @@ class TRunner {
           throw std::invalid_argument(kListsTooSmall);
         t.counts[k] = lists[k]->data();
       }
+      if (v.leadList != nullptr && static_cast<std::int64_t>(v.leadList->size()) >= n * n) t.lead = v.leadList->data();
     }
     t.plotXMin = v.plotXMin;
     t.plotYMin = v.plotYMin;

@@ -10,6 +10,9 @@ class TPixelGraphic;
 
 // One hit count per pixel cell, N x N entries, N = max(imageWidth, imageHeight).
 using THitList = std::vector<std::int32_t>;
+// Per cell of the same grid: 0 for a cell not hit since the last reset, else 1 + the channel of its last hit
+// (red 0, green 1, blue 2), which decides the cell's colour.
+using TLeadList = std::vector<std::uint8_t>;
 
 // Coefficient arrays are indexed from 1 as in the formulas; slot 0 is unused.
 constexpr int kCoefficientCount = 60;
@@ -68,6 +71,8 @@ struct TFractalParams {
   THitList* redList = nullptr;
   THitList* greenList = nullptr;
   THitList* blueList = nullptr;
+  // Optional: kept up to date by the engine when present (hit-count documents and re-toning need it).
+  TLeadList* leadList = nullptr;
 };
 
 constexpr int kMiraVariantCount = 13;

@@ -40,19 +40,66 @@ TColor LogDensityColor(const TLogDensityTone& tone, const std::int32_t count[3])
   return colour;
 }
 
-void PaintLogDensity(const TFractalParams& v) {
-  const std::int64_t n = std::max<std::int64_t>(0, std::max(v.imageWidth, v.imageHeight));
-  if (v.image == nullptr || v.image->Empty() || n == 0) return;
+namespace {
+
+// The part of the N x N grid the picture covers, when the record has a picture and lists to paint it from.
+struct TPaintArea {
+  std::int64_t n = 0;
+  int columns = 0, rows = 0;
+  const THitList* lists[3] = {nullptr, nullptr, nullptr};
+};
+
+bool PaintAreaOf(const TFractalParams& v, bool needLead, TPaintArea& a) {
+  a.n = std::max<std::int64_t>(0, std::max(v.imageWidth, v.imageHeight));
+  if (v.image == nullptr || v.image->Empty() || a.n == 0) return false;
   const THitList* lists[3] = {v.redList, v.greenList, v.blueList};
-  for (const THitList* list : lists)
-    if (list == nullptr || static_cast<std::int64_t>(list->size()) < n * n) return;
-  const int columns = static_cast<int>(std::min<std::int64_t>(n, v.image->Width()));
-  const int rows = static_cast<int>(std::min<std::int64_t>(n, v.image->Height()));
+  for (int k = 0; k < 3; ++k) {
+    if (lists[k] == nullptr || static_cast<std::int64_t>(lists[k]->size()) < a.n * a.n) return false;
+    a.lists[k] = lists[k];
+  }
+  if (needLead && (v.leadList == nullptr || static_cast<std::int64_t>(v.leadList->size()) < a.n * a.n)) return false;
+  a.columns = static_cast<int>(std::min<std::int64_t>(a.n, v.image->Width()));
+  a.rows = static_cast<int>(std::min<std::int64_t>(a.n, v.image->Height()));
+  return true;
+}
+
+}  // namespace
+
+void PaintHitColours(const TFractalParams& v) {
+  TPaintArea a;
+  if (!PaintAreaOf(v, true, a)) return;
+  const TColourInputs colour = ColourInputsOf(v);
+  for (int ix = 0; ix < a.columns; ++ix)
+    for (int iy = 0; iy < a.rows; ++iy) {
+      const std::int64_t cell = ix * a.n + iy;
+      const std::uint8_t lead = (*v.leadList)[cell];
+      if (lead == 0 || lead > 3) {
+        v.image->SetPixel(ix, iy, 0);
+        continue;
+      }
+      const std::int32_t count[3] = {(*a.lists[0])[cell], (*a.lists[1])[cell], (*a.lists[2])[cell]};
+      v.image->SetPixel(ix, iy, HitColor(colour, count, static_cast<THitChannel>(lead - 1)));
+    }
+}
+
+void RepaintPicture(const TFractalParams& v) {
+  if (v.logDensity)
+    PaintLogDensity(v);
+  else
+    PaintHitColours(v);
+}
+
+void PaintLogDensity(const TFractalParams& v) {
+  TPaintArea a;
+  if (!PaintAreaOf(v, false, a)) return;
+  const std::int64_t n = a.n;
+  const int columns = a.columns, rows = a.rows;
+  const THitList* const* lists = a.lists;
   std::int64_t total = 0;
   for (int ix = 0; ix < columns; ++ix)
     for (int iy = 0; iy < rows; ++iy) {
       const std::int64_t cell = ix * n + iy;
-      for (const THitList* list : lists) total += std::max((*list)[cell], 0);
+      for (int k = 0; k < 3; ++k) total += std::max((*lists[k])[cell], 0);
     }
   const TLogDensityTone tone = LogDensityToneOf(v, total, std::int64_t{columns} * rows);
   for (int ix = 0; ix < columns; ++ix)

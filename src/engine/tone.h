@@ -37,3 +37,11 @@ TColor LogDensityColor(const TLogDensityTone& tone, const std::int32_t count[3])
 // Paints every cell of the picture in log density from the record's hit lists (cells the picture does not cover are
 // left alone). Does nothing without a picture or lists of the grid's size.
 void PaintLogDensity(const TFractalParams& v);
+
+// Paints every cell from the record's hit lists and lead list with the defined colouring, as the engine left it:
+// a cell never hit is black, any other has the colour of its counts and lead channel. Does nothing without a
+// picture or lists (the lead list included) of the grid's size.
+void PaintHitColours(const TFractalParams& v);
+
+// The picture a run leaves, painted again from its counts with the record's present colour settings and tone.
+void RepaintPicture(const TFractalParams& v);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -99,4 +100,30 @@ TEST(LogDensityColor, EmptyPicturesNegativeCountsAndAbsurdSettingsGiveBlackOrSat
   v.invert = true;
   v.red = std::numeric_limits<double>::infinity();
   EXPECT_EQ(LogDensityColor(LogDensityToneOf(v, 0, 100), none), 0xffffffu);
+}
+
+TEST_F(ToneTest, EveryColourModePaintsAgainFromCountsAndLeadChannelsExactlyAsTheRunDid) {
+  struct TMode {
+    bool sqrtFilter, invert;
+    double intensity;
+  };
+  for (const TMode mode : {TMode{false, false, 20}, TMode{true, false, 3}, TMode{false, true, 0.4}}) {
+    ResetEngineState();
+    SeedEngineRandom(5);
+    TTestFractal f(90, 70);
+    SetSierpinski(f);
+    TLeadList lead(90 * 90, 9);
+    f.v.leadList = &lead;
+    f.v.sqrtFilter = mode.sqrtFilter;
+    f.v.invert = mode.invert;
+    f.v.intensity = mode.intensity;
+    f.v.red = 1.5;
+    f.v.blue = 0.5;
+    RunSteps(f, 30000);
+    const std::vector<std::uint8_t> rendered = f.Pixels();
+    EXPECT_EQ(std::count(lead.begin(), lead.end(), 9), 0);  // the run starts the list afresh
+    f.image.SetSize(90, 70, TColorRes::Bits24);
+    RepaintPicture(f.v);
+    EXPECT_EQ(f.Pixels(), rendered) << mode.sqrtFilter << mode.invert;
+  }
 }
