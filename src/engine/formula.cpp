@@ -83,6 +83,16 @@ class TRunner {
     Loop();
   }
 
+  // Goes on from the state a run (or a restored document) left: no new coefficients, no reset of the orbit, the
+  // counts or the picture.
+  void Continue(TFractalParams* v) {
+    s_.v = v;
+    ClearFaultFlags();
+    RefreshTarget();
+    s_.gridSize = static_cast<std::int32_t>(t_.gridSize);
+    Loop();
+  }
+
   void SingleFormulaStep() {
     if (s_.v == nullptr) throw std::invalid_argument(kNoRecord);
     ClearFaultFlags();
@@ -426,6 +436,18 @@ void RunFractal(TFractalParams* v) {
   // ends; what the run painted cell by cell on the way is replaced.
   try {
     runner.Run(v);
+  } catch (...) {
+    if (v->logDensity) PaintLogDensity(*v);
+    throw;
+  }
+  if (v->logDensity) PaintLogDensity(*v);
+}
+
+void ContinueFractal(TFractalParams* v) {
+  if (v == nullptr) throw std::invalid_argument(kNoRecord);
+  TRunner runner;
+  try {
+    runner.Continue(v);
   } catch (...) {
     if (v->logDensity) PaintLogDensity(*v);
     throw;

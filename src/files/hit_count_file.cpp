@@ -15,7 +15,9 @@
 namespace {
 
 constexpr char kMagic[8] = {'O', 'V', 'E', 'L', 'H', 'I', 'T', 'C'};
-constexpr std::size_t kHeaderBytes = 64;
+constexpr std::size_t kHeaderBytes = 72;
+constexpr std::size_t kHeaderCrcAt = kHeaderBytes - 4;
+constexpr std::uint32_t kFlagWhite = 1;
 constexpr std::size_t kOrbitBytes = 14 * 8 + 4 + 4 * 8 + 3 * 8;
 constexpr std::size_t kChunk = std::size_t{1} << 16;
 
@@ -249,6 +251,8 @@ void WriteHitCountDocument(std::ostream& out, const THitCountDocument& doc) {
   PutU32(header, doc.height);
   PutU32(header, static_cast<std::uint32_t>(doc.orbits.size()));
   PutU32(header, static_cast<std::uint32_t>(doc.parameters.size()));
+  PutU32(header, doc.maps);
+  PutU32(header, doc.white ? kFlagWhite : 0);
   PutU32(header, 0);
   PutU64(header, doc.mainSteps);
   PutU64(header, doc.seed);
@@ -265,7 +269,7 @@ THitCountDocument ReadHitCountDocument(std::istream& in) {
   if (in.gcount() < static_cast<std::streamsize>(sizeof kMagic) || std::memcmp(header, kMagic, sizeof kMagic) != 0)
     Fail("This is not a hit-count document");
   if (static_cast<std::size_t>(in.gcount()) != sizeof header) Fail("The file ends inside its header");
-  if (GetU32(header + 60) != Crc(static_cast<std::uint32_t>(crc32(0, nullptr, 0)), header, 60))
+  if (GetU32(header + kHeaderCrcAt) != Crc(static_cast<std::uint32_t>(crc32(0, nullptr, 0)), header, kHeaderCrcAt))
     Fail("The header is damaged (checksum mismatch)");
   const std::uint32_t version = GetU32(header + 8);
   if (version != kHitCountVersion)
@@ -278,18 +282,21 @@ THitCountDocument ReadHitCountDocument(std::istream& in) {
   layout.height = doc.height = GetU32(header + 16);
   layout.orbits = GetU32(header + 20);
   layout.parameterBytes = GetU32(header + 24);
-  doc.mainSteps = GetU64(header + 32);
-  doc.seed = GetU64(header + 40);
-  const std::uint64_t compressed = GetU64(header + 48);
+  doc.maps = GetU32(header + 28);
+  const std::uint32_t flags = GetU32(header + 32);
+  doc.white = (flags & kFlagWhite) != 0;
+  doc.mainSteps = GetU64(header + 40);
+  doc.seed = GetU64(header + 48);
+  const std::uint64_t compressed = GetU64(header + 56);
   if (doc.width == 0 || doc.height == 0 || doc.width > kHitCountMaxSide || doc.height > kHitCountMaxSide ||
       layout.Cells() > kHitCountMaxCells)
     Fail("The picture size " + SizeText(doc) + " is outside what a hit-count document holds");
   if (layout.orbits > kHitCountMaxOrbits) Fail("Too many orbits (" + std::to_string(layout.orbits) + ")");
   if (layout.parameterBytes > kHitCountMaxParameterBytes) Fail("The parameter set is too long");
-  if (GetU32(header + 28) != 0) Fail("The header has fields this program does not know");
+  if ((flags & ~kFlagWhite) != 0 || GetU32(header + 36) != 0) Fail("The header has fields this program does not know");
 
   const std::vector<std::uint8_t> body = Inflate(in, compressed, layout.BodyBytes());
-  if (GetU32(header + 56) != Crc(static_cast<std::uint32_t>(crc32(0, nullptr, 0)), body.data(), body.size()))
+  if (GetU32(header + 64) != Crc(static_cast<std::uint32_t>(crc32(0, nullptr, 0)), body.data(), body.size()))
     Fail("The hit counts are damaged (checksum mismatch)");
   if (in.peek() != std::char_traits<char>::eof()) Fail("The document is followed by other data");
 
@@ -334,6 +341,8 @@ THitCountDocument MergeHitCountDocuments(const std::vector<THitCountDocument>& d
   sum.width = first.width;
   sum.height = first.height;
   sum.seed = first.seed;
+  sum.maps = first.maps;
+  sum.white = first.white;
   sum.counts = first.counts;
   sum.lead = first.lead;
   sum.mainSteps = first.mainSteps;
@@ -343,6 +352,12 @@ THitCountDocument MergeHitCountDocuments(const std::vector<THitCountDocument>& d
     if (other.width != first.width || other.height != first.height)
       Fail("Cannot merge: " + which + " is " + SizeText(other) + ", document 1 is " + SizeText(first));
     other.CheckShape();
+    if (other.maps != first.maps)
+      Fail("Cannot merge: " + which + " was drawn with maps " + std::to_string(other.maps) + ", document 1 with maps " +
+           std::to_string(first.maps));
+    if (other.white != first.white)
+      Fail("Cannot merge: " + which + (other.white ? " is" : " is not") + " White, document 1" +
+           (first.white ? " is" : " is not"));
     const std::vector<std::string> lines = Lines(other.parameters);
     for (std::size_t k = 0; k < std::max(lines.size(), firstLines.size()); ++k) {
       const std::string a = k < firstLines.size() ? firstLines[k] : "(none)";

@@ -14,8 +14,9 @@ inline constexpr char kHitCountExtension[] = "ovc";
 inline constexpr std::uint32_t kHitCountVersion = 1;
 
 // Limits a reader checks before it believes a header: larger values are refused, not allocated.
-inline constexpr std::uint32_t kHitCountMaxSide = 65536;
-inline constexpr std::uint64_t kHitCountMaxCells = std::uint64_t{1} << 27;  // 134 million cells, 1.7 GB of counts
+// The renderer's largest side: a document restores into N x N hit lists, N the longer side.
+inline constexpr std::uint32_t kHitCountMaxSide = 16384;
+inline constexpr std::uint64_t kHitCountMaxCells = std::uint64_t{kHitCountMaxSide} * kHitCountMaxSide;
 inline constexpr std::uint32_t kHitCountMaxOrbits = 4096;
 inline constexpr std::uint32_t kHitCountMaxParameterBytes = 1 << 20;
 
@@ -44,6 +45,8 @@ inline constexpr TLeadChannel kNoLead = 0;
 struct THitCountDocument {
   std::string parameters;        // the parameter set, as the lines of a .ifs file (decimal point)
   std::uint32_t width = 0, height = 0;  // picture size: the counts cover cells ix < width, iy < height
+  std::uint32_t maps = 0;        // how many coefficient groups the random pick chose from (0: the first only)
+  bool white = false;            // the picture was painted inverted ("White")
   std::uint64_t mainSteps = 0;   // main steps of the whole render
   std::uint64_t seed = 0;        // seed the orbits' streams were derived from
   // Counts of red, green and blue, cell (ix, iy) at ix * height + iy, and each cell's lead channel at the same index.
@@ -73,8 +76,8 @@ void SaveHitCountDocument(const std::string& path, const THitCountDocument& doc)
 // Raises EHitCountFile for an unreadable file, naming the path.
 THitCountDocument LoadHitCountDocument(const std::string& path);
 
-// Adds documents of the same parameter set and size: counts add and saturate at the 32-bit maximum, main steps
+// Adds documents of the same parameter set, size, map count and White setting: counts add and saturate at the 32-bit maximum, main steps
 // add, and a cell's lead channel is the one of the last document in the list that hit it (the documents play the
 // part of renders done one after another). The result has no orbits. Raises EHitCountFile naming the first
-// difference (size or parameter line) between the first document and another one; an empty list is an error too.
+// difference (size, maps, White or parameter line) between the first document and another one; an empty list is an error too.
 THitCountDocument MergeHitCountDocuments(const std::vector<THitCountDocument>& docs);

@@ -140,15 +140,18 @@ locale_t ClassicLocale() {
 
 }  // namespace
 
-std::string FormatGeneralNumber(double value, char decimalSeparator) {
+std::string FormatGeneralNumber(double value, char decimalSeparator, TNumberDigits precision) {
   if (std::isnan(value)) return "NAN";
   if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
   if (value == 0) return "0";
 
-  // Rounding to 15 digits first decides the form: 999999999999999.9 becomes 1E15, not a 16-digit integer.
+  // Rounding to 15 digits first decides the form: 999999999999999.9 becomes 1E15, not a 16-digit integer. The
+  // exact form takes the shortest digits that read back as the same double (up to 17).
   char buffer[64];
-  const auto converted = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific,
-                                       kSignificantDigits - 1);
+  const auto converted =
+      precision == TNumberDigits::Exact
+          ? std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific)
+          : std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, kSignificantDigits - 1);
   const std::string scientific(buffer, converted.ptr);
   const bool negative = scientific[0] == '-';
   const std::size_t mantissaStart = negative ? 1 : 0;
@@ -243,14 +246,14 @@ std::string MissingVariableMessage(const std::string& caption) {
   return "Missing variable in parameter file: " + caption + " using defaults";
 }
 
-void WriteParameterFile(std::ostream& out, const TFractalParams& v, char decimalSeparator) {
+void WriteParameterFile(std::ostream& out, const TFractalParams& v, char decimalSeparator, TNumberDigits digits) {
   out << kParamFileHeader << "\r\n";
   for (int line = kFirstValueLine; line <= kParamFileLineCount; ++line) {
     const auto field = FieldOfLine(v, line);
     if (field.flag != nullptr) {
       out << (*field.flag ? "1" : "0");
     } else {
-      out << FormatGeneralNumber(*field.number, decimalSeparator);
+      out << FormatGeneralNumber(*field.number, decimalSeparator, digits);
     }
     out << "\r\n";
   }
@@ -258,8 +261,8 @@ void WriteParameterFile(std::ostream& out, const TFractalParams& v, char decimal
   // 170 lines every reader of that layout knows.
   if (ToneLinesNeeded(v)) {
     out << (v.logDensity ? "1" : "0") << "\r\n";
-    out << FormatGeneralNumber(v.toneBrightness, decimalSeparator) << "\r\n";
-    out << FormatGeneralNumber(v.toneGamma, decimalSeparator) << "\r\n";
+    out << FormatGeneralNumber(v.toneBrightness, decimalSeparator, digits) << "\r\n";
+    out << FormatGeneralNumber(v.toneGamma, decimalSeparator, digits) << "\r\n";
   }
 }
 

@@ -24,6 +24,8 @@ THitCountDocument SmallDocument(std::uint32_t width, std::uint32_t height, int o
   d.width = width;
   d.height = height;
   d.mainSteps = 123456789;
+  d.maps = 3;
+  d.white = true;
   d.seed = 0xfeedfacecafebeefULL;
   const std::size_t cells = std::size_t{width} * height;
   for (int c = 0; c < 3; ++c) {
@@ -73,6 +75,8 @@ void ExpectSame(const THitCountDocument& a, const THitCountDocument& b) {
   EXPECT_EQ(a.width, b.width);
   EXPECT_EQ(a.height, b.height);
   EXPECT_EQ(a.mainSteps, b.mainSteps);
+  EXPECT_EQ(a.maps, b.maps);
+  EXPECT_EQ(a.white, b.white);
   EXPECT_EQ(a.seed, b.seed);
   EXPECT_EQ(a.counts, b.counts);
   EXPECT_EQ(a.lead, b.lead);
@@ -92,6 +96,8 @@ std::string Header(std::uint32_t width, std::uint32_t height, std::uint32_t orbi
   u32(width);
   u32(height);
   u32(orbits);
+  u32(0);
+  u32(2);
   u32(0);
   u32(0);
   u64(0);
@@ -131,8 +137,8 @@ TEST(HitCountFile, ForeignFilesAndOtherVersionsGetTheirOwnMessages) {
   EXPECT_EQ(ReadError("Ovel-IFS v0.005\r\n0.5\r\n"), "This is not a hit-count document");
   std::string v2 = Header(1, 1, 0, 0);
   v2[8] = 2;
-  const std::uint32_t crc = static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(v2.data()), 60));
-  for (int k = 0; k < 4; ++k) v2[60 + k] = static_cast<char>(crc >> (8 * k));
+  const std::uint32_t crc = static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(v2.data()), 68));
+  for (int k = 0; k < 4; ++k) v2[68 + k] = static_cast<char>(crc >> (8 * k));
   EXPECT_EQ(ReadError(v2), "Hit-count document version 2 is not supported (this program reads version 1)");
 }
 
@@ -142,8 +148,8 @@ TEST(HitCountFile, AHeaderClaimingAHugePictureIsRefusedBeforeAnythingIsAllocated
   EXPECT_EQ(ReadError(Header(65536, 65536, 0, 10)),
             "The picture size 65536 x 65536 is outside what a hit-count document holds");
   EXPECT_EQ(ReadError(Header(10, 10, 5000, 10)), "Too many orbits (5000)");
-  // The largest size allowed, with ten bytes of data behind it: refused for what is there, not by allocating 1.7 GB
-  // (a sanitizer build would report an allocation that size).
+  // A size allowed, with ten bytes of data behind it: refused for what is there, not by allocating the 1.7 GB the
+  // header announces (a sanitizer build would report an allocation that size).
   EXPECT_EQ(ReadError(Header(16384, 8192, 0, 10) + "0123456789"), "The compressed hit counts are damaged");
   EXPECT_EQ(ReadError(Header(16384, 8192, 0, 1 << 20)), "The file is shorter than its header says");
 }
@@ -194,6 +200,12 @@ TEST(HitCountMerge, DocumentsOfAnotherSizeOrParameterSetAreRefusedNamingTheDiffe
   };
   EXPECT_EQ(error({a, a, SmallDocument(3, 4, 1)}), "Cannot merge: document 3 is 3 x 4, document 1 is 4 x 3");
   THitCountDocument other = a;
+  other.maps = 1;
+  EXPECT_EQ(error({a, other}), "Cannot merge: document 2 was drawn with maps 1, document 1 with maps 3");
+  other.maps = a.maps;
+  other.white = false;
+  EXPECT_EQ(error({a, other}), "Cannot merge: document 2 is not White, document 1 is");
+  other.white = true;
   other.parameters = "Ovel-IFS v0.005\r\n0.5\r\n-1.5\r\n";
   EXPECT_EQ(error({a, other}), "Cannot merge: parameter line 3 is \"-1.5\" in document 2 and \"-1.25\" in document 1");
   other.parameters = a.parameters + "1\r\n";
