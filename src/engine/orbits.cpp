@@ -20,6 +20,7 @@
 #include "engine/engine_state.h"
 #include "engine/orbit_runner.h"
 #include "engine/round.h"
+#include "engine/tone.h"
 #include "image/pixel_graphic.h"
 
 namespace {
@@ -173,6 +174,7 @@ struct TOrbit {
 struct TMergeTarget {
   std::int64_t gridSize = 0;
   std::int32_t* counts[3] = {nullptr, nullptr, nullptr};
+  std::uint8_t* lead = nullptr;  // the record's lead list, when it has one of the grid's size
   TPixelGraphic* image = nullptr;
   std::int32_t weight = 0;
   TColourInputs colour;
@@ -399,6 +401,7 @@ class TOrbitsRun {
       std::uint8_t& mark = lastHit_[cell];
       const std::int32_t count[3] = {target_.counts[0][cell], target_.counts[1][cell], target_.counts[2][cell]};
       const TColor colour = HitColor(target_.colour, count, static_cast<THitChannel>(mark - 1));
+      if (target_.lead != nullptr) target_.lead[cell] = mark;
       mark = 0;
       target_.image->SetPixel(static_cast<int>(cell / n), static_cast<int>(cell % n), colour);
     }
@@ -438,6 +441,7 @@ class TOrbitsRun {
     const std::int64_t n = target_.gridSize;
     if (n == 0) return;
     for (std::int32_t* counts : target_.counts) std::fill_n(counts, n * n, 0);
+    if (target_.lead != nullptr) std::fill_n(target_.lead, n * n, 0);
     ClearPicture(*target_.image, n);
   }
 
@@ -450,6 +454,8 @@ class TOrbitsRun {
     if (t.gridSize > 0) {
       THitList* lists[3] = {v.redList, v.greenList, v.blueList};
       for (int c = 0; c < 3; ++c) t.counts[c] = lists[c]->data();
+      if (v.leadList != nullptr && static_cast<std::int64_t>(v.leadList->size()) >= t.gridSize * t.gridSize)
+        t.lead = v.leadList->data();
     }
     t.image = v.image;
     t.weight = Round(1.0 * v.intensity);
@@ -526,5 +532,13 @@ void RunFractalOrbits(TFractalParams* v, int orbits, int threads) {
     return;
   }
   TOrbitsRun run(PlanOrbits(*v, orbits, threads));
-  run.Run(v);
+  // As RunFractal: a log-density picture depends on the total of all hits and is painted whole when the run ends,
+  // however it ends.
+  try {
+    run.Run(v);
+  } catch (...) {
+    if (v->logDensity) PaintLogDensity(*v);
+    throw;
+  }
+  if (v->logDensity) PaintLogDensity(*v);
 }
