@@ -10,6 +10,8 @@
 #include <ostream>
 #include <sstream>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "cli/hit_count_commands.h"
 #include "document/fractal_document.h"
@@ -222,9 +224,10 @@ TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderRe
     if (resumed->orbits.empty())
       throw ERenderFailed("the hit-count document " + Quoted(*options.resumePath) +
                           " was made by merging and holds no orbits to continue");
-    if (resumed->orbits.size() != 1)
+    if (resumed->orbits.size() > static_cast<std::size_t>(kMaxOrbits))
       throw ERenderFailed("the hit-count document " + Quoted(*options.resumePath) + " holds " +
-                          std::to_string(resumed->orbits.size()) + " orbits; this program continues one");
+                          std::to_string(resumed->orbits.size()) + " orbits; this program continues at most " +
+                          std::to_string(kMaxOrbits));
   } else {
     if (options.paramsPath) {
       LoadParams(*options.paramsPath, document, report);
@@ -279,7 +282,14 @@ TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderRe
 
   TRenderSummary summary;
   const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-  const TOrbitPlan plan = PlanOrbits(v, options.orbits, options.threads.value_or(cores));
+  // A resumed render goes on with the orbits its document holds.
+  std::vector<TOtherOrbit> others;
+  TOrbitPlan plan = PlanOrbits(v, options.orbits, options.threads.value_or(cores));
+  if (resumed) {
+    for (std::size_t k = 1; k < resumed->orbits.size(); ++k) others.push_back(OtherOrbitFromFile(resumed->orbits[k]));
+    plan.orbits = static_cast<int>(resumed->orbits.size());
+    plan.threads = std::clamp(options.threads.value_or(cores), 1, plan.orbits);
+  }
   summary.orbits = plan.orbits;
   summary.threads = plan.threads;
   const auto start = TClock::now();
@@ -289,12 +299,16 @@ TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderRe
     v.abort = false;
     try {
       if (resumed)
-        ContinueFractal(&v);
+        ContinueFractalOrbits(&v, others, plan.threads);
       else
-        RunFractalOrbits(&v, plan.orbits, plan.threads);
+        RunFractalOrbits(&v, plan.orbits, plan.threads, &others);
     } catch (const EFloatingPointFault& fault) {
       throw ERenderFailed(std::string(fault.what()) + " after " + std::to_string(GetEngineCounters().mainSteps) +
                           " steps; no picture written");
+    } catch (const std::invalid_argument& wrong) {
+      if (!resumed) throw;
+      throw ERenderFailed("the hit-count document " + Quoted(*options.resumePath) + " cannot be continued: " +
+                          wrong.what());
     }
   }
   summary.seconds = std::chrono::duration<double>(TClock::now() - start).count();
@@ -310,7 +324,9 @@ TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderRe
     THitCountOrbit orbit = EngineOrbit(v);
     orbit.mainSteps = static_cast<std::int64_t>(before + static_cast<std::uint64_t>(summary.steps));
     orbit.restarts = (resumed ? resumed->orbits[0].restarts : 0) + summary.restarts;
-    SaveHitCountDocument(*countsPath, CaptureHitCounts(document, before + summary.steps, seed, {orbit}));
+    std::vector<THitCountOrbit> orbits{orbit};
+    for (const TOtherOrbit& other : others) orbits.push_back(OtherOrbitToFile(other));
+    SaveHitCountDocument(*countsPath, CaptureHitCounts(document, before + summary.steps, seed, std::move(orbits)));
     if (!countsOnly) summary.countsPath = countsPath;
   }
   summary.picturePath = options.outputPath;

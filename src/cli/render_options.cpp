@@ -327,7 +327,9 @@ Hit-count documents (.ovc; the format is described in docs/hit-count-documents.m
                            cell's lead channel, steps, seed and orbit, so that it can be continued,
                            merged or painted again. An OUT ending in .ovc writes the document alone.
   --resume FILE.ovc        go on drawing a document for --steps N more steps (or --seconds S); a
-                           render of N1 steps resumed for N2 is byte for byte one render of N1 + N2
+                           render of N1 steps resumed for N2 is byte for byte one render of N1 + N2.
+                           It goes on with the document's orbits (--orbits does not apply), on
+                           --threads threads
   --merge A.ovc B.ovc...   add documents of the same parameter set, size, maps and White: counts add
                            (stopping at 2147483647), each cell takes the lead channel of the last
                            document that hit it. OUT ending in .ovc receives the sum, any other OUT

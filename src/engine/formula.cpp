@@ -226,7 +226,10 @@ class TRunnerT {
     CheckFaults(checkX, checkY);
     s_.v->plotX = x;
     s_.v->plotY = y;
-    if (static_cast<std::uint32_t>(ix) >= t_.columns || static_cast<std::uint32_t>(iy) >= t_.rows) return;
+    if (static_cast<std::uint32_t>(ix) >= t_.columns || static_cast<std::uint32_t>(iy) >= t_.rows) {
+      if constexpr (kLogHits) log_[logCount_++] = kNoHitLogged;
+      return;
+    }
     const int fourth = kFourthHit[(s_.j >= 19) + (s_.j >= 39)];
     const std::int64_t cell = static_cast<std::int64_t>(ix) * t_.gridSize + iy;
     if constexpr (kLogHits) {

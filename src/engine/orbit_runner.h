@@ -18,9 +18,12 @@ enum class TOrbitEnd {
   Restart,  // the leader stopped where a run makes a random restart (escape or wild Lyapunov estimate)
 };
 
+// The log entry of a point outside the picture: every main step of an orbit in a full round notes one entry.
+inline constexpr std::uint32_t kNoHitLogged = 0xFFFFFFFFu;
+
 // Up to `steps` main steps of the orbit `orbit` (its record is orbit.v), each hit noted in `log` as
 // (cell << 2) | channel of the point's fourth hit, with room for two points per step; `logCount` says how many were
-// noted, also when a fault raises EFloatingPointFault. Never calls the host and never touches the counts or the
+// noted (one per point; kNoHitLogged for a point outside the picture), also when a fault raises EFloatingPointFault. Never calls the host and never touches the counts or the
 // picture. The leader makes the Lyapunov steps and stops where a run would restart with new coefficients; any other
 // orbit that escapes starts its own point over and goes on.
 TOrbitEnd RunOrbitSteps(TEngineState& orbit, std::int64_t steps, bool leader, std::uint32_t* log,

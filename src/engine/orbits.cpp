@@ -41,6 +41,7 @@ constexpr std::int64_t kMaxLoggedGridSize = 32767;
 constexpr const char* kNoRecord = "RunFractal needs a parameter record";
 
 constexpr const char* kGridTooLarge = "The picture is too large to be drawn by parallel orbits";
+constexpr const char* kOrbitsDoNotFit = "The orbits to continue do not make one parallel run";
 
 std::int64_t GridSizeOf(const TFractalParams& v) {
   return std::max<std::int64_t>(0, std::max(v.imageWidth, v.imageHeight));
@@ -157,14 +158,12 @@ class TWorkerTeam {
 struct TOrbit {
   TEngineState state;
   TFractalParams record;           // orbits k > 0: the run's record as of the round's start, with its own counters
-  std::vector<std::uint32_t> log;  // this round's hits, (cell << 2) | channel of the fourth hit
+  std::vector<std::uint32_t> log;  // this round: per point, (cell << 2) | channel of its fourth hit, or kNoHitLogged
   std::size_t logCount = 0;
-  // With several merging threads: the log sorted by the part its cell belongs to, each part's hits in their order;
-  // part p is sorted[partStart[p] .. partStart[p + 1]).
-  std::vector<std::uint32_t> sorted;
-  std::vector<std::size_t> partStart;
+  std::int64_t first = 0;  // index of its first step this round within the round (see RoundShare)
   std::int64_t share = 0;  // main steps asked of it this round
   std::int64_t made = 0;   // main steps made this round
+  std::int64_t merged = 0;  // log entries to merge: those before the round's first event
   TOrbitEnd end = TOrbitEnd::Steps;
   bool faulted = false;
   std::string fault;
@@ -180,6 +179,12 @@ struct TMergeTarget {
   TColourInputs colour;
 };
 
+// A full round of K orbits is a sequence of Q = K R positions, step i of orbit k at position i K + k: the steps
+// taken one after the other, a step of every orbit in turn. Positions below p that belong to orbit k.
+std::int64_t PositionsOf(std::int64_t p, int k, int orbits) {
+  return p / orbits + (k < p % orbits ? 1 : 0);
+}
+
 class TOrbitsRun {
  public:
   explicit TOrbitsRun(const TOrbitPlan& plan)
@@ -188,31 +193,84 @@ class TOrbitsRun {
         roundTotal_(orbitSteps_ * plan.orbits),
         team_(plan.threads),
         orbits_(static_cast<std::size_t>(plan.orbits)),
+        buckets_(static_cast<std::size_t>(plan.threads) * static_cast<std::size_t>(plan.threads)),
         pending_(static_cast<std::size_t>(plan.threads)) {}
   TOrbitsRun(const TOrbitsRun&) = delete;
   TOrbitsRun& operator=(const TOrbitsRun&) = delete;
 
   void Run(TFractalParams* v) {
-    TEngineState& global = EngineState();
     TEngineState& lead = Lead();
-    lead = global;
+    lead = EngineState();
     lead.v = v;
     // Like RunFractal: the engine state is handed back when the run ends, however it ends, unless it ends inside
     // the host, where a nested run has left its own.
-    struct THandBack {
-      TOrbitsRun& run;
-      ~THandBack() {
-        if (!run.inHost_) EngineState() = run.Lead();
-      }
-    } handBack{*this};
-    for (int k = 1; k < orbitCount_; ++k) Orbit(k).state.random = lead.random.Derived(static_cast<std::uint64_t>(k));
+    const THandBack handBack{*this};
     ClearFaultFlags();
     if (v->randomize) MakeRandomCoefficients();
     Reset();
     Loop();
   }
 
+  // Goes on from the engine's state (orbit 0) and the other orbits as a run left them, in the round where it
+  // stopped: no new coefficients, no reset.
+  void Continue(TFractalParams* v, const std::vector<TOtherOrbit>& others) {
+    TEngineState& lead = Lead();
+    lead = EngineState();
+    lead.v = v;
+    const THandBack handBack{*this};
+    ClearFaultFlags();
+    RefreshTarget();
+    lead.gridSize = static_cast<std::int32_t>(target_.gridSize);
+    for (int k = 1; k < orbitCount_; ++k) {
+      const TOtherOrbit& other = others[static_cast<std::size_t>(k - 1)];
+      TOrbit& o = Orbit(k);
+      o.state = other.state;
+      o.state.stepBudget = kNoStepBudget;
+      o.record = *v;
+      o.record.iterations = other.iterations;
+      o.state.v = &o.record;
+    }
+    // Orbit 0 has made 10000 steps alone and then its share of every full round; every other orbit has made its
+    // shares since the last reset: what each made of the round in progress tells where that round stands.
+    roundDone_ = 0;
+    if (orbitCount_ > 1 && v->iterations >= kLyapunovSteps) {
+      std::int64_t done = (v->iterations - kLyapunovSteps) % orbitSteps_;
+      std::vector<std::int64_t> part{done};
+      for (int k = 1; k < orbitCount_; ++k) {
+        part.push_back(std::max<std::int64_t>(0, Orbit(k).state.mainSteps) % orbitSteps_);
+        done += part.back();
+      }
+      for (int k = 0; k < orbitCount_; ++k) {
+        if (part[static_cast<std::size_t>(k)] != PositionsOf(done, k, orbitCount_))
+          throw std::invalid_argument(kOrbitsDoNotFit);
+      }
+      roundDone_ = done;
+    }
+    Loop();
+  }
+
+  // The orbits other than orbit 0 as they stand, for a later Continue.
+  std::vector<TOtherOrbit> Others() {
+    std::vector<TOtherOrbit> others;
+    for (int k = 1; k < orbitCount_; ++k) {
+      TOtherOrbit other;
+      other.state = Orbit(k).state;
+      other.state.v = nullptr;
+      other.state.stepBudget = kNoStepBudget;
+      other.iterations = Orbit(k).record.iterations;
+      others.push_back(other);
+    }
+    return others;
+  }
+
  private:
+  struct THandBack {
+    TOrbitsRun& run;
+    ~THandBack() {
+      if (!run.inHost_) EngineState() = run.Lead();
+    }
+  };
+
   TEngineState& Lead() { return orbits_[0].state; }
   TOrbit& Orbit(int k) { return orbits_[static_cast<std::size_t>(k)]; }
 
@@ -241,16 +299,26 @@ class TOrbitsRun {
     const TFractalParams& v = *lead.v;
     const bool lyapunovPhase = v.iterations < kLyapunovSteps;
     const int active = orbitCount_ > 1 && !lyapunovPhase && MapChoiceMatters(v) ? orbitCount_ : 1;
-    std::int64_t total = roundTotal_;
-    // Orbit 0 alone ends its round with its Lyapunov phase, so that the others join right after it.
-    if (active == 1 && lyapunovPhase) total = std::clamp<std::int64_t>(kLyapunovSteps - v.iterations, 1, total);
     const std::int64_t budget = lead.stepBudget;
+    std::int64_t total = 0;
+    if (active == 1) {
+      // Orbit 0 alone ends its round with its Lyapunov phase, so that the others join right after it.
+      total = lyapunovPhase ? std::clamp<std::int64_t>(kLyapunovSteps - v.iterations, 1, roundTotal_) : roundTotal_;
+      roundDone_ = 0;
+    } else {
+      total = roundTotal_ - roundDone_;
+    }
     if (budget > 0) total = std::min(total, budget);
 
-    if (active > 1 && !joined_) Join();
     for (int k = 0; k < active; ++k) {
       TOrbit& o = Orbit(k);
-      o.share = total / active + (k < total % active ? 1 : 0);
+      if (active == 1) {
+        o.first = 0;
+        o.share = total;
+      } else {
+        o.first = PositionsOf(roundDone_, k, active);
+        o.share = PositionsOf(roundDone_ + total, k, active) - o.first;
+      }
       // Room for two points a step: the leader's Lyapunov steps plot too.
       const std::size_t room = static_cast<std::size_t>(2 * o.share);
       if (o.log.size() < room) o.log.resize(room);
@@ -273,41 +341,48 @@ class TOrbitsRun {
         for (int k = next.fetch_add(1); k < active; k = next.fetch_add(1)) Step(k);
       });
     }
-    std::int64_t made = lead.mainSteps - leadStepsBefore;
-    for (int k = 1; k < active; ++k) made += Orbit(k).made;
+
+    // The round's first event in the order of positions -- a restart of orbit 0, or a fault -- ends it: what comes
+    // after it was never made. Orbit 0 alone has no positions to compare; its log ends where it stopped.
+    std::int64_t eventAt = std::numeric_limits<std::int64_t>::max();
+    int eventOrbit = -1;
+    for (int k = 0; k < active; ++k) {
+      const TOrbit& o = Orbit(k);
+      if (!o.faulted && o.end != TOrbitEnd::Restart) continue;
+      const std::int64_t at = (o.first + o.made) * active + k;
+      if (at < eventAt) {
+        eventAt = at;
+        eventOrbit = k;
+      }
+    }
+    std::int64_t made = 0;
+    for (int k = 0; k < active; ++k) {
+      TOrbit& o = Orbit(k);
+      const std::int64_t kept =
+          active == 1 ? o.made : std::min(o.made, std::max<std::int64_t>(0, PositionsOf(eventAt, k, active) - o.first));
+      // Steps after the event are undone: they count neither here nor in the orbit's own total.
+      o.state.mainSteps -= o.made - kept;
+      o.merged = active == 1 ? static_cast<std::int64_t>(o.logCount) : kept;
+      made += kept;
+    }
     lead.mainSteps = leadStepsBefore + made;
     lead.stepBudget = budget < 0 ? budget : budget - made;
+    roundDone_ = active == 1 ? 0 : (roundDone_ + total) % roundTotal_;
 
-    const TOrbit& first = Orbit(0);
-    if (!first.faulted && first.end == TOrbitEnd::Restart) {
-      // The other orbits drew with the coefficients that are now thrown away.
-      Merge(0);
-      RandomRestart();
+    if (eventOrbit < 0) {
+      Merge(active);
       return;
     }
-    for (int k = 0; k < active; ++k) {
-      if (!Orbit(k).faulted) continue;
-      Merge(k);
+    const TOrbit& event = Orbit(eventOrbit);
+    if (event.faulted) {
+      Merge(active);
       PaintAll();
       lead.v->abort = true;
-      throw EFloatingPointFault(Orbit(k).fault);
+      throw EFloatingPointFault(event.fault);
     }
-    Merge(active - 1);
-  }
-
-  // The other orbits start from the start point, with the record as it is now.
-  void Join() {
-    for (int k = 1; k < orbitCount_; ++k) {
-      TOrbit& o = Orbit(k);
-      const TEngineRandom random = o.state.random;
-      o.state = TEngineState{};
-      o.state.random = random;
-      o.state.stepBudget = kNoStepBudget;
-      o.record = *Lead().v;
-      o.state.v = &o.record;
-      StartOrbitOver(o.state);
-    }
-    joined_ = true;
+    // A restart clears the picture; what came before it is shown to the host, which is told of the new coefficients.
+    Merge(active);
+    RandomRestart();
   }
 
   void Step(int k) {
@@ -323,48 +398,55 @@ class TOrbitsRun {
       o.fault = fault.what();
     }
     o.made = o.state.mainSteps - before;
-    SortByPart(o);
   }
 
-  // Done by the thread that made the orbit, so that each merging thread later reads its own cells' hits only,
-  // without a test per hit. A counting sort: stable, so every cell keeps the order of its hits.
-  void SortByPart(TOrbit& o) const {
-    const int parts = team_.Threads();
-    if (parts == 1) return;
-    if (o.sorted.size() < o.logCount) o.sorted.resize(o.log.size());
-    o.partStart.assign(static_cast<std::size_t>(parts) + 1, 0);
-    const std::uint8_t* partOf = partOfBlock_.data();
-    std::size_t* start = o.partStart.data();
-    for (std::size_t i = 0; i < o.logCount; ++i) ++start[partOf[o.log[i] >> (2 + kCellBlockShift)] + 1];
-    for (int p = 0; p < parts; ++p) start[p + 1] += start[p];
-    std::vector<std::size_t> next(start, start + parts);
-    for (std::size_t i = 0; i < o.logCount; ++i) {
-      const std::uint32_t entry = o.log[i];
-      o.sorted[next[partOf[entry >> (2 + kCellBlockShift)]]++] = entry;
-    }
-  }
-
-  // Applies the logs of orbits 0..last in this order, each cell's hits exactly as RunFractal counts them: the four
-  // hits of a point raise the cell's counts at once, each count saturating, and the cell remembers the channel of
-  // its last hit until it is painted.
-  void Merge(int last) {
+  // Applies the round's hits in the order of their positions (orbit 0 alone: in the order they were made), each
+  // cell's hits exactly as RunFractal counts them: the four hits of a point raise the cell's counts at once, each
+  // count saturating, and the cell remembers the channel of its last hit until it is painted. That order does not
+  // depend on how the round was cut: a round stopped by the budget and finished by a later run (Continue) merges as
+  // the round that never stopped.
+  //
+  // Two passes, each shared out among the threads: the first deals the round's positions out in T contiguous
+  // stretches, and each thread sorts its stretch's hits by the part of the picture their cell lies in (blocks of
+  // cells dealt out to the parts in turn); the second gives each thread one part, whose hits it applies stretch
+  // after stretch. No hit is looked at by two threads, and each cell sees its hits in position order.
+  void Merge(int active) {
     if (target_.gridSize == 0) return;
+    const int threads = team_.Threads();
+    std::int64_t lowest = std::numeric_limits<std::int64_t>::max(), highest = 0;
     std::size_t work = 0;
-    for (int k = 0; k <= last; ++k) work += Orbit(k).logCount;
+    for (int k = 0; k < active; ++k) {
+      const TOrbit& o = Orbit(k);
+      if (o.merged == 0) continue;
+      lowest = std::min(lowest, o.first);
+      highest = std::max(highest, o.first + o.merged);
+      work += static_cast<std::size_t>(o.merged);
+    }
+    if (work == 0) return;
+    const std::uint8_t* partOf = partOfBlock_.data();
+    RunParts(work, [&](int t) {
+      const std::int64_t span = highest - lowest;
+      const std::int64_t from = lowest + span * t / threads, to = lowest + span * (t + 1) / threads;
+      std::vector<std::uint32_t>* out = &buckets_[static_cast<std::size_t>(t) * static_cast<std::size_t>(threads)];
+      for (int p = 0; p < threads; ++p) out[p].clear();
+      for (std::int64_t i = from; i < to; ++i) {
+        for (int k = 0; k < active; ++k) {
+          const TOrbit& o = Orbit(k);
+          const std::int64_t index = i - o.first;
+          if (index < 0 || index >= o.merged) continue;
+          const std::uint32_t entry = o.log[static_cast<std::size_t>(index)];
+          if (entry == kNoHitLogged) continue;
+          out[threads == 1 ? 0 : partOf[entry >> (2 + kCellBlockShift)]].push_back(entry);
+        }
+      }
+    });
     RunParts(work, [&](int part) {
-      const bool sorted = team_.Threads() > 1;
       std::int32_t* const* counts = target_.counts;
       const std::int64_t w = target_.weight;
       std::vector<std::uint32_t>& pending = pending_[static_cast<std::size_t>(part)];
-      for (int k = 0; k <= last; ++k) {
-        const TOrbit& o = Orbit(k);
-        const std::uint32_t* entries = sorted ? o.sorted.data() + o.partStart[static_cast<std::size_t>(part)]
-                                              : o.log.data();
-        const std::size_t count = sorted ? o.partStart[static_cast<std::size_t>(part) + 1] -
-                                               o.partStart[static_cast<std::size_t>(part)]
-                                         : o.logCount;
-        for (std::size_t i = 0; i < count; ++i) {
-          const std::uint32_t entry = entries[i];
+      for (int t = 0; t < threads; ++t) {
+        for (const std::uint32_t entry :
+             buckets_[static_cast<std::size_t>(t) * static_cast<std::size_t>(threads) + static_cast<std::size_t>(part)]) {
           const std::uint32_t cell = entry >> 2;
           const int fourth = static_cast<int>(entry & 3);
           std::int64_t sum[3] = {counts[0][cell], counts[1][cell], counts[2][cell]};
@@ -384,8 +466,9 @@ class TOrbitsRun {
     });
   }
 
-  // Painting, like merging, is shared out by cells. Only pictures whose pixels are whole bytes can be painted by
-  // several threads at once; the others are painted (and merged) part by part on the calling thread.
+  // Merging and painting are shared out by parts. Only pictures whose pixels are whole bytes can be painted by
+  // several threads at once; the others are merged and painted part by part on the calling thread, as is little
+  // work, where waking the workers would cost more.
   void RunParts(std::size_t work, const TWorkerTeam::TJob& job) {
     if (parallelPaint_ && work >= kMinSharedWork) {
       team_.Run(job);
@@ -427,16 +510,27 @@ class TOrbitsRun {
     CallHost(&EngineHost::ParametersUpdate);
   }
 
-  // Orbit 0 starts over alone on a black picture with empty counts.
+  // Orbit 0 starts over on a black picture with empty counts. The other orbits wait at the start point, each with a
+  // stream derived from orbit 0's (as the new coefficients left it) and its index, until orbit 0 has made its first
+  // 10000 steps: their state then depends on nothing that came before the reset.
   void Reset() {
     TEngineState& lead = Lead();
     StartOrbitOver(lead);
-    joined_ = false;
+    roundDone_ = 0;
     for (auto& pending : pending_) {
       for (const std::uint32_t cell : pending) lastHit_[cell] = 0;
       pending.clear();
     }
     RefreshTarget();
+    for (int k = 1; k < orbitCount_; ++k) {
+      TOrbit& o = Orbit(k);
+      o.state = TEngineState{};
+      o.state.random = lead.random.Derived(static_cast<std::uint64_t>(k));
+      o.state.stepBudget = kNoStepBudget;
+      o.record = *lead.v;
+      o.state.v = &o.record;
+      StartOrbitOver(o.state);
+    }
     lead.gridSize = static_cast<std::int32_t>(target_.gridSize);
     const std::int64_t n = target_.gridSize;
     if (n == 0) return;
@@ -501,14 +595,31 @@ class TOrbitsRun {
   const std::int64_t roundTotal_;
   TWorkerTeam team_;
   std::vector<TOrbit> orbits_;
+  std::int64_t roundDone_ = 0;  // positions of the full round in progress already made
   TMergeTarget target_;
   std::vector<std::uint8_t> lastHit_;                // per cell: 0 = painted, else 1 + channel of its last hit
   std::vector<std::uint8_t> partOfBlock_;            // the merging thread of each block of cells
+  std::vector<std::vector<std::uint32_t>> buckets_;  // [stretch * threads + part]: a merge's hits
   std::vector<std::vector<std::uint32_t>> pending_;  // per part: cells with unpainted hits
   bool parallelPaint_ = false;
-  bool joined_ = false;
   bool inHost_ = false;
 };
+
+// Beyond what a window or the renderer makes; such a grid is drawn the way it always was.
+bool GridTooLargeToLog(const TFractalParams& v) { return GridSizeOf(v) > kMaxLoggedGridSize; }
+
+// As RunFractal: a log-density picture depends on the total of all hits and is painted whole when the run ends,
+// however it ends.
+template <class TRun>
+void PaintingLogDensityAtTheEnd(TFractalParams* v, TRun run) {
+  try {
+    run();
+  } catch (...) {
+    if (v->logDensity) PaintLogDensity(*v);
+    throw;
+  }
+  if (v->logDensity) PaintLogDensity(*v);
+}
 
 }  // namespace
 
@@ -524,21 +635,31 @@ std::int64_t OrbitRoundSteps(int orbits) {
   return std::max(kMinOrbitRoundSteps, (kRoundStepsTotal + k - 1) / k);
 }
 
-void RunFractalOrbits(TFractalParams* v, int orbits, int threads) {
+void RunFractalOrbits(TFractalParams* v, int orbits, int threads, std::vector<TOtherOrbit>* others) {
   if (v == nullptr) throw std::invalid_argument(kNoRecord);
-  // Beyond what a window or the renderer makes; such a grid is drawn the way it always was.
-  if (GridSizeOf(*v) > kMaxLoggedGridSize) {
+  if (GridTooLargeToLog(*v)) {
     RunFractal(v);
+    if (others != nullptr) others->clear();
     return;
   }
   TOrbitsRun run(PlanOrbits(*v, orbits, threads));
-  // As RunFractal: a log-density picture depends on the total of all hits and is painted whole when the run ends,
-  // however it ends.
-  try {
-    run.Run(v);
-  } catch (...) {
-    if (v->logDensity) PaintLogDensity(*v);
-    throw;
+  PaintingLogDensityAtTheEnd(v, [&] { run.Run(v); });
+  if (others != nullptr) *others = run.Others();
+}
+
+void ContinueFractalOrbits(TFractalParams* v, std::vector<TOtherOrbit>& others, int threads) {
+  if (v == nullptr) throw std::invalid_argument(kNoRecord);
+  if (others.size() + 1 > static_cast<std::size_t>(kMaxOrbits)) throw std::invalid_argument(kOrbitsDoNotFit);
+  const int orbits = static_cast<int>(others.size()) + 1;
+  if (orbits == 1 || GridTooLargeToLog(*v)) {
+    if (orbits > 1) throw std::invalid_argument(kGridTooLarge);
+    ContinueFractal(v);
+    return;
   }
-  if (v->logDensity) PaintLogDensity(*v);
+  TOrbitPlan plan;
+  plan.orbits = orbits;
+  plan.threads = std::clamp(threads, 1, orbits);
+  TOrbitsRun run(plan);
+  PaintingLogDensityAtTheEnd(v, [&] { run.Continue(v, others); });
+  others = run.Others();
 }

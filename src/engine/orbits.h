@@ -13,21 +13,25 @@
 // threads or on timing. A round's steps are split exactly -- orbit k makes Q / K steps, plus one when k < Q % K -- so
 // a step budget is met exactly, as by RunFractal.
 //
+// The round's order: a full round is a sequence of positions, step i of orbit k at position i K + k, and its hits
+// are applied in that order; a round cut short by the step budget makes the first positions, and a run continued
+// with ContinueFractalOrbits makes the rest of it, so that the two runs end exactly as one.
+//
 // What an orbit does, so that a picture always shows one coefficient set:
 //  - Orbit 0 runs alone while it is in its first 10000 main steps after a (re)start, where the Lyapunov estimate can
 //    still throw its coefficients away, and whenever the orbits cannot differ: with maps 0 (no random pick per step),
 //    or when nothing selected reads the map choice (the G-Mira / Martin family alone, without Sinusoidal), where K
-//    orbits would only trace the same points K times. The other orbits join at the first round after that, each from
-//    the start point (0.0001, 0.0001), and leave again at orbit 0's next restart.
-//  - A random restart of orbit 0 (escape or wild Lyapunov estimate) ends its round where it happens. The other
-//    orbits' work of that round is thrown away (its steps still count against the budget: they were made); the
-//    picture and counts are cleared, new coefficients drawn from orbit 0's stream, and orbit 0 starts over alone.
+//    orbits would only trace the same points K times. The other orbits wait at the start point (0.0001, 0.0001)
+//    and join at the first round after that.
+//  - A random restart of orbit 0 (escape or wild Lyapunov estimate) ends the round at its position: the other
+//    orbits' steps after that position are thrown away, undone (they count neither against the budget nor in the
+//    counters). The picture and counts are cleared, new coefficients drawn from orbit 0's stream, and every other
+//    orbit goes back to the start point with a stream derived anew from orbit 0's and its index, to wait for orbit 0
+//    to make its first 10000 steps again.
 //  - An orbit k > 0 that escapes (|x| * |y| > 10000) starts its own point over and goes on: no new coefficients.
 //  - A floating-point fault in any orbit ends the run with EFloatingPointFault and the record's abort flag set. The
-//    counts and the picture are those of the earlier rounds plus, of the faulting round, the hits of the orbits
-//    below the faulting one and the faulting orbit's hits before its fault: as if the round's orbits had run one
-//    after the other in index order. If several orbits fault in one round, the lowest index wins; a fault in a round
-//    where orbit 0 restarts belongs to the work thrown away.
+//    counts and the picture are those of every position before the fault's; the steps after it are undone. Of
+//    several faults (or a fault and a restart) in one round, the one at the lowest position wins.
 // With K = 1 the run is RunFractal's run: the same picture, counts, record and engine state.
 //
 // Threads: the calling thread and T - 1 workers (std::thread) make the orbits of a round and merge the logs, cells
@@ -41,6 +45,10 @@
 // on resuming, finds the nested record's abort flag set and ends as well: one Stop ends every nested run.
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
+#include "engine/engine_state.h"
 #include "engine/formula.h"
 #include "engine/fractal_params.h"
 
@@ -58,6 +66,21 @@ TOrbitPlan PlanOrbits(const TFractalParams& v, int orbits, int threads);
 // Main steps each orbit makes in a full round of K orbits (the last round of a budget may be shorter).
 std::int64_t OrbitRoundSteps(int orbits);
 
+// An orbit other than orbit 0 between two runs: its state (point, map offset, G-Mira state, random stream, and in
+// mainSteps the steps it made since the last reset) and its iterations since its point last started over.
+struct TOtherOrbit {
+  TEngineState state;
+  std::int64_t iterations = 0;
+};
+
 // Runs like RunFractal (randomize, reset, rounds until v->abort; the same exceptions) with PlanOrbits(*v, orbits,
-// threads). Must be called on the thread that owns the host.
-void RunFractalOrbits(TFractalParams* v, int orbits, int threads);
+// threads). Must be called on the thread that owns the host. When it returns (not when it raises), `others`, if
+// given, receives orbits 1 to K - 1 as the run left them.
+void RunFractalOrbits(TFractalParams* v, int orbits, int threads, std::vector<TOtherOrbit>* others = nullptr);
+
+// Goes on like ContinueFractal from where a run stopped: orbit 0 from the engine's state, the other orbits from
+// `others` (K - 1 of them; none continues one orbit with ContinueFractal), in the round where the run stopped. A run
+// of N1 steps continued for N2 ends exactly as one run of N1 + N2 steps: picture, counts, lead channels and orbits.
+// `others` receives the orbits as this run leaves them. Raises std::invalid_argument when the orbits cannot have
+// been left by one run (a round's shares that do not fit together), besides what RunFractal raises.
+void ContinueFractalOrbits(TFractalParams* v, std::vector<TOtherOrbit>& others, int threads);

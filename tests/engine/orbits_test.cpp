@@ -261,8 +261,9 @@ class OtherOrbitsTest : public OrbitsTest {
 
 // Orbit 0 sits on the fixed point (2, 1) when the others join; then x' = x, y' = x - y takes it nowhere, while
 // a joining orbit's start point (0.0001, 0.0001) goes to y = 0, where Horseshoe divides by zero (with weight 0,
-// so only the flag tells).
-TEST_F(OtherOrbitsTest, AFaultInAnotherOrbitEndsTheRunWithTheFirstOrbitsHitsOfThatRound) {
+// so only the flag tells). Orbit 1 faults at its first step, position 1 of the round: only position 0, orbit 0's
+// first step, is kept.
+TEST_F(OtherOrbitsTest, AFaultInAnotherOrbitEndsTheRunWithWhatCameBeforeItsPosition) {
   for (const int threads : {1, 2, 4}) {
     ResetEngineState();
     SetMap(0.5, 0, 0, 0.5, 1, 0.5);
@@ -286,11 +287,10 @@ TEST_F(OtherOrbitsTest, AFaultInAnotherOrbitEndsTheRunWithTheFirstOrbitsHitsOfTh
     }
     EXPECT_TRUE(f.v.abort);
     EXPECT_EQ(GetEngineCounters().restarts, 0);
-    // Orbit 0 made its share of the round, 1000 / 4, each point four hits of weight 1 at (2, 1); the faulting
-    // orbit 1 plotted nothing before its fault, and orbits 2 and 3 come after it.
-    EXPECT_EQ(TotalCount() - countsAtSwitch, 250 * 4) << threads << " threads";
-    EXPECT_EQ(f.v.iterations, 10000 + 250);
-    EXPECT_EQ(GetEngineCounters().mainSteps, 10000 + 250) << "the faulting orbits made no step";
+    // One point of orbit 0, four hits of weight 1 at (2, 1); its other 249 steps of the round and the other
+    // orbits' come after the fault.
+    EXPECT_EQ(TotalCount() - countsAtSwitch, 4) << threads << " threads";
+    EXPECT_EQ(GetEngineCounters().mainSteps, 10000 + 1) << "the steps after the fault are undone";
     EXPECT_NE(f.image.GetPixel(60, 50), 0u) << "(2, 1) is painted";
   }
 }
@@ -345,6 +345,81 @@ TEST_F(OtherOrbitsTest, ARestartOfTheFirstOrbitClearsThePictureAndSendsTheOthers
   // Only the new coefficients' points: everything maps to (0, 0) (the Lyapunov neighbour too).
   EXPECT_EQ(TotalCount(), f.red[f.Cell(40, 40)] + f.green[f.Cell(40, 40)] + f.blue[f.Cell(40, 40)]);
   EXPECT_GT(TotalCount(), 0);
+}
+
+// A render stopped by its budget and continued is the render that never stopped, wherever the cut falls: in orbit 0's
+// first steps, where the others join, inside a round, on a round's end, and across random restarts.
+TEST_F(OrbitsTest, ARunContinuedEndsExactlyAsOneLongRun) {
+  struct TRun {
+    TTestFractal f{64, 48};
+    TLeadList lead;
+    std::vector<TOtherOrbit> others;
+    explicit TRun(const TCase& c) {
+      ResetEngineState();
+      SeedEngineRandom(c.seed);
+      lead.assign(f.red.size(), 0);
+      f.v.leadList = &lead;
+      f.v.plotXMin = -c.scale;
+      f.v.plotXMax = c.scale;
+      f.v.plotYMin = -0.75 * c.scale;
+      f.v.plotYMax = 0.75 * c.scale;
+      f.v.ifs01 = f.v.ifs0101 = f.v.none = false;
+      f.v.red = 0.7, f.v.green = 0.8, f.v.blue = 0.9;
+      f.v.intensity = 20;
+      f.v.probability = 0.1;
+      f.v.maps = 2;
+      f.v.randomize = true;
+      f.v.randomizer = 2;
+      c.setup(f.v);
+    }
+    void Steps(std::int64_t steps, bool first, int threads) {
+      SetEngineStepBudget(steps);
+      f.v.abort = false;
+      if (first)
+        RunFractalOrbits(&f.v, 5, threads, &others);
+      else
+        ContinueFractalOrbits(&f.v, others, threads);
+    }
+  };
+  const auto same = [](const TRun& a, const TRun& b) {
+    bool orbits = a.others.size() == b.others.size();
+    for (std::size_t k = 0; orbits && k < a.others.size(); ++k)
+      orbits = a.others[k].iterations == b.others[k].iterations &&
+               std::memcmp(a.others[k].state.random.s, b.others[k].state.random.s, sizeof a.others[k].state.random.s) == 0 &&
+               a.others[k].state.x == b.others[k].state.x && a.others[k].state.mainSteps == b.others[k].state.mainSteps;
+    return orbits && a.f.Pixels() == b.f.Pixels() && a.f.red == b.f.red && a.f.green == b.f.green &&
+           a.f.blue == b.f.blue && a.lead == b.lead && a.f.v.iterations == b.f.v.iterations;
+  };
+  const std::int64_t round = OrbitRoundSteps(5) * 5;
+  const std::int64_t total = 10000 + 2 * round + 777;
+  for (const TCase& c : {kCases[0], kCases[5]}) {
+    TRun whole(c);
+    whole.Steps(total, true, 2);
+    const TEngineState wholeState = EngineState();
+    for (const std::int64_t cut : {std::int64_t{5000}, std::int64_t{10000}, 10000 + round / 3 + 1, 10000 + round,
+                                   10000 + round + 4}) {
+      TRun split(c);
+      split.Steps(cut, true, 1);
+      split.Steps(total - cut, false, 3);
+      EXPECT_TRUE(same(whole, split)) << c.name << " cut at " << cut;
+      EXPECT_EQ(EngineState().x, wholeState.x) << c.name << " cut at " << cut;
+      EXPECT_EQ(EngineState().mainSteps, total) << "the counter counts both runs' steps";
+    }
+  }
+}
+
+TEST_F(OrbitsTest, OrbitsThatCannotBeOneRunAreRefused) {
+  TTestFractal f(64, 48);
+  f.v.maps = 2;
+  std::vector<TOtherOrbit> others;
+  SetEngineStepBudget(10000 + 20);
+  f.v.abort = false;
+  RunFractalOrbits(&f.v, 4, 2, &others);
+  ASSERT_EQ(others.size(), 3u);
+  others[2].state.mainSteps += 2;  // orbit 3 ahead of orbits 1 and 2 within the round
+  SetEngineStepBudget(100);
+  f.v.abort = false;
+  EXPECT_THROW(ContinueFractalOrbits(&f.v, others, 2), std::invalid_argument);
 }
 
 TEST_F(OrbitsTest, NestedRunsInsideAParallelRunEndItAndLeaveItsWorkersAlone) {
