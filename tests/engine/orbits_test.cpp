@@ -391,13 +391,13 @@ TEST_F(OrbitsTest, ARunContinuedEndsExactlyAsOneLongRun) {
            a.f.blue == b.f.blue && a.lead == b.lead && a.f.v.iterations == b.f.v.iterations;
   };
   const std::int64_t round = OrbitRoundSteps(5) * 5;
-  const std::int64_t total = 10000 + 2 * round + 777;
+  const std::int64_t total = 10000 + round + 777;
   for (const TCase& c : {kCases[0], kCases[5]}) {
     TRun whole(c);
     whole.Steps(total, true, 2);
     const TEngineState wholeState = EngineState();
     for (const std::int64_t cut : {std::int64_t{5000}, std::int64_t{10000}, 10000 + round / 3 + 1, 10000 + round,
-                                   10000 + round + 4}) {
+                                   10000 + round + 4, total - 1}) {
       TRun split(c);
       split.Steps(cut, true, 1);
       split.Steps(total - cut, false, 3);
