@@ -429,13 +429,15 @@ class TRunner {
 void SetEngineHost(EngineHost* host) { g_host = host; }
 EngineHost* GetEngineHost() { return g_host; }
 
-void RunFractal(TFractalParams* v) {
+namespace {
+
+// A log-density picture depends on the total of all hits, so it is painted whole when a run ends, however it ends;
+// what the run painted cell by cell on the way is replaced.
+void RunThenPaint(TFractalParams* v, void (TRunner::*run)(TFractalParams*)) {
   if (v == nullptr) throw std::invalid_argument(kNoRecord);
   TRunner runner;
-  // A log-density picture depends on the total of all hits, so it is painted whole when the run ends, however it
-  // ends; what the run painted cell by cell on the way is replaced.
   try {
-    runner.Run(v);
+    (runner.*run)(v);
   } catch (...) {
     if (v->logDensity) PaintLogDensity(*v);
     throw;
@@ -443,17 +445,11 @@ void RunFractal(TFractalParams* v) {
   if (v->logDensity) PaintLogDensity(*v);
 }
 
-void ContinueFractal(TFractalParams* v) {
-  if (v == nullptr) throw std::invalid_argument(kNoRecord);
-  TRunner runner;
-  try {
-    runner.Continue(v);
-  } catch (...) {
-    if (v->logDensity) PaintLogDensity(*v);
-    throw;
-  }
-  if (v->logDensity) PaintLogDensity(*v);
-}
+}  // namespace
+
+void RunFractal(TFractalParams* v) { RunThenPaint(v, &TRunner::Run); }
+
+void ContinueFractal(TFractalParams* v) { RunThenPaint(v, &TRunner::Continue); }
 
 TEngineState& EngineState() { return g_state; }
 
