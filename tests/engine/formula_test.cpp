@@ -297,6 +297,39 @@ TEST_F(RunFractalTest, TheHostIsPumpedAtMostOnceEvery256Passes) {
   EXPECT_EQ(host.pumps, 0);
 }
 
+// Past the Lyapunov steps the passes go in batches; the host must still get control after every 256 passes, and
+// right after a random restart, whichever pass of a batch the orbit escapes in.
+TEST_F(RunFractalTest, PastTheLyapunovStepsTheHostIsPumpedAsBeforeEvenWhenABatchEndsInAnEscape) {
+  TTestFractal f(400, 300);
+  f.SetConstantMap(1, 1);
+  f.v.af[1] = f.v.af[4] = 0.5;  // a contraction towards (2, 2)
+  f.v.randomizer = 0;           // after the restart every coefficient is 0: the orbit stays at the origin
+  constexpr std::int64_t kSwitchAt = 40 * kPassesPerPumpCheck, kSteps = kSwitchAt + 2000;
+  std::vector<std::int64_t> atPump;  // main steps made at each pump
+  std::int64_t restartedAt = -1;
+  host.onPump = [&] {
+    const TEngineCounters c = GetEngineCounters();
+    atPump.push_back(c.mainSteps);
+    if (c.restarts == 1 && restartedAt < 0) restartedAt = c.mainSteps;
+    if (f.v.iterations == kSwitchAt && c.restarts == 0) {  // growth by 1 % a step, until |x| * |y| > 10000
+      f.SetConstantMap(0, 0);
+      f.v.af[1] = f.v.af[4] = 1.01;
+    }
+  };
+  RunSteps(f, kSteps);
+  ASSERT_EQ(GetEngineCounters().restarts, 1);
+  // The premise: the escape came in the middle of a batch.
+  ASSERT_GT(restartedAt, kSwitchAt);
+  ASSERT_GE(restartedAt % kPassesPerPumpCheck, 8);
+  ASSERT_LE(restartedAt % kPassesPerPumpCheck, kPassesPerPumpCheck - 8);
+  std::vector<std::int64_t> expected;
+  for (std::int64_t steps = kPassesPerPumpCheck; steps < restartedAt; steps += kPassesPerPumpCheck)
+    expected.push_back(steps);
+  for (std::int64_t steps = restartedAt; steps <= kSteps; steps += kPassesPerPumpCheck) expected.push_back(steps);
+  EXPECT_EQ(atPump, expected);
+  EXPECT_EQ(GetEngineCounters().mainSteps, kSteps);
+}
+
 TEST_F(RunFractalTest, ARunThatKeepsRestartingStillPumpsAfterEachRestart) {
   TTestFractal f(400, 300);
   f.v.randomizer = 0;
