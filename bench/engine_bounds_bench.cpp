@@ -9,6 +9,9 @@
 
 #include "engine/engine_math.h"
 #include "engine/engine_random.h"
+#include "engine/engine_state.h"
+#include "engine/families.h"
+#include "engine/fractal_params.h"
 #include "engine/round.h"
 
 namespace {
@@ -90,22 +93,59 @@ void BM_Bound_FaultFlagCheck(benchmark::State& state) {
 }
 BENCHMARK(BM_Bound_FaultFlagCheck);
 
-// The loop-carried chain of IFS0101 + None alone: the map in Ext, rounded to double, then 0 + x. The steps of an
-// orbit cannot overlap, so this is the fastest any loop can step that orbit.
-void BM_Bound_Ifs0101Chain(benchmark::State& state) {
-  const double a[7] = {0, 0.5, 0.01, 0.02, 0.5, 0.25, 0.5};
-  double fx = 0.0001, fy = 0.0001;
+// The loop-carried chain of a formula alone: the formula stage of one family, then None (0 + x), step after step,
+// without the map draw, the plotting or the run loop. The steps of an orbit cannot overlap, so this is the fastest
+// any loop can step that orbit.
+template <typename Formula>
+void Chain(benchmark::State& state, TFractalParams& v, Formula formula) {
+  TEngineState s;
+  s.v = &v;
+  s.fx = s.fy = 0.0001;
   for (auto _ : state) {
-    const Ext ex = fx, ey = fy;
-    const double x = static_cast<double>(a[1] * ex + a[2] * ey + a[5]);
-    const double y = static_cast<double>(a[3] * ex + a[4] * ey + a[6]);
-    fx = 0.0 + x;
-    fy = 0.0 + y;
+    formula(s);
+    s.fx = 0.0 + s.x;
+    s.fy = 0.0 + s.y;
+    s.x = s.fx;
+    s.y = s.fy;
   }
-  benchmark::DoNotOptimize(fx + fy);
+  benchmark::DoNotOptimize(s.x + s.y);
   state.SetItemsProcessed(state.iterations());
 }
+
+void BM_Bound_Ifs0101Chain(benchmark::State& state) {
+  TFractalParams v;
+  const double a[6] = {0.5, 0.01, 0.02, 0.5, 0.25, 0.5};
+  for (int k = 0; k < 6; ++k) v.af[1 + k] = a[k];
+  Chain(state, v, [&](TEngineState& s) { families::Ifs0101(s, v.af.data()); });
+}
 BENCHMARK(BM_Bound_Ifs0101Chain);
+
+void BM_Bound_Martin01Chain(benchmark::State& state) {
+  TFractalParams v;
+  v.mira01 = v.mira0101 = true;
+  v.af[2] = 0.3;
+  v.af[4] = 0.7;
+  Chain(state, v, [&](TEngineState& s) { families::Mira(s, v); });
+}
+BENCHMARK(BM_Bound_Martin01Chain);
+
+void BM_Bound_GumowskiMira07Chain(benchmark::State& state) {
+  TFractalParams v;
+  v.mira01 = v.mira0107 = true;
+  v.af[1] = 0.008;
+  v.af[2] = -0.7;
+  v.iterations = 20000;  // past the start rule
+  Chain(state, v, [&](TEngineState& s) { families::Mira(s, v); });
+}
+BENCHMARK(BM_Bound_GumowskiMira07Chain);
+
+void BM_Bound_Latoocarfian01Chain(benchmark::State& state) {
+  TFractalParams v;
+  const double a[4] = {-0.966918, 2.879879, 0.765145, 0.744728};
+  for (int k = 0; k < 4; ++k) v.af[1 + k] = a[k];
+  Chain(state, v, [&](TEngineState& s) { families::Latoocarfian01(s, v.af.data()); });
+}
+BENCHMARK(BM_Bound_Latoocarfian01Chain);
 
 // Three saturating count updates at a random cell of an N x N grid (the argument), as a point's hits make them: at
 // 1024 x 768 the three lists (12 MB) leave the caches.

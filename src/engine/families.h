@@ -1,6 +1,6 @@
 // The formula families and the variations of one formula step. Each reads and writes the engine's working variables;
 // every expression is evaluated in Ext from stored doubles and rounded to double when it is assigned.
-// Included by formula.cpp only: these are inlined into the run loop.
+// Included by formula.cpp (inlined into the run loop) and by bench/engine_bounds_bench.cpp.
 #pragma once
 
 #include <cmath>
