@@ -65,7 +65,7 @@ struct TPlotTarget {
   TColourInputs colour;
   bool noneOnly = false;  // the variation stage is the identity
   EStepKind kind = EStepKind::General;
-  // What the four hits of a point add to the red, green and blue counts, by the channel of the fourth hit.
+  // What the four hits of a point add to the red, green and blue counts, by map group (offset 0, 19, 39).
   std::int64_t added[3][3] = {};
 };
 
@@ -148,6 +148,10 @@ class TRunner {
   // run at the faulting step with its message, as if there had been no batch. Returns the passes made.
   int Batch(int limit) {
     if (s_.stepBudget > 0 && s_.stepBudget < limit) limit = static_cast<int>(s_.stepBudget);
+    // A flag raised before the batch would be taken for one of its own: such a pass is left to Pass(), which
+    // deals with it as always.
+    if (RaisedFaultFlags() != 0) [[unlikely]]
+      return 0;
     const int made = t_.kind == EStepKind::Ifs0101None ? BatchOrbit<EStepKind::Ifs0101None>(limit)
                                                        : BatchOrbit<EStepKind::General>(limit);
     if (made == 0) return 0;
