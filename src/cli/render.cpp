@@ -283,11 +283,25 @@ TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderRe
   TRenderSummary summary;
   const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   // A resumed render goes on with the orbits its document holds.
-  std::vector<TOtherOrbit> others;
+  TOrbitsLeft left;
   TOrbitPlan plan = PlanOrbits(v, options.orbits, options.threads.value_or(cores));
   if (resumed) {
-    for (std::size_t k = 1; k < resumed->orbits.size(); ++k) others.push_back(OtherOrbitFromFile(resumed->orbits[k]));
+    // This program finishes a round from what each orbit made of it; it never leaves a round's hits unmerged.
+    for (const THitCountOrbit& orbit : resumed->orbits) {
+      if (!orbit.roundLog.empty())
+        throw ERenderFailed("the hit-count document " + Quoted(*options.resumePath) +
+                            " holds hits of an unfinished round, which this program does not continue");
+      left.roundDone += orbit.roundSteps;
+    }
     plan.orbits = static_cast<int>(resumed->orbits.size());
+    for (int k = 0; k < plan.orbits; ++k) {
+      if (resumed->orbits[static_cast<std::size_t>(k)].roundSteps != OrbitStepsOfRound(left.roundDone, k, plan.orbits))
+        throw ERenderFailed("the hit-count document " + Quoted(*options.resumePath) +
+                            " holds orbits whose steps in their round do not fit together");
+    }
+    for (std::size_t k = 1; k < resumed->orbits.size(); ++k)
+      left.others.push_back(OtherOrbitFromFile(resumed->orbits[k]));
+    left.joined = resumed->joined;
     plan.threads = std::clamp(options.threads.value_or(cores), 1, plan.orbits);
   }
   summary.orbits = plan.orbits;
@@ -299,9 +313,9 @@ TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderRe
     v.abort = false;
     try {
       if (resumed)
-        ContinueFractalOrbits(&v, others, plan.threads);
+        ContinueFractalOrbits(&v, left, plan.threads);
       else
-        RunFractalOrbits(&v, plan.orbits, plan.threads, &others);
+        RunFractalOrbits(&v, plan.orbits, plan.threads, &left);
     } catch (const EFloatingPointFault& fault) {
       throw ERenderFailed(std::string(fault.what()) + " after " + std::to_string(GetEngineCounters().mainSteps) +
                           " steps; no picture written");
@@ -325,8 +339,12 @@ TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderRe
     orbit.mainSteps = static_cast<std::int64_t>(before + static_cast<std::uint64_t>(summary.steps));
     orbit.restarts = (resumed ? resumed->orbits[0].restarts : 0) + summary.restarts;
     std::vector<THitCountOrbit> orbits{orbit};
-    for (const TOtherOrbit& other : others) orbits.push_back(OtherOrbitToFile(other));
-    SaveHitCountDocument(*countsPath, CaptureHitCounts(document, before + summary.steps, seed, std::move(orbits)));
+    for (const TOtherOrbit& other : left.others) orbits.push_back(OtherOrbitToFile(other));
+    for (std::size_t k = 0; k < orbits.size(); ++k)
+      orbits[k].roundSteps = OrbitStepsOfRound(left.roundDone, static_cast<int>(k), static_cast<int>(orbits.size()));
+    THitCountDocument counts = CaptureHitCounts(document, before + summary.steps, seed, std::move(orbits));
+    counts.joined = left.joined;
+    SaveHitCountDocument(*countsPath, counts);
     if (!countsOnly) summary.countsPath = countsPath;
   }
   summary.picturePath = options.outputPath;

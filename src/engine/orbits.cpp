@@ -213,7 +213,7 @@ class TOrbitsRun {
 
   // Goes on from the engine's state (orbit 0) and the other orbits as a run left them, in the round where it
   // stopped: no new coefficients, no reset.
-  void Continue(TFractalParams* v, const std::vector<TOtherOrbit>& others) {
+  void Continue(TFractalParams* v, const TOrbitsLeft& left) {
     TEngineState& lead = Lead();
     lead = EngineState();
     lead.v = v;
@@ -222,7 +222,7 @@ class TOrbitsRun {
     RefreshTarget();
     lead.gridSize = static_cast<std::int32_t>(target_.gridSize);
     for (int k = 1; k < orbitCount_; ++k) {
-      const TOtherOrbit& other = others[static_cast<std::size_t>(k - 1)];
+      const TOtherOrbit& other = left.others[static_cast<std::size_t>(k - 1)];
       TOrbit& o = Orbit(k);
       o.state = other.state;
       o.state.stepBudget = kNoStepBudget;
@@ -230,37 +230,28 @@ class TOrbitsRun {
       o.record.iterations = other.iterations;
       o.state.v = &o.record;
     }
-    // Orbit 0 has made 10000 steps alone and then its share of every full round; every other orbit has made its
-    // shares since the last reset: what each made of the round in progress tells where that round stands.
-    roundDone_ = 0;
-    if (orbitCount_ > 1 && v->iterations >= kLyapunovSteps) {
-      std::int64_t done = (v->iterations - kLyapunovSteps) % orbitSteps_;
-      std::vector<std::int64_t> part{done};
-      for (int k = 1; k < orbitCount_; ++k) {
-        part.push_back(std::max<std::int64_t>(0, Orbit(k).state.mainSteps) % orbitSteps_);
-        done += part.back();
-      }
-      for (int k = 0; k < orbitCount_; ++k) {
-        if (part[static_cast<std::size_t>(k)] != PositionsOf(done, k, orbitCount_))
-          throw std::invalid_argument(kOrbitsDoNotFit);
-      }
-      roundDone_ = done;
-    }
+    // A round is unfinished only past orbit 0's first 10000 steps.
+    if (left.roundDone < 0 || left.roundDone >= roundTotal_ || (left.roundDone > 0 && v->iterations < kLyapunovSteps))
+      throw std::invalid_argument(kOrbitsDoNotFit);
+    roundDone_ = left.roundDone;
     Loop();
   }
 
-  // The orbits other than orbit 0 as they stand, for a later Continue.
-  std::vector<TOtherOrbit> Others() {
-    std::vector<TOtherOrbit> others;
+  // What a later Continue needs.
+  TOrbitsLeft Left() {
+    TOrbitsLeft left;
     for (int k = 1; k < orbitCount_; ++k) {
       TOtherOrbit other;
       other.state = Orbit(k).state;
       other.state.v = nullptr;
       other.state.stepBudget = kNoStepBudget;
       other.iterations = Orbit(k).record.iterations;
-      others.push_back(other);
+      left.others.push_back(other);
     }
-    return others;
+    left.roundDone = roundDone_;
+    const TFractalParams& v = *Lead().v;
+    left.joined = orbitCount_ > 1 && v.iterations >= kLyapunovSteps && MapChoiceMatters(v);
+    return left;
   }
 
  private:
@@ -524,7 +515,9 @@ class TOrbitsRun {
     RefreshTarget();
     for (int k = 1; k < orbitCount_; ++k) {
       TOrbit& o = Orbit(k);
+      const std::int64_t steps = o.state.mainSteps;
       o.state = TEngineState{};
+      o.state.mainSteps = steps;
       o.state.random = lead.random.Derived(static_cast<std::uint64_t>(k));
       o.state.stepBudget = kNoStepBudget;
       o.record = *lead.v;
@@ -635,24 +628,29 @@ std::int64_t OrbitRoundSteps(int orbits) {
   return std::max(kMinOrbitRoundSteps, (kRoundStepsTotal + k - 1) / k);
 }
 
-void RunFractalOrbits(TFractalParams* v, int orbits, int threads, std::vector<TOtherOrbit>* others) {
+std::int64_t OrbitStepsOfRound(std::int64_t roundDone, int k, int orbits) {
+  return PositionsOf(roundDone, k, std::max(orbits, 1));
+}
+
+void RunFractalOrbits(TFractalParams* v, int orbits, int threads, TOrbitsLeft* left) {
   if (v == nullptr) throw std::invalid_argument(kNoRecord);
   if (GridTooLargeToLog(*v)) {
     RunFractal(v);
-    if (others != nullptr) others->clear();
+    if (left != nullptr) *left = TOrbitsLeft{};
     return;
   }
   TOrbitsRun run(PlanOrbits(*v, orbits, threads));
   PaintingLogDensityAtTheEnd(v, [&] { run.Run(v); });
-  if (others != nullptr) *others = run.Others();
+  if (left != nullptr) *left = run.Left();
 }
 
-void ContinueFractalOrbits(TFractalParams* v, std::vector<TOtherOrbit>& others, int threads) {
+void ContinueFractalOrbits(TFractalParams* v, TOrbitsLeft& left, int threads) {
   if (v == nullptr) throw std::invalid_argument(kNoRecord);
-  if (others.size() + 1 > static_cast<std::size_t>(kMaxOrbits)) throw std::invalid_argument(kOrbitsDoNotFit);
-  const int orbits = static_cast<int>(others.size()) + 1;
+  if (left.others.size() + 1 > static_cast<std::size_t>(kMaxOrbits)) throw std::invalid_argument(kOrbitsDoNotFit);
+  const int orbits = static_cast<int>(left.others.size()) + 1;
   if (orbits == 1 || GridTooLargeToLog(*v)) {
     if (orbits > 1) throw std::invalid_argument(kGridTooLarge);
+    if (left.roundDone != 0) throw std::invalid_argument(kOrbitsDoNotFit);
     ContinueFractal(v);
     return;
   }
@@ -660,6 +658,6 @@ void ContinueFractalOrbits(TFractalParams* v, std::vector<TOtherOrbit>& others, 
   plan.orbits = orbits;
   plan.threads = std::clamp(threads, 1, orbits);
   TOrbitsRun run(plan);
-  PaintingLogDensityAtTheEnd(v, [&] { run.Continue(v, others); });
-  others = run.Others();
+  PaintingLogDensityAtTheEnd(v, [&] { run.Continue(v, left); });
+  left = run.Left();
 }

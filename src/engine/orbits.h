@@ -66,21 +66,31 @@ TOrbitPlan PlanOrbits(const TFractalParams& v, int orbits, int threads);
 // Main steps each orbit makes in a full round of K orbits (the last round of a budget may be shorter).
 std::int64_t OrbitRoundSteps(int orbits);
 
-// An orbit other than orbit 0 between two runs: its state (point, map offset, G-Mira state, random stream, and in
-// mainSteps the steps it made since the last reset) and its iterations since its point last started over.
+// An orbit other than orbit 0 between two runs: its state (point, map offset, G-Mira state, random stream, main
+// steps) and its iterations since its point last started over.
 struct TOtherOrbit {
   TEngineState state;
   std::int64_t iterations = 0;
 };
 
-// Runs like RunFractal (randomize, reset, rounds until v->abort; the same exceptions) with PlanOrbits(*v, orbits,
-// threads). Must be called on the thread that owns the host. When it returns (not when it raises), `others`, if
-// given, receives orbits 1 to K - 1 as the run left them.
-void RunFractalOrbits(TFractalParams* v, int orbits, int threads, std::vector<TOtherOrbit>* others = nullptr);
+// What a parallel run leaves besides the engine's state (orbit 0), for a later ContinueFractalOrbits.
+struct TOrbitsLeft {
+  std::vector<TOtherOrbit> others;  // orbits 1 to K - 1
+  std::int64_t roundDone = 0;       // positions of the unfinished full round already made (0: none unfinished)
+  bool joined = false;              // the other orbits take part in the next round
+};
 
-// Goes on like ContinueFractal from where a run stopped: orbit 0 from the engine's state, the other orbits from
-// `others` (K - 1 of them; none continues one orbit with ContinueFractal), in the round where the run stopped. A run
-// of N1 steps continued for N2 ends exactly as one run of N1 + N2 steps: picture, counts, lead channels and orbits.
-// `others` receives the orbits as this run leaves them. Raises std::invalid_argument when the orbits cannot have
-// been left by one run (a round's shares that do not fit together), besides what RunFractal raises.
-void ContinueFractalOrbits(TFractalParams* v, std::vector<TOtherOrbit>& others, int threads);
+// The steps orbit k of K made of a full round of which `roundDone` positions are made.
+std::int64_t OrbitStepsOfRound(std::int64_t roundDone, int k, int orbits);
+
+// Runs like RunFractal (randomize, reset, rounds until v->abort; the same exceptions) with PlanOrbits(*v, orbits,
+// threads). Must be called on the thread that owns the host. When it returns (not when it raises), `left`, if
+// given, receives what a later ContinueFractalOrbits needs.
+void RunFractalOrbits(TFractalParams* v, int orbits, int threads, TOrbitsLeft* left = nullptr);
+
+// Goes on like ContinueFractal from where a run stopped: orbit 0 from the engine's state, the other orbits and the
+// round from `left` (no other orbit: one orbit, continued with ContinueFractal). A run of N1 steps continued for N2
+// ends exactly as one run of N1 + N2 steps: picture, counts, lead channels and orbits. `left` receives what this run
+// leaves. Raises std::invalid_argument when `left` cannot have been left by a run (a round position outside the
+// round, or an unfinished round before orbit 0 has made its first 10000 steps), besides what RunFractal raises.
+void ContinueFractalOrbits(TFractalParams* v, TOrbitsLeft& left, int threads);

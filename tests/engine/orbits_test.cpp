@@ -353,7 +353,7 @@ TEST_F(OrbitsTest, ARunContinuedEndsExactlyAsOneLongRun) {
   struct TRun {
     TTestFractal f{64, 48};
     TLeadList lead;
-    std::vector<TOtherOrbit> others;
+    TOrbitsLeft left;
     explicit TRun(const TCase& c) {
       ResetEngineState();
       SeedEngineRandom(c.seed);
@@ -376,17 +376,19 @@ TEST_F(OrbitsTest, ARunContinuedEndsExactlyAsOneLongRun) {
       SetEngineStepBudget(steps);
       f.v.abort = false;
       if (first)
-        RunFractalOrbits(&f.v, 5, threads, &others);
+        RunFractalOrbits(&f.v, 5, threads, &left);
       else
-        ContinueFractalOrbits(&f.v, others, threads);
+        ContinueFractalOrbits(&f.v, left, threads);
     }
   };
   const auto same = [](const TRun& a, const TRun& b) {
-    bool orbits = a.others.size() == b.others.size();
-    for (std::size_t k = 0; orbits && k < a.others.size(); ++k)
-      orbits = a.others[k].iterations == b.others[k].iterations &&
-               std::memcmp(a.others[k].state.random.s, b.others[k].state.random.s, sizeof a.others[k].state.random.s) == 0 &&
-               a.others[k].state.x == b.others[k].state.x && a.others[k].state.mainSteps == b.others[k].state.mainSteps;
+    const auto& x = a.left.others;
+    const auto& y = b.left.others;
+    bool orbits = x.size() == y.size() && a.left.roundDone == b.left.roundDone && a.left.joined == b.left.joined;
+    for (std::size_t k = 0; orbits && k < x.size(); ++k)
+      orbits = x[k].iterations == y[k].iterations &&
+               std::memcmp(x[k].state.random.s, y[k].state.random.s, sizeof x[k].state.random.s) == 0 &&
+               x[k].state.x == y[k].state.x && x[k].state.mainSteps == y[k].state.mainSteps;
     return orbits && a.f.Pixels() == b.f.Pixels() && a.f.red == b.f.red && a.f.green == b.f.green &&
            a.f.blue == b.f.blue && a.lead == b.lead && a.f.v.iterations == b.f.v.iterations;
   };
@@ -411,15 +413,27 @@ TEST_F(OrbitsTest, ARunContinuedEndsExactlyAsOneLongRun) {
 TEST_F(OrbitsTest, OrbitsThatCannotBeOneRunAreRefused) {
   TTestFractal f(64, 48);
   f.v.maps = 2;
-  std::vector<TOtherOrbit> others;
-  SetEngineStepBudget(10000 + 20);
+  TOrbitsLeft left;
+  SetEngineStepBudget(10000 + 22);
   f.v.abort = false;
-  RunFractalOrbits(&f.v, 4, 2, &others);
-  ASSERT_EQ(others.size(), 3u);
-  others[2].state.mainSteps += 2;  // orbit 3 ahead of orbits 1 and 2 within the round
+  RunFractalOrbits(&f.v, 4, 2, &left);
+  ASSERT_EQ(left.others.size(), 3u);
+  EXPECT_EQ(left.roundDone, 22);
+  EXPECT_TRUE(left.joined);
+  EXPECT_EQ(OrbitStepsOfRound(left.roundDone, 1, 4), 6);
+  EXPECT_EQ(OrbitStepsOfRound(left.roundDone, 2, 4), 5);
+  for (const std::int64_t wrong : {std::int64_t{-1}, OrbitRoundSteps(4) * 4}) {
+    TOrbitsLeft bad = left;
+    bad.roundDone = wrong;
+    SetEngineStepBudget(100);
+    f.v.abort = false;
+    EXPECT_THROW(ContinueFractalOrbits(&f.v, bad, 2), std::invalid_argument) << wrong;
+  }
+  TOrbitsLeft early = left;
+  f.v.iterations = 9999;  // an unfinished round before orbit 0's first 10000 steps
   SetEngineStepBudget(100);
   f.v.abort = false;
-  EXPECT_THROW(ContinueFractalOrbits(&f.v, others, 2), std::invalid_argument);
+  EXPECT_THROW(ContinueFractalOrbits(&f.v, early, 2), std::invalid_argument);
 }
 
 TEST_F(OrbitsTest, NestedRunsInsideAParallelRunEndItAndLeaveItsWorkersAlone) {
