@@ -2,20 +2,18 @@
 //
 // The K orbits share the record's coefficients, view and picture. Each has its own point, its own counters (its own
 // iteration count, so the G-Mira start rule and the escape test apply per orbit) and its own random stream for the
-// map choice, derived from the engine generator's state when the run starts and the orbit's index -- after
-// SeedEngineRandom, from the seed and the index. Orbit 0 is the single orbit of RunFractal: it draws from the engine
-// generator itself, makes the Lyapunov steps, and is the only orbit that makes random restarts.
+// map choice, derived from orbit 0's stream (as the run's start or its last random restart left it) and the orbit's
+// index -- after SeedEngineRandom, from the seed and the index. Orbit 0 is the single orbit of RunFractal: it draws
+// from the engine generator itself, makes the Lyapunov steps, and is the only orbit that makes random restarts.
 //
-// The run goes in rounds. In a round every orbit makes its share of the round's main steps, its hits noted in a log
-// of its own; at the end of the round the logs are applied to the counts in orbit order (orbit 0's hits first, in the
-// order they were made), so that saturation and each cell's leading channel (the channel of its last hit) come out
-// the same whoever ran which orbit. The result depends only on the inputs, the seed and K: never on the number of
-// threads or on timing. A round's steps are split exactly -- orbit k makes Q / K steps, plus one when k < Q % K -- so
-// a step budget is met exactly, as by RunFractal.
-//
-// The round's order: a full round is a sequence of positions, step i of orbit k at position i K + k, and its hits
-// are applied in that order; a round cut short by the step budget makes the first positions, and a run continued
-// with ContinueFractalOrbits makes the rest of it, so that the two runs end exactly as one.
+// The run goes in rounds. A full round is a sequence of Q = K * OrbitRoundSteps(K) positions, step i of orbit k at
+// position i K + k: as if the orbits took their steps in turn. Every orbit makes its steps of the round on some
+// thread, its points noted in a log of its own; at the end of the round the hits are applied to the counts in the
+// order of their positions, so that saturation and each cell's leading channel (the channel of its last hit) come
+// out the same whoever ran which orbit. The result depends only on the inputs, the seed and K: never on the number
+// of threads or on timing. A round of Q positions gives orbit k Q / K steps, plus one when k < Q % K, so a step
+// budget is met exactly, as by RunFractal. A round cut short by the budget makes its first positions, and
+// ContinueFractalOrbits makes the rest of it: the two runs end exactly as one.
 //
 // What an orbit does, so that a picture always shows one coefficient set:
 //  - Orbit 0 runs alone while it is in its first 10000 main steps after a (re)start, where the Lyapunov estimate can
@@ -30,8 +28,9 @@
 //    to make its first 10000 steps again.
 //  - An orbit k > 0 that escapes (|x| * |y| > 10000) starts its own point over and goes on: no new coefficients.
 //  - A floating-point fault in any orbit ends the run with EFloatingPointFault and the record's abort flag set. The
-//    counts and the picture are those of every position before the fault's; the steps after it are undone. Of
-//    several faults (or a fault and a restart) in one round, the one at the lowest position wins.
+//    counts and the picture are those of every position before the fault's, and the step counter counts those
+//    positions only; the orbits' points and iteration counts are left where their own steps took them. Of several
+//    faults (or a fault and a restart) in one round, the one at the lowest position wins.
 // With K = 1 the run is RunFractal's run: the same picture, counts, record and engine state.
 //
 // Threads: the calling thread and T - 1 workers (std::thread) make the orbits of a round and merge the logs, cells
