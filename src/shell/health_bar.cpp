@@ -60,7 +60,7 @@ std::array<QString, static_cast<int>(THealthField::Count)> FormatRenderHealth(co
   at(THealthField::StepsPerSecond) =
       h.running ? FormatCount(h.stepsPerSecond, decimalPoint) + QStringLiteral(" steps/s") : QStringLiteral("stopped");
   at(THealthField::Steps) = FormatCount(static_cast<double>(h.steps), decimalPoint) + QStringLiteral(" steps");
-  at(THealthField::Lyapunov) = QStringLiteral("L ") + (std::isfinite(h.lyapunov) ? Fixed(h.lyapunov, 3, decimalPoint)
+  at(THealthField::Lyapunov) = QStringLiteral("Lyapunov ") + (std::isfinite(h.lyapunov) ? Fixed(h.lyapunov, 3, decimalPoint)
                                                                                    : QStringLiteral("-"));
   at(THealthField::Restarts) = QString::number(h.restarts) + (h.restarts == 1 ? QStringLiteral(" restart")
                                                                                : QStringLiteral(" restarts"));
