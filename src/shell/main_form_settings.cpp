@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QScreen>
 #include <QStatusBar>
+#include <QToolBar>
 
 #include "dialogs/coefficients_dialog.h"
 #include "dialogs/params_dialog.h"
@@ -120,6 +121,8 @@ void TMainForm::LoadSettings() {
       }
     }
   }
+  // The state names the frame's bars by their object names.
+  ToolBar->setObjectName(QStringLiteral("ToolBar"));
   const QByteArray state = s->value(settings_key::kFrameState).toByteArray();
   if (!state.isEmpty()) restoreState(state);
   RestoreToolWindow(Form4, *s, settings_key::kParametersPos);
