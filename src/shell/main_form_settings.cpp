@@ -44,6 +44,9 @@ void TMainForm::CreateRecentMenu() {
 
   HealthBar = new THealthBar(this);
   statusBar()->addPermanentWidget(HealthBar);
+  // A menu's or button's tip needs the whole bar to be read; the figures come back when it goes.
+  connect(statusBar(), &QStatusBar::messageChanged, HealthBar,
+          [this](const QString& message) { HealthBar->setVisible(message.isEmpty()); });
 }
 
 void TMainForm::RebuildRecentMenu() {
