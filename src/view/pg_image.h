@@ -173,9 +173,9 @@ class TPGImage : public QAbstractScrollArea {
 
   // --- Hint (pg_hint.cpp) --------------------------------------------------------------------------------------
   // A short text painted over the picture area, never into the picture: a saved picture does not contain it.
-  // Empty for none.
+  // Empty for none. shortText stands in for it where the picture is too small to hold it.
   const QString& HintText() const { return hint_; }
-  void SetHintText(const QString& text);
+  void SetHintText(const QString& text, const QString& shortText = {});
 
  signals:
   // After every layout of a changed picture: the outer size the view needs (bounded by the AutoSize limits).
@@ -288,5 +288,5 @@ class TPGImage : public QAbstractScrollArea {
   TPress lastPress_;
   quint64 lastPressTime_ = 0;
 
-  QString hint_;
+  QString hint_, shortHint_;
 };

@@ -29,6 +29,7 @@ const QString kIndexCaption = QStringLiteral("Ovel-index.ifs");
 const QString kStartHint = QStringLiteral(
     "Nothing to draw yet.\n\nPick a preset from the G-Mira / Martin or IFS-01 menu, or load a parameter file "
     "(File > Load From Parameter File).");
+const QString kShortStartHint = QStringLiteral("Pick a preset or load a parameter file.");
 const QColor kMaroon(128, 0, 0);
 constexpr int kPanelWidths[3] = {150, 150, 120};
 
@@ -210,7 +211,10 @@ void TMDIChild::UpdateGrafX() {
   DeriveFamilySwitches(v);
   Parameters1Update();
   const bool drawing = SelectsAFamily(v);
-  PGImage1->SetHintText(drawing ? QString() : kStartHint);
+  if (drawing)
+    PGImage1->SetHintText({});
+  else
+    PGImage1->SetHintText(kStartHint, kShortStartHint);
   if (drawing) TypeFractal();
 }
 
