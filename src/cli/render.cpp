@@ -206,8 +206,11 @@ void ApplyBuiltInExample(TFractalParams& v) {
 }
 
 TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderReport& report) {
-  CheckOutput(options.outputPath);
-  if (options.saveCountsPath) CheckCountsOutput(*options.saveCountsPath);
+  // An output ending in .ovc is the render's hit-count document alone, without a picture.
+  const bool countsOnly = IsHitCountPath(options.outputPath);
+  const std::optional<std::string> countsPath = countsOnly ? std::optional(options.outputPath) : options.saveCountsPath;
+  if (!countsOnly) CheckOutput(options.outputPath);
+  if (countsPath) CheckCountsOutput(*countsPath);
 
   TFractalDocument document(options.width, options.height);
   TFractalParams& v = document.Record();
@@ -294,16 +297,18 @@ TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderRe
   summary.interrupted = RenderStopRequested();
   summary.resumed = resumed.has_value();
   if (report.progress && !summary.interrupted) report.progress(1.0);
-  if (options.saveCountsPath) {
+  if (countsPath) {
     // Written before the picture: a picture on disk always has its counts beside it when they were asked for.
     const std::uint64_t before = resumed ? resumed->mainSteps : 0;
     const std::uint64_t seed = resumed ? resumed->seed : options.seed.value_or(0);
     THitCountOrbit orbit = EngineOrbit(v);
     orbit.mainSteps = static_cast<std::int64_t>(before + static_cast<std::uint64_t>(summary.steps));
     orbit.restarts = (resumed ? resumed->orbits[0].restarts : 0) + summary.restarts;
-    SaveHitCountDocument(*options.saveCountsPath, CaptureHitCounts(document, before + summary.steps, seed, {orbit}));
-    summary.countsPath = options.saveCountsPath;
+    SaveHitCountDocument(*countsPath, CaptureHitCounts(document, before + summary.steps, seed, {orbit}));
+    if (!countsOnly) summary.countsPath = countsPath;
   }
+  summary.picturePath = options.outputPath;
+  if (countsOnly) return summary;
 
   // PBM and PGM need a conversion; a batch run has nobody to ask, and the user chose the format.
   image.SaveColorResWarningAction = TPGWarningAction::pgwaIgnore;

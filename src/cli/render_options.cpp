@@ -305,7 +305,7 @@ Options:
 Hit-count documents (.ovc; the format is described in docs/hit-count-documents.md):
   --save-counts FILE.ovc   also write the render's hit-count document: parameter set, counts, each
                            cell's lead channel, steps, seed and orbit, so that it can be continued,
-                           merged or painted again
+                           merged or painted again. An OUT ending in .ovc writes the document alone.
   --resume FILE.ovc        go on drawing a document for --steps N more steps (or --seconds S); a
                            render of N1 steps resumed for N2 is byte for byte one render of N1 + N2
   --merge A.ovc B.ovc...   add documents of the same parameter set, size, maps and White: counts add

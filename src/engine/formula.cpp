@@ -48,6 +48,10 @@ std::int32_t Saturated(std::int64_t count) {
                                                             std::numeric_limits<std::int32_t>::max()));
 }
 
+// The formula stage as the run loop picks it when the record changes: the usual IFS0101 + None spelt out, or the
+// general chain of switches.
+enum class EStepKind { General, Ifs0101None };
+
 // What a hit needs from the record. Taken again after every call into the host, the only place where the record
 // can change during a run, so a change made by a handler takes effect at the next hit.
 struct TPlotTarget {
@@ -62,6 +66,9 @@ struct TPlotTarget {
   std::int32_t weight = 0;
   TColourInputs colour;
   bool noneOnly = false;  // the variation stage is the identity
+  EStepKind kind = EStepKind::General;
+  // What the four hits of a point add to the red, green and blue counts, by map group (offset 0, 19, 39).
+  std::int64_t added[3][3] = {};
 };
 
 // One run's view of the engine. It works on a private copy of the process-wide state (so the compiler can keep the
@@ -114,10 +121,17 @@ class TRunner {
         break;
       }
       const std::int64_t restarts = s_.restarts;
-      Pass();
+      // Past the Lyapunov steps the passes up to the next look at the clock go as one batch (nothing but a host
+      // call can change the record or set abort in between); a pass the batch does not make is made here.
+      int done = s_.v->iterations >= kLyapunovSteps ? Batch(kPassesPerPumpCheck - passes) : 0;
+      if (done == 0) {
+        Pass();
+        done = 1;
+      }
       // A random restart clears the whole picture, which on a large one costs more than a pump: look at the clock
       // after it too, or a run that keeps restarting would leave the host without control for seconds.
-      if (++passes == kPassesPerPumpCheck || s_.restarts != restarts) {
+      passes += done;
+      if (passes == kPassesPerPumpCheck || s_.restarts != restarts) {
         passes = 0;
         if (interval.count() == 0 || Clock::now() - lastPump >= interval) {
           Pump();
@@ -139,8 +153,88 @@ class TRunner {
     if (s_.v->iterations < kLyapunovSteps) LyapunovStep();
   }
 
+  // Up to `limit` passes past the Lyapunov steps, fewer when the step budget or an escaping point says so, with one
+  // look at the fault flags for all of them. The orbit runs on a copy of the state and its cells are only noted;
+  // when the flags are clean and every point was finite, the copy becomes the state and the cells get their hits,
+  // exactly as pass by pass. Otherwise the batch is dropped unplotted and made again pass by pass, which ends the
+  // run at the faulting step with its message, as if there had been no batch. Returns the passes made.
+  int Batch(int limit) {
+    if (s_.stepBudget > 0 && s_.stepBudget < limit) limit = static_cast<int>(s_.stepBudget);
+    // A flag raised before the batch would be taken for one of its own: such a pass is left to Pass(), which
+    // deals with it as always.
+    if (RaisedFaultFlags() != 0) [[unlikely]]
+      return 0;
+    const int made = t_.kind == EStepKind::Ifs0101None ? BatchOrbit<EStepKind::Ifs0101None>(limit)
+                                                       : BatchOrbit<EStepKind::General>(limit);
+    if (made == 0) return 0;
+    if (RaisedFaultFlags() != 0 || !batchFinite_) [[unlikely]] {
+      ClearFaultFlags();
+      for (int i = 0; i < made; ++i) Pass();
+      return made;
+    }
+    s_ = batchState_;
+    TFractalParams& v = *s_.v;
+    v.iterations += made;
+    s_.mainSteps += made;
+    if (s_.stepBudget > 0) s_.stepBudget -= made;
+    v.plotX = s_.x;
+    v.plotY = s_.y;
+    PlotBatch(made);
+    return made;
+  }
+
+  // The orbit of a batch: leaves the state after it in batchState_, each pass's cell (or -1 off the picture) and map
+  // group in batchCells_ and batchGroups_, and whether every point was finite in batchFinite_.
+  // Not inlined: in a function of its own the orbit keeps its variables in registers.
+  template <EStepKind K>
+  [[gnu::noinline]] int BatchOrbit(int limit) {
+    TEngineState s = s_;
+    const TFractalParams& v = *s.v;
+    const TPlotTarget t = t_;
+    double nonFinite = 0;  // stays 0 while every point is finite
+    int made = 0;
+    for (; made < limit; ++made) {
+      if (std::fabs(s.x) * std::fabs(s.y) > kEscapeProduct) break;  // the pass restarts: not made here
+      SelectMap(s);
+      Advance<K>(s, v, t.noneOnly);
+      const double x = s.x, y = s.y;
+      const std::int32_t ix = PixelOf(x, t.plotXMin, t.xSpan, t.plotWidth);
+      const std::int32_t iy = PixelOf(y, t.plotYMin, t.ySpan, t.plotHeight);
+      nonFinite += (x - x) + (y - y);
+      const bool inside = static_cast<std::uint32_t>(ix) < t.columns && static_cast<std::uint32_t>(iy) < t.rows;
+      batchCells_[made] = inside ? static_cast<std::int64_t>(ix) * t.gridSize + iy : -1;
+      batchGroups_[made] = static_cast<std::uint8_t>((s.j >= 19) + (s.j >= 39));
+    }
+    // Everything the batch computed is in memory before the flags are read.
+    batchState_ = s;
+    batchFinite_ = nonFinite == 0;
+    __asm__ volatile("" ::: "memory");
+    return made;
+  }
+
+  // The hits of a batch's points, as Plot gives them.
+  void PlotBatch(int made) {
+    std::int64_t added[3][3];
+    std::memcpy(added, t_.added, sizeof added);
+    std::int32_t* const counts[3] = {t_.counts[0], t_.counts[1], t_.counts[2]};
+    std::uint8_t* const lastHit = lastHit_.data();
+    for (int i = 0; i < made; ++i) {
+      const std::int64_t cell = batchCells_[i];
+      if (cell < 0) continue;
+      const int group = batchGroups_[i];
+      for (int k = 0; k < 3; ++k) counts[k][cell] = Saturated(counts[k][cell] + added[group][k]);
+      std::uint8_t& last = lastHit[cell];
+      const bool painted = last == 0;
+      last = static_cast<std::uint8_t>(kFourthHit[group] + 1);
+      if (painted) {
+        pending_[pendingCount_++] = cell;
+        if (pendingCount_ == kPendingCapacity) PaintPending();
+      }
+    }
+  }
+
   void MainStep() {
-    SelectMap();
+    SelectMap(s_);
     FormulaStep();
     ++s_.v->iterations;
     ++s_.mainSteps;
@@ -148,34 +242,52 @@ class TRunner {
   }
 
   // With one map 7.5 % of the steps still use the second coefficient group: the rounding of t decides, not m.
-  void SelectMap() {
-    const std::int32_t m = s_.v->maps;
-    std::int32_t r = s_.j;
-    if (m >= 1 && m <= 3) r = Round(s_.random.Next() * m * 20);
-    s_.j = 19 * (r >= 19) + 20 * (r >= 39);
+  static void SelectMap(TEngineState& s) {
+    const std::int32_t m = s.v->maps;
+    std::int32_t r = s.j;
+    if (m >= 1 && m <= 3) r = Round(s.random.Next() * m * 20);
+    // Offset 0, 19 or 39 for group 0, 1 or 2, without a branch: the group is random from step to step, and a
+    // branch on it would be mispredicted every other step.
+    std::int32_t group = (r >= 19) + (r >= 39);
+    __asm__("" : "+r"(group));
+    s.j = 19 * group + (group >> 1);
   }
 
   void FormulaStep() {
-    const TFractalParams& v = *s_.v;
-    const double* a = v.af.data() + s_.j;
-    const double* b = v.af2.data() + s_.j;
-    if (v.latoocarfian01) families::Latoocarfian01(s_, a);
-    if (v.latoocarfian02) families::Latoocarfian02(s_, a, b);
-    if (v.mira01) families::Mira(s_, v);
-    if (v.ifs01) families::Ifs01(s_, v, a);
-    if (v.ifs02) families::Ifs02(s_, b);
-    if (v.cif01) families::Cif01(s_, a, v.af.data());
-    if (v.cif02) families::Cif02(s_, b);
-    if (t_.noneOnly) {
-      // The usual case spelt out: fx := 0 + x (which also turns -0 into +0).
-      s_.fx = 0.0 + s_.x;
-      s_.fy = 0.0 + s_.y;
-    } else {
-      families::Variations(s_, v);
-    }
-    s_.x = s_.fx;
-    s_.y = s_.fy;
+    Advance<EStepKind::General>(s_, *s_.v, t_.noneOnly);
     Plot();
+  }
+
+  // The formula stage and the variations of a formula step: the new point in x, y (and fx, fy), not yet plotted.
+  template <EStepKind K>
+  static void Advance(TEngineState& s, const TFractalParams& v, bool noneOnly) {
+    const double* a = v.af.data() + s.j;
+    if constexpr (K == EStepKind::Ifs0101None) {
+      families::Ifs0101(s, a);
+    } else {
+      const double* b = v.af2.data() + s.j;
+      if (v.latoocarfian01) families::Latoocarfian01(s, a);
+      if (v.latoocarfian02) families::Latoocarfian02(s, a, b);
+      if (v.mira01) families::Mira(s, v);
+      if (v.ifs01) families::Ifs01(s, v, a);
+      if (v.ifs02) families::Ifs02(s, b);
+      if (v.cif01) families::Cif01(s, a, v.af.data());
+      if (v.cif02) families::Cif02(s, b);
+    }
+    if (K == EStepKind::Ifs0101None || noneOnly) {
+      // The usual case spelt out: fx := 0 + x (which also turns -0 into +0).
+      s.fx = 0.0 + s.x;
+      s.fy = 0.0 + s.y;
+    } else {
+      families::Variations(s, v);
+    }
+    s.x = s.fx;
+    s.y = s.fy;
+  }
+
+  // The pixel column (or row) of a coordinate. A point on or beyond the left (lower) edge is pushed out of range.
+  static std::int32_t PixelOf(double u, double min, double span, double size) {
+    return Round(u > min ? (u - min) / span * size : size);
   }
 
   // The four hits of a point (red, green, red, then one chosen by the map offset) all land in the same cell and
@@ -184,10 +296,8 @@ class TRunner {
   // call (or when the run ends) -- the same colour the last hit would have painted, for a fraction of the work.
   void Plot() {
     const double x = s_.x, y = s_.y;
-    // A point on or beyond the left or lower edge is pushed out of range rather than mapped.
-    const double px = x > t_.plotXMin ? (x - t_.plotXMin) / t_.xSpan * t_.plotWidth : t_.plotWidth;
-    const double py = y > t_.plotYMin ? (y - t_.plotYMin) / t_.ySpan * t_.plotHeight : t_.plotHeight;
-    const std::int32_t ix = Round(px), iy = Round(py);
+    const std::int32_t ix = PixelOf(x, t_.plotXMin, t_.xSpan, t_.plotWidth);
+    const std::int32_t iy = PixelOf(y, t_.plotYMin, t_.ySpan, t_.plotHeight);
     double checkX = x, checkY = y;
     ComputedBeforeFlagCheck(checkX);
     ComputedBeforeFlagCheck(checkY);
@@ -365,6 +475,18 @@ class TRunner {
     t.weight = Round(1.0 * v.intensity);
     t.colour = ColourInputsOf(v);
     t.noneOnly = v.none && !(v.linear || v.sinusoidal || v.spherical || v.swirl || v.horseshoe || v.polar || v.bent);
+    const bool ifs0101Only = v.ifs01 && v.ifs0101 && !(v.ifs0102 || v.ifs0103 || v.ifs0104 || v.ifs0105 ||
+                                                       v.ifs0106 || v.ifs0107 || v.ifs0108);
+    const bool otherFamily = v.latoocarfian01 || v.latoocarfian02 || v.mira01 || v.ifs02 || v.cif01 || v.cif02;
+    t.kind = ifs0101Only && !otherFamily && t.noneOnly ? EStepKind::Ifs0101None : EStepKind::General;
+    for (int group = 0; group < 3; ++group) {
+      // Red, green, red, then the fourth hit.
+      std::int64_t* added = t.added[group];
+      added[0] = 2 * static_cast<std::int64_t>(t.weight);
+      added[1] = t.weight;
+      added[2] = 0;
+      added[kFourthHit[group]] += t.weight;
+    }
     // Nothing is pending here (painting precedes every host call, a reset drops it), so the marks may be made anew.
     if (static_cast<std::int64_t>(lastHit_.size()) != n * n) lastHit_.assign(static_cast<std::size_t>(n * n), 0);
     if (pending_.empty()) pending_.resize(kPendingCapacity);
@@ -422,6 +544,11 @@ class TRunner {
   std::vector<std::uint8_t> lastHit_;   // per cell: 0 = painted, else 1 + channel of its last hit
   std::vector<std::int64_t> pending_;   // cells with unpainted hits
   std::size_t pendingCount_ = 0;
+  // A batch of passes between its orbit and its hits.
+  TEngineState batchState_;
+  std::int64_t batchCells_[kPassesPerPumpCheck];
+  std::uint8_t batchGroups_[kPassesPerPumpCheck];
+  bool batchFinite_ = true;
 };
 
 }  // namespace
@@ -429,13 +556,15 @@ class TRunner {
 void SetEngineHost(EngineHost* host) { g_host = host; }
 EngineHost* GetEngineHost() { return g_host; }
 
-void RunFractal(TFractalParams* v) {
+namespace {
+
+// A log-density picture depends on the total of all hits, so it is painted whole when a run ends, however it ends;
+// what the run painted cell by cell on the way is replaced.
+void RunThenPaint(TFractalParams* v, void (TRunner::*run)(TFractalParams*)) {
   if (v == nullptr) throw std::invalid_argument(kNoRecord);
   TRunner runner;
-  // A log-density picture depends on the total of all hits, so it is painted whole when the run ends, however it
-  // ends; what the run painted cell by cell on the way is replaced.
   try {
-    runner.Run(v);
+    (runner.*run)(v);
   } catch (...) {
     if (v->logDensity) PaintLogDensity(*v);
     throw;
@@ -443,17 +572,11 @@ void RunFractal(TFractalParams* v) {
   if (v->logDensity) PaintLogDensity(*v);
 }
 
-void ContinueFractal(TFractalParams* v) {
-  if (v == nullptr) throw std::invalid_argument(kNoRecord);
-  TRunner runner;
-  try {
-    runner.Continue(v);
-  } catch (...) {
-    if (v->logDensity) PaintLogDensity(*v);
-    throw;
-  }
-  if (v->logDensity) PaintLogDensity(*v);
-}
+}  // namespace
+
+void RunFractal(TFractalParams* v) { RunThenPaint(v, &TRunner::Run); }
+
+void ContinueFractal(TFractalParams* v) { RunThenPaint(v, &TRunner::Continue); }
 
 TEngineState& EngineState() { return g_state; }
 

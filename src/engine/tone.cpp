@@ -28,12 +28,24 @@ TLogDensityTone LogDensityToneOf(const TFractalParams& v, std::int64_t totalHits
   return t;
 }
 
-TColor LogDensityColor(const TLogDensityTone& tone, const std::int32_t count[3]) {
+TColor LogDensityColor(const TLogDensityTone& tone, const std::int32_t count[3], std::uint8_t lead) {
+  // The hue is the defined colouring's: each channel's count times its factor, blended towards the lead channel,
+  // weighted by the factor once more. Only its proportions are kept; the brightness comes from the density.
+  double hue[3];
+  for (int k = 0; k < 3; ++k) hue[k] = std::max(count[k], 0) * tone.factor[k];
+  if (lead >= 1 && lead <= 3) {
+    const int l = lead - 1;
+    const double leadValue = tone.factor[l] * hue[l];
+    for (int k = 0; k < 3; ++k) hue[k] = k == l ? leadValue : (hue[k] + leadValue) * 0.5;
+  }
+  for (int k = 0; k < 3; ++k) hue[k] *= tone.factor[k];
+  const double strongest = std::max({hue[0], hue[1], hue[2]});
+  const std::int64_t total = std::int64_t{std::max(count[0], 0)} + std::max(count[1], 0) + std::max(count[2], 0);
+  const double level = std::clamp(std::log1p(static_cast<double>(total) * tone.densityScale) * tone.levelScale, 0.0, 1.0);
   TColor colour = 0;
   for (int k = 0; k < 3; ++k) {
-    const double density = std::max(count[k], 0) * tone.densityScale;
-    const double level = std::clamp(std::log1p(density) * tone.levelScale * tone.factor[k], 0.0, 1.0);
-    std::uint8_t byte = tone.gammaTable[Round(level * TLogDensityTone::kGammaSteps)];
+    const double share = strongest > 0 && std::isfinite(strongest) ? std::clamp(hue[k] / strongest, 0.0, 1.0) : 0.0;
+    std::uint8_t byte = tone.gammaTable[Round(level * share * TLogDensityTone::kGammaSteps)];
     if (tone.invert) byte = static_cast<std::uint8_t>(255 - byte);
     colour |= static_cast<TColor>(byte) << (8 * k);
   }
@@ -95,6 +107,8 @@ void PaintLogDensity(const TFractalParams& v) {
   const std::int64_t n = a.n;
   const int columns = a.columns, rows = a.rows;
   const THitList* const* lists = a.lists;
+  const TLeadList* lead =
+      v.leadList != nullptr && static_cast<std::int64_t>(v.leadList->size()) >= n * n ? v.leadList : nullptr;
   std::int64_t total = 0;
   for (int ix = 0; ix < columns; ++ix)
     for (int iy = 0; iy < rows; ++iy) {
@@ -106,6 +120,6 @@ void PaintLogDensity(const TFractalParams& v) {
     for (int iy = 0; iy < rows; ++iy) {
       const std::int64_t cell = ix * n + iy;
       const std::int32_t count[3] = {(*lists[0])[cell], (*lists[1])[cell], (*lists[2])[cell]};
-      v.image->SetPixel(ix, iy, LogDensityColor(tone, count));
+      v.image->SetPixel(ix, iy, LogDensityColor(tone, count, lead != nullptr ? (*lead)[cell] : kNoLeadChannel));
     }
 }

@@ -32,10 +32,13 @@ struct TLogDensityTone {
 
 // totalHits is the sum of the non-negative counts of all three channels over the picture's cells, cells their number.
 TLogDensityTone LogDensityToneOf(const TFractalParams& v, std::int64_t totalHits, std::int64_t cells);
-TColor LogDensityColor(const TLogDensityTone& tone, const std::int32_t count[3]);
+// A cell's colour: its brightness from the log of its density (all three counts), its hue that of the defined
+// colouring for its counts and lead channel (1 + red, green or blue; kNoLeadChannel blends nothing).
+inline constexpr std::uint8_t kNoLeadChannel = 0;
+TColor LogDensityColor(const TLogDensityTone& tone, const std::int32_t count[3], std::uint8_t lead);
 
-// Paints every cell of the picture in log density from the record's hit lists (cells the picture does not cover are
-// left alone). Does nothing without a picture or lists of the grid's size.
+// Paints every cell of the picture in log density from the record's hit lists and, when it has one, lead list (cells
+// the picture does not cover are left alone). Does nothing without a picture or hit lists of the grid's size.
 void PaintLogDensity(const TFractalParams& v);
 
 // Paints every cell from the record's hit lists and lead list with the defined colouring, as the engine left it:

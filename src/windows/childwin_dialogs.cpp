@@ -10,6 +10,7 @@
 #include "dialogs/size_dialog.h"
 #include "dialogs/spin_edit.h"
 #include "dialogs/tool_window.h"
+#include "engine/tone.h"
 #include "windows/childwin.h"
 
 namespace {
@@ -65,7 +66,15 @@ void TMDIChild::TakePendingDialogEdits(bool coefficients) {
 }
 
 void TMDIChild::ApplyParameters() {
-  if (dialogs_.params) dialogs_.params->ApplyToRecord(v);
+  if (!dialogs_.params) return;
+  const bool logDensity = v.logDensity;
+  dialogs_.params->ApplyToRecord(v);
+  // Switching the tone, and any edit under log density, shows at once, drawing or not: the whole picture is
+  // painted again from its counts. The defined colouring's own edits take effect with the next hits, as always.
+  if (v.logDensity || v.logDensity != logDensity) {
+    RepaintPicture(v);
+    if (v.image) v.image->Changed();
+  }
 }
 
 void TMDIChild::UpdateCoefficiants() {

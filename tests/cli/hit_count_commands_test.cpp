@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
 #include <csignal>
 #include <fstream>
 #include <sstream>
@@ -212,4 +214,32 @@ TEST(HitCountCommands, CtrlCOnceWritesWhatWasDrawnAndExitsWith130) {
   const THitCountDocument doc = Load(folder / "pic.ovc");
   EXPECT_EQ(doc.orbits.size(), 1u);
   EXPECT_EQ(doc.seed, 9u);
+}
+
+// The README's recipe for many machines, run on this one: GNU parallel runs four seeds two at a time, each writing a
+// document, and one merge adds them. The merged counts must be the sum of the parts.
+TEST(HitCountCommands, TheGnuParallelRecipeMergesFourSeedsIntoTheSumOfTheirCounts) {
+  if (std::system("parallel --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "GNU parallel is not installed (scripts/setup installs it)";
+  TempFolder folder;
+  const std::string bin = std::filesystem::path(OVEL_RENDER_EXE).parent_path().string();
+  // As in the README's "Rendering on many machines", with fewer steps and a merged document beside the picture.
+  std::ofstream(folder / "recipe.sh") << "set -e\ncd '" << folder.Path() << "'\nPATH='" << bin << "':\"$PATH\"\n"
+                                      << "seq 1 4 | parallel -j2 --will-cite ovel-ifs-render '" << Gallery("ifs-crystal")
+                                      << "' --seed {} --steps 200000 -o part-{}.ovc --quiet\n"
+                                      << "ovel-ifs-render --merge part-*.ovc -o crystal.png --quiet\n"
+                                      << "ovel-ifs-render --merge part-*.ovc -o crystal.ovc --quiet\n";
+  ASSERT_EQ(std::system(("bash '" + folder / "recipe.sh" + "'").c_str()), 0);
+  const THitCountDocument sum = Load(folder / "crystal.ovc");
+  EXPECT_EQ(sum.mainSteps, 800000u);
+  std::vector<std::int64_t> expected(sum.counts[0].size() * 3, 0);
+  for (int seed = 1; seed <= 4; ++seed) {
+    const THitCountDocument part = Load(folder / ("part-" + std::to_string(seed) + ".ovc"));
+    EXPECT_EQ(part.seed, static_cast<std::uint64_t>(seed));
+    for (int c = 0; c < 3; ++c)
+      for (std::size_t k = 0; k < part.counts[c].size(); ++k) expected[c * part.counts[c].size() + k] += part.counts[c][k];
+  }
+  for (int c = 0; c < 3; ++c)
+    for (std::size_t k = 0; k < sum.counts[c].size(); ++k)
+      ASSERT_EQ(sum.counts[c][k], expected[c * sum.counts[c].size() + k]) << "channel " << c << " cell " << k;
+  EXPECT_FALSE(ReadBytes(folder / "crystal.png").empty());
 }

@@ -86,20 +86,28 @@ TEST_F(ToneTest, ARunLeavesExactlyThePicturePaintedAgainFromItsCountsAndTheDefau
   EXPECT_NE(linear.Pixels(), rendered);
 }
 
-TEST(LogDensityColor, EmptyPicturesNegativeCountsAndAbsurdSettingsGiveBlackOrSaturatedBytes) {
+TEST(LogDensityColor, TheHueIsTheDefinedColouringsAndAbsurdSettingsGiveBlackOrSaturatedBytes) {
   TFractalParams v;
   v.red = v.green = v.blue = 1;
   v.toneBrightness = std::numeric_limits<double>::quiet_NaN();  // out of range: the default is used
   v.toneGamma = 1e9;
   const std::int32_t none[3] = {0, -5, 0};
-  EXPECT_EQ(LogDensityColor(LogDensityToneOf(v, 0, 100), none), 0u);
-  const std::int32_t dense[3] = {std::numeric_limits<std::int32_t>::max(), 1, 0};
-  const TColor c = LogDensityColor(LogDensityToneOf(v, 10, 100), dense);
-  EXPECT_EQ(c & 0xff, 255u);
-  EXPECT_EQ((c >> 16) & 0xff, 0u);
+  EXPECT_EQ(LogDensityColor(LogDensityToneOf(v, 0, 100), none, kNoLeadChannel), 0u);
+  // Far denser than the mean: the strongest channel is full, the others in the defined colouring's proportion.
+  v.toneGamma = 1;
+  const std::int32_t dense[3] = {std::numeric_limits<std::int32_t>::max(), 0, 0};
+  EXPECT_EQ(LogDensityColor(LogDensityToneOf(v, 10, 100), dense, kNoLeadChannel), 0x0000ffu);
+  const std::int32_t mixed[3] = {4000, 2000, 0};
+  EXPECT_EQ(LogDensityColor(LogDensityToneOf(v, 10, 100000), mixed, kNoLeadChannel), 0x0080ffu);
+  // Blue led: every channel is pulled half way to the lead's value, which is 0 here.
+  EXPECT_EQ(LogDensityColor(LogDensityToneOf(v, 10, 100000), mixed, 3), 0x0080ffu);
+  // Red led with a green factor of 0.5: green (2000 * 0.5 + 4000) / 2 * 0.5 = 1250 and blue (0 + 4000) / 2 = 2000
+  // against red's 4000.
+  v.green = 0.5;
+  EXPECT_EQ(LogDensityColor(LogDensityToneOf(v, 10, 100000), mixed, 1), 0x8050ffu);
   v.invert = true;
   v.red = std::numeric_limits<double>::infinity();
-  EXPECT_EQ(LogDensityColor(LogDensityToneOf(v, 0, 100), none), 0xffffffu);
+  EXPECT_EQ(LogDensityColor(LogDensityToneOf(v, 0, 100), none, kNoLeadChannel), 0xffffffu);
 }
 
 TEST_F(ToneTest, EveryColourModePaintsAgainFromCountsAndLeadChannelsExactlyAsTheRunDid) {

@@ -26,6 +26,7 @@ THitCountDocument SmallDocument(std::uint32_t width, std::uint32_t height, int o
   d.mainSteps = 123456789;
   d.maps = 3;
   d.white = true;
+  d.joined = true;
   d.seed = 0xfeedfacecafebeefULL;
   const std::size_t cells = std::size_t{width} * height;
   for (int c = 0; c < 3; ++c) {
@@ -45,6 +46,8 @@ THitCountDocument SmallDocument(std::uint32_t width, std::uint32_t height, int o
     o.iterations = 10000 + k;
     o.mainSteps = 1LL << 40;
     o.restarts = k;
+    o.roundSteps = 3 * k;
+    for (int e = 0; e < k; ++e) o.roundLog.push_back(0xfffffff0u + e);
     d.orbits.push_back(o);
   }
   return d;
@@ -77,6 +80,7 @@ void ExpectSame(const THitCountDocument& a, const THitCountDocument& b) {
   EXPECT_EQ(a.mainSteps, b.mainSteps);
   EXPECT_EQ(a.maps, b.maps);
   EXPECT_EQ(a.white, b.white);
+  EXPECT_EQ(a.joined, b.joined);
   EXPECT_EQ(a.seed, b.seed);
   EXPECT_EQ(a.counts, b.counts);
   EXPECT_EQ(a.lead, b.lead);
@@ -100,6 +104,7 @@ std::string Header(std::uint32_t width, std::uint32_t height, std::uint32_t orbi
   u32(2);
   u32(0);
   u32(0);
+  u64(std::uint64_t{orbits} * 192);
   u64(0);
   u64(0);
   u64(compressed);
@@ -137,8 +142,8 @@ TEST(HitCountFile, ForeignFilesAndOtherVersionsGetTheirOwnMessages) {
   EXPECT_EQ(ReadError("Ovel-IFS v0.005\r\n0.5\r\n"), "This is not a hit-count document");
   std::string v2 = Header(1, 1, 0, 0);
   v2[8] = 2;
-  const std::uint32_t crc = static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(v2.data()), 68));
-  for (int k = 0; k < 4; ++k) v2[68 + k] = static_cast<char>(crc >> (8 * k));
+  const std::uint32_t crc = static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(v2.data()), 76));
+  for (int k = 0; k < 4; ++k) v2[76 + k] = static_cast<char>(crc >> (8 * k));
   EXPECT_EQ(ReadError(v2), "Hit-count document version 2 is not supported (this program reads version 1)");
 }
 
