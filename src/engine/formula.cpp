@@ -707,6 +707,8 @@ TEngineCounters GetEngineCounters() {
   return c;
 }
 
+const TFractalParams* EngineRecord() { return g_state.v; }
+
 void ClearEngineCounters() {
   g_state.mainSteps = 0;
   g_state.restarts = 0;
