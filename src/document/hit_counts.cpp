@@ -142,3 +142,16 @@ void RestoreHitCounts(TFractalDocument& doc, const THitCountDocument& counts) {
     }
   RepaintPicture(v);
 }
+
+TRenderFingerprint RenderFingerprintOf(const TFractalParams& v) {
+  // The parameter file's own lines in exact digits, with the colouring put back to one fixed state.
+  TFractalParams shape = v;
+  shape.red = shape.green = shape.blue = shape.intensity = 0;
+  shape.sqrtFilter = shape.invert = shape.logDensity = false;
+  shape.toneBrightness = kDefaultToneBrightness;
+  shape.toneGamma = kDefaultToneGamma;
+  std::ostringstream text;
+  WriteParameterFile(text, shape, '.', TNumberDigits::Exact);
+  text << "maps " << v.maps << " size " << v.imageWidth << "x" << v.imageHeight;
+  return {text.str()};
+}

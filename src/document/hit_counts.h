@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "document/fractal_document.h"
@@ -30,3 +31,13 @@ THitCountDocument CaptureHitCounts(const TFractalDocument& doc, std::uint64_t ma
 // orbits are the caller's. Raises EHitCountFile (the document as it was) when the parameter text does not read,
 // and what Resize raises when the picture cannot be made.
 void RestoreHitCounts(TFractalDocument& doc, const THitCountDocument& counts);
+
+// What decides where a render's hits land and what they count, as opposed to how the counts are coloured: the view,
+// size, families, variations, coefficients, maps and probabilities. A stopped render can be continued while these
+// stay as they were; colours, intensity, the filters and the tone may change in between.
+struct TRenderFingerprint {
+  std::string text;
+  bool operator==(const TRenderFingerprint& other) const { return text == other.text; }
+  bool operator!=(const TRenderFingerprint& other) const { return text != other.text; }
+};
+TRenderFingerprint RenderFingerprintOf(const TFractalParams& v);
