@@ -166,6 +166,15 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   gl->addWidget(ScreenGammaEdit, 0, 2);
   gl->addWidget(GammaCorrectionOnReadCB, 1, 0, 1, 3);
 
+  // Drawing
+  auto* drawing = Group("Drawing", this);
+  UseAllCoresCB = new QCheckBox(QStringLiteral("Use all processor cores"), drawing);
+  UseAllCoresCB->setChecked(true);
+  UseAllCoresCB->setToolTip(QStringLiteral("Draw with several orbits at once on every core; off, one orbit on one "
+                                           "core. Takes effect with the next picture drawn."));
+  auto* dl = new QVBoxLayout(drawing);
+  dl->addWidget(UseAllCoresCB);
+
   OKButton = new QPushButton(QStringLiteral("OK"), this);
   OKButton->setDefault(true);
   CancelButton = new QPushButton(QStringLiteral("Cancel"), this);
@@ -179,6 +188,7 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   top->addWidget(pxm);
   top->addWidget(tiff);
   top->addWidget(gamma);
+  top->addWidget(drawing);
   top->addLayout(buttons);
 
   connect(OKButton, &QPushButton::clicked, this, &TForm2::accept);

@@ -1,5 +1,6 @@
-// The image file "Options" dialog: JPEG, PNM, TIFF and gamma options. Modal; the options change only
-// when it closes with OK.
+// The "Options" dialog: the image file options (JPEG, PNM, TIFF and gamma) and how pictures are drawn. Modal; the
+// options change only when it closes with OK. "Use all processor cores" is a plain view: whoever runs the dialog
+// checks it from its own setting and reads it back after OK.
 #pragma once
 
 #include <functional>
@@ -70,6 +71,8 @@ class TForm2 : public QDialog {
   QCheckBox* WriteGammaCB;
   QLineEdit* ScreenGammaEdit;
   QCheckBox* GammaCorrectionOnReadCB;
+  // Drawing
+  QCheckBox* UseAllCoresCB;
 
   QPushButton* OKButton;
   QPushButton* CancelButton;

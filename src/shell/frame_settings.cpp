@@ -130,6 +130,15 @@ void WriteFileOptions(QSettings& s, const TFileOptions& o) {
   s.setValue(OptionKey("GammaCorrectionOnRead"), o.GammaCorrectionOnRead);
 }
 
+TDrawingOptions ReadDrawingOptions(const QSettings& s, TDrawingOptions options) {
+  if (auto b = ReadBool(s, settings_key::kUseAllCores)) options.useAllCores = *b;
+  return options;
+}
+
+void WriteDrawingOptions(QSettings& s, const TDrawingOptions& options) {
+  s.setValue(settings_key::kUseAllCores, options.useAllCores);
+}
+
 TSaveMemory ReadSaveMemory(const QSettings& s) {
   TSaveMemory memory;
   const auto folder = [&s](const QString& key) {

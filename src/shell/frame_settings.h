@@ -5,6 +5,7 @@
 //   frame/geometry, frame/state            the frame window (QMainWindow::saveGeometry / saveState)
 //   dialogs/parametersPos, dialogs/coefficientsPos   where the tool dialogs were
 //   options/<option>                       the image file options, by their names in TFileOptions
+//   drawing/useAllCores                    whether passes draw with parallel orbits on every core
 //   folders/pictures, folders/parameters   the folders of the last picture and parameter file
 //   saveAs/fileType                        the extension of the last picture saved ("png")
 //   recentFiles                            File > Open Recent, most recent first
@@ -21,6 +22,7 @@
 #include <QStringList>
 
 #include "files/file_options.h"
+#include "windows/drawing_options.h"
 #include "windows/save_memory.h"
 
 namespace settings_key {
@@ -29,6 +31,7 @@ inline const QString kFrameState = QStringLiteral("frame/state");
 inline const QString kParametersPos = QStringLiteral("dialogs/parametersPos");
 inline const QString kCoefficientsPos = QStringLiteral("dialogs/coefficientsPos");
 inline const QString kOptionsGroup = QStringLiteral("options");
+inline const QString kUseAllCores = QStringLiteral("drawing/useAllCores");
 inline const QString kPictureFolder = QStringLiteral("folders/pictures");
 inline const QString kParameterFolder = QStringLiteral("folders/parameters");
 inline const QString kPictureType = QStringLiteral("saveAs/fileType");
@@ -50,6 +53,10 @@ std::optional<QPoint> ReadPoint(const QSettings& s, const QString& key);
 // ignored. A screen gamma must be one a PNG file can record (ScreenGammaIsValid).
 TFileOptions ReadFileOptions(const QSettings& s, TFileOptions options);
 void WriteFileOptions(QSettings& s, const TFileOptions& options);
+
+// The stored drawing options over `options`, with the same care.
+TDrawingOptions ReadDrawingOptions(const QSettings& s, TDrawingOptions options);
+void WriteDrawingOptions(QSettings& s, const TDrawingOptions& options);
 
 // Folders that no longer exist and file types no writer has are dropped.
 TSaveMemory ReadSaveMemory(const QSettings& s);

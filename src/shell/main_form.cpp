@@ -204,6 +204,7 @@ TMDIChild* TMainForm::OpenFractalWindow(const QString& caption) {
   auto* child = new TMDIChild;
   child->SetFrameClientSize([this] { return FrameClientSize(); });
   child->SetFileOptions(&fileOptions_);
+  child->SetDrawingOptions(&drawingOptions_);
   WatchWindow(child);
   if (!filesToOpen_.isEmpty()) child->LoadAfterFirstShow(filesToOpen_.takeFirst());
   GiveDialogsTo(child);

@@ -16,6 +16,7 @@
 #include "engine/formula.h"
 #include "files/file_options.h"
 #include "shell/recent_files.h"
+#include "windows/drawing_options.h"
 #include "windows/save_memory.h"
 
 class QAction;
@@ -84,6 +85,8 @@ class TMainForm : public QMainWindow, public EngineHost {
   TMDIChild* ActiveChild() const;
   // The image file options: one set for the program's run, edited by "Options" and used by every Save As.
   const TFileOptions& ImageFileOptions() const { return fileOptions_; }
+  // How every window draws (parallel orbits or one), edited by "Options" too; a pass takes it when it starts.
+  const TDrawingOptions& DrawingOptions() const { return drawingOptions_; }
   // Every fractal window in creation order.
   QList<TMDIChild*> Children() const;
   TMDIChild* OpenFractalWindow(const QString& caption);
@@ -170,6 +173,7 @@ class TMainForm : public QMainWindow, public EngineHost {
   void ShowHealthOf(TMDIChild* child);
 
   TFileOptions fileOptions_;
+  TDrawingOptions drawingOptions_;
   TRecentFiles recentFiles_;
   TSaveMemory saveMemory_;
   QStringList filesToOpen_;  // each goes to the next window that opens

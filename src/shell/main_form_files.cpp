@@ -24,7 +24,7 @@ void TMainForm::ConnectFileCommands() {
   SaveParametersAs1->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
   connect(SaveParametersAs1, &QAction::triggered, this, Guarded(this, [this] { SaveParametersAs1Click(); }));
   setAcceptDrops(true);
-  JPGFileOptions1->setStatusTip(QStringLiteral("Options of the image files"));
+  JPGFileOptions1->setStatusTip(QStringLiteral("Options of the image files and of drawing"));
   connect(JPGFileOptions1, &QAction::triggered, this, Guarded(this, [this] { JPGFileOptions1Click(); }));
 }
 
@@ -86,5 +86,5 @@ void TMainForm::dropEvent(QDropEvent* event) {
 }
 
 void TMainForm::JPGFileOptions1Click() {
-  if (TMDIChild::Options1Click(*Form2, fileOptions_)) SaveFileSettings();
+  if (TMDIChild::Options1Click(*Form2, fileOptions_, drawingOptions_)) SaveFileSettings();
 }

@@ -133,6 +133,7 @@ void TMainForm::LoadSettings() {
 
   fileOptions_ = ReadFileOptions(*s, fileOptions_);
   ApplyScreenGamma(fileOptions_);
+  drawingOptions_ = ReadDrawingOptions(*s, drawingOptions_);
   saveMemory_ = ReadSaveMemory(*s);
   recentFiles_.SetPaths(ReadRecentFiles(*s));
   RebuildRecentMenu();
@@ -141,6 +142,7 @@ void TMainForm::LoadSettings() {
 void TMainForm::SaveFileSettings() {
   const std::unique_ptr<QSettings> s = OpenSettings();
   WriteFileOptions(*s, fileOptions_);
+  WriteDrawingOptions(*s, drawingOptions_);
   WriteSaveMemory(*s, saveMemory_);
   WriteRecentFiles(*s, recentFiles_.Paths());
 }

@@ -1,13 +1,24 @@
 // The engine call of a fractal window's pass, and what a pass leaves for Continue. Every pass of the window, new or
 // continued, nested or not, reaches the engine through RunEngine.
+//
+// A parallel pass steps its orbits on worker threads; the engine calls back into the window (the frame's
+// ProcessMessages and ParametersUpdate) only on this, the GUI thread, between rounds while no worker runs. So
+// everything a callback does -- repaint, progress caption, Stop, a nested pass, Exit -- sees the record, the
+// picture and the hit lists at rest, exactly as with the single orbit.
 #include "windows/childwin.h"
+
+#include <thread>
 
 #include "engine/formula.h"
 #include "engine/orbits.h"
 
-int TMDIChild::PassOrbits() const { return 1; }
+TPassShape TMDIChild::PassShape() const {
+  return PassShapeOf(drawingOptions_ ? *drawingOptions_ : ownDrawingOptions_, std::thread::hardware_concurrency());
+}
 
-int TMDIChild::PassThreads() const { return 1; }
+int TMDIChild::PassOrbits() const { return PassShape().orbits; }
+
+int TMDIChild::PassThreads() const { return PassShape().threads; }
 
 void TMDIChild::RunEngine(TEngineRun run) {
   // What this call continues from is taken now: a nested pass started from inside it may leave its own.
@@ -18,13 +29,15 @@ void TMDIChild::RunEngine(TEngineRun run) {
   }
   stopped_.reset();
   const std::uint64_t serial = ++engineRuns_;
+  // Taken once, before the engine starts: the options may change from inside this pass, for the passes after it.
+  const TPassShape shape = PassShape();
   if (run == TEngineRun::Continue) {
     if (others.others.empty())
       ContinueFractal(&v);
     else
-      ContinueFractalOrbits(&v, others, PassThreads());
-  } else if (PassOrbits() > 1) {
-    RunFractalOrbits(&v, PassOrbits(), PassThreads(), &others);
+      ContinueFractalOrbits(&v, others, shape.threads);
+  } else if (shape.orbits > 1) {
+    RunFractalOrbits(&v, shape.orbits, shape.threads, &others);
   } else {
     RunFractal(&v);
   }

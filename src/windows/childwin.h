@@ -22,6 +22,7 @@
 #include "files/file_options.h"
 #include "view/pg_image.h"
 #include "windows/child_menus.h"
+#include "windows/drawing_options.h"
 #include "windows/file_dialogs.h"
 #include "windows/image_size.h"
 #include "windows/save_memory.h"
@@ -134,11 +135,15 @@ class TMDIChild : public QMdiSubWindow {
   void LoadAfterFirstShow(const QString& path);
   // Save Parameters As: only the parameter file, written whole or not at all.
   void SaveParametersAs1Click();
-  // The image file options through the "Options" dialog, stored only on OK. Independent of any window.
-  static bool Options1Click(TForm2& dialog, TFileOptions& options);
+  // The image file options and the drawing options through the "Options" dialog, both stored only on OK.
+  // Independent of any window.
+  static bool Options1Click(TForm2& dialog, TFileOptions& options, TDrawingOptions& drawing);
   // The image file options Save As uses: the frame's set, kept by the frame. Without one the window keeps
   // its own defaults.
   void SetFileOptions(const TFileOptions* options) { fileOptions_ = options; }
+  // Whether new passes draw with parallel orbits: the frame's set, kept by the frame. Without one the window
+  // keeps its own defaults.
+  void SetDrawingOptions(const TDrawingOptions* options) { drawingOptions_ = options; }
   // Where Save As put its last picture, and of which type; where parameter files were last opened or saved. The
   // frame keeps one for all windows (and from run to run); without one the save dialogs start from the caption.
   void SetSaveMemory(TSaveMemory* memory) { saveMemory_ = memory; }
@@ -183,7 +188,9 @@ class TMDIChild : public QMdiSubWindow {
   // The engine call of a pass (child_engine.cpp): a new render, or Continue from what the last one left.
   enum class TEngineRun { Start, Continue };
   void RunEngine(TEngineRun run);
-  // Orbits and threads a new pass asks for; one orbit is the engine's own single orbit on the GUI thread.
+  // Orbits and threads a new pass asks for, from the drawing options as they are now; one orbit is the engine's
+  // own single orbit on the GUI thread.
+  TPassShape PassShape() const;
   int PassOrbits() const;
   int PassThreads() const;
   // What the last pass left when it ended (orbit 0 as the engine held it, the other orbits of a parallel pass), so
@@ -201,6 +208,8 @@ class TMDIChild : public QMdiSubWindow {
   const TFileOptions* fileOptions_ = nullptr;
   QString loadAfterFirstShow_;
   TFileOptions ownFileOptions_;
+  const TDrawingOptions* drawingOptions_ = nullptr;
+  TDrawingOptions ownDrawingOptions_;
   TSaveMemory* saveMemory_ = nullptr;
   TToolDialogs dialogs_;
 };

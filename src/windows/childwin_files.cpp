@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -230,11 +231,13 @@ void TMDIChild::SaveParametersAs1Click() {
   emit ParameterFileUsed(QFile::decodeName(QByteArray::fromStdString(written)));
 }
 
-bool TMDIChild::Options1Click(TForm2& dialog, TFileOptions& options) {
+bool TMDIChild::Options1Click(TForm2& dialog, TFileOptions& options, TDrawingOptions& drawing) {
   dialog.FillFromOptions(options);
+  dialog.UseAllCoresCB->setChecked(drawing.useAllCores);
   if (RunModalDialog(dialog) != QDialog::Accepted) return false;
   // OK has checked every text already, so this stores them all.
   dialog.StoreIntoOptions(options);
+  drawing.useAllCores = dialog.UseAllCoresCB->isChecked();
   ApplyScreenGamma(options);
   return true;
 }

@@ -36,6 +36,7 @@
 #include "dialogs/options_dialog.h"
 #include "dialogs/params_dialog.h"
 #include "dialogs/size_dialog.h"
+#include "shell/frame_settings.h"
 #include "dialogs/spin_edit.h"
 #include "engine/formula.h"
 #include "files/param_file.h"
@@ -800,7 +801,9 @@ int TFrameStress::RunModal(QDialog& dialog) {
     }
     QList<QAbstractButton*> choices;
     for (QAbstractButton* b : dialog.findChildren<QAbstractButton*>())
-      if (qobject_cast<QRadioButton*>(b) || qobject_cast<QCheckBox*>(b)) choices.append(b);
+      if ((qobject_cast<QRadioButton*>(b) || qobject_cast<QCheckBox*>(b)) &&
+          b != static_cast<TForm2&>(dialog).UseAllCoresCB)
+        choices.append(b);
     if (!choices.isEmpty() && a[3] % 2) {
       QAbstractButton* b = choices[static_cast<qsizetype>((a[3] >> 1) % choices.size())];
       Note("option " + Quoted(b->text()));
@@ -843,7 +846,11 @@ void TFrameStress::BuildFrame() {
   // First, so that a tick still pending for the previous frame dies instead of driving this one while it is
   // built, outside the application's event loop.
   ++report_.frames;
+  // The frame takes the drawing option from the settings, as at a start of the program.
+  OpenSettings()->setValue(settings_key::kUseAllCores, options_.useAllCores);
   frame_ = std::make_unique<TMainForm>();
+  if (frame_->DrawingOptions().useAllCores != options_.useAllCores)
+    std::fprintf(stderr, "frame stress: the frame did not take the drawing option from the settings\n");
   // The Options dialog's own error box would wait for a click.
   frame_->Form2->ShowError = [this](const QString& text) {
     RecordedMessages().append(text);

@@ -43,6 +43,9 @@ struct TStressOptions {
   int maxDepth = 5;
   // New is not issued beyond this many windows: every window keeps its picture and lists until the frame goes.
   int maxWindows = 6;
+  // "Use all processor cores" in every frame of the run: passes draw with parallel orbits on worker threads, or
+  // with the single orbit on the GUI thread. The Options dialog's commands leave it alone.
+  bool useAllCores = false;
 };
 
 struct TStressReport {

@@ -1,9 +1,11 @@
 // The frame under a seeded stream of random user commands, most of them arriving while passes draw and nest.
 //
-// CI runs 2,000 commands with the fixed seed below. The environment asks for another seed, a longer run or a
-// replay of a printed log, best in the sanitizer build; for example, as one command line:
+// CI runs 2,000 commands with each of the fixed seeds below: once with the single orbit, once with parallel orbits.
+// The environment asks for another seed, a longer run or a replay of a printed log, best in the sanitizer build; for
+// example, as one command line:
 //   OVEL_STRESS_SEED=12345 OVEL_STRESS_COMMANDS=100000 QT_QPA_PLATFORM=offscreen
 //       build-sanitize/tests/shell_tests --gtest_filter='FrameStress.*'
+// (the filter FrameStress.*Parallel* runs only the parallel-orbit run).
 // A failed check, a sanitizer report or a crash prints "stress-seed ..." and every "stress-cmd ..." line issued so
 // far; those lines saved to a file and named by OVEL_STRESS_REPLAY issue the same commands again.
 // OVEL_STRESS_LOG names a file that receives the whole log after a run that ended normally.
@@ -16,19 +18,18 @@
 
 namespace {
 
-TEST(FrameStress, RandomCommandsWhilePassesRunAndNestLeaveEveryWindowWhole) {
-  TStressOptions defaults;
-  defaults.seed = 8008;
-  defaults.commands = 2000;
+// The run's figures, and what every run must show.
+void RunAndCheck(TStressOptions defaults) {
   TFrameStress stress(TFrameStress::FromEnvironment(defaults));
   const TStressOptions& options = stress.Options();
   const TStressReport report = stress.Run();
 
   std::printf(
-      "frame stress: seed %llu, %lld commands in %.1f s on %d frame(s); %lld during a pass, %lld with "
+      "frame stress (%s): seed %llu, %lld commands in %.1f s on %d frame(s); %lld during a pass, %lld with "
       "passes nested, at most %d passes at once\n",
-      static_cast<unsigned long long>(options.seed), static_cast<long long>(report.issued), report.seconds,
-      report.frames, static_cast<long long>(report.duringPass), static_cast<long long>(report.nested), report.deepest);
+      options.useAllCores ? "parallel orbits" : "single orbit", static_cast<unsigned long long>(options.seed),
+      static_cast<long long>(report.issued), report.seconds, report.frames, static_cast<long long>(report.duringPass),
+      static_cast<long long>(report.nested), report.deepest);
   std::string counts;
   for (const auto& [name, count] : report.counts) counts += " " + name + " " + std::to_string(count);
   std::printf("  commands:%s\n", counts.c_str());
@@ -41,6 +42,23 @@ TEST(FrameStress, RandomCommandsWhilePassesRunAndNestLeaveEveryWindowWhole) {
     EXPECT_GE(report.duringPass * 3, report.issued);
     EXPECT_GE(report.deepest, 3);
   }
+}
+
+TEST(FrameStress, RandomCommandsWhilePassesRunAndNestLeaveEveryWindowWhole) {
+  TStressOptions defaults;
+  defaults.seed = 8008;
+  defaults.commands = 2000;
+  defaults.useAllCores = false;
+  RunAndCheck(defaults);
+}
+
+// The same with "Use all processor cores": every pass that can use them draws eight orbits on worker threads.
+TEST(FrameStress, RandomCommandsWhileParallelPassesRunAndNestLeaveEveryWindowWhole) {
+  TStressOptions defaults;
+  defaults.seed = 8009;
+  defaults.commands = 2000;
+  defaults.useAllCores = true;
+  RunAndCheck(defaults);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -148,6 +149,44 @@ TEST_F(Remembered, OptionsFrameGeometryAndToolDialogPlacesComeBackInTheNextRun) 
   EXPECT_EQ(frame->Form4->pos(), paramsPlace);
   // The Coefficients dialog was never shown: it goes beside the frame when it first is.
   EXPECT_FALSE(ToolWindowPlaced(frame->CForm));
+}
+
+// "Use all processor cores": on at a first run, off once the user turned it off (and the dialog shows it so), on again
+// when a stored value is damaged.
+TEST_F(Remembered, UseAllProcessorCoresComesBackInTheNextRun) {
+  ASSERT_NE(FirstWindow(), nullptr);
+  EXPECT_TRUE(frame->DrawingOptions().useAllCores);
+  bool shownChecked = false;
+  SetModalRunner([&](QDialog& dialog) {
+    auto& form = dynamic_cast<TForm2&>(dialog);
+    shownChecked = form.UseAllCoresCB->isChecked();
+    form.UseAllCoresCB->click();
+    form.OKButton->click();
+    return dialog.result();
+  });
+  frame->JPGFileOptions1->trigger();
+  EXPECT_TRUE(shownChecked);
+  EXPECT_FALSE(frame->DrawingOptions().useAllCores);
+
+  NextRun();
+  ASSERT_NE(FirstWindow(), nullptr);
+  EXPECT_FALSE(frame->DrawingOptions().useAllCores);
+  // Cancel changes nothing, whatever was clicked.
+  SetModalRunner([&](QDialog& dialog) {
+    auto& form = dynamic_cast<TForm2&>(dialog);
+    shownChecked = form.UseAllCoresCB->isChecked();
+    form.UseAllCoresCB->click();
+    form.CancelButton->click();
+    return dialog.result();
+  });
+  frame->JPGFileOptions1->trigger();
+  EXPECT_FALSE(shownChecked);
+  EXPECT_FALSE(frame->DrawingOptions().useAllCores);
+
+  StartWithSettingsText("[drawing]\nuseAllCores=sometimes\n");
+  EXPECT_TRUE(frame->DrawingOptions().useAllCores);
+  StartWithSettingsText("[drawing]\nuseAllCores=false\n");
+  EXPECT_FALSE(frame->DrawingOptions().useAllCores);
 }
 
 TEST_F(Remembered, DamagedOrOutOfRangeValuesAreIgnoredAndTheRestIsTaken) {
