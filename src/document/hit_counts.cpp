@@ -155,3 +155,28 @@ TRenderFingerprint RenderFingerprintOf(const TFractalParams& v) {
   text << "maps " << v.maps << " size " << v.imageWidth << "x" << v.imageHeight;
   return {text.str()};
 }
+
+void PutOrbits(THitCountDocument& doc, const THitCountOrbit& first, const TOrbitsLeft& left) {
+  doc.orbits.assign(1, first);
+  for (const TOtherOrbit& other : left.others) doc.orbits.push_back(OtherOrbitToFile(other));
+  const int count = static_cast<int>(doc.orbits.size());
+  for (int k = 0; k < count; ++k)
+    doc.orbits[static_cast<std::size_t>(k)].roundSteps = OrbitStepsOfRound(left.roundDone, k, count);
+  doc.joined = left.joined;
+}
+
+TOrbitsLeft OrbitsLeftOf(const THitCountDocument& doc) {
+  if (doc.orbits.empty()) throw EHitCountFile("The document was made by merging and holds no orbits to continue");
+  if (doc.orbits.size() > static_cast<std::size_t>(kMaxOrbits))
+    throw EHitCountFile("The document holds " + std::to_string(doc.orbits.size()) +
+                        " orbits; this program continues at most " + std::to_string(kMaxOrbits));
+  TOrbitsLeft left;
+  for (const THitCountOrbit& orbit : doc.orbits) left.roundDone += orbit.roundSteps;
+  const int count = static_cast<int>(doc.orbits.size());
+  for (int k = 0; k < count; ++k)
+    if (doc.orbits[static_cast<std::size_t>(k)].roundSteps != OrbitStepsOfRound(left.roundDone, k, count))
+      throw EHitCountFile("The document holds orbits whose steps in their round do not fit together");
+  for (std::size_t k = 1; k < doc.orbits.size(); ++k) left.others.push_back(OtherOrbitFromFile(doc.orbits[k]));
+  left.joined = doc.joined;
+  return left;
+}

@@ -21,6 +21,13 @@ void RestoreEngineOrbit(const THitCountOrbit& orbit, TFractalParams& v);
 THitCountOrbit OtherOrbitToFile(const TOtherOrbit& orbit);
 TOtherOrbit OtherOrbitFromFile(const THitCountOrbit& orbit);
 
+// A render's orbits into its document: orbit 0 as given (the engine's, see EngineOrbit), the other orbits of a
+// parallel render and where they stand in their round from `left`.
+void PutOrbits(THitCountDocument& doc, const THitCountOrbit& first, const TOrbitsLeft& left);
+// What ContinueFractalOrbits needs of a document besides orbit 0. Raises EHitCountFile when the document has no
+// orbits (it was merged), more than kMaxOrbits, or orbits whose steps in their round do not fit together.
+TOrbitsLeft OrbitsLeftOf(const THitCountDocument& doc);
+
 // The document's render: its parameter set (with a decimal point and exact digits), size, maps, White, and the counts and lead
 // channels of the cells its picture covers.
 THitCountDocument CaptureHitCounts(const TFractalDocument& doc, std::uint64_t mainSteps, std::uint64_t seed,
