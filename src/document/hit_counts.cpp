@@ -103,7 +103,7 @@ THitCountDocument CaptureHitCounts(const TFractalDocument& doc, std::uint64_t ma
   return d;
 }
 
-void RestoreHitCounts(TFractalDocument& doc, const THitCountDocument& counts) {
+std::unique_ptr<TPixelGraphic> RestoreHitCounts(TFractalDocument& doc, const THitCountDocument& counts) {
   counts.CheckShape();
   // Read into a copy first: a parameter set that does not read leaves the document as it was.
   TFractalParams read = doc.Record();
@@ -113,7 +113,7 @@ void RestoreHitCounts(TFractalDocument& doc, const THitCountDocument& counts) {
     throw EHitCountFile("The parameter set in the document does not read (line " +
                         std::to_string(result.readError ? result.errorLine : 0) + ")");
 
-  doc.Resize(static_cast<int>(counts.width), static_cast<int>(counts.height));
+  std::unique_ptr<TPixelGraphic> replaced = doc.Resize(static_cast<int>(counts.width), static_cast<int>(counts.height));
   TFractalParams& v = doc.Record();
   // The record keeps its own handles, size and state; everything a parameter file holds comes from the document.
   read.image = v.image;
@@ -141,6 +141,7 @@ void RestoreHitCounts(TFractalDocument& doc, const THitCountDocument& counts) {
       (*v.leadList)[cell] = counts.lead[k];
     }
   RepaintPicture(v);
+  return replaced;
 }
 
 TRenderFingerprint RenderFingerprintOf(const TFractalParams& v) {

@@ -36,8 +36,8 @@ THitCountDocument CaptureHitCounts(const TFractalDocument& doc, std::uint64_t ma
 // Makes the document hold what counts holds: the parameter set read from its text, its size, maps and White,
 // the counts and lead channels, and the picture painted from them with the parameter set's colours and tone. The
 // orbits are the caller's. Raises EHitCountFile (the document as it was) when the parameter text does not read,
-// and what Resize raises when the picture cannot be made.
-void RestoreHitCounts(TFractalDocument& doc, const THitCountDocument& counts);
+// and what Resize raises when the picture cannot be made. Returns the picture it replaces, as Resize does.
+std::unique_ptr<TPixelGraphic> RestoreHitCounts(TFractalDocument& doc, const THitCountDocument& counts);
 
 // What decides where a render's hits land and what they count, as opposed to how the counts are coloured: the view,
 // size, families, variations, coefficients, maps and probabilities. A stopped render can be continued while these

@@ -12,11 +12,19 @@ int TMDIChild::PassThreads() const { return 1; }
 void TMDIChild::RunEngine(TEngineRun run) {
   // What this call continues from is taken now: a nested pass started from inside it may leave its own.
   TOrbitsLeft others;
+  // Continuing puts a seeded stream into the engine; a window's new coefficients still come from the clock after.
+  const bool seeded = EngineRandomIsSeeded();
   if (run == TEngineRun::Continue) {
     RestoreEngineOrbit(stopped_->first, v);
     others = std::move(stopped_->others);
   }
   stopped_.reset();
+  struct TReseed {
+    bool wanted;
+    ~TReseed() {
+      if (wanted) ReseedEngineRandomFromClock();
+    }
+  } reseed{run == TEngineRun::Continue && !seeded};
   const std::uint64_t serial = ++engineRuns_;
   if (run == TEngineRun::Continue) {
     if (others.others.empty())
