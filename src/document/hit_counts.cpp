@@ -103,7 +103,7 @@ THitCountDocument CaptureHitCounts(const TFractalDocument& doc, std::uint64_t ma
   return d;
 }
 
-void RestoreHitCounts(TFractalDocument& doc, const THitCountDocument& counts) {
+std::unique_ptr<TPixelGraphic> RestoreHitCounts(TFractalDocument& doc, const THitCountDocument& counts) {
   counts.CheckShape();
   // Read into a copy first: a parameter set that does not read leaves the document as it was.
   TFractalParams read = doc.Record();
@@ -113,7 +113,7 @@ void RestoreHitCounts(TFractalDocument& doc, const THitCountDocument& counts) {
     throw EHitCountFile("The parameter set in the document does not read (line " +
                         std::to_string(result.readError ? result.errorLine : 0) + ")");
 
-  doc.Resize(static_cast<int>(counts.width), static_cast<int>(counts.height));
+  std::unique_ptr<TPixelGraphic> replaced = doc.Resize(static_cast<int>(counts.width), static_cast<int>(counts.height));
   TFractalParams& v = doc.Record();
   // The record keeps its own handles, size and state; everything a parameter file holds comes from the document.
   read.image = v.image;
@@ -141,6 +141,7 @@ void RestoreHitCounts(TFractalDocument& doc, const THitCountDocument& counts) {
       (*v.leadList)[cell] = counts.lead[k];
     }
   RepaintPicture(v);
+  return replaced;
 }
 
 TRenderFingerprint RenderFingerprintOf(const TFractalParams& v) {
@@ -154,4 +155,29 @@ TRenderFingerprint RenderFingerprintOf(const TFractalParams& v) {
   WriteParameterFile(text, shape, '.', TNumberDigits::Exact);
   text << "maps " << v.maps << " size " << v.imageWidth << "x" << v.imageHeight;
   return {text.str()};
+}
+
+void PutOrbits(THitCountDocument& doc, const THitCountOrbit& first, const TOrbitsLeft& left) {
+  doc.orbits.assign(1, first);
+  for (const TOtherOrbit& other : left.others) doc.orbits.push_back(OtherOrbitToFile(other));
+  const int count = static_cast<int>(doc.orbits.size());
+  for (int k = 0; k < count; ++k)
+    doc.orbits[static_cast<std::size_t>(k)].roundSteps = OrbitStepsOfRound(left.roundDone, k, count);
+  doc.joined = left.joined;
+}
+
+TOrbitsLeft OrbitsLeftOf(const THitCountDocument& doc) {
+  if (doc.orbits.empty()) throw EHitCountFile("The document was made by merging and holds no orbits to continue");
+  if (doc.orbits.size() > static_cast<std::size_t>(kMaxOrbits))
+    throw EHitCountFile("The document holds " + std::to_string(doc.orbits.size()) +
+                        " orbits; this program continues at most " + std::to_string(kMaxOrbits));
+  TOrbitsLeft left;
+  for (const THitCountOrbit& orbit : doc.orbits) left.roundDone += orbit.roundSteps;
+  const int count = static_cast<int>(doc.orbits.size());
+  for (int k = 0; k < count; ++k)
+    if (doc.orbits[static_cast<std::size_t>(k)].roundSteps != OrbitStepsOfRound(left.roundDone, k, count))
+      throw EHitCountFile("The document holds orbits whose steps in their round do not fit together");
+  for (std::size_t k = 1; k < doc.orbits.size(); ++k) left.others.push_back(OtherOrbitFromFile(doc.orbits[k]));
+  left.joined = doc.joined;
+  return left;
 }

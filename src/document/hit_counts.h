@@ -21,6 +21,13 @@ void RestoreEngineOrbit(const THitCountOrbit& orbit, TFractalParams& v);
 THitCountOrbit OtherOrbitToFile(const TOtherOrbit& orbit);
 TOtherOrbit OtherOrbitFromFile(const THitCountOrbit& orbit);
 
+// A render's orbits into its document: orbit 0 as given (the engine's, see EngineOrbit), the other orbits of a
+// parallel render and where they stand in their round from `left`.
+void PutOrbits(THitCountDocument& doc, const THitCountOrbit& first, const TOrbitsLeft& left);
+// What ContinueFractalOrbits needs of a document besides orbit 0. Raises EHitCountFile when the document has no
+// orbits (it was merged), more than kMaxOrbits, or orbits whose steps in their round do not fit together.
+TOrbitsLeft OrbitsLeftOf(const THitCountDocument& doc);
+
 // The document's render: its parameter set (with a decimal point and exact digits), size, maps, White, and the counts and lead
 // channels of the cells its picture covers.
 THitCountDocument CaptureHitCounts(const TFractalDocument& doc, std::uint64_t mainSteps, std::uint64_t seed,
@@ -29,8 +36,8 @@ THitCountDocument CaptureHitCounts(const TFractalDocument& doc, std::uint64_t ma
 // Makes the document hold what counts holds: the parameter set read from its text, its size, maps and White,
 // the counts and lead channels, and the picture painted from them with the parameter set's colours and tone. The
 // orbits are the caller's. Raises EHitCountFile (the document as it was) when the parameter text does not read,
-// and what Resize raises when the picture cannot be made.
-void RestoreHitCounts(TFractalDocument& doc, const THitCountDocument& counts);
+// and what Resize raises when the picture cannot be made. Returns the picture it replaces, as Resize does.
+std::unique_ptr<TPixelGraphic> RestoreHitCounts(TFractalDocument& doc, const THitCountDocument& counts);
 
 // What decides where a render's hits land and what they count, as opposed to how the counts are coloured: the view,
 // size, families, variations, coefficients, maps and probabilities. A stopped render can be continued while these

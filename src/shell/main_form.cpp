@@ -104,6 +104,7 @@ void TMainForm::CreateActions() {
                                  QStringLiteral("Save only the parameter file of the current window"));
   JPGFileOptions1 = MakeAction(this, QStringLiteral("JPG File Options"));
   ConnectFileCommands();
+  CreateHitCountActions();
 
   FileExitItem = MakeAction(this, QStringLiteral("E&xit"), QStringLiteral("Exit the application"));
   FileExitItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -151,7 +152,7 @@ void TMainForm::CreateActions() {
 void TMainForm::CreateMenus() {
   File1 = menuBar()->addMenu(QStringLiteral("&File"));
   File1->menuAction()->setStatusTip(QStringLiteral("File related commands"));
-  File1->addActions({FileNewItem, FileOpenItem, FileCloseItem, FileSaveAsItem, SaveParametersAs1,
+  File1->addActions({FileNewItem, FileOpenItem, FileCloseItem, FileSaveAsItem, SaveParametersAs1, SaveHitCounts1,
                      LoadFromParameterFile1, JPGFileOptions1});
   File1->addSeparator();
   File1->addAction(FileExitItem);
@@ -172,7 +173,8 @@ void TMainForm::CreateToolBar() {
   ToolBar->setMovable(false);
   ToolBar->setOrientation(Qt::Vertical);
   ToolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-  ToolBar->addActions({CoolSpeedButton3, AbortButton, CoolSpeedButton5, ApplyButton, CoolSpeedButton1, CButton});
+  ToolBar->addActions(
+      {CoolSpeedButton3, AbortButton, CoolSpeedButton5, ApplyButton, ContinueButton, CoolSpeedButton1, CButton});
   addToolBar(Qt::LeftToolBarArea, ToolBar);
 }
 
@@ -248,7 +250,8 @@ void TMainForm::MergeChildMenus(TMDIChild* child) {
 // active window changes and whenever a window opens.
 void TMainForm::UpdateMenuItems() {
   const bool any = !Children().isEmpty();
-  for (QAction* action : {FileCloseItem, FileSaveAsItem, SaveParametersAs1, LoadFromParameterFile1, WindowCascadeItem, WindowTileItem,
+  for (QAction* action : {FileCloseItem, FileSaveAsItem, SaveParametersAs1, SaveHitCounts1, ContinueButton,
+                          LoadFromParameterFile1, WindowCascadeItem, WindowTileItem,
                           WindowArrangeItem, WindowMinimizeItem})
     action->setEnabled(any);
   // The dialogs edit a window; without one there is nothing to show or apply.

@@ -61,6 +61,8 @@ class TMainForm : public QMainWindow, public EngineHost {
   QAction* LoadFromParameterFile1;
   QAction* JPGFileOptions1;
   QAction* SaveParametersAs1;
+  QAction* SaveHitCounts1;    // "Save Hit Counts..."
+  QAction* ContinueButton;    // "Continue" (Shift+F5)
   QAction* FileExitItem;
   QMenu* Window1;
   QAction* WindowCascadeItem;
@@ -115,6 +117,9 @@ class TMainForm : public QMainWindow, public EngineHost {
   void LoadFromParameterFile1Click();   // a parameter file into the active window, then drawn
   void JPGFileOptions1Click();          // the image file "Options", with or without a window
   void SaveParametersAs1Click();        // only the active window's parameter file
+  // Hit-count documents (main_form_counts.cpp).
+  void SaveHitCounts1Click();           // the active window's render as a hit-count document
+  void ContinueButtonClick();           // the active window goes on drawing its stopped or loaded render
   // Parameter files to open at start (the command line), each in a window of its own: the first in the window
   // the frame opens anyway, the others in new ones.
   void OpenAtStart(const QStringList& paths);
@@ -154,6 +159,7 @@ class TMainForm : public QMainWindow, public EngineHost {
 
  private:
   void ConnectFileCommands();
+  void CreateHitCountActions();
   void CreateActions();
   void CreateMenus();
   void CreateToolBar();

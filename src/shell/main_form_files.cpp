@@ -37,10 +37,16 @@ void TMainForm::LoadFromParameterFile1Click() {
   if (child == nullptr) return;
   TFileDialogRequest request;
   request.caption = QStringLiteral("Load From Parameter File");
-  request.filter = QString::fromLatin1(kParamFileOpenFilter);
+  request.filter = QString::fromLatin1(kParamFileOpenFilter) +
+                   QStringLiteral("|Hit-count documents|*.ovc|Parameter files and hit-count documents|*.ifs;*.ovc");
   request.directory = saveMemory_.parameterFolder;
   const TFileDialogResult chosen = RunOpenFileDialog(this, request);
   if (!chosen.accepted || chosen.fileName.isEmpty()) return;
+  // A hit-count document brings its picture along: nothing is drawn, Continue goes on with it.
+  if (TMDIChild::IsHitCountFile(chosen.fileName)) {
+    child->LoadHitCounts(chosen.fileName);
+    return;
+  }
   // A file that cannot be opened raises here: nothing has changed and nothing is drawn.
   child->LoadFromParameterFile(chosen.fileName);
   // The loaded coefficients are drawn, not new random ones. While a pass runs this one replaces it.
@@ -62,12 +68,13 @@ void TMainForm::OpenInNewWindows(const QStringList& paths) {
 
 namespace {
 
-// The local parameter files among what is dragged.
+// The local parameter files and hit-count documents among what is dragged.
 QStringList ParameterFilesOf(const QMimeData* data) {
   QStringList paths;
   if (data == nullptr) return paths;
   for (const QUrl& url : data->urls())
-    if (url.isLocalFile() && url.toLocalFile().endsWith(QStringLiteral(".ifs"), Qt::CaseInsensitive))
+    if (url.isLocalFile() && (url.toLocalFile().endsWith(QStringLiteral(".ifs"), Qt::CaseInsensitive) ||
+                              TMDIChild::IsHitCountFile(url.toLocalFile())))
       paths.append(url.toLocalFile());
   return paths;
 }

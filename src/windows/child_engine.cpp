@@ -23,13 +23,22 @@ int TMDIChild::PassThreads() const { return PassShape().threads; }
 void TMDIChild::RunEngine(TEngineRun run) {
   // What this call continues from is taken now: a nested pass started from inside it may leave its own.
   TOrbitsLeft others;
+  // Continuing puts a seeded stream into the engine; a window's new coefficients still come from the clock after.
+  const bool seeded = EngineRandomIsSeeded();
   if (run == TEngineRun::Continue) {
     RestoreEngineOrbit(stopped_->first, v);
     others = std::move(stopped_->others);
   }
   stopped_.reset();
+  struct TReseed {
+    bool wanted;
+    ~TReseed() {
+      if (wanted) ReseedEngineRandomFromClock();
+    }
+  } reseed{run == TEngineRun::Continue && !seeded};
   const std::uint64_t serial = ++engineRuns_;
   // Taken once, before the engine starts: the options may change from inside this pass, for the passes after it.
+  // A continued render keeps its own orbits; with the option off they step on this thread alone.
   const TPassShape shape = PassShape();
   if (run == TEngineRun::Continue) {
     if (others.others.empty())

@@ -187,7 +187,9 @@ void TMDIChild::ShowNewPicture(std::unique_ptr<TPixelGraphic> replaced) {
 
 // --- Render pass -----------------------------------------------------------------------------------------------
 
-void TMDIChild::UpdateGrafX() {
+void TMDIChild::UpdateGrafX() { RunPass(TEngineRun::Start); }
+
+void TMDIChild::RunPass(TEngineRun run) {
   // Once the user has asked to leave no pass may start: the nested event loops must unwind.
   if (ExitRequested()) return;
   // Only an idle window's caption is its title; during a pass it shows progress figures.
@@ -195,7 +197,8 @@ void TMDIChild::UpdateGrafX() {
   // Edits still waiting in the dialogs belong to this pass, before the family switches are derived below.
   if (ServedByDialogs()) TakePendingDialogEdits();
 
-  ShowNewPicture(doc_.NewPicture());
+  // A continued pass draws on over the picture it goes on with.
+  if (run == TEngineRun::Start) ShowNewPicture(doc_.NewPicture());
   UpdateMenuItems();
 
   ++passDepth_;
@@ -216,10 +219,12 @@ void TMDIChild::UpdateGrafX() {
     PGImage1->SetHintText({});
   else
     PGImage1->SetHintText(kStartHint, kShortStartHint);
-  if (drawing) TypeFractal();
+  if (drawing) TypeFractal(run);
 }
 
-void TMDIChild::TypeFractal() {
+void TMDIChild::TypeFractal() { TypeFractal(TEngineRun::Start); }
+
+void TMDIChild::TypeFractal(TEngineRun run) {
   AdjustCoordsForRun(v);
   PixelStepX = (v.plotXMax - v.plotXMin) / v.plotWidth;
   PixelStepY = (v.plotYMax - v.plotYMin) / v.plotHeight;
@@ -233,7 +238,7 @@ void TMDIChild::TypeFractal() {
     doc_.StopHealth();
     emit HealthChanged();
   });
-  RunEngine(TEngineRun::Start);
+  RunEngine(run);
 }
 
 void TMDIChild::Timer2Timer() {

@@ -135,6 +135,20 @@ class TMDIChild : public QMdiSubWindow {
   void LoadAfterFirstShow(const QString& path);
   // Save Parameters As: only the parameter file, written whole or not at all.
   void SaveParametersAs1Click();
+
+  // --- Hit-count documents (child_counts.cpp) --------------------------------------------------------------------
+  // Save Hit Counts: the render as a hit-count document, written whole or not at all. Saved while a pass draws,
+  // it holds the counts so far but no orbits, so it can be painted and merged but not continued.
+  void SaveHitCounts1Click();
+  // Makes the window hold a hit-count document: its parameter set, size, counts and picture, and its orbits for
+  // Continue. A pass still drawing is stopped first. A document that cannot be read raises and changes nothing.
+  void LoadHitCounts(const QString& path);
+  // Continue: goes on drawing the render the last pass (or a loaded document) left, without clearing it. Says why
+  // when there is none or when what decides its hits (view, size, coefficients, families) has changed since.
+  void Continue1Click();
+  bool CanContinue() const;
+  // Whether a path names a hit-count document rather than a parameter file.
+  static bool IsHitCountFile(const QString& path);
   // The image file options and the drawing options through the "Options" dialog, both stored only on OK.
   // Independent of any window.
   static bool Options1Click(TForm2& dialog, TFileOptions& options, TDrawingOptions& drawing);
@@ -188,6 +202,9 @@ class TMDIChild : public QMdiSubWindow {
   // The engine call of a pass (child_engine.cpp): a new render, or Continue from what the last one left.
   enum class TEngineRun { Start, Continue };
   void RunEngine(TEngineRun run);
+  // UpdateGrafX and TypeFractal for either kind of pass.
+  void RunPass(TEngineRun run);
+  void TypeFractal(TEngineRun run);
   // Orbits and threads a new pass asks for, from the drawing options as they are now; one orbit is the engine's
   // own single orbit on the GUI thread.
   TPassShape PassShape() const;

@@ -215,6 +215,10 @@ void TMDIChild::LoadAfterFirstShow(const QString& path) {
     loadAfterFirstShow_ = path;
     return;
   }
+  if (IsHitCountFile(path)) {
+    LoadHitCounts(path);
+    return;
+  }
   LoadFromParameterFile(path);
   Redraw(/*newCoefficients=*/false);
 }

@@ -179,7 +179,10 @@ TEST_F(FileCommands, SaveAndLoadRoundTripThroughRealFiles) {
   AnswerOpen(parameters);
   frame->LoadFromParameterFile1->trigger();
   ASSERT_EQ(openRequests.size(), 1);
-  EXPECT_EQ(NameFiltersOf(openRequests[0].filter), QStringList{QStringLiteral("Ovel-IFS parameter files (*.ifs)")});
+  // Parameter files first, as the dialog opens; hit-count documents open through it too.
+  EXPECT_EQ(NameFiltersOf(openRequests[0].filter),
+            (QStringList{QStringLiteral("Ovel-IFS parameter files (*.ifs)"), QStringLiteral("Hit-count documents (*.ovc)"),
+                         QStringLiteral("Parameter files and hit-count documents (*.ifs *.ovc)")}));
   EXPECT_DOUBLE_EQ(w->Params().red, 0.25);
   EXPECT_DOUBLE_EQ(w->Params().zoom, 1.5e-7);
   EXPECT_DOUBLE_EQ(w->Params().af[7], -0.123456789012345);

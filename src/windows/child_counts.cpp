@@ -1,0 +1,90 @@
+// A fractal window's hit-count documents: saving its render, loading one, and Continue, which goes on drawing a
+// stopped or loaded render without clearing it.
+#include <QFile>
+#include <QFileInfo>
+
+#include "document/hit_counts.h"
+#include "engine/formula.h"
+#include "files/hit_count_file.h"
+#include "windows/childwin.h"
+#include "windows/file_dialogs.h"
+#include "windows/user_message.h"
+
+namespace {
+
+constexpr char kHitCountFilter[] = "Hit-count documents|*.ovc";
+const QString kNothingToContinue = QStringLiteral(
+    "There is nothing to continue in this window yet: draw a picture and stop it, or load a hit-count document.");
+const QString kChangedSinceStopped = QStringLiteral(
+    "Continue goes on with the view, size, families and coefficients the picture was drawn with, and they have "
+    "changed since. Apply (F5) draws the new ones from the start.");
+
+std::string LocalFile(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+}  // namespace
+
+bool TMDIChild::IsHitCountFile(const QString& path) {
+  return QFileInfo(path).suffix().compare(QString::fromLatin1(kHitCountExtension), Qt::CaseInsensitive) == 0;
+}
+
+bool TMDIChild::CanContinue() const { return stopped_.has_value() && passDepth_ == 0; }
+
+void TMDIChild::SaveHitCounts1Click() {
+  TFileDialogRequest request = SaveRequest(QStringLiteral("Save Hit Counts"), QString::fromLatin1(kHitCountFilter),
+                                           saveMemory_ ? saveMemory_->pictureFolder : QString());
+  request.fileName = QFileInfo(request.fileName).completeBaseName() + QStringLiteral(".") +
+                     QString::fromLatin1(kHitCountExtension);
+  const TFileDialogResult chosen = RunSaveFileDialog(this, request);
+  if (!chosen.accepted || chosen.fileName.isEmpty()) return;
+  QString path = chosen.fileName;
+  if (!IsHitCountFile(path)) path += QStringLiteral(".") + QString::fromLatin1(kHitCountExtension);
+  // Dialog edits waiting for their debounce belong to what is saved, as with Save As.
+  TakePendingDialogEdits();
+  // The steps in the picture: orbit 0's since the render last started over, and those of the other orbits.
+  std::int64_t steps = v.iterations;
+  THitCountDocument counts;
+  if (stopped_ && passDepth_ == 0) {
+    for (const TOtherOrbit& other : stopped_->others.others) steps += other.iterations;
+    counts = CaptureHitCounts(doc_, static_cast<std::uint64_t>(steps), 0, {});
+    PutOrbits(counts, stopped_->first, stopped_->others);
+  } else {
+    // While a pass draws, its orbits are the engine's: the counts so far are saved without them.
+    counts = CaptureHitCounts(doc_, static_cast<std::uint64_t>(steps), 0, {});
+  }
+  SaveHitCountDocument(LocalFile(path), counts);
+}
+
+void TMDIChild::LoadHitCounts(const QString& path) {
+  // Everything that can fail comes first: the file is read and its orbits checked before anything changes.
+  const THitCountDocument counts = LoadHitCountDocument(LocalFile(path));
+  std::optional<TOrbitsLeft> others;
+  if (!counts.orbits.empty()) others = OrbitsLeftOf(counts);
+  TakePendingDialogEdits();
+  // A pass still drawing here ends, and what it leaves must not take the place of the document's orbits.
+  v.abort = true;
+  ++engineRuns_;
+  ShowNewPicture(RestoreHitCounts(doc_, counts));
+  stopped_.reset();
+  if (others) stopped_ = TStoppedRender{counts.orbits.front(), std::move(*others), RenderFingerprintOf(v)};
+  PGImage1->SetHintText({});
+  TitleText = path;
+  setWindowTitle(path);
+  Parameters1Update();
+  UpdateMenuItems();
+  emit ParameterFileUsed(path);
+}
+
+void TMDIChild::Continue1Click() {
+  if (passDepth_ > 0) return;  // the pass that draws goes on anyway
+  if (!stopped_) {
+    ShowInformation(this, kNothingToContinue);
+    return;
+  }
+  // Edits waiting in the dialogs count: a coefficient changed a moment ago changes where the hits land.
+  if (ServedByDialogs()) TakePendingDialogEdits();
+  if (stopped_->fingerprint != RenderFingerprintOf(v)) {
+    ShowInformation(this, kChangedSinceStopped);
+    return;
+  }
+  RunPass(TEngineRun::Continue);
+}
