@@ -9,6 +9,8 @@
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QPushButton>
+#include <QTimer>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -42,6 +44,7 @@ struct TRate {
   double stepsPerSecond = 0;
   double pumpsPerSecond = 0;
   int progressTicks = 0;
+  double longestWaitMs = 0;  // the longest a 1 ms timer of the frame's event loop waited between two firings
 };
 
 // Measures from the end of the warm-up for kMeasureMs, then sets abort.
@@ -106,10 +109,20 @@ TRate InFrame(TMainForm& frame, TMDIChild* w) {
   TRate gui;
   TEngineCounters start;
   QElapsedTimer clock;
+  // Stands for a user's input: how long it can wait for the event loop while the engine draws.
+  QTimer probe;
+  probe.setInterval(1);
+  QElapsedTimer sinceProbe;
+  QObject::connect(&probe, &QTimer::timeout, [&] {
+    gui.longestWaitMs = std::max(gui.longestWaitMs, sinceProbe.nsecsElapsed() / 1e6);
+    sinceProbe.start();
+  });
   When([w] { return Drawing(*w) && GetEngineCounters().mainSteps >= kWarmUpSteps; },
        [&] {
          start = GetEngineCounters();
          clock.start();
+         sinceProbe.start();
+         probe.start();
          const int ticksAtStart = TMDIChildProbe::Record(*w).ticks;
          When([&] { return clock.elapsed() >= kMeasureMs; },
               [&, ticksAtStart] {
@@ -118,6 +131,7 @@ TRate InFrame(TMainForm& frame, TMDIChild* w) {
                 gui.stepsPerSecond = (end.mainSteps - start.mainSteps) / seconds;
                 gui.pumpsPerSecond = (end.pumps - start.pumps) / seconds;
                 gui.progressTicks = TMDIChildProbe::Record(*w).ticks - ticksAtStart;
+                probe.stop();
                 frame.AbortButton->trigger();
               },
               [w] { w->Abort(); }, 2 * kMeasureMs + 10000);
@@ -153,10 +167,10 @@ void Measure(TMainForm& frame, TMDIChild* w, bool useAllCores) {
     const TRate g = InFrame(frame, w);
     ASSERT_EQ(w->PassDepth(), 0);
     const TRate h = Headless(TMDIChildProbe::Record(*w), shape);
-    std::printf("[ responsiveness ] K=%d T=%d round %d: in the frame %.0f steps/s (%.0f pumps/s, %d progress ticks in"
-                " %.1f s), headless %.0f steps/s\n",
-                shape.orbits, shape.threads, round + 1, g.stepsPerSecond, g.pumpsPerSecond, g.progressTicks,
-                kMeasureMs / 1000.0, h.stepsPerSecond);
+    std::printf("[ responsiveness ] K=%d T=%d round %d: in the frame %.0f steps/s (%.0f pumps/s, longest wait of an"
+                " event %.1f ms, %d progress ticks in %.1f s), headless %.0f steps/s\n",
+                shape.orbits, shape.threads, round + 1, g.stepsPerSecond, g.pumpsPerSecond, g.longestWaitMs,
+                g.progressTicks, kMeasureMs / 1000.0, h.stepsPerSecond);
     EXPECT_GT(g.progressTicks, 0);  // the progress display ran while the engine drew
     if (g.stepsPerSecond > gui.stepsPerSecond) gui = g;
     if (h.stepsPerSecond > headless.stepsPerSecond) headless = h;
