@@ -65,6 +65,9 @@ struct TFractalParams {
   THitList* redList = nullptr;
   THitList* greenList = nullptr;
   THitList* blueList = nullptr;
+
+  // Field by field; undo steps compare parameter sets with it.
+  bool operator==(const TFractalParams&) const = default;
 };
 
 constexpr int kMiraVariantCount = 13;

@@ -58,6 +58,9 @@ class TMainForm : public QMainWindow, public EngineHost {
   QAction* JPGFileOptions1;
   QAction* SaveParametersAs1;
   QAction* FileExitItem;
+  QMenu* Edit1;
+  QAction* EditUndoItem;  // "&Undo", Ctrl+Z: the active window's last step
+  QAction* EditRedoItem;  // "&Redo", Ctrl+Shift+Z
   QMenu* Window1;
   QAction* WindowCascadeItem;
   QAction* WindowTileItem;
@@ -106,6 +109,9 @@ class TMainForm : public QMainWindow, public EngineHost {
   void LoadFromParameterFile1Click();   // a parameter file into the active window, then drawn
   void JPGFileOptions1Click();          // the image file "Options", with or without a window
   void SaveParametersAs1Click();        // only the active window's parameter file
+  // Edit commands (main_form_edit.cpp).
+  void EditUndoItemClick();
+  void EditRedoItemClick();
   // Parameter files to open at start (the command line), each in a window of its own: the first in the window
   // the frame opens anyway, the others in new ones.
   void OpenAtStart(const QStringList& paths);
@@ -134,6 +140,9 @@ class TMainForm : public QMainWindow, public EngineHost {
 
  private:
   void ConnectFileCommands();
+  void CreateEditMenu();
+  void UpdateEditMenu();
+  void WatchUndoStack(TMDIChild* child);
   void CreateActions();
   void CreateMenus();
   void CreateToolBar();

@@ -27,6 +27,7 @@ constexpr int kFirstShowDelayMs = 100;
 constexpr int kProgressIntervalMs = 500;
 const QString kIndexCaption = QStringLiteral("Ovel-index.ifs");
 const QColor kMaroon(128, 0, 0);
+const QString kPresetStep = QStringLiteral("Preset");
 constexpr int kPanelWidths[3] = {150, 150, 120};
 
 // Steps 8 to 11 of a pass also run when the engine ends with an error, so the window is idle afterwards and
@@ -97,6 +98,7 @@ TMDIChild::TMDIChild(QWidget* parent) : QMdiSubWindow(parent), menus_(std::make_
     RunGuarded(this, [&] { PGImage1NewAutoSize(w, h); });
   });
   ConnectMenus();
+  ConnectNavigation();
 
   // FormCreate.
   ApplyCreationDefaults(v);
@@ -189,6 +191,8 @@ void TMDIChild::UpdateGrafX() {
   if (passDepth_ == 0) TitleText = windowTitle();
   // Edits still waiting in the dialogs belong to this pass, before the family switches are derived below.
   if (ServedByDialogs()) TakePendingDialogEdits();
+  // This pass draws the view a turn of the wheel has made.
+  wheelRedraw_->stop();
 
   ShowNewPicture(doc_.NewPicture());
   UpdateMenuItems();
@@ -236,34 +240,40 @@ void TMDIChild::Timer2Timer() {
 void TMDIChild::Abort() { v.abort = true; }
 
 void TMDIChild::Redraw(bool newCoefficients) {
-  v.randomize = newCoefficients;
+  if (newCoefficients) {
+    AskForNewCoefficients();
+  } else {
+    v.randomize = false;
+  }
   UpdateGrafX();
 }
 
 // --- View coordinates ------------------------------------------------------------------------------------------
 
-void TMDIChild::ResetCoordinates() { doc_.ResetView(); }
+void TMDIChild::ResetCoordinates() {
+  RecordChange(QStringLiteral("Reset"), [this] { doc_.ResetView(); });
+}
 void TMDIChild::AdjustCoords() { ::AdjustCoords(v); }
 
 // --- Presets ---------------------------------------------------------------------------------------------------
 
 void TMDIChild::MiraClick(int variant) {
-  doc_.ToggleMiraVariant(variant);
+  RecordChange(kPresetStep, [&] { doc_.ToggleMiraVariant(variant); });
   UpdateGrafX();
 }
 
 void TMDIChild::Mira0113Click() {
-  doc_.ToggleLatoocarfian01();
+  RecordChange(kPresetStep, [this] { doc_.ToggleLatoocarfian01(); });
   UpdateGrafX();
 }
 
 void TMDIChild::IFSClick(int variant) {
-  doc_.ToggleIfsVariant(variant);
+  RecordChange(kPresetStep, [&] { doc_.ToggleIfsVariant(variant); });
   UpdateGrafX();
 }
 
 void TMDIChild::MapsClick(int maps) {
-  doc_.SetMaps(maps);
+  RecordChange(QStringLiteral("Coefficient Count"), [&] { doc_.SetMaps(maps); });
   UpdateGrafX();
 }
 

@@ -64,13 +64,7 @@ void TMDIChild::TakePendingDialogEdits(bool coefficients) {
   if (coefficients && dialogs_.coefficients && dialogs_.coefficients->TakePendingChange()) UpdateCoefficiants();
 }
 
-void TMDIChild::ApplyParameters() {
-  if (dialogs_.params) dialogs_.params->ApplyToRecord(v);
-}
-
-void TMDIChild::UpdateCoefficiants() {
-  if (dialogs_.coefficients) dialogs_.coefficients->ReadCoefficients(v.af);
-}
+// ApplyParameters and UpdateCoefficiants are undo steps: child_undo.cpp.
 
 void TMDIChild::Parameters1Click() {
   ToggleToolWindow(dialogs_.params, [this] { Parameters1Update(); }, 0);

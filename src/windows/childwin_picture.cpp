@@ -28,7 +28,9 @@ void TMDIChild::Resolution(int width, int height) {
   }
   // The picture and the lists are made before anything changes: a size too large for memory fails here and
   // leaves all as it was.
+  const TParamSnapshot before = doc_.Snapshot();
   std::unique_ptr<TPixelGraphic> replaced = doc_.Resize(width, height);
+  RecordStep(before, QStringLiteral("Size"));
   setWindowTitle(TitleText);
   ShowNewPicture(std::move(replaced));
   UpdateGrafX();
@@ -86,8 +88,11 @@ void TMDIChild::PGImage1PicBoxOnMouseUp(Qt::MouseButton, TShiftState, int, int) 
   if (!PGImage1->Selection() && RectangleMode) return;
   const TPixelRect dragged{PGImage1->SelectionLeft(), PGImage1->SelectionTop(), PGImage1->SelectionWidth(),
                            PGImage1->SelectionHeight()};
-  // Click mode marks a half-size region around the press without showing a rectangle.
-  const TPixelRect fitted = MarkedRectangle(dragged, RectangleMode, DownX, DownY, v.imageWidth, v.imageHeight);
+  // Click mode marks a half-size region around the press without showing a rectangle. The press was in
+  // picture-box pixels, which are image pixels unless the picture is shown fitted to the window.
+  const QPoint down = PGImage1->PicBoxToImage(QPoint(static_cast<int>(DownX), static_cast<int>(DownY)));
+  const TPixelRect fitted =
+      MarkedRectangle(dragged, RectangleMode, down.x(), down.y(), v.imageWidth, v.imageHeight);
   PGImage1->SetSelectionRect(QRect(fitted.left, fitted.top, fitted.width, fitted.height));
   const TPixelRect shown{PGImage1->SelectionLeft(), PGImage1->SelectionTop(), PGImage1->SelectionWidth(),
                          PGImage1->SelectionHeight()};
@@ -111,7 +116,7 @@ void TMDIChild::Zoom1Click() {
     return;
   }
   Timer2->stop();
-  ZoomToRegion(v);
+  RecordChange(QStringLiteral("Zoom In"), [this] { ZoomToRegion(v); });
   PGImage1->SetSelection(false);
   PGImage1->SetActionMode(TActionMode::amNone);
 
