@@ -54,7 +54,14 @@ const QImage& TPGImage::ShownImage() {
   return scaled_;
 }
 
+void TPicBox::wheelEvent(QWheelEvent* event) { view_->Wheel(event, event->position().toPoint()); }
+
 void TPGImage::wheelEvent(QWheelEvent* event) {
+  // Over the viewport around a small picture; the point goes to the nearest edge of the picture box.
+  Wheel(event, picBox_->mapFrom(viewport(), event->position().toPoint()));
+}
+
+void TPGImage::Wheel(QWheelEvent* event, QPoint p) {
   const int delta = event->angleDelta().y();
   if (event->modifiers() != Qt::NoModifier || delta == 0 || !image_ || picBox_->width() <= 0 ||
       picBox_->height() <= 0) {
@@ -62,8 +69,6 @@ void TPGImage::wheelEvent(QWheelEvent* event) {
     return;
   }
   event->accept();
-  // The event comes from the viewport, or from the picture box through it; both map to the box the same way.
-  QPoint p = picBox_->mapFrom(viewport(), event->position().toPoint());
   p.setX(std::clamp(p.x(), 0, picBox_->width() - 1));
   p.setY(std::clamp(p.y(), 0, picBox_->height() - 1));
   emit PicBoxOnWheel(delta, ShiftStateOf(event->modifiers(), event->buttons()), p.x(), p.y());

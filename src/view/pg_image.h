@@ -89,6 +89,7 @@ class TPicBox : public QWidget {
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
 
  private:
   TPGImage* view_;
@@ -207,6 +208,8 @@ class TPGImage : public QAbstractScrollArea {
 
  private:
   friend class TPicBox;
+  // A turn of the wheel at a point in picture-box pixels (pg_fit.cpp).
+  void Wheel(QWheelEvent* event, QPoint boxPoint);
 
   // The data of a press kept across a possible nested event loop.
   struct TPress {

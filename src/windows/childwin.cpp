@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
+#include <QUndoStack>
 #include <QVBoxLayout>
 
 #include "document/first_show.h"
@@ -113,6 +114,8 @@ TMDIChild::~TMDIChild() {
   v.image = nullptr;
   // The view outlives this object's members: it must not keep the document's picture.
   PGImage1->ShowPixelGraphic(nullptr);
+  // The stack goes with the window's children and empties itself on the way, which would tell the frame.
+  undoStack_->blockSignals(true);
 }
 
 void TMDIChild::ConnectMenus() {

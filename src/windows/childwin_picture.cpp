@@ -53,7 +53,17 @@ QSize TMDIChild::FrameClientSize() const {
 void TMDIChild::PGImage1NewAutoSize(int pgImageWidth, int pgImageHeight) {
   if (isMinimized() || isMaximized()) return;
   const QSize client = FitClientSize(pgImageWidth, pgImageHeight, FrameClientSize());
-  resize(client.grownBy(contentsMargins()));
+  const QSize outer = client.grownBy(contentsMargins());
+  // The frame's measure counts its toolbar and status bar, which the area the window lives in does not have:
+  // a large picture would push the window's close box and scroll bars out of reach.
+  const QWidget* area = parentWidget();
+  if (area == nullptr || !area->isVisible()) {
+    resize(outer);
+    return;
+  }
+  // Only a new size moves the window: one the user has moved aside stays there while its picture repaints.
+  const QRect placed = KeepInside(QRect(pos(), outer), area->size());
+  if (placed.size() != size()) setGeometry(placed);
 }
 
 // --- Selection and zoom ----------------------------------------------------------------------------------------
