@@ -39,7 +39,7 @@ void TMDIChild::ConnectNavigation() {
           [this](bool fit) { RunGuarded(this, [&] { FitToWindow1Click(fit); }); });
 }
 
-void TMDIChild::PGImage1PicBoxOnWheel(int angleDelta, TShiftState, int x, int y) {
+void TMDIChild::PGImage1PicBoxOnWheel(int angleDelta, TShiftState shift, int x, int y) {
   if (FirstShowPending || v.imageWidth == 0 || v.imageHeight == 0) return;
   const QPoint pixel = PGImage1->PicBoxToImage(QPoint(x, y));
   const TParamSnapshot before = doc_.Snapshot();
@@ -47,6 +47,8 @@ void TMDIChild::PGImage1PicBoxOnWheel(int angleDelta, TShiftState, int x, int y)
   RecordStep(before, kWheelZoomStep, kWheelZoomMergeId);
   // The rectangle marked a region of the view that has just gone.
   PGImage1->SetSelection(false);
+  // The point under the cursor is the same; the readout's "M=" is not.
+  PGImage1PicBoxOnMouseMove(shift, x, y);
   wheelRedraw_->start();
 }
 
