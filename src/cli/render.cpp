@@ -10,7 +10,10 @@
 #include <ostream>
 #include <sstream>
 
+#include "cli/hit_count_commands.h"
 #include "document/fractal_document.h"
+#include "document/hit_counts.h"
+#include "engine/tone.h"
 #include "document/presets.h"
 #include "engine/formula.h"
 #include "files/file_format_writer.h"
@@ -42,6 +45,7 @@ class TRenderHost : public EngineHost {
   void ProcessMessages() override {
     const auto now = TClock::now();
     if (deadline_ && now >= *deadline_) v_.abort = true;
+    if (RenderStopRequested()) v_.abort = true;
     if (report_.progress && now >= nextProgress_) {
       nextProgress_ = now + kProgressInterval;
       const double fraction =
@@ -128,6 +132,17 @@ void CheckOutput(const std::string& path) {
   }
 }
 
+void CheckCountsOutput(const std::string& path) {
+  if (!IsHitCountPath(path))
+    throw ERenderFailed("the hit-count document " + Quoted(path) + " must end in ." + kHitCountExtension);
+  const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+  std::error_code ignored;
+  if (!folder.empty() && !std::filesystem::is_directory(folder, ignored)) {
+    throw ERenderFailed("Cannot create file " + Quoted(path) + ": the folder " + Quoted(folder.string()) +
+                        " does not exist");
+  }
+}
+
 void CheckView(const TFractalParams& v) {
   const bool drawable = std::isfinite(v.plotXMin) && std::isfinite(v.plotXMax) && std::isfinite(v.plotYMin) &&
                         std::isfinite(v.plotYMax) && v.plotXMax > v.plotXMin && v.plotYMax > v.plotYMin;
@@ -191,40 +206,69 @@ void ApplyBuiltInExample(TFractalParams& v) {
 }
 
 TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderReport& report) {
-  CheckOutput(options.outputPath);
+  // An output ending in .ovc is the render's hit-count document alone, without a picture.
+  const bool countsOnly = IsHitCountPath(options.outputPath);
+  const std::optional<std::string> countsPath = countsOnly ? std::optional(options.outputPath) : options.saveCountsPath;
+  if (!countsOnly) CheckOutput(options.outputPath);
+  if (countsPath) CheckCountsOutput(*countsPath);
 
   TFractalDocument document(options.width, options.height);
   TFractalParams& v = document.Record();
-  if (options.paramsPath) {
-    LoadParams(*options.paramsPath, document, report);
+  std::optional<THitCountDocument> resumed;
+  if (options.resumePath) {
+    resumed = LoadHitCountDocument(*options.resumePath);
+    if (resumed->orbits.empty())
+      throw ERenderFailed("the hit-count document " + Quoted(*options.resumePath) +
+                          " was made by merging and holds no orbits to continue");
+    if (resumed->orbits.size() != 1)
+      throw ERenderFailed("the hit-count document " + Quoted(*options.resumePath) + " holds " +
+                          std::to_string(resumed->orbits.size()) + " orbits; this program continues one");
   } else {
-    ApplyBuiltInExample(v);
+    if (options.paramsPath) {
+      LoadParams(*options.paramsPath, document, report);
+    } else {
+      ApplyBuiltInExample(v);
+    }
+    ApplyColourOptions(options, v);
+    // Loading keeps the coefficients it read; --random is the Rand command.
+    v.randomize = options.random;
+    document.SetMaps(options.maps);
+    v.invert = options.white;
+    if (!document.PrepareRun()) {
+      throw ERenderFailed(
+          "the parameter set selects nothing to draw: no G-Mira / Martin or IFS-01 variant and not Latoocarfian 01");
+    }
+    CheckView(v);
   }
-  // Loading keeps the coefficients it read; --random is the Rand command.
-  v.randomize = options.random;
-  document.SetMaps(options.maps);
-  v.invert = options.white;
-  if (!document.PrepareRun()) {
-    throw ERenderFailed(
-        "the parameter set selects nothing to draw: no G-Mira / Martin or IFS-01 variant and not Latoocarfian 01");
-  }
-  CheckView(v);
 
   // The picture is made only now: after the checks above, so that a bad parameter set is named as such whatever
   // the size, and inside the gamma scope, which new pictures take their gamma from.
   const TDefaultGammaScope gamma(options.fileOptions);
+  const int width = resumed ? static_cast<int>(resumed->width) : options.width;
+  const int height = resumed ? static_cast<int>(resumed->height) : options.height;
   try {
-    document.Resize(options.width, options.height);
+    if (resumed) {
+      // The document's own parameter set, size and picture; colouring options apply as to any render.
+      RestoreHitCounts(document, *resumed);
+      ApplyColourOptions(options, v);
+      if (options.white) v.invert = true;
+      RepaintPicture(v);
+    } else {
+      document.Resize(width, height);
+    }
   } catch (const std::bad_alloc&) {
-    throw ERenderFailed("not enough memory for a " + std::to_string(options.width) + "x" +
-                        std::to_string(options.height) + " picture");
+    throw ERenderFailed("not enough memory for a " + std::to_string(width) + "x" + std::to_string(height) +
+                        " picture");
   }
   TPixelGraphic& image = *document.Picture();
 
   // The orbit, the map offset and the G-Mira state survive between runs in the engine: start from the state of a
-  // fresh program, so that a seed alone decides the picture and --maps 0 keeps the first group throughout.
+  // fresh program, so that a seed alone decides the picture and --maps 0 keeps the first group throughout. A
+  // resumed render starts from the orbit its document holds instead.
   ResetEngineState();
-  if (options.seed) {
+  if (resumed) {
+    RestoreEngineOrbit(resumed->orbits[0], v);
+  } else if (options.seed) {
     SeedEngineRandom(*options.seed);
   } else {
     ReseedEngineRandomFromClock();
@@ -238,7 +282,10 @@ TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderRe
     const THostScope scope(&host);
     v.abort = false;
     try {
-      RunFractal(&v);
+      if (resumed)
+        ContinueFractal(&v);
+      else
+        RunFractal(&v);
     } catch (const EFloatingPointFault& fault) {
       throw ERenderFailed(std::string(fault.what()) + " after " + std::to_string(GetEngineCounters().mainSteps) +
                           " steps; no picture written");
@@ -247,7 +294,21 @@ TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderRe
   summary.seconds = std::chrono::duration<double>(TClock::now() - start).count();
   summary.steps = GetEngineCounters().mainSteps;
   summary.restarts = GetEngineCounters().restarts;
-  if (report.progress) report.progress(1.0);
+  summary.interrupted = RenderStopRequested();
+  summary.resumed = resumed.has_value();
+  if (report.progress && !summary.interrupted) report.progress(1.0);
+  if (countsPath) {
+    // Written before the picture: a picture on disk always has its counts beside it when they were asked for.
+    const std::uint64_t before = resumed ? resumed->mainSteps : 0;
+    const std::uint64_t seed = resumed ? resumed->seed : options.seed.value_or(0);
+    THitCountOrbit orbit = EngineOrbit(v);
+    orbit.mainSteps = static_cast<std::int64_t>(before + static_cast<std::uint64_t>(summary.steps));
+    orbit.restarts = (resumed ? resumed->orbits[0].restarts : 0) + summary.restarts;
+    SaveHitCountDocument(*countsPath, CaptureHitCounts(document, before + summary.steps, seed, {orbit}));
+    if (!countsOnly) summary.countsPath = countsPath;
+  }
+  summary.picturePath = options.outputPath;
+  if (countsOnly) return summary;
 
   // PBM and PGM need a conversion; a batch run has nobody to ask, and the user chose the format.
   image.SaveColorResWarningAction = TPGWarningAction::pgwaIgnore;
@@ -263,8 +324,14 @@ TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderRe
 }
 
 std::string FormatRenderSummary(const TRenderSummary& summary) {
+  if (summary.documents > 0 && !summary.resumed) {
+    if (summary.documents > 1 || summary.picturePath.empty())
+      return "merged " + std::to_string(summary.documents) + " documents: " + std::to_string(summary.steps) + " steps";
+    return "painted " + summary.picturePath + " from a document of " + std::to_string(summary.steps) + " steps";
+  }
   const double rate = summary.seconds > 0 ? static_cast<double>(summary.steps) / summary.seconds : 0.0;
-  return "rendered " + std::to_string(summary.steps) + " steps in " + Fixed(summary.seconds, 3) +
+  return std::string(summary.interrupted ? "interrupted: " : "") + (summary.resumed ? "resumed: " : "") +
+         "rendered " + std::to_string(summary.steps) + " steps in " + Fixed(summary.seconds, 3) +
          " s: " + Fixed(std::floor(rate), 0) + " steps/s, " + std::to_string(summary.restarts) + " restarts";
 }
 
@@ -306,8 +373,16 @@ int RunRenderCommand(const std::vector<std::string>& args, std::ostream& out, st
   }
 
   try {
-    const TRenderSummary summary = RenderParameterSet(options, report);
+    const TRenderSummary summary = options.merge        ? MergeDocuments(options)
+                                   : options.retonePath ? RetoneDocument(options)
+                                                        : RenderParameterSet(options, report);
     clearBar();
+    if (summary.interrupted) {
+      // Said even with --quiet: the picture holds fewer steps than were asked for.
+      err << FormatRenderSummary(summary) << "; wrote " << summary.picturePath
+          << (summary.countsPath ? " and " + *summary.countsPath : std::string()) << "\n";
+      return static_cast<int>(TRenderExit::Interrupted);
+    }
     if (!options.quiet) err << FormatRenderSummary(summary) << "\n";
     return static_cast<int>(TRenderExit::Ok);
   } catch (const std::bad_alloc&) {

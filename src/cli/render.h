@@ -25,6 +25,10 @@ struct TRenderSummary {
   std::int64_t restarts = 0;  // random restarts (escape or wild Lyapunov estimate)
   std::string picturePath;
   std::optional<std::string> paramsPath;  // written with --write-params
+  std::optional<std::string> countsPath;  // written with --save-counts
+  int documents = 0;                      // hit-count documents painted or merged (--retone, --merge)
+  bool resumed = false;                   // --resume: the steps were added to a document's
+  bool interrupted = false;               // stopped by RequestRenderStop before its budget was used up
 };
 
 struct TRenderReport {
@@ -39,7 +43,9 @@ void ApplyBuiltInExample(TFractalParams& v);
 // on failure no picture and no parameter file is written.
 TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderReport& report = {});
 
-// "rendered 5000000 steps in 0.312 s: 16025641 steps/s, 0 restarts", numbers in the C locale.
+// "rendered 5000000 steps in 0.312 s: 16025641 steps/s, 0 restarts", numbers in the C locale; a run stopped by
+// Ctrl+C says "interrupted: rendered ...", --merge "merged 4 documents: 20000000 steps", --retone "painted ... from a
+// document of 5000000 steps".
 std::string FormatRenderSummary(const TRenderSummary& summary);
 
 // The program: parses args (without the program name), renders, reports on err (help goes to out) and returns

@@ -7,6 +7,7 @@
 #include <map>
 #include <tuple>
 
+#include "engine/tone.h"
 #include "files/param_file.h"
 
 namespace {
@@ -38,6 +39,19 @@ double PositiveNumber(const std::string& option, const std::string& value, doubl
     Refuse(option, value, "a number greater than 0");
   }
   return number;
+}
+
+double NumberInRange(const std::string& option, const std::string& value, double low, double high) {
+  double number = 0;
+  if (!ParseGeneralNumber(value, '.', number) || !(number >= low && number <= high)) {
+    Refuse(option, value, "a number from " + FormatGeneralNumber(low, '.') + " to " + FormatGeneralNumber(high, '.'));
+  }
+  return number;
+}
+
+// The colour sliders reach 0 to 2; a file may hold more, and so may the command line, within reason.
+double ColourFactor(const std::string& option, const std::string& value) {
+  return NumberInRange(option, value, 0, 100);
 }
 
 template <class T>
@@ -91,6 +105,7 @@ const std::map<std::string, TSwitch>& Switches() {
       {"--tiff-cmyk", [](TRenderOptions& o) { o.fileOptions.TIFFWriteCMYK = true; }},
       {"--tiff-white-is-zero", [](TRenderOptions& o) { o.fileOptions.TIFFWhiteIsZero = true; }},
       {"--no-gamma", [](TRenderOptions& o) { o.fileOptions.WriteGamma = false; }},
+      {"--merge", [](TRenderOptions& o) { o.merge = true; }},
   };
   return switches;
 }
@@ -153,6 +168,27 @@ const std::map<std::string, TValued>& ValuedOptions() {
          if (!ParseGeneralNumber(v, '.', gamma) || !ScreenGammaIsValid(gamma)) Refuse("--gamma", v, "a number from 0.001 to 1000");
          o.fileOptions.ScreenGamma = gamma;
        }},
+      {"--save-counts", [](TRenderOptions& o, const std::string& v) { o.saveCountsPath = v; }},
+      {"--retone", [](TRenderOptions& o, const std::string& v) { o.retonePath = v; }},
+      {"--resume", [](TRenderOptions& o, const std::string& v) { o.resumePath = v; }},
+      {"--red", [](TRenderOptions& o, const std::string& v) { o.red = ColourFactor("--red", v); }},
+      {"--green", [](TRenderOptions& o, const std::string& v) { o.green = ColourFactor("--green", v); }},
+      {"--blue", [](TRenderOptions& o, const std::string& v) { o.blue = ColourFactor("--blue", v); }},
+      {"--intensity",
+       [](TRenderOptions& o, const std::string& v) { o.intensity = PositiveNumber("--intensity", v, 1e6); }},
+      {"--tone",
+       [](TRenderOptions& o, const std::string& v) {
+         o.tone = Choice<TRenderTone>("--tone", v,
+                                      {{"linear", TRenderTone::Linear}, {"sqrt", TRenderTone::Sqrt}, {"log", TRenderTone::Log}});
+       }},
+      {"--brightness",
+       [](TRenderOptions& o, const std::string& v) {
+         o.brightness = NumberInRange("--brightness", v, kMinToneBrightness, kMaxToneBrightness);
+       }},
+      {"--tone-gamma",
+       [](TRenderOptions& o, const std::string& v) {
+         o.toneGamma = NumberInRange("--tone-gamma", v, kMinToneGamma, kMaxToneGamma);
+       }},
   };
   return options;
 }
@@ -161,13 +197,13 @@ const std::map<std::string, TValued>& ValuedOptions() {
 
 TRenderOptions ParseRenderArguments(const std::vector<std::string>& args) {
   TRenderOptions options;
+  std::vector<std::string> positional;
   bool stepsGiven = false;
   bool optionsEnded = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
-      if (options.paramsPath) throw ERenderUsage("more than one parameter file: '" + arg + "'");
-      options.paramsPath = arg;
+      positional.push_back(arg);
       continue;
     }
     if (arg == "--") {
@@ -194,6 +230,22 @@ TRenderOptions ParseRenderArguments(const std::vector<std::string>& args) {
     found->second(options, *value);
     if (name == "--steps") stepsGiven = true;
   }
+  if (options.merge) {
+    if (positional.empty()) throw ERenderUsage("--merge needs the hit-count documents to add");
+    if (options.retonePath || options.resumePath)
+      throw ERenderUsage(std::string("--merge and ") + (options.retonePath ? "--retone" : "--resume") +
+                         " cannot be used together");
+    options.mergePaths = positional;
+  } else if ((options.retonePath || options.resumePath) && !positional.empty()) {
+    throw ERenderUsage(std::string(options.retonePath ? "--retone paints" : "--resume continues") +
+                       " a document; a parameter file cannot be given too: '" + positional[0] + "'");
+  } else if (options.retonePath && options.resumePath) {
+    throw ERenderUsage("--retone and --resume cannot be used together");
+  } else if (positional.size() > 1) {
+    throw ERenderUsage("more than one parameter file: '" + positional[1] + "'");
+  } else if (!positional.empty()) {
+    options.paramsPath = positional[0];
+  }
   if (stepsGiven && options.seconds) throw ERenderUsage("--steps and --seconds cannot be used together");
   if (options.outputPath.empty()) throw ERenderUsage("the output file name is empty");
   return options;
@@ -202,12 +254,20 @@ TRenderOptions ParseRenderArguments(const std::vector<std::string>& args) {
 std::string RenderUsageText() {
   return "Usage: ovel-ifs-render [PARAMS.ifs] [-o OUT] [--size WxH] [--steps N | --seconds S] [--seed N]\n"
          "                       [--maps 0..3] [--white] [--random] [--write-params] [--quiet] [file options]\n"
+         "                       [--save-counts FILE.ovc] [colour options]\n"
+         "       ovel-ifs-render --resume FILE.ovc --steps N -o OUT [--save-counts FILE.ovc]\n"
+         "       ovel-ifs-render --merge A.ovc B.ovc... -o OUT\n"
+         "       ovel-ifs-render --retone FILE.ovc -o OUT [colour options]\n"
          "Try 'ovel-ifs-render --help' for more information.\n";
 }
 
 std::string RenderHelpText() {
   return R"(Usage: ovel-ifs-render [PARAMS.ifs] [-o OUT] [--size WxH] [--steps N | --seconds S] [--seed N]
                        [--maps 0..3] [--white] [--random] [--write-params] [--quiet] [file options]
+                       [--save-counts FILE.ovc] [colour options]
+       ovel-ifs-render --resume FILE.ovc --steps N -o OUT [--save-counts FILE.ovc]
+       ovel-ifs-render --merge A.ovc B.ovc... -o OUT
+       ovel-ifs-render --retone FILE.ovc -o OUT [colour options]
 
 Renders a fractal parameter set (a .ifs file saved by Ovel IFS) into a picture, without a display.
 Without PARAMS it renders a built-in example parameter set.
@@ -242,6 +302,30 @@ Options:
   -h, --help               show this help and exit
   --version                show the program's version and exit
 
+Hit-count documents (.ovc; the format is described in docs/hit-count-documents.md):
+  --save-counts FILE.ovc   also write the render's hit-count document: parameter set, counts, each
+                           cell's lead channel, steps, seed and orbit, so that it can be continued,
+                           merged or painted again. An OUT ending in .ovc writes the document alone.
+  --resume FILE.ovc        go on drawing a document for --steps N more steps (or --seconds S); a
+                           render of N1 steps resumed for N2 is byte for byte one render of N1 + N2
+  --merge A.ovc B.ovc...   add documents of the same parameter set, size, maps and White: counts add
+                           (stopping at 2147483647), each cell takes the lead channel of the last
+                           document that hit it. OUT ending in .ovc receives the sum, any other OUT
+                           its picture. A merged document can be painted and merged, not resumed.
+  --retone FILE.ovc        paint a document's picture without iterating, with its stored colouring
+                           and the colour options given here
+
+Colour options (over those of the parameter set or document):
+  --red R, --green G, --blue B
+                           colour factors, 0 to 100
+  --intensity I            intensity, greater than 0
+  --tone linear|sqrt|log   levels from the counts (the defined colouring), from their square roots
+                           (the sqrt filter), or "Log density": from the logarithm of each cell's
+                           density, normalised by the total hits, so a longer render keeps its
+                           brightness and gains detail instead of burning out
+  --brightness B           brightness of the log-density tone, 0.01 to 100 (default 1)
+  --tone-gamma G           gamma of the log-density tone, 0.1 to 10 (default 2.2)
+
 File options (the defaults are those of the program's Options dialog):
   --jpeg-quality Q         JPEG quality, 0 to 100 (default 80)
   --jpeg-dct int|fast|float
@@ -269,11 +353,16 @@ goes to standard error, unless --quiet, for example:
   rendered 5000000 steps in 0.312 s: 16025641 steps/s, 0 restarts
 Messages about a parameter file that ends early appear on standard error as warnings.
 
+Ctrl+C (SIGINT) or SIGTERM stops the render: the picture of the steps made so far is written (and the
+document with --save-counts), a line on standard error says so, and the exit status is 130. A second
+Ctrl+C ends the program at once; files already in place stay as they were.
+
 Exit status:
   0  the picture was written
   1  an error: the parameter file cannot be opened or holds a value that is not a number, it selects
      nothing to draw, the engine stopped on a floating-point fault, or a file cannot be written;
      one line on standard error says which, and no picture is written
   2  bad arguments: the problem and a short usage on standard error
+  130  stopped by Ctrl+C or SIGTERM; what was drawn was written
 )";
 }

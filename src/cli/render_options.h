@@ -20,7 +20,11 @@ inline constexpr int kDefaultRenderMaps = 2;
 // Larger than a window's kMaxImageSide on purpose: a batch render has no screen to fit and may take the memory.
 inline constexpr int kMaxRenderSide = 16384;
 
-enum class TRenderExit : int { Ok = 0, Error = 1, Usage = 2 };
+// Interrupted: SIGINT or SIGTERM stopped the run; what was drawn so far was written (128 + SIGINT, as shells do).
+enum class TRenderExit : int { Ok = 0, Error = 1, Usage = 2, Interrupted = 130 };
+
+// How counts become levels: the defined colouring (linear, or sqrt with the square-root filter) or log density.
+enum class TRenderTone { Linear, Sqrt, Log };
 
 // The arguments do not make a valid command; the message says which one and why.
 class ERenderUsage : public std::runtime_error {
@@ -44,6 +48,18 @@ struct TRenderOptions {
   bool help = false;
   bool version = false;
   TFileOptions fileOptions;  // starts with the library's defaults
+
+  // Hit-count documents (.ovc).
+  std::optional<std::string> saveCountsPath;  // --save-counts: write the render's document too
+  std::optional<std::string> retonePath;      // --retone: paint a document's picture without iterating
+  std::optional<std::string> resumePath;      // --resume: go on drawing a document for --steps more steps
+  bool merge = false;                         // --merge: the positional arguments are documents to add
+  std::vector<std::string> mergePaths;
+
+  // Colouring, overriding what the parameter set (or the document) says.
+  std::optional<double> red, green, blue, intensity;
+  std::optional<TRenderTone> tone;
+  std::optional<double> brightness, toneGamma;
 };
 
 // Parses the arguments after the program name. Raises ERenderUsage for anything it cannot accept.

@@ -46,8 +46,11 @@ TParameterControls ParameterControlsFromRecord(const TFractalParams& v) {
   c.intensity = SliderPosition(v.intensity, 1.0L, kIntensityMax);
   c.probability = SliderPosition(v.probability, kProbabilityInverse, kProbabilityMax);
   c.randomizer = SliderPosition(v.randomizer, kRandomizerInverse, kRandomizerMax);
+  c.toneBrightness = std::max(kToneBrightnessMin, SliderPosition(v.toneBrightness, kToneInverse, kToneBrightnessMax));
+  c.toneGamma = std::max(kToneGammaMin, SliderPosition(v.toneGamma, kToneInverse, kToneGammaMax));
   c.sqrtFilter = v.sqrtFilter;
   c.invert = v.invert;
+  c.logDensity = v.logDensity;
   c.mira01 = v.mira01;
   c.latoocarfian01 = v.latoocarfian01;
   c.latoocarfian02 = v.latoocarfian02;
@@ -82,6 +85,9 @@ void ApplyParameterControls(const TParameterControls& c, TFractalParams& v) {
   v.randomizer = SliderValue(c.randomizer, kRandomizerFactor);
   v.sqrtFilter = c.sqrtFilter;
   v.invert = c.invert;
+  v.logDensity = c.logDensity;
+  v.toneBrightness = SliderValue(c.toneBrightness, kToneFactor);
+  v.toneGamma = SliderValue(c.toneGamma, kToneFactor);
   v.none = c.none;
   v.linear = c.linear;
   v.sinusoidal = c.sinusoidal;
@@ -95,7 +101,8 @@ void ApplyParameterControls(const TParameterControls& c, TFractalParams& v) {
 TParameterLabels ParameterLabelsFromRecord(const TFractalParams& v, char decimalSeparator) {
   return {FormatFixed2(v.red, decimalSeparator),       FormatFixed2(v.green, decimalSeparator),
           FormatFixed2(v.blue, decimalSeparator),      FormatFixed2(v.intensity, decimalSeparator),
-          FormatFixed2(v.probability, decimalSeparator), FormatFixed2(v.randomizer, decimalSeparator)};
+          FormatFixed2(v.probability, decimalSeparator), FormatFixed2(v.randomizer, decimalSeparator),
+          FormatFixed2(v.toneBrightness, decimalSeparator), FormatFixed2(v.toneGamma, decimalSeparator)};
 }
 
 std::string FormatFixed(double value, int decimals, char decimalSeparator) {

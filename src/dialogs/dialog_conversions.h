@@ -15,6 +15,14 @@ constexpr int kColorBarMax = 25;
 constexpr int kRandomizerMax = 50;
 constexpr int kProbabilityMax = 50;
 
+// The log-density tone's sliders: brightness 0.01 to 10 and gamma 0.1 to 10, in hundredths.
+constexpr int kToneBrightnessMin = 1;
+constexpr int kToneBrightnessMax = 1000;
+constexpr int kToneGammaMin = 10;
+constexpr int kToneGammaMax = 1000;
+constexpr long double kToneFactor = 0.01L;
+constexpr long double kToneInverse = 100.0L;
+
 // Record value = slider position x factor. The factors are extended-precision constants because the
 // products are formed in extended precision and only then stored as doubles; a double 0.04 would give
 // other last bits.
@@ -26,10 +34,11 @@ constexpr long double kColorInverse = 25.0L;
 constexpr long double kProbabilityInverse = 100.0L;
 constexpr long double kRandomizerInverse = 5.0L;
 
-// Everything the Parameters dialog holds: six slider positions and seventeen boxes.
+// Everything the Parameters dialog holds: eight slider positions and eighteen boxes.
 struct TParameterControls {
   int intensity = 0, red = 0, green = 0, blue = 0, randomizer = 0, probability = 0;
-  bool sqrtFilter = false, invert = false;
+  int toneBrightness = kToneBrightnessMin, toneGamma = kToneGammaMin;
+  bool sqrtFilter = false, invert = false, logDensity = false;
   bool mira01 = false, latoocarfian01 = false, latoocarfian02 = false, ifs01 = false, ifs02 = false,
        cif01 = false, cif02 = false;
   bool none = false, linear = false, sinusoidal = false, spherical = false, swirl = false, horseshoe = false,
@@ -53,7 +62,7 @@ void ApplyParameterControls(const TParameterControls& c, TFractalParams& v);
 
 // The six value labels of the Parameters dialog, each the record value in "%F" form.
 struct TParameterLabels {
-  std::string red, green, blue, intensity, probability, randomizer;
+  std::string red, green, blue, intensity, probability, randomizer, toneBrightness, toneGamma;
 };
 TParameterLabels ParameterLabelsFromRecord(const TFractalParams& v, char decimalSeparator);
 

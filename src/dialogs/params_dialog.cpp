@@ -47,9 +47,21 @@ TForm4::TForm4(QWidget* parent) : QWidget(parent) {
   BluLabel1 = new QLabel(this);
   RandomFactor = new QLabel(this);
   Factor2 = new QLabel(this);
+  // The tone sliders start where a new window's record puts them, so filling the dialog from one moves nothing.
+  ToneBrightness = MakeSlider(kToneBrightnessMax, this);
+  ToneBrightness->setMinimum(kToneBrightnessMin);
+  ToneBrightness->setValue(ParameterControlsFromRecord(TFractalParams{}).toneBrightness);
+  ToneGamma = MakeSlider(kToneGammaMax, this);
+  ToneGamma->setMinimum(kToneGammaMin);
+  ToneGamma->setValue(ParameterControlsFromRecord(TFractalParams{}).toneGamma);
+  BrightnessLabel = new QLabel(this);
+  ToneGammaLabel = new QLabel(this);
 
   square_root = MakeBox("Square Root Filtering", this);
   Invert = MakeBox("White", this);
+  LogDensity = MakeBox("Log density", this);
+  LogDensity->setToolTip(QStringLiteral("Levels from the logarithm of each pixel's density: a long render keeps its "
+                                        "brightness and gains detail instead of burning out to white"));
   Mira01 = MakeBox("G-Mira / Martin", this);
   Latoocarfian01 = MakeBox("Latoocarfian 01", this);
   Latoocarfian02 = MakeBox("Latoocarfian 02", this);
@@ -115,6 +127,20 @@ TForm4::TForm4(QWidget* parent) : QWidget(parent) {
     ++row;
   }
 
+  // The log-density tone with its two sliders, which act only while it is on.
+  grid->addWidget(LogDensity, row++, 0, 1, kColumns);
+  const struct {
+    QSlider* slider;
+    QLabel* value;
+    const char* name;
+  } toneRows[] = {{ToneBrightness, BrightnessLabel, "Brightness"}, {ToneGamma, ToneGammaLabel, "Gamma"}};
+  for (const auto& r : toneRows) {
+    grid->addWidget(r.slider, row, kBoxColumn, 1, 2);
+    addValue(r.value, row);
+    addCaption(QString::fromLatin1(r.name), r.slider, row);
+    ++row;
+  }
+
   auto* families = new QGridLayout;
   families->addWidget(Mira01, 0, 0);
   families->addWidget(Latoocarfian01, 1, 0);
@@ -150,14 +176,22 @@ TForm4::TForm4(QWidget* parent) : QWidget(parent) {
 
   // Sliders report program moves too (only real moves), boxes only the user's clicks: the window filling
   // the dialog starts a debounce through the sliders but not through the boxes.
-  for (QSlider* s : {Intensity, RedBar1, GrnBar1, BluBar1, Randomizer, Probability}) {
+  for (QSlider* s : {Intensity, RedBar1, GrnBar1, BluBar1, Randomizer, Probability, ToneBrightness, ToneGamma}) {
     connect(s, &QSlider::valueChanged, this, &TForm4::ControlChange);
   }
-  for (QCheckBox* b : {square_root, Invert, Mira01, Latoocarfian01, Latoocarfian02, IFS_01, IFS_02, AT_01, AT_02, None,
+  connect(LogDensity, &QCheckBox::toggled, this, &TForm4::ShowToneSliders);
+  ShowToneSliders(false);
+  for (QCheckBox* b : {square_root, Invert, LogDensity, Mira01, Latoocarfian01, Latoocarfian02, IFS_01, IFS_02, AT_01, AT_02, None,
                        Linear, Sinusoidal, Spherical, Swirl, Horseshoe, Polar, Bent}) {
     connect(b, &QCheckBox::clicked, this, &TForm4::ControlChange);
   }
   connect(ColorTimer, &QTimer::timeout, this, &TForm4::ColorTimerTimer);
+}
+
+void TForm4::ShowToneSliders(bool on) {
+  for (QWidget* w : {static_cast<QWidget*>(ToneBrightness), static_cast<QWidget*>(ToneGamma),
+                     static_cast<QWidget*>(BrightnessLabel), static_cast<QWidget*>(ToneGammaLabel)})
+    w->setEnabled(on);
 }
 
 void TForm4::ControlChange() {
@@ -193,8 +227,11 @@ TParameterControls TForm4::Controls() const {
   c.blue = BluBar1->value();
   c.randomizer = Randomizer->value();
   c.probability = Probability->value();
+  c.toneBrightness = ToneBrightness->value();
+  c.toneGamma = ToneGamma->value();
   c.sqrtFilter = square_root->isChecked();
   c.invert = Invert->isChecked();
+  c.logDensity = LogDensity->isChecked();
   c.mira01 = Mira01->isChecked();
   c.latoocarfian01 = Latoocarfian01->isChecked();
   c.latoocarfian02 = Latoocarfian02->isChecked();
@@ -221,6 +258,9 @@ void TForm4::SetControls(const TParameterControls& c) {
   Latoocarfian02->setChecked(c.latoocarfian02);
   square_root->setChecked(c.sqrtFilter);
   Invert->setChecked(c.invert);
+  LogDensity->setChecked(c.logDensity);
+  ToneBrightness->setValue(c.toneBrightness);
+  ToneGamma->setValue(c.toneGamma);
   Mira01->setChecked(c.mira01);
   IFS_01->setChecked(c.ifs01);
   IFS_02->setChecked(c.ifs02);
@@ -247,6 +287,8 @@ void TForm4::SetValueLabels(const TFractalParams& v) {
   Factor1->setText(Text(labels.intensity));
   Factor2->setText(Text(labels.probability));
   RandomFactor->setText(Text(labels.randomizer));
+  BrightnessLabel->setText(Text(labels.toneBrightness));
+  ToneGammaLabel->setText(Text(labels.toneGamma));
 }
 
 void TForm4::FillFromRecord(const TFractalParams& v) {

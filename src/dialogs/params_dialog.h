@@ -51,8 +51,13 @@ class TForm4 : public QWidget {
   QLabel* RandomFactor;  // randomizer
   QLabel* Factor2;       // probability
   QLabel* ProbabilityCaption;  // "Probability", the slider's caption
+  QSlider* ToneBrightness;     // the log-density tone's brightness and gamma
+  QSlider* ToneGamma;
+  QLabel* BrightnessLabel;
+  QLabel* ToneGammaLabel;
   QCheckBox* square_root;
   QCheckBox* Invert;
+  QCheckBox* LogDensity;
   QCheckBox* Mira01;
   QCheckBox* Latoocarfian01;
   QCheckBox* Latoocarfian02;
@@ -84,6 +89,8 @@ class TForm4 : public QWidget {
  private:
   // The shared change handler of every slider and box.
   void ControlChange();
+  // The brightness and gamma sliders act only with the log-density tone on.
+  void ShowToneSliders(bool on);
 
   int colorTicks_ = 0;
 };

@@ -16,6 +16,7 @@ THitLists CreateTList(int width, int height) {
   lists.red = std::make_unique<THitList>(n * n, 0);
   lists.green = std::make_unique<THitList>(n * n, 0);
   lists.blue = std::make_unique<THitList>(n * n, 0);
+  lists.lead = std::make_unique<TLeadList>(n * n, 0);
   return lists;
 }
 
@@ -23,4 +24,5 @@ void AttachHitLists(TFractalParams& v, const THitLists& lists) {
   v.redList = lists.red.get();
   v.greenList = lists.green.get();
   v.blueList = lists.blue.get();
+  v.leadList = lists.lead.get();
 }

@@ -32,8 +32,9 @@ std::optional<std::string> CheckImageSize(int width, int height);
 // The three N x N hit lists of a picture size, N = max(width, height), all zero.
 struct THitLists {
   std::unique_ptr<THitList> red, green, blue;
+  std::unique_ptr<TLeadList> lead;  // each cell's lead channel, which the engine keeps beside the counts
 };
-// All three are built before any is returned, so a failed allocation (std::bad_alloc) leaves the caller's
+// All four are built before any is returned, so a failed allocation (std::bad_alloc) leaves the caller's
 // lists as they were.
 THitLists CreateTList(int width, int height);
 

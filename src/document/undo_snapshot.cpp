@@ -8,6 +8,7 @@ void ClearRunState(TFractalParams& v) {
   v.redList = nullptr;
   v.greenList = nullptr;
   v.blueList = nullptr;
+  v.leadList = nullptr;
   v.plotX = 0;
   v.plotY = 0;
   v.ticks = 0;
@@ -45,6 +46,7 @@ void ApplyParamSnapshot(const TParamSnapshot& snapshot, TFractalParams& v) {
   restored.redList = v.redList;
   restored.greenList = v.greenList;
   restored.blueList = v.blueList;
+  restored.leadList = v.leadList;
   restored.plotX = v.plotX;
   restored.plotY = v.plotY;
   restored.ticks = v.ticks;

@@ -31,6 +31,12 @@ EngineHost* GetEngineHost();
 // std::invalid_argument when the record has no picture or hit-count lists too small for its N x N grid.
 void RunFractal(TFractalParams* v);
 
+// Goes on drawing v from where the engine's state stands (the orbit, its random stream, the record's iterations and
+// Lyapunov estimate), without new coefficients and without clearing the picture or the counts: a run stopped by
+// its step budget and continued for N more steps ends exactly as one run of the two budgets together. The picture
+// must already show the counts (see RepaintPicture in engine/tone.h). Raises what RunFractal raises.
+void ContinueFractal(TFractalParams* v);
+
 // A floating-point fault inside a step ends the run with this exception; picture and counts stay as they were, and
 // the record's abort flag is set so that outer runs waiting on the same record end as well.
 class EFloatingPointFault : public std::runtime_error {

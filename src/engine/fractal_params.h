@@ -10,6 +10,9 @@ class TPixelGraphic;
 
 // One hit count per pixel cell, N x N entries, N = max(imageWidth, imageHeight).
 using THitList = std::vector<std::int32_t>;
+// Per cell of the same grid: 0 for a cell not hit since the last reset, else 1 + the channel of its last hit
+// (red 0, green 1, blue 2), which decides the cell's colour.
+using TLeadList = std::vector<std::uint8_t>;
 
 // Coefficient arrays are indexed from 1 as in the formulas; slot 0 is unused.
 constexpr int kCoefficientCount = 60;
@@ -49,6 +52,9 @@ struct TFractalParams {
   bool randomize = false;
   bool abort = false;
   bool sqrtFilter = false;
+  // The log-density tone, in place of the linear or square-root levels; brightness and gamma apply to it only.
+  bool logDensity = false;
+  double toneBrightness = 1.0, toneGamma = 2.2;
 
   // G-Mira / Martin variant switches 01..13 (the engine draws 01..11; 12 and 13 are stored only).
   bool mira0101 = false, mira0102 = false, mira0103 = false, mira0104 = false, mira0105 = false,
@@ -65,6 +71,8 @@ struct TFractalParams {
   THitList* redList = nullptr;
   THitList* greenList = nullptr;
   THitList* blueList = nullptr;
+  // Optional: kept up to date by the engine when present (hit-count documents and re-toning need it).
+  TLeadList* leadList = nullptr;
 
   // Field by field; undo steps compare parameter sets with it.
   bool operator==(const TFractalParams&) const = default;

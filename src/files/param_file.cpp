@@ -16,6 +16,7 @@
 
 #include <locale.h>
 
+#include "engine/tone.h"
 #include "files/safe_file.h"
 
 namespace {
@@ -139,15 +140,18 @@ locale_t ClassicLocale() {
 
 }  // namespace
 
-std::string FormatGeneralNumber(double value, char decimalSeparator) {
+std::string FormatGeneralNumber(double value, char decimalSeparator, TNumberDigits precision) {
   if (std::isnan(value)) return "NAN";
   if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
   if (value == 0) return "0";
 
-  // Rounding to 15 digits first decides the form: 999999999999999.9 becomes 1E15, not a 16-digit integer.
+  // Rounding to 15 digits first decides the form: 999999999999999.9 becomes 1E15, not a 16-digit integer. The
+  // exact form takes the shortest digits that read back as the same double (up to 17).
   char buffer[64];
-  const auto converted = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific,
-                                       kSignificantDigits - 1);
+  const auto converted =
+      precision == TNumberDigits::Exact
+          ? std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific)
+          : std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, kSignificantDigits - 1);
   const std::string scientific(buffer, converted.ptr);
   const bool negative = scientific[0] == '-';
   const std::size_t mantissaStart = negative ? 1 : 0;
@@ -242,17 +246,28 @@ std::string MissingVariableMessage(const std::string& caption) {
   return "Missing variable in parameter file: " + caption + " using defaults";
 }
 
-void WriteParameterFile(std::ostream& out, const TFractalParams& v, char decimalSeparator) {
+void WriteParameterFile(std::ostream& out, const TFractalParams& v, char decimalSeparator, TNumberDigits digits) {
   out << kParamFileHeader << "\r\n";
   for (int line = kFirstValueLine; line <= kParamFileLineCount; ++line) {
     const auto field = FieldOfLine(v, line);
     if (field.flag != nullptr) {
       out << (*field.flag ? "1" : "0");
     } else {
-      out << FormatGeneralNumber(*field.number, decimalSeparator);
+      out << FormatGeneralNumber(*field.number, decimalSeparator, digits);
     }
     out << "\r\n";
   }
+  // The tone lines follow only when the tone is not the defined colouring's, so that such files stay the
+  // 170 lines every reader of that layout knows.
+  if (ToneLinesNeeded(v)) {
+    out << (v.logDensity ? "1" : "0") << "\r\n";
+    out << FormatGeneralNumber(v.toneBrightness, decimalSeparator, digits) << "\r\n";
+    out << FormatGeneralNumber(v.toneGamma, decimalSeparator, digits) << "\r\n";
+  }
+}
+
+bool ToneLinesNeeded(const TFractalParams& v) {
+  return v.logDensity || v.toneBrightness != kDefaultToneBrightness || v.toneGamma != kDefaultToneGamma;
 }
 
 std::string ParameterFilePathFor(const std::string& picturePath) {
@@ -319,6 +334,28 @@ TParamReadResult ReadParameterFile(std::istream& in, TFractalParams& v, char dec
     if (overlong || !ParseGeneralNumber(paramLine, separator, value)) return fail(fileLine);
     *field.number = value;
   }
+
+  // Optional tone lines: a file without them (or with a damaged one) has the defined colouring.
+  v.logDensity = false;
+  v.toneBrightness = kDefaultToneBrightness;
+  v.toneGamma = kDefaultToneGamma;
+  if (!paramReading) return result;
+  std::string toneLines[3];
+  for (std::string& toneLine : toneLines) {
+    lines.Next(toneLine, overlong);
+    if (lines.Failed() || overlong || toneLine.empty()) return result;
+    toneLine = ReplaceChar(toneLine, foreign, separator);
+    if (decimalSeparator != separator && IsPlainSeparator(decimalSeparator))
+      toneLine = ReplaceChar(toneLine, decimalSeparator, separator);
+  }
+  double brightness = 0, gamma = 0;
+  if ((toneLines[0] != "0" && toneLines[0] != "1") || !ParseGeneralNumber(toneLines[1], separator, brightness) ||
+      !ParseGeneralNumber(toneLines[2], separator, gamma) || !ToneBrightnessIsValid(brightness) ||
+      !ToneGammaIsValid(gamma))
+    return result;
+  v.logDensity = toneLines[0] == "1";
+  v.toneBrightness = brightness;
+  v.toneGamma = gamma;
   return result;
 }
 

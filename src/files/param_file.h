@@ -31,7 +31,10 @@ class EParamFileOpen : public std::runtime_error {
 // The general number format: at most 15 significant digits, no trailing zeros, fixed notation for
 // 1E-4 <= |value| < 1E15 and otherwise the E form ("1E-5", "2.5E20"); zero is "0".
 // Not-a-number and infinities come out as "NAN", "INF" and "-INF", which the reader refuses.
-std::string FormatGeneralNumber(double value, char decimalSeparator);
+// With TNumberDigits::Exact the digits are instead the fewest that read back as the same double (up to 17), in the
+// same forms: for files that must give back exactly the numbers they were written from.
+enum class TNumberDigits { Fifteen, Exact };
+std::string FormatGeneralNumber(double value, char decimalSeparator, TNumberDigits digits = TNumberDigits::Fifteen);
 
 // Converts text written with decimalSeparator: optional blanks, a sign, digits with at most one separator, an
 // optional exponent ("E" or "e", a sign, digits), optional blanks. False for anything else, for "nan" and "inf",
@@ -46,8 +49,13 @@ std::string ReplaceChar(const std::string& text, char from, char to);
 // "Missing variable in parameter file: " + caption + " using defaults".
 std::string MissingVariableMessage(const std::string& caption);
 
-// The 170 lines, each ended by carriage return and line feed.
-void WriteParameterFile(std::ostream& out, const TFractalParams& v, char decimalSeparator);
+// The 170 lines, each ended by carriage return and line feed, then, when the tone is not the defined colouring's
+// (ToneLinesNeeded), three optional lines: log density (0 or 1), tone brightness and tone gamma. Readers of the
+// 170-line layout ignore them; a file without them, or with one that does not read or lies outside its range, loads
+// with the defined colouring.
+bool ToneLinesNeeded(const TFractalParams& v);
+void WriteParameterFile(std::ostream& out, const TFractalParams& v, char decimalSeparator,
+                        TNumberDigits digits = TNumberDigits::Fifteen);
 
 // The parameter file that belongs to a picture: beside it, its extension (of any length) replaced by "ifs".
 std::string ParameterFilePathFor(const std::string& picturePath);

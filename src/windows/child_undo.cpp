@@ -11,6 +11,7 @@
 #include "dialogs/dialog_conversions.h"
 #include "dialogs/params_dialog.h"
 #include "dialogs/tool_window.h"
+#include "engine/tone.h"
 #include "image/pixel_graphic.h"
 #include "windows/childwin.h"
 
@@ -146,6 +147,12 @@ void TMDIChild::ApplyParameters() {
   const TParamSnapshot shown = ShownByParameters(v);
   dialogs_.params->ApplyToRecord(v);
   RecordDialogEdit(before, shown, kParametersStep, kParametersMergeId);
+  // Switching the tone, and any edit under log density, shows at once, drawing or not: the whole picture is
+  // painted again from its counts. The defined colouring's own edits take effect with the next hits, as always.
+  if (v.logDensity || v.logDensity != before.values.logDensity) {
+    RepaintPicture(v);
+    if (v.image) v.image->Changed();
+  }
 }
 
 void TMDIChild::UpdateCoefficiants() {

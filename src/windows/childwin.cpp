@@ -18,6 +18,7 @@
 #include "document/presets.h"
 #include "document/view_coords.h"
 #include "engine/formula.h"
+#include "engine/tone.h"
 #include "image/pixel_graphic.h"
 #include "windows/command_guard.h"
 #include "windows/mode_word.h"
@@ -230,6 +231,8 @@ void TMDIChild::TypeFractal() {
 }
 
 void TMDIChild::Timer2Timer() {
+  // A log-density picture depends on the total of all hits: it is painted whole with each repaint.
+  if (v.logDensity) PaintLogDensity(v);
   if (v.image) v.image->Changed();
   QCoreApplication::processEvents();
   // A pass that ended while the events above ran has put its title back; progress figures would stay forever.

@@ -10,6 +10,7 @@
 #include "dialogs/size_dialog.h"
 #include "dialogs/spin_edit.h"
 #include "dialogs/tool_window.h"
+#include "engine/tone.h"
 #include "windows/childwin.h"
 
 namespace {

@@ -1,0 +1,126 @@
+#include "document/hit_counts.h"
+
+#include <sstream>
+#include <utility>
+
+#include "engine/engine_state.h"
+#include "engine/tone.h"
+#include "files/param_file.h"
+
+THitCountOrbit EngineOrbit(const TFractalParams& v) {
+  const TEngineState& s = EngineState();
+  THitCountOrbit o;
+  o.x = s.x;
+  o.y = s.y;
+  o.z = s.z;
+  o.fx = s.fx;
+  o.fy = s.fy;
+  o.xe = s.xe;
+  o.ye = s.ye;
+  o.xs = s.xs;
+  o.ys = s.ys;
+  o.lsum = s.lsum;
+  o.lyapunov = v.lyapunov;
+  o.miraSign = s.miraSign;
+  o.miraF = s.miraF;
+  o.miraB = s.miraB;
+  o.j = s.j;
+  for (int k = 0; k < 4; ++k) o.random[k] = s.random.s[k];
+  o.iterations = v.iterations;
+  o.mainSteps = s.mainSteps;
+  o.restarts = s.restarts;
+  return o;
+}
+
+void RestoreEngineOrbit(const THitCountOrbit& o, TFractalParams& v) {
+  TEngineState& s = EngineState();
+  s.x = o.x;
+  s.y = o.y;
+  s.z = o.z;
+  s.fx = o.fx;
+  s.fy = o.fy;
+  s.xe = o.xe;
+  s.ye = o.ye;
+  s.xs = o.xs;
+  s.ys = o.ys;
+  s.lsum = o.lsum;
+  s.miraSign = o.miraSign;
+  s.miraF = o.miraF;
+  s.miraB = o.miraB;
+  // Only 0, 19 and 39 are map offsets; anything else from a file would index past the coefficients.
+  s.j = o.j == 19 || o.j == 39 ? o.j : 0;
+  for (int k = 0; k < 4; ++k) s.random.s[k] = o.random[k];
+  s.random.seeded = true;
+  s.mainSteps = o.mainSteps;
+  s.restarts = o.restarts;
+  v.iterations = o.iterations < 0 ? 0 : o.iterations;
+  v.lyapunov = o.lyapunov;
+}
+
+THitCountDocument CaptureHitCounts(const TFractalDocument& doc, std::uint64_t mainSteps, std::uint64_t seed,
+                                   std::vector<THitCountOrbit> orbits) {
+  const TFractalParams& v = doc.Record();
+  THitCountDocument d;
+  std::ostringstream text;
+  // Exact digits: a continued render must go on with the very coefficients it was drawn with.
+  WriteParameterFile(text, v, '.', TNumberDigits::Exact);
+  d.parameters = text.str();
+  d.width = static_cast<std::uint32_t>(v.imageWidth);
+  d.height = static_cast<std::uint32_t>(v.imageHeight);
+  d.maps = static_cast<std::uint32_t>(v.maps < 0 ? 0 : v.maps);
+  d.white = v.invert;
+  d.mainSteps = mainSteps;
+  d.seed = seed;
+  d.orbits = std::move(orbits);
+  const std::size_t n = static_cast<std::size_t>(std::max(v.imageWidth, v.imageHeight));
+  const THitList* lists[3] = {v.redList, v.greenList, v.blueList};
+  for (int c = 0; c < 3; ++c) d.counts[c].reserve(d.CellCount());
+  d.lead.reserve(d.CellCount());
+  for (std::size_t ix = 0; ix < d.width; ++ix)
+    for (std::size_t iy = 0; iy < d.height; ++iy) {
+      const std::size_t cell = ix * n + iy;
+      for (int c = 0; c < 3; ++c) d.counts[c].push_back((*lists[c])[cell]);
+      d.lead.push_back(v.leadList != nullptr ? (*v.leadList)[cell] : kNoLead);
+    }
+  return d;
+}
+
+void RestoreHitCounts(TFractalDocument& doc, const THitCountDocument& counts) {
+  counts.CheckShape();
+  // Read into a copy first: a parameter set that does not read leaves the document as it was.
+  TFractalParams read = doc.Record();
+  std::istringstream text(counts.parameters);
+  const TParamReadResult result = ReadParameterFile(text, read, '.', "hit-count document", nullptr);
+  if (result.readError || result.missingCount != 0)
+    throw EHitCountFile("The parameter set in the document does not read (line " +
+                        std::to_string(result.readError ? result.errorLine : 0) + ")");
+
+  doc.Resize(static_cast<int>(counts.width), static_cast<int>(counts.height));
+  TFractalParams& v = doc.Record();
+  // The record keeps its own handles, size and state; everything a parameter file holds comes from the document.
+  read.image = v.image;
+  read.redList = v.redList;
+  read.greenList = v.greenList;
+  read.blueList = v.blueList;
+  read.leadList = v.leadList;
+  read.imageWidth = v.imageWidth;
+  read.imageHeight = v.imageHeight;
+  read.plotWidth = v.plotWidth;
+  read.plotHeight = v.plotHeight;
+  v = read;
+  v.maps = static_cast<std::int32_t>(std::min<std::uint32_t>(counts.maps, 3));
+  v.invert = counts.white;
+  v.randomize = false;
+  doc.PrepareRun();
+
+  const std::size_t n = static_cast<std::size_t>(std::max(v.imageWidth, v.imageHeight));
+  THitList* lists[3] = {v.redList, v.greenList, v.blueList};
+  std::size_t k = 0;
+  for (std::size_t ix = 0; ix < counts.width; ++ix)
+    for (std::size_t iy = 0; iy < counts.height; ++iy, ++k) {
+      const std::size_t cell = ix * n + iy;
+      for (int c = 0; c < 3; ++c) (*lists[c])[cell] = counts.counts[c][k];
+      (*v.leadList)[cell] = counts.lead[k];
+    }
+  RepaintPicture(v);
+}

@@ -1,0 +1,26 @@
+// A fractal document's render as a hit-count document and back: the parameter set, the size, the counts and lead
+// channels, and the engine's orbit, so that a render can be saved, continued, merged and painted again.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "document/fractal_document.h"
+#include "files/hit_count_file.h"
+
+// The engine's orbit as it stands: its process-wide state with the record's iterations and Lyapunov estimate.
+THitCountOrbit EngineOrbit(const TFractalParams& v);
+// Puts an orbit back into the engine and the record, so that ContinueFractal goes on exactly from it. The random
+// stream counts as seeded (a restart must not reseed it from the clock).
+void RestoreEngineOrbit(const THitCountOrbit& orbit, TFractalParams& v);
+
+// The document's render: its parameter set (with a decimal point and exact digits), size, maps, White, and the counts and lead
+// channels of the cells its picture covers.
+THitCountDocument CaptureHitCounts(const TFractalDocument& doc, std::uint64_t mainSteps, std::uint64_t seed,
+                                   std::vector<THitCountOrbit> orbits);
+
+// Makes the document hold what counts holds: the parameter set read from its text, its size, maps and White,
+// the counts and lead channels, and the picture painted from them with the parameter set's colours and tone. The
+// orbits are the caller's. Raises EHitCountFile (the document as it was) when the parameter text does not read,
+// and what Resize raises when the picture cannot be made.
+void RestoreHitCounts(TFractalDocument& doc, const THitCountDocument& counts);
