@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QMdiArea>
+#include <QLabel>
 #include <QMenu>
 #include <QScrollBar>
 #include <QTest>
@@ -17,6 +18,7 @@
 #include "shell/main_form.h"
 #include "shell_test_support.h"
 #include "windows/child_probe.h"
+#include "windows/window_text.h"
 
 namespace {
 
@@ -74,6 +76,7 @@ TEST_F(Navigation, TheWheelZoomsAboutThePointUnderTheCursorAndANotchRunIsOneStep
 
   Wheel(w, at, 1);
   EXPECT_DOUBLE_EQ(w->Params().zoom, 0.23 * 1.25);
+  EXPECT_EQ(w->StatusPanels[2]->text(), FormatReadout("M=", 0.23 * 1.25, UserDecimalPoint()));
   // The drawing follows once the wheel rests.
   StopOnceDrawn(w);
   const QPointF after = ReadoutAt(w, at);
