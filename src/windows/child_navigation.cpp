@@ -16,6 +16,7 @@ constexpr int kWheelRestMs = 150;
 // Enough for a long session; a step is two parameter sets of about a kilobyte each.
 constexpr int kUndoLimit = 1000;
 
+// Merge ids are unique among the window's steps: 1 and 2 are the dialogs' (child_undo.cpp).
 enum : int { kWheelZoomMergeId = 3 };
 
 const QString kWheelZoomStep = QStringLiteral("Wheel Zoom");

@@ -3,7 +3,7 @@
 // coefficients are drawn by the engine once its pass has started, and the dialogs' refill comes back rounded a
 // moment after every pass. Undo and redo only restore; the window draws once the stack has moved, so a pass
 // started by an undo never runs inside the stack's own call (a second undo from within it moves on correctly).
-#include <QDateTime>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <QUndoStack>
 
@@ -21,6 +21,16 @@ namespace {
 // by notch.
 constexpr qint64 kMergeWindowMs = 1500;
 
+// Milliseconds on a clock that never jumps, unlike the wall clock.
+qint64 NowMs() {
+  static const QElapsedTimer clock = [] {
+    QElapsedTimer started;
+    started.start();
+    return started;
+  }();
+  return clock.elapsed();
+}
+
 const QString kRandStep = QStringLiteral("Rand");
 const QString kParametersStep = QStringLiteral("Parameters");
 const QString kCoefficientsStep = QStringLiteral("Coefficients");
@@ -32,7 +42,7 @@ class TParamsStep : public QUndoCommand {
  public:
   TParamsStep(TMDIChild& window, TParamSnapshot before, const QString& text, int mergeId)
       : window_(window), before_(std::move(before)), mergeId_(mergeId),
-        lastEdit_(QDateTime::currentMSecsSinceEpoch()) {
+        lastEdit_(NowMs()) {
     setText(text);
   }
 
