@@ -1,13 +1,18 @@
 // Main steps per second of the engine's real run loop (RunFractal with its default pumping cadence), measured after
 // the first 10000 steps, when the Lyapunov steps have stopped. items_per_second is main steps per second;
 // pumps_per_second is how often a host would get control; restarts counts random restarts during the timing.
+// The single-orbit cases count per CPU second of the run's thread; the parallel-orbit cases (RunFractalOrbits, K
+// orbits on T threads) per wall-clock second, with T from 1 to the machine's cores (at least 2, at most K), and
+// report the process's CPU time beside it.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <thread>
 
 #include "engine/formula.h"
+#include "engine/orbits.h"
 #include "engine/fractal_params.h"
 #include "image/pixel_graphic.h"
 
@@ -81,14 +86,15 @@ class TBenchHost : public EngineHost {
   TEngineCounters start_, last_;
 };
 
-void RunBench(benchmark::State& state, TBenchFractal& f) {
+void RunBench(benchmark::State& state, TBenchFractal& f,
+              const std::function<void(TFractalParams*)>& run = RunFractal) {
   ResetEngineState();
   SeedEngineRandom(20240601);
   SetEnginePumpInterval(kDefaultPumpInterval);
   TBenchHost host(state, f.v);
   SetEngineHost(&host);
   f.v.abort = false;
-  RunFractal(&f.v);
+  run(&f.v);
   SetEngineHost(nullptr);
   host.Report();
 }
@@ -108,6 +114,28 @@ void BM_Ifs0101None(benchmark::State& state) {
   RunBench(state, f);
 }
 BENCHMARK(BM_Ifs0101None)->Args({400, 300})->Args({1024, 768})->Unit(benchmark::kNanosecond);
+
+// Arguments: orbits, threads.
+void BM_Ifs0101NoneOrbits(benchmark::State& state) {
+  TBenchFractal f(400, 300, -0.1, 1.1, -0.1, 1.1);
+  SetSierpinski(f.v);
+  const int orbits = static_cast<int>(state.range(0)), threads = static_cast<int>(state.range(1));
+  RunBench(state, f, [&](TFractalParams* v) { RunFractalOrbits(v, orbits, threads); });
+}
+
+void OrbitScaling(benchmark::internal::Benchmark* b) {
+  constexpr int kOrbits = 8;
+  const int cores = static_cast<int>(std::thread::hardware_concurrency());
+  const int most = std::min(kOrbits, std::max(2, cores));
+  for (int threads = 1; threads <= most; ++threads) b->Args({kOrbits, threads});
+}
+// Wall-clock rates; the CPU column is the whole process's, so items_per_second * Time / CPU is main steps per CPU
+// second, the figure to compare with the single orbit's on a machine too busy for wall-clock scaling.
+BENCHMARK(BM_Ifs0101NoneOrbits)
+    ->Apply(OrbitScaling)
+    ->UseRealTime()
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kNanosecond);
 
 void BM_Ifs0101SqrtFilter(benchmark::State& state) {
   TBenchFractal f(400, 300, -0.1, 1.1, -0.1, 1.1);

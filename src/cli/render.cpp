@@ -9,6 +9,9 @@
 #include <new>
 #include <ostream>
 #include <sstream>
+#include <thread>
+#include <utility>
+#include <vector>
 
 #include "cli/hit_count_commands.h"
 #include "document/fractal_document.h"
@@ -16,6 +19,7 @@
 #include "engine/tone.h"
 #include "document/presets.h"
 #include "engine/formula.h"
+#include "engine/orbits.h"
 #include "files/file_format_writer.h"
 #include "files/image_export.h"
 #include "files/param_file.h"
@@ -220,9 +224,10 @@ TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderRe
     if (resumed->orbits.empty())
       throw ERenderFailed("the hit-count document " + Quoted(*options.resumePath) +
                           " was made by merging and holds no orbits to continue");
-    if (resumed->orbits.size() != 1)
+    if (resumed->orbits.size() > static_cast<std::size_t>(kMaxOrbits))
       throw ERenderFailed("the hit-count document " + Quoted(*options.resumePath) + " holds " +
-                          std::to_string(resumed->orbits.size()) + " orbits; this program continues one");
+                          std::to_string(resumed->orbits.size()) + " orbits; this program continues at most " +
+                          std::to_string(kMaxOrbits));
   } else {
     if (options.paramsPath) {
       LoadParams(*options.paramsPath, document, report);
@@ -276,6 +281,31 @@ TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderRe
   const TStepBudgetScope budget(options.seconds ? kNoStepBudget : options.steps);
 
   TRenderSummary summary;
+  const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  // A resumed render goes on with the orbits its document holds.
+  TOrbitsLeft left;
+  TOrbitPlan plan = PlanOrbits(v, options.orbits, options.threads.value_or(cores));
+  if (resumed) {
+    // This program finishes a round from what each orbit made of it; it never leaves a round's hits unmerged.
+    for (const THitCountOrbit& orbit : resumed->orbits) {
+      if (!orbit.roundLog.empty())
+        throw ERenderFailed("the hit-count document " + Quoted(*options.resumePath) +
+                            " holds hits of an unfinished round, which this program does not continue");
+      left.roundDone += orbit.roundSteps;
+    }
+    plan.orbits = static_cast<int>(resumed->orbits.size());
+    for (int k = 0; k < plan.orbits; ++k) {
+      if (resumed->orbits[static_cast<std::size_t>(k)].roundSteps != OrbitStepsOfRound(left.roundDone, k, plan.orbits))
+        throw ERenderFailed("the hit-count document " + Quoted(*options.resumePath) +
+                            " holds orbits whose steps in their round do not fit together");
+    }
+    for (std::size_t k = 1; k < resumed->orbits.size(); ++k)
+      left.others.push_back(OtherOrbitFromFile(resumed->orbits[k]));
+    left.joined = resumed->joined;
+    plan.threads = std::clamp(options.threads.value_or(cores), 1, plan.orbits);
+  }
+  summary.orbits = plan.orbits;
+  summary.threads = plan.threads;
   const auto start = TClock::now();
   TRenderHost host(v, options, report, start);
   {
@@ -283,12 +313,16 @@ TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderRe
     v.abort = false;
     try {
       if (resumed)
-        ContinueFractal(&v);
+        ContinueFractalOrbits(&v, left, plan.threads);
       else
-        RunFractal(&v);
+        RunFractalOrbits(&v, plan.orbits, plan.threads, &left);
     } catch (const EFloatingPointFault& fault) {
       throw ERenderFailed(std::string(fault.what()) + " after " + std::to_string(GetEngineCounters().mainSteps) +
                           " steps; no picture written");
+    } catch (const std::invalid_argument& wrong) {
+      if (!resumed) throw;
+      throw ERenderFailed("the hit-count document " + Quoted(*options.resumePath) + " cannot be continued: " +
+                          wrong.what());
     }
   }
   summary.seconds = std::chrono::duration<double>(TClock::now() - start).count();
@@ -304,7 +338,13 @@ TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderRe
     THitCountOrbit orbit = EngineOrbit(v);
     orbit.mainSteps = static_cast<std::int64_t>(before + static_cast<std::uint64_t>(summary.steps));
     orbit.restarts = (resumed ? resumed->orbits[0].restarts : 0) + summary.restarts;
-    SaveHitCountDocument(*countsPath, CaptureHitCounts(document, before + summary.steps, seed, {orbit}));
+    std::vector<THitCountOrbit> orbits{orbit};
+    for (const TOtherOrbit& other : left.others) orbits.push_back(OtherOrbitToFile(other));
+    for (std::size_t k = 0; k < orbits.size(); ++k)
+      orbits[k].roundSteps = OrbitStepsOfRound(left.roundDone, static_cast<int>(k), static_cast<int>(orbits.size()));
+    THitCountDocument counts = CaptureHitCounts(document, before + summary.steps, seed, std::move(orbits));
+    counts.joined = left.joined;
+    SaveHitCountDocument(*countsPath, counts);
     if (!countsOnly) summary.countsPath = countsPath;
   }
   summary.picturePath = options.outputPath;
@@ -330,9 +370,13 @@ std::string FormatRenderSummary(const TRenderSummary& summary) {
     return "painted " + summary.picturePath + " from a document of " + std::to_string(summary.steps) + " steps";
   }
   const double rate = summary.seconds > 0 ? static_cast<double>(summary.steps) / summary.seconds : 0.0;
+  const auto counted = [](std::int64_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+  };
   return std::string(summary.interrupted ? "interrupted: " : "") + (summary.resumed ? "resumed: " : "") +
          "rendered " + std::to_string(summary.steps) + " steps in " + Fixed(summary.seconds, 3) +
-         " s: " + Fixed(std::floor(rate), 0) + " steps/s, " + std::to_string(summary.restarts) + " restarts";
+         " s: " + Fixed(std::floor(rate), 0) + " steps/s, " + std::to_string(summary.restarts) + " restarts, " +
+         counted(summary.orbits, "orbit", "orbits") + " on " + counted(summary.threads, "thread", "threads");
 }
 
 int RunRenderCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,

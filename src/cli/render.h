@@ -23,6 +23,8 @@ struct TRenderSummary {
   std::int64_t steps = 0;     // main steps made, random restarts included
   double seconds = 0;         // wall-clock time of the engine run
   std::int64_t restarts = 0;  // random restarts (escape or wild Lyapunov estimate)
+  int orbits = 1;             // orbits and threads the run used
+  int threads = 1;
   std::string picturePath;
   std::optional<std::string> paramsPath;  // written with --write-params
   std::optional<std::string> countsPath;  // written with --save-counts
@@ -43,9 +45,9 @@ void ApplyBuiltInExample(TFractalParams& v);
 // on failure no picture and no parameter file is written.
 TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderReport& report = {});
 
-// "rendered 5000000 steps in 0.312 s: 16025641 steps/s, 0 restarts", numbers in the C locale; a run stopped by
-// Ctrl+C says "interrupted: rendered ...", --merge "merged 4 documents: 20000000 steps", --retone "painted ... from a
-// document of 5000000 steps".
+// "rendered 5000000 steps in 0.312 s: 16025641 steps/s, 0 restarts, 8 orbits on 2 threads", numbers in the C
+// locale; a run stopped by Ctrl+C says "interrupted: rendered ...", --merge "merged 4 documents: 20000000 steps",
+// --retone "painted ... from a document of 5000000 steps".
 std::string FormatRenderSummary(const TRenderSummary& summary);
 
 // The program: parses args (without the program name), renders, reports on err (help goes to out) and returns

@@ -134,6 +134,16 @@ const std::map<std::string, TValued>& ValuedOptions() {
        [](TRenderOptions& o, const std::string& v) {
          o.maps = static_cast<int>(WholeInRange("--maps", v, 0, 3, "0, 1, 2 or 3"));
        }},
+      {"--orbits",
+       [](TRenderOptions& o, const std::string& v) {
+         o.orbits = static_cast<int>(WholeInRange("--orbits", v, 1, kMaxRenderOrbits,
+                                                  "a whole number from 1 to " + std::to_string(kMaxRenderOrbits)));
+       }},
+      {"--threads",
+       [](TRenderOptions& o, const std::string& v) {
+         o.threads = static_cast<int>(WholeInRange("--threads", v, 1, kMaxRenderOrbits,
+                                                   "a whole number from 1 to " + std::to_string(kMaxRenderOrbits)));
+       }},
       {"--jpeg-quality",
        [](TRenderOptions& o, const std::string& v) {
          o.fileOptions.JPEGQuality =
@@ -253,9 +263,9 @@ TRenderOptions ParseRenderArguments(const std::vector<std::string>& args) {
 
 std::string RenderUsageText() {
   return "Usage: ovel-ifs-render [PARAMS.ifs] [-o OUT] [--size WxH] [--steps N | --seconds S] [--seed N]\n"
-         "                       [--maps 0..3] [--white] [--random] [--write-params] [--quiet] [file options]\n"
-         "                       [--save-counts FILE.ovc] [colour options]\n"
-         "       ovel-ifs-render --resume FILE.ovc --steps N -o OUT [--save-counts FILE.ovc]\n"
+         "                       [--maps 0..3] [--orbits K] [--threads T] [--white] [--random] [--write-params]\n"
+         "                       [--quiet] [file options] [--save-counts FILE.ovc] [colour options]\n"
+         "       ovel-ifs-render --resume FILE.ovc --steps N -o OUT [--threads T] [--save-counts FILE.ovc]\n"
          "       ovel-ifs-render --merge A.ovc B.ovc... -o OUT\n"
          "       ovel-ifs-render --retone FILE.ovc -o OUT [colour options]\n"
          "Try 'ovel-ifs-render --help' for more information.\n";
@@ -263,9 +273,9 @@ std::string RenderUsageText() {
 
 std::string RenderHelpText() {
   return R"(Usage: ovel-ifs-render [PARAMS.ifs] [-o OUT] [--size WxH] [--steps N | --seconds S] [--seed N]
-                       [--maps 0..3] [--white] [--random] [--write-params] [--quiet] [file options]
-                       [--save-counts FILE.ovc] [colour options]
-       ovel-ifs-render --resume FILE.ovc --steps N -o OUT [--save-counts FILE.ovc]
+                       [--maps 0..3] [--orbits K] [--threads T] [--white] [--random] [--write-params]
+                       [--quiet] [file options] [--save-counts FILE.ovc] [colour options]
+       ovel-ifs-render --resume FILE.ovc --steps N -o OUT [--threads T] [--save-counts FILE.ovc]
        ovel-ifs-render --merge A.ovc B.ovc... -o OUT
        ovel-ifs-render --retone FILE.ovc -o OUT [colour options]
 
@@ -289,10 +299,20 @@ Options:
                            (default 5000000)
   --seconds S              stop after S seconds instead (S may have decimals: 2.5)
   --seed N                 seed the random generator with N (0 to 18446744073709551615): the same
-                           inputs and seed give a byte-identical picture. Without it the clock seeds.
+                           inputs, seed and --orbits give a byte-identical picture, whatever --threads
+                           says. Without it the clock seeds.
   --maps M                 number of maps, 1, 2 or 3 (default 2); each step picks one of the
                            coefficient groups af[1..], af[20..], af[40..] at random. 0 keeps the
                            first group for the whole run, with no random pick per step.
+  --orbits K               draw with K orbits at once, 1 to 256 (default 8): each has its own point and
+                           random map choices, all share the coefficients and the picture, and the
+                           steps are shared out among them exactly. The first orbit makes the random
+                           restarts; another orbit that escapes starts its own point over. With
+                           --maps 0, or a G-Mira / Martin set without Sinusoidal, the orbits could not
+                           differ and one orbit draws. --orbits 1 draws as the desktop program's
+                           single orbit does.
+  --threads T              run the orbits on T threads, 1 to 256 (default: the machine's cores), never
+                           more than the orbits; the picture does not depend on it
   --white                  "White": inverted colours, a dark picture on white
   --random                 draw random coefficients before drawing (the Rand command); the view,
                            colours and switches of PARAMS are kept
@@ -307,7 +327,9 @@ Hit-count documents (.ovc; the format is described in docs/hit-count-documents.m
                            cell's lead channel, steps, seed and orbit, so that it can be continued,
                            merged or painted again. An OUT ending in .ovc writes the document alone.
   --resume FILE.ovc        go on drawing a document for --steps N more steps (or --seconds S); a
-                           render of N1 steps resumed for N2 is byte for byte one render of N1 + N2
+                           render of N1 steps resumed for N2 is byte for byte one render of N1 + N2.
+                           It goes on with the document's orbits (--orbits does not apply), on
+                           --threads threads
   --merge A.ovc B.ovc...   add documents of the same parameter set, size, maps and White: counts add
                            (stopping at 2147483647), each cell takes the lead channel of the last
                            document that hit it. OUT ending in .ovc receives the sum, any other OUT
@@ -350,7 +372,7 @@ Output: the picture (and the parameter file) is written under a temporary name i
 renamed into place when complete, so OUT is never left half-written and stays as it was on an error.
 While rendering, a progress bar is shown on standard error when it is a terminal. At the end one line
 goes to standard error, unless --quiet, for example:
-  rendered 5000000 steps in 0.312 s: 16025641 steps/s, 0 restarts
+  rendered 5000000 steps in 0.312 s: 16025641 steps/s, 0 restarts, 8 orbits on 2 threads
 Messages about a parameter file that ends early appear on standard error as warnings.
 
 Ctrl+C (SIGINT) or SIGTERM stops the render: the picture of the steps made so far is written (and the

@@ -16,6 +16,9 @@ inline constexpr int kDefaultRenderWidth = kFirstShowWidth;
 inline constexpr int kDefaultRenderHeight = kFirstShowHeight;
 inline constexpr std::int64_t kDefaultRenderSteps = 5'000'000;
 inline constexpr int kDefaultRenderMaps = 2;
+inline constexpr int kDefaultRenderOrbits = 8;
+// The most orbits and threads a run may ask for (the engine's kMaxOrbits).
+inline constexpr int kMaxRenderOrbits = 256;
 // The hit lists hold three counts for each cell of a max(W, H) square; beyond this they would not fit in memory.
 // Larger than a window's kMaxImageSide on purpose: a batch render has no screen to fit and may take the memory.
 inline constexpr int kMaxRenderSide = 16384;
@@ -41,6 +44,8 @@ struct TRenderOptions {
   std::optional<double> seconds;
   std::optional<std::uint64_t> seed;         // none: the clock seeds
   int maps = kDefaultRenderMaps;
+  int orbits = kDefaultRenderOrbits;
+  std::optional<int> threads;  // none: the machine's cores (never more than the orbits)
   bool white = false;
   bool random = false;
   bool writeParams = false;

@@ -13,8 +13,18 @@ void MakeStayOnTopToolWindow(QWidget* w) {
                     Qt::WindowCloseButtonHint);
 }
 
+namespace {
+const char* const kPlaced = "ovelToolWindowPlaced";
+}  // namespace
+
+void PlaceToolWindowAt(QWidget* w, const QPoint& position) {
+  w->setProperty(kPlaced, true);
+  w->move(position);
+}
+
+bool ToolWindowPlaced(const QWidget* w) { return w->property(kPlaced).toBool(); }
+
 void PlaceToolWindowOnce(QWidget* w, int below) {
-  static const char* const kPlaced = "ovelToolWindowPlaced";
   if (w->property(kPlaced).toBool()) return;
   w->setProperty(kPlaced, true);
   QWidget* owner = w->parentWidget() ? w->parentWidget()->window() : nullptr;

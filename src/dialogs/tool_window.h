@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QColor>
+#include <QPoint>
 
 class QWidget;
 
@@ -16,6 +17,10 @@ void MakeStayOnTopToolWindow(QWidget* w);
 // room there and just inside its right edge otherwise, `below` pixels under the owner's top edge and kept on the
 // screen. Afterwards it stays wherever the user moves it.
 void PlaceToolWindowOnce(QWidget* w, int below);
+// Puts a tool window where it was in an earlier run; PlaceToolWindowOnce then leaves it there.
+void PlaceToolWindowAt(QWidget* w, const QPoint& position);
+// Whether the tool window has been placed (shown once, or put back where it was).
+bool ToolWindowPlaced(const QWidget* w);
 
 // Fills the widget with a vertical gradient from start to a dark tint of it.
 void PaintGradient(QWidget* w, const QColor& start);

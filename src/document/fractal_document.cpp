@@ -79,3 +79,16 @@ bool TFractalDocument::PrepareRun() {
   AdjustCoordsForRun(v_);
   return true;
 }
+
+void TFractalDocument::StartHealth() { health_.Start(GetEngineCounters(), TRenderHealthMeter::TClock::now()); }
+
+const TRenderHealth& TFractalDocument::SampleHealth() {
+  health_.Sample(GetEngineCounters(), EngineRecord() == &v_, v_.lyapunov, picture_ ? LitShare(*picture_) : 0.0,
+                 TRenderHealthMeter::TClock::now());
+  return health_.Health();
+}
+
+void TFractalDocument::StopHealth() {
+  health_.Stop(GetEngineCounters(), EngineRecord() == &v_, v_.lyapunov, picture_ ? LitShare(*picture_) : 0.0,
+               TRenderHealthMeter::TClock::now());
+}

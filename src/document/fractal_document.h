@@ -10,6 +10,7 @@
 
 #include "document/first_show.h"
 #include "document/picture_size.h"
+#include "document/render_health.h"
 #include "document/selection_region.h"
 #include "document/undo_snapshot.h"
 #include "engine/fractal_params.h"
@@ -65,6 +66,14 @@ class TFractalDocument {
 
   TProgressFigures Progress() const { return {v_.ticks, v_.iterations, v_.lyapunov, v_.plotX, v_.plotY}; }
 
+  // The render's health (render_health.h): started when the engine is about to draw this record, sampled with
+  // every repaint of the picture during the pass, stopped when the engine has returned. Each sample counts the
+  // lit pixels once; nothing is added to the engine's steps.
+  void StartHealth();
+  const TRenderHealth& SampleHealth();
+  void StopHealth();
+  const TRenderHealth& Health() const { return health_.Health(); }
+
   // The presets, as the window's menus set them.
   void ResetView();
   void ToggleMiraVariant(int variant);
@@ -85,4 +94,5 @@ class TFractalDocument {
   TFractalParams v_{};
   std::unique_ptr<TPixelGraphic> picture_;
   THitLists lists_;
+  TRenderHealthMeter health_;
 };

@@ -7,8 +7,9 @@
 #include "engine/tone.h"
 #include "files/param_file.h"
 
-THitCountOrbit EngineOrbit(const TFractalParams& v) {
-  const TEngineState& s = EngineState();
+namespace {
+
+THitCountOrbit OrbitOf(const TEngineState& s, std::int64_t iterations, double lyapunov) {
   THitCountOrbit o;
   o.x = s.x;
   o.y = s.y;
@@ -20,20 +21,19 @@ THitCountOrbit EngineOrbit(const TFractalParams& v) {
   o.xs = s.xs;
   o.ys = s.ys;
   o.lsum = s.lsum;
-  o.lyapunov = v.lyapunov;
+  o.lyapunov = lyapunov;
   o.miraSign = s.miraSign;
   o.miraF = s.miraF;
   o.miraB = s.miraB;
   o.j = s.j;
   for (int k = 0; k < 4; ++k) o.random[k] = s.random.s[k];
-  o.iterations = v.iterations;
+  o.iterations = iterations;
   o.mainSteps = s.mainSteps;
   o.restarts = s.restarts;
   return o;
 }
 
-void RestoreEngineOrbit(const THitCountOrbit& o, TFractalParams& v) {
-  TEngineState& s = EngineState();
+void PutOrbit(const THitCountOrbit& o, TEngineState& s) {
   s.x = o.x;
   s.y = o.y;
   s.z = o.z;
@@ -53,8 +53,26 @@ void RestoreEngineOrbit(const THitCountOrbit& o, TFractalParams& v) {
   s.random.seeded = true;
   s.mainSteps = o.mainSteps;
   s.restarts = o.restarts;
+}
+
+}  // namespace
+
+THitCountOrbit EngineOrbit(const TFractalParams& v) { return OrbitOf(EngineState(), v.iterations, v.lyapunov); }
+
+void RestoreEngineOrbit(const THitCountOrbit& o, TFractalParams& v) {
+  PutOrbit(o, EngineState());
   v.iterations = o.iterations < 0 ? 0 : o.iterations;
   v.lyapunov = o.lyapunov;
+}
+
+THitCountOrbit OtherOrbitToFile(const TOtherOrbit& orbit) { return OrbitOf(orbit.state, orbit.iterations, 0); }
+
+TOtherOrbit OtherOrbitFromFile(const THitCountOrbit& o) {
+  TOtherOrbit orbit;
+  PutOrbit(o, orbit.state);
+  orbit.state.stepBudget = kNoStepBudget;
+  orbit.iterations = o.iterations < 0 ? 0 : o.iterations;
+  return orbit;
 }
 
 THitCountDocument CaptureHitCounts(const TFractalDocument& doc, std::uint64_t mainSteps, std::uint64_t seed,

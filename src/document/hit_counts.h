@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "document/fractal_document.h"
+#include "engine/orbits.h"
 #include "files/hit_count_file.h"
 
 // The engine's orbit as it stands: its process-wide state with the record's iterations and Lyapunov estimate.
@@ -13,6 +14,11 @@ THitCountOrbit EngineOrbit(const TFractalParams& v);
 // Puts an orbit back into the engine and the record, so that ContinueFractal goes on exactly from it. The random
 // stream counts as seeded (a restart must not reseed it from the clock).
 void RestoreEngineOrbit(const THitCountOrbit& orbit, TFractalParams& v);
+
+// Orbits 1 to K - 1 of a parallel render, for the document (after orbit 0) and back. Their random streams count as
+// seeded.
+THitCountOrbit OtherOrbitToFile(const TOtherOrbit& orbit);
+TOtherOrbit OtherOrbitFromFile(const THitCountOrbit& orbit);
 
 // The document's render: its parameter set (with a decimal point and exact digits), size, maps, White, and the counts and lead
 // channels of the cells its picture covers.

@@ -33,6 +33,16 @@ void TEngineRandom::Randomize() {
                   (++calls * 0xD1B54A32D192ED03ull));
 }
 
+TEngineRandom TEngineRandom::Derived(std::uint64_t index) const {
+  // The four words and the index through splitmix64 in turn: neighbouring indices give unrelated streams.
+  std::uint64_t mix = index * 0xD1B54A32D192ED03ull;
+  for (const std::uint64_t word : s) mix = SplitMix64(mix) ^ word;
+  TEngineRandom r;
+  Fill(r, SplitMix64(mix));
+  r.seeded = true;
+  return r;
+}
+
 TEngineRandom InitialEngineRandom() {
   TEngineRandom r;
   Fill(r, 0);

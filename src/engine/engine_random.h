@@ -12,6 +12,10 @@ struct TEngineRandom {
   // Reseeds from the clock unless seeded.
   void Randomize();
 
+  // A stream of its own for orbit `index` of a parallel run, fixed by this generator's state (so by the seed, right
+  // after seeding) and the index; this generator does not move. Seeded: the clock never reseeds it.
+  TEngineRandom Derived(std::uint64_t index) const;
+
   // Uniform in [0, 1), a multiple of 2^-53.
   double Next() {
     const std::uint64_t result = Rotl(s[1] * 5, 7) * 9;

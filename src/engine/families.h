@@ -1,6 +1,6 @@
 // The formula families and the variations of one formula step. Each reads and writes the engine's working variables;
 // every expression is evaluated in Ext from stored doubles and rounded to double when it is assigned.
-// Included by formula.cpp only: these are inlined into the run loop.
+// Included by formula.cpp (inlined into the run loop) and by bench/engine_bounds_bench.cpp.
 #pragma once
 
 #include <cmath>
@@ -140,12 +140,16 @@ inline void Mira(TEngineState& s, const TFractalParams& v) {
 
 // Each variant reads fx and fy only; with several on, the last one's result stands. The table of coefficient
 // pairings is irregular on purpose (0102 uses a1 twice, 0104 pairs a3 with fy and a4 with fx in y).
+// The affine map of variant 1 alone; the run loop calls it directly when it is the whole formula stage.
+inline void Ifs0101(TEngineState& s, const double* a) {
+  const Ext fx = s.fx, fy = s.fy;
+  s.x = D(a[1] * fx + a[2] * fy + a[5]);
+  s.y = D(a[3] * fx + a[4] * fy + a[6]);
+}
+
 inline void Ifs01(TEngineState& s, const TFractalParams& v, const double* a) {
   const Ext fx = s.fx, fy = s.fy;
-  if (v.ifs0101) {
-    s.x = D(a[1] * fx + a[2] * fy + a[5]);
-    s.y = D(a[3] * fx + a[4] * fy + a[6]);
-  }
+  if (v.ifs0101) Ifs0101(s, a);
   if (v.ifs0102) {
     const Ext sx = EngineSin(fx), sy = EngineSin(fy);
     s.x = D(sx + (a[1] * fx + a[1] * fy + a[5]) - sy);

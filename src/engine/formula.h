@@ -84,6 +84,9 @@ struct TEngineCounters {
 // Since program start or the last ClearEngineCounters.
 TEngineCounters GetEngineCounters();
 void ClearEngineCounters();
+// The record the engine works on while a run is in progress (the innermost, when runs are nested), else the record
+// of the last run; nullptr before the first. Only a run on this record makes the counters move.
+const TFractalParams* EngineRecord();
 
 // ---- Pumping cadence ------------------------------------------------------------------------------------------
 // The loop looks at the clock once every kPassesPerPumpCheck passes, and after every random restart (which clears

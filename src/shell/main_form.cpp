@@ -73,6 +73,8 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
 
   ConnectDialogs();
   NameShortcutsInToolTips();
+  CreateRecentMenu();
+  LoadSettings();
   SetEngineHost(this);
   UpdateMenuItems();
 }
@@ -203,6 +205,7 @@ TMDIChild* TMainForm::OpenFractalWindow(const QString& caption) {
   auto* child = new TMDIChild;
   child->SetFrameClientSize([this] { return FrameClientSize(); });
   child->SetFileOptions(&fileOptions_);
+  WatchWindow(child);
   if (!filesToOpen_.isEmpty()) child->LoadAfterFirstShow(filesToOpen_.takeFirst());
   GiveDialogsTo(child);
   WatchUndoStack(child);
@@ -228,6 +231,7 @@ void TMainForm::SubWindowActivated(QMdiSubWindow* window) {
     lastActive_ = child;
     MergeChildMenus(child);
     if (child != previous) DialogsFollow(previous, child);
+    ShowHealthOf(child);
   }
   UpdateMenuItems();
 }
@@ -294,6 +298,7 @@ void TMainForm::FileExitItemClick() { close(); }
 void TMainForm::closeEvent(QCloseEvent* event) {
   // Every pass stops and none may start again, so the nested event loops of the passes unwind at once and the
   // application's own loop sees the quit; the frame is not destroyed before that has happened.
+  RunGuarded(this, [this] { SaveSettings(); });
   RequestExit();
   for (TMDIChild* child : Children()) child->Abort();
   Timer1->stop();

@@ -15,6 +15,8 @@
 
 #include "engine/formula.h"
 #include "files/file_options.h"
+#include "shell/recent_files.h"
+#include "windows/save_memory.h"
 
 class QAction;
 class QDragEnterEvent;
@@ -30,6 +32,7 @@ class TForm2;
 class TForm4;
 class TXYSize;
 class TCForm;
+class THealthBar;
 
 class TMainForm : public QMainWindow, public EngineHost {
   Q_OBJECT
@@ -68,6 +71,9 @@ class TMainForm : public QMainWindow, public EngineHost {
   QAction* WindowMinimizeItem;
   QMenu* Help1;
   QAction* HelpAboutItem;
+  QMenu* OpenRecent1;         // "Open Recent": the last parameter files, then "Clear List"
+  QAction* ClearRecentList1;
+  THealthBar* HealthBar;      // the active window's render figures, at the right of the status bar
 
   QToolBar* ToolBar;
   QAction* CoolSpeedButton3;  // "Reset"
@@ -118,6 +124,17 @@ class TMainForm : public QMainWindow, public EngineHost {
   // Opens each parameter file in a new window and draws it.
   void OpenInNewWindows(const QStringList& paths);
 
+  // Remembered settings, recent files and the render readout (main_form_settings.cpp).
+  const TRecentFiles& RecentFiles() const { return recentFiles_; }
+  const TSaveMemory& SaveMemory() const { return saveMemory_; }
+  // Opens a recent file in a new window; one that is gone is named in a message and leaves the list.
+  void OpenRecentFile(const QString& path);
+  void ClearRecentList1Click();
+  // Writes what the frame remembers: its geometry and state, the tool dialogs' places, the options, the folders
+  // and file type, the recent files. Runs when the frame closes; the options, folders and list also when they
+  // change.
+  void SaveSettings();
+
   // Operations offered to the dialogs; each forwards to the active window.
   void AbortClick();
   void TP01(int width, int height);
@@ -153,8 +170,17 @@ class TMainForm : public QMainWindow, public EngineHost {
   void GiveDialogsTo(TMDIChild* child);
   void DialogsFollow(TMDIChild* previous, TMDIChild* child);
   QSize FrameClientSize() const;
+  void CreateRecentMenu();
+  void RebuildRecentMenu();
+  void RememberParameterFile(const QString& path);
+  void LoadSettings();
+  void SaveFileSettings();
+  void WatchWindow(TMDIChild* child);
+  void ShowHealthOf(TMDIChild* child);
 
   TFileOptions fileOptions_;
+  TRecentFiles recentFiles_;
+  TSaveMemory saveMemory_;
   QStringList filesToOpen_;  // each goes to the next window that opens
   TMDIChild* mergedChild_ = nullptr;
   TMDIChild* lastActive_ = nullptr;

@@ -38,6 +38,7 @@ void TMainForm::LoadFromParameterFile1Click() {
   TFileDialogRequest request;
   request.caption = QStringLiteral("Load From Parameter File");
   request.filter = QString::fromLatin1(kParamFileOpenFilter);
+  request.directory = saveMemory_.parameterFolder;
   const TFileDialogResult chosen = RunOpenFileDialog(this, request);
   if (!chosen.accepted || chosen.fileName.isEmpty()) return;
   // A file that cannot be opened raises here: nothing has changed and nothing is drawn.
@@ -84,4 +85,6 @@ void TMainForm::dropEvent(QDropEvent* event) {
   RunGuarded(this, [this, paths] { OpenInNewWindows(paths); });
 }
 
-void TMainForm::JPGFileOptions1Click() { TMDIChild::Options1Click(*Form2, fileOptions_); }
+void TMainForm::JPGFileOptions1Click() {
+  if (TMDIChild::Options1Click(*Form2, fileOptions_)) SaveFileSettings();
+}

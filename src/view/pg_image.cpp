@@ -329,6 +329,7 @@ void TPGImage::PaintPicBox(QPainter& painter, const QRegion& exposed) {
     for (const QRect& r : exposed - QRegion(shown.rect())) painter.fillRect(r, picBoxColor_);
   }
   if (selection_) PaintSelectionFrame(painter);
+  PaintHint(painter);
 }
 
 void TPGImage::PaintSelectionFrame(QPainter& painter) {

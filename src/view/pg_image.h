@@ -23,6 +23,7 @@
 #include <QPoint>
 #include <QRect>
 #include <QRegion>
+#include <QString>
 #include <QWidget>
 #include <memory>
 
@@ -179,6 +180,12 @@ class TPGImage : public QAbstractScrollArea {
   QPoint ImageToPicBox(const QPoint& imagePoint) const;
   TDragState DragState() const { return dragState_; }
 
+  // --- Hint (pg_hint.cpp) --------------------------------------------------------------------------------------
+  // A short text painted over the picture area, never into the picture: a saved picture does not contain it.
+  // Empty for none. shortText stands in for it where the picture is too small to hold it.
+  const QString& HintText() const { return hint_; }
+  void SetHintText(const QString& text, const QString& shortText = {});
+
  signals:
   // After every layout of a changed picture: the outer size the view needs (bounded by the AutoSize limits).
   void OnNewAutoSize(int pgImageWidth, int pgImageHeight);
@@ -229,6 +236,7 @@ class TPGImage : public QAbstractScrollArea {
   int VerticalBarWidth() const;
   void PaintPicBox(QPainter& painter, const QRegion& exposed);
   void PaintSelectionFrame(QPainter& painter);
+  void PaintHint(QPainter& painter);
   QRect SelectionBoxRect() const;  // the rectangle in picture-box pixels, right = left + width
   QRegion FrameRegion() const;     // what a change of the rectangle must repaint
   QRect HandleRect(int handle) const;
@@ -299,4 +307,6 @@ class TPGImage : public QAbstractScrollArea {
   TPress pendingPress_;
   TPress lastPress_;
   quint64 lastPressTime_ = 0;
+
+  QString hint_, shortHint_;
 };

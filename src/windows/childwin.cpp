@@ -28,6 +28,10 @@ namespace {
 constexpr int kFirstShowDelayMs = 100;
 constexpr int kProgressIntervalMs = 500;
 const QString kIndexCaption = QStringLiteral("Ovel-index.ifs");
+const QString kStartHint = QStringLiteral(
+    "Nothing to draw yet.\n\nPick a preset from the G-Mira / Martin or IFS-01 menu, or load a parameter file "
+    "(File > Load From Parameter File).");
+const QString kShortStartHint = QStringLiteral("Pick a preset or load a parameter file.");
 const QColor kMaroon(128, 0, 0);
 const QString kPresetStep = QStringLiteral("Preset");
 constexpr int kPanelWidths[3] = {150, 150, 120};
@@ -214,7 +218,12 @@ void TMDIChild::UpdateGrafX() {
 
   DeriveFamilySwitches(v);
   Parameters1Update();
-  if (SelectsAFamily(v)) TypeFractal();
+  const bool drawing = SelectsAFamily(v);
+  if (drawing)
+    PGImage1->SetHintText({});
+  else
+    PGImage1->SetHintText(kStartHint, kShortStartHint);
+  if (drawing) TypeFractal();
 }
 
 void TMDIChild::TypeFractal() {
@@ -223,9 +232,13 @@ void TMDIChild::TypeFractal() {
   PixelStepY = (v.plotYMax - v.plotYMin) / v.plotHeight;
   Timer2->start();
   v.abort = false;
+  doc_.StartHealth();
+  emit HealthChanged();
   TPassEnd end([this] {
     if (v.image) v.image->Changed();
     Timer2->stop();
+    doc_.StopHealth();
+    emit HealthChanged();
   });
   RunFractal(&v);
 }
@@ -238,6 +251,8 @@ void TMDIChild::Timer2Timer() {
   // A pass that ended while the events above ran has put its title back; progress figures would stay forever.
   if (passDepth_ == 0 || v.abort) return;
   setWindowTitle(FormatProgressCaption(doc_.Progress(), UserDecimalPoint()));
+  doc_.SampleHealth();
+  emit HealthChanged();
   ++v.ticks;
   // The engine resumes at once: waiting here for one more event would stall it whenever the queue is empty.
   QCoreApplication::processEvents();

@@ -22,6 +22,7 @@
 #include "windows/child_menus.h"
 #include "windows/file_dialogs.h"
 #include "windows/image_size.h"
+#include "windows/save_memory.h"
 #include "windows/tool_dialogs.h"
 
 class QLabel;
@@ -52,6 +53,8 @@ class TMDIChild : public QMdiSubWindow {
 
   // How many passes of this window are running, nested in one another (0 when idle).
   int PassDepth() const { return passDepth_; }
+  // The render's figures as of the last repaint of a pass (HealthChanged tells when they change).
+  const TRenderHealth& Health() const { return doc_.Health(); }
 
   // The frame's client area, which bounds the window when it fits itself around its picture. Without it the
   // size of the area holding the window is used.
@@ -151,6 +154,15 @@ class TMDIChild : public QMdiSubWindow {
   // The image file options Save As uses: the frame's set, kept by the frame. Without one the window keeps
   // its own defaults.
   void SetFileOptions(const TFileOptions* options) { fileOptions_ = options; }
+  // Where Save As put its last picture, and of which type; where parameter files were last opened or saved. The
+  // frame keeps one for all windows (and from run to run); without one the save dialogs start from the caption.
+  void SetSaveMemory(TSaveMemory* memory) { saveMemory_ = memory; }
+
+ signals:
+  // A pass began, showed its progress or ended: Health() has new figures.
+  void HealthChanged();
+  // A parameter file was read into this window, or written from it (by Save As beside its picture, or alone).
+  void ParameterFileUsed(const QString& path);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -174,7 +186,8 @@ class TMDIChild : public QMdiSubWindow {
   double CursorX = 0, CursorY = 0;
 
   // A save dialog's request: starting in the folder and with the name the window's own title gives.
-  TFileDialogRequest SaveRequest(const QString& caption, const QString& filter) const;
+  // rememberedFolder is where to start when the caption names no folder.
+  TFileDialogRequest SaveRequest(const QString& caption, const QString& filter, const QString& rememberedFolder) const;
   void ConnectMenus();
   // Shows the document's picture; `replaced`, the one shown until now, goes once the view has let go of it.
   void ShowNewPicture(std::unique_ptr<TPixelGraphic> replaced);
@@ -202,5 +215,6 @@ class TMDIChild : public QMdiSubWindow {
   const TFileOptions* fileOptions_ = nullptr;
   QString loadAfterFirstShow_;
   TFileOptions ownFileOptions_;
+  TSaveMemory* saveMemory_ = nullptr;
   TToolDialogs dialogs_;
 };

@@ -1,6 +1,7 @@
 // The fractal window's file commands: Save As (picture and parameter file), loading a parameter file, and the
 // image file options.
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -126,20 +127,28 @@ QStringList CollectMessages(const std::vector<std::string>& messages, const std:
 
 }  // namespace
 
-TFileDialogRequest TMDIChild::SaveRequest(const QString& caption, const QString& filter) const {
+TFileDialogRequest TMDIChild::SaveRequest(const QString& caption, const QString& filter,
+                                          const QString& rememberedFolder) const {
   // While a pass runs the caption shows progress figures; the window's own title is kept in TitleText.
   const QString title = passDepth_ > 0 ? TitleText : windowTitle();
   TFileDialogRequest request;
   request.caption = caption;
+  // A window that came from a file saves beside it; a new one where the last file went.
   request.directory = StartFolder(title);
+  if (request.directory.isEmpty() && QFileInfo(rememberedFolder).isDir()) request.directory = rememberedFolder;
   request.fileName = ProposedPictureName(title);
   request.filter = filter;
   return request;
 }
 
 void TMDIChild::SaveAs1Click() {
-  TFileDialogRequest request = SaveRequest(kSaveDialogCaption, QString::fromStdString(SaveDialogFilter()));
-  request.filterIndex = PreselectedFilterIndex(request.fileName.toStdString()).value_or(0);
+  TFileDialogRequest request = SaveRequest(kSaveDialogCaption, QString::fromStdString(SaveDialogFilter()),
+                                           saveMemory_ ? saveMemory_->pictureFolder : QString());
+  // The type of the proposed name, else the type saved last, else the first.
+  std::optional<int> filterIndex = PreselectedFilterIndex(request.fileName.toStdString());
+  if (!filterIndex && saveMemory_ && !saveMemory_->pictureExtension.isEmpty())
+    filterIndex = PreselectedFilterIndex("x." + saveMemory_->pictureExtension.toStdString());
+  request.filterIndex = filterIndex.value_or(0);
   const TFileDialogResult chosen = RunSaveFileDialog(this, request);
   if (!chosen.accepted || chosen.fileName.isEmpty()) return;
 
@@ -164,11 +173,18 @@ void TMDIChild::SaveAs1Click() {
                          buttons == TWarningButtons::OKCancel);
   };
   const TFileOptions& options = fileOptions_ ? *fileOptions_ : ownFileOptions_;
-  SavePictureAndParameters(picture.get(), LocalPath(path), options, warningBox, params, DecimalSeparator());
+  const std::string parameterPath =
+      SavePictureAndParameters(picture.get(), LocalPath(path), options, warningBox, params, DecimalSeparator());
 
   // TitleText too, so that the path stays the caption when a running pass ends.
   TitleText = path;
   setWindowTitle(path);
+  if (saveMemory_) {
+    const QFileInfo saved(path);
+    saveMemory_->pictureFolder = saved.absolutePath();
+    saveMemory_->pictureExtension = saved.suffix().toLower();
+  }
+  emit ParameterFileUsed(QFile::decodeName(QByteArray::fromStdString(parameterPath)));
 }
 
 void TMDIChild::LoadFromParameterFile(const QString& path) {
@@ -190,6 +206,7 @@ void TMDIChild::LoadFromParameterFile(const QString& path) {
   TitleText = path;
   setWindowTitle(path);
   SetModeWord(path);
+  emit ParameterFileUsed(path);
   for (const QString& message : CollectMessages(messages, MissingVariableMessage(localPath)))
     ShowInformation(this, message);
 }
@@ -205,12 +222,14 @@ void TMDIChild::LoadAfterFirstShow(const QString& path) {
 
 void TMDIChild::SaveParametersAs1Click() {
   const TFileDialogRequest request =
-      SaveRequest(QStringLiteral("Save Parameters As"), QString::fromLatin1(kParamFileOpenFilter));
+      SaveRequest(QStringLiteral("Save Parameters As"), QString::fromLatin1(kParamFileOpenFilter),
+                  saveMemory_ ? saveMemory_->parameterFolder : QString());
   const TFileDialogResult chosen = RunSaveFileDialog(this, request);
   if (!chosen.accepted || chosen.fileName.isEmpty()) return;
   // What the dialogs show is what is saved, also when their debounce has not run out yet.
   TakePendingDialogEdits();
-  doc_.SaveParameters(LocalPath(chosen.fileName), DecimalSeparator());
+  const std::string written = doc_.SaveParameters(LocalPath(chosen.fileName), DecimalSeparator());
+  emit ParameterFileUsed(QFile::decodeName(QByteArray::fromStdString(written)));
 }
 
 bool TMDIChild::Options1Click(TForm2& dialog, TFileOptions& options) {

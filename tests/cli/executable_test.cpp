@@ -1,11 +1,13 @@
 // Runs the real ovel-ifs-render as a user's shell would: arguments, working folder, exit status, the two streams.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
 #include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <grp.h>
@@ -92,7 +94,8 @@ TRun RunExecutable(const std::vector<std::string>& args, const std::string& fold
   return run;
 }
 
-const std::regex kSummaryLine(R"(rendered (\d+) steps in \d+\.\d{3} s: \d+ steps/s, \d+ restarts\n)");
+const std::regex kSummaryLine(
+    R"(rendered (\d+) steps in \d+\.\d{3} s: \d+ steps/s, \d+ restarts, (\d+) orbits? on (\d+) threads?\n)");
 
 }  // namespace
 
@@ -103,6 +106,9 @@ TEST(Executable, WithoutArgumentsRendersTheExampleIntoTheWorkingFolder) {
   std::smatch match;
   ASSERT_TRUE(std::regex_match(run.err, match, kSummaryLine)) << run.err;
   EXPECT_EQ(match[1], "5000000");
+  EXPECT_EQ(match[2], "8") << "eight orbits by default";
+  const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  EXPECT_EQ(match[3], std::to_string(std::min(cores, 8))) << "on the machine's cores";
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(folder.Names(), std::vector<std::string>{"ovel-ifs.png"});
   const auto [width, height] = PngSize(ReadBytes(folder / "ovel-ifs.png"));
@@ -137,7 +143,8 @@ TEST(Executable, DrawsTheSamePictureAsTheLibraryForTheSameSeed) {
 TEST(Executable, BadArgumentsGiveUsageAndStatusTwo) {
   TempFolder folder;
   for (const std::vector<std::string>& args :
-       {std::vector<std::string>{"--nope"}, {"--maps", "7"}, {"a.ifs", "b.ifs"}, {"--steps", "1", "--seconds", "1"}}) {
+       {std::vector<std::string>{"--nope"}, {"--maps", "7"}, {"a.ifs", "b.ifs"}, {"--steps", "1", "--seconds", "1"},
+        {"--orbits", "0"}, {"--threads", "many"}}) {
     const TRun run = RunExecutable(args, folder.Path());
     EXPECT_EQ(run.status, 2) << args[0];
     EXPECT_EQ(run.err.rfind("ovel-ifs-render: ", 0), 0u) << run.err;

@@ -212,7 +212,7 @@ TEST(HitCountCommands, CtrlCOnceWritesWhatWasDrawnAndExitsWith130) {
   EXPECT_NE(err.find("; wrote pic.png and pic.ovc\n"), std::string::npos) << err;
   EXPECT_FALSE(ReadBytes(folder / "pic.png").empty());
   const THitCountDocument doc = Load(folder / "pic.ovc");
-  EXPECT_EQ(doc.orbits.size(), 1u);
+  EXPECT_EQ(doc.orbits.size(), 8u) << "the render's eight orbits, the default";
   EXPECT_EQ(doc.seed, 9u);
 }
 

@@ -30,6 +30,8 @@ TEST(RenderOptions, DefaultsAreTheExampleAtFourHundredByThreeHundredForFiveMilli
   EXPECT_FALSE(o.seconds);
   EXPECT_FALSE(o.seed);
   EXPECT_EQ(o.maps, 2);
+  EXPECT_EQ(o.orbits, 8);
+  EXPECT_FALSE(o.threads) << "the machine's cores";
   EXPECT_FALSE(o.white || o.random || o.writeParams || o.quiet || o.help || o.version);
   const TFileOptions defaults;
   EXPECT_EQ(o.fileOptions.JPEGQuality, defaults.JPEGQuality);
@@ -68,6 +70,9 @@ TEST(RenderOptions, ReadsEveryOptionInBothSpellings) {
 
   EXPECT_EQ(Parse({"--seconds", "2.5"}).seconds.value_or(0), 2.5);
   EXPECT_EQ(Parse({"--steps=7"}).steps, 7);
+  EXPECT_EQ(Parse({"--orbits", "1"}).orbits, 1);
+  EXPECT_EQ(Parse({"--orbits=256"}).orbits, 256);
+  EXPECT_EQ(Parse({"--threads", "3"}).threads.value_or(0), 3);
   EXPECT_EQ(Parse({"--jpeg-dct", "int"}).fileOptions.JPEGWriteDCTMethod, TJPEGDCTMethod::IntPrecise);
   EXPECT_EQ(Parse({"--tiff-res-unit", "none"}).fileOptions.TIFFResUnit, TTIFFResUnit::None);
   EXPECT_TRUE(Parse({"-h"}).help);
@@ -100,6 +105,12 @@ TEST(RenderOptions, RefusesBadArgumentsNamingTheProblem) {
     EXPECT_NE(UsageError({"--tiff-res", res}).find("for --tiff-res"), std::string::npos) << res;
   }
   EXPECT_NE(UsageError({"--seed", "-1"}).find("for --seed"), std::string::npos);
+  for (const char* count : {"0", "-1", "257", "2.5", "", "eight"}) {
+    EXPECT_EQ(UsageError({"--orbits", count}),
+              "invalid value '" + std::string(count) + "' for --orbits: expected a whole number from 1 to 256");
+    EXPECT_EQ(UsageError({"--threads", count}),
+              "invalid value '" + std::string(count) + "' for --threads: expected a whole number from 1 to 256");
+  }
   // A gamma a PNG cannot record is refused before the render, not after it.
   for (const char* gamma : {"0", "-1", "1e6", "20000", "0.00001", "nan"}) {
     EXPECT_NE(UsageError({"--gamma", gamma}).find("for --gamma"), std::string::npos) << gamma;
@@ -110,7 +121,7 @@ TEST(RenderOptions, RefusesBadArgumentsNamingTheProblem) {
 TEST(RenderOptions, HelpDocumentsEveryOption) {
   const std::string help = RenderHelpText();
   for (const char* option :
-       {"PARAMS.ifs", "-o, --output", "--size", "--steps", "--seconds", "--seed", "--maps", "--white", "--random",
+       {"PARAMS.ifs", "-o, --output", "--size", "--steps", "--seconds", "--seed", "--maps", "--orbits", "--threads", "--white", "--random",
         "--write-params", "--quiet", "--help", "--version", "--jpeg-quality", "--jpeg-dct", "--progressive",
         "--pnm-binary", "--tiff-compression", "--tiff-cmyk", "--tiff-byte-order", "--tiff-white-is-zero",
         "--tiff-res-unit", "--tiff-res X,Y", "--no-gamma", "--gamma", "Exit status"}) {

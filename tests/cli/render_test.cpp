@@ -66,13 +66,21 @@ TEST(RenderSummary, HasTheFixedFormInTheCLocale) {
   s.steps = 5000000;
   s.seconds = 0.312;
   s.restarts = 0;
-  EXPECT_EQ(FormatRenderSummary(s), "rendered 5000000 steps in 0.312 s: 16025641 steps/s, 0 restarts");
+  s.orbits = 8;
+  s.threads = 2;
+  EXPECT_EQ(FormatRenderSummary(s),
+            "rendered 5000000 steps in 0.312 s: 16025641 steps/s, 0 restarts, 8 orbits on 2 threads");
   s.steps = 1234567890123;
   s.seconds = 61.0004;
   s.restarts = 12;
-  EXPECT_EQ(FormatRenderSummary(s), "rendered 1234567890123 steps in 61.000 s: 20238685158 steps/s, 12 restarts");
+  s.orbits = 1;
+  s.threads = 1;
+  EXPECT_EQ(FormatRenderSummary(s),
+            "rendered 1234567890123 steps in 61.000 s: 20238685158 steps/s, 12 restarts, 1 orbit on 1 thread");
   s.seconds = 0;
-  EXPECT_EQ(FormatRenderSummary(s), "rendered 1234567890123 steps in 0.000 s: 0 steps/s, 12 restarts");
+  s.orbits = 256;
+  EXPECT_EQ(FormatRenderSummary(s),
+            "rendered 1234567890123 steps in 0.000 s: 0 steps/s, 12 restarts, 256 orbits on 1 thread");
 }
 
 TEST(Render, StopsAfterExactlyTheRequestedSteps) {
@@ -115,6 +123,42 @@ TEST(Render, SameSeedGivesTheSameBytesAndAnotherSeedAnotherPicture) {
     RenderParameterSet(o);
     EXPECT_NE(ReadBytes(folder / name), first) << name;
   }
+}
+
+TEST(Render, TheThreadCountDoesNotChangeThePictureAndTheOrbitCountDoes) {
+  TempFolder folder;
+  TRenderOptions o = Options(folder / "t.bmp", 400000, 9);
+  o.threads = 1;
+  const TRenderSummary one = RenderParameterSet(o);
+  EXPECT_EQ(one.orbits, 8);
+  EXPECT_EQ(one.threads, 1);
+  EXPECT_EQ(one.steps, 400000);
+  const std::string picture = ReadBytes(folder / "t.bmp");
+  for (const int threads : {2, 8}) {
+    o.threads = threads;
+    const TRenderSummary many = RenderParameterSet(o);
+    EXPECT_EQ(many.threads, threads);
+    EXPECT_EQ(ReadBytes(folder / "t.bmp"), picture) << threads << " threads";
+  }
+  o.threads = 16;
+  EXPECT_EQ(RenderParameterSet(o).threads, 8) << "never more threads than orbits";
+  o.orbits = 3;
+  EXPECT_EQ(RenderParameterSet(o).steps, 400000);
+  EXPECT_NE(ReadBytes(folder / "t.bmp"), picture);
+}
+
+TEST(Render, MapsZeroDrawsWithOneOrbit) {
+  TempFolder folder;
+  TRenderOptions o = Options(folder / "m.bmp", 50000);
+  o.maps = 0;
+  o.threads = 4;
+  const TRenderSummary summary = RenderParameterSet(o);
+  EXPECT_EQ(summary.orbits, 1);
+  EXPECT_EQ(summary.threads, 1);
+  const std::string picture = ReadBytes(folder / "m.bmp");
+  o.orbits = 1;
+  RenderParameterSet(o);
+  EXPECT_EQ(ReadBytes(folder / "m.bmp"), picture);
 }
 
 TEST(Render, MapsZeroKeepsTheFirstCoefficientGroupThroughout) {

@@ -297,6 +297,39 @@ TEST_F(RunFractalTest, TheHostIsPumpedAtMostOnceEvery256Passes) {
   EXPECT_EQ(host.pumps, 0);
 }
 
+// Past the Lyapunov steps the passes go in batches; the host must still get control after every 256 passes, and
+// right after a random restart, whichever pass of a batch the orbit escapes in.
+TEST_F(RunFractalTest, PastTheLyapunovStepsTheHostIsPumpedAsBeforeEvenWhenABatchEndsInAnEscape) {
+  TTestFractal f(400, 300);
+  f.SetConstantMap(1, 1);
+  f.v.af[1] = f.v.af[4] = 0.5;  // a contraction towards (2, 2)
+  f.v.randomizer = 0;           // after the restart every coefficient is 0: the orbit stays at the origin
+  constexpr std::int64_t kSwitchAt = 40 * kPassesPerPumpCheck, kSteps = kSwitchAt + 2000;
+  std::vector<std::int64_t> atPump;  // main steps made at each pump
+  std::int64_t restartedAt = -1;
+  host.onPump = [&] {
+    const TEngineCounters c = GetEngineCounters();
+    atPump.push_back(c.mainSteps);
+    if (c.restarts == 1 && restartedAt < 0) restartedAt = c.mainSteps;
+    if (f.v.iterations == kSwitchAt && c.restarts == 0) {  // growth by 1 % a step, until |x| * |y| > 10000
+      f.SetConstantMap(0, 0);
+      f.v.af[1] = f.v.af[4] = 1.01;
+    }
+  };
+  RunSteps(f, kSteps);
+  ASSERT_EQ(GetEngineCounters().restarts, 1);
+  // The premise: the escape came in the middle of a batch.
+  ASSERT_GT(restartedAt, kSwitchAt);
+  ASSERT_GE(restartedAt % kPassesPerPumpCheck, 8);
+  ASSERT_LE(restartedAt % kPassesPerPumpCheck, kPassesPerPumpCheck - 8);
+  std::vector<std::int64_t> expected;
+  for (std::int64_t steps = kPassesPerPumpCheck; steps < restartedAt; steps += kPassesPerPumpCheck)
+    expected.push_back(steps);
+  for (std::int64_t steps = restartedAt; steps <= kSteps; steps += kPassesPerPumpCheck) expected.push_back(steps);
+  EXPECT_EQ(atPump, expected);
+  EXPECT_EQ(GetEngineCounters().mainSteps, kSteps);
+}
+
 TEST_F(RunFractalTest, ARunThatKeepsRestartingStillPumpsAfterEachRestart) {
   TTestFractal f(400, 300);
   f.v.randomizer = 0;
@@ -398,16 +431,18 @@ TEST_F(RunFractalTest, ReseedingFromTheClockLeavesTheSeededStream) {
 
 // ---- Floating-point faults --------------------------------------------------------------------------------------
 
-// Draws for one pump interval, then switches the record to `faulty` and expects the run to end with `message`,
-// leaving picture and counts exactly as they were at the switch.
+// Draws for `atPump` pump intervals, then switches the record to `faulty` and expects the run to end with
+// `message`, leaving picture and counts exactly as they were at the switch.
 void ExpectFault(EngineTest& test, TScriptedHost& host, const std::function<void(TTestFractal&)>& faulty,
-                 const std::string& message) {
+                 const std::string& message, int atPump = 1) {
   (void)test;
   TTestFractal f(400, 300);
   f.SetConstantMap(10.2, 20.4);
   std::vector<std::uint8_t> pixels;
   THitList red, green, blue;
+  host.pumps = 0;
   host.onPump = [&] {
+    if (host.pumps != atPump) return;
     faulty(f);
     pixels = f.Pixels();
     red = f.red, green = f.green, blue = f.blue;
@@ -420,12 +455,14 @@ void ExpectFault(EngineTest& test, TScriptedHost& host, const std::function<void
     EXPECT_EQ(std::string(e.what()), message);
   }
   EXPECT_TRUE(f.v.abort);
-  EXPECT_EQ(f.v.iterations, kPassesPerPumpCheck);
+  const std::int64_t steps = std::int64_t{atPump} * kPassesPerPumpCheck;
+  EXPECT_EQ(f.v.iterations, steps);
   EXPECT_EQ(f.Pixels(), pixels);
   EXPECT_EQ(f.red, red);
   EXPECT_EQ(f.green, green);
   EXPECT_EQ(f.blue, blue);
-  EXPECT_EQ(f.red[f.Cell(10, 20)], kPassesPerPumpCheck * 2 * 2);
+  // Two red hits per formula step: the main steps, and the Lyapunov steps made while fewer than 10000 main steps were.
+  EXPECT_EQ(f.red[f.Cell(10, 20)], 2 * steps + 2 * std::min<std::int64_t>(steps, 9999));
 }
 
 TEST_F(RunFractalTest, SphericalAtTheOriginIsAnInvalidOperation) {
@@ -462,6 +499,114 @@ TEST_F(RunFractalTest, ANaNCoefficientEndsTheRunInsteadOfSpinningSilently) {
 
 TEST_F(RunFractalTest, AViewOfZeroWidthIsADivisionByZero) {
   ExpectFault(*this, host, [](TTestFractal& f) { f.v.plotXMax = f.v.plotXMin; }, kFaultDivisionByZero);
+}
+
+// Past the Lyapunov steps the loop looks at the flags once per batch of passes; a fault must still end the run with
+// its own message and nothing of the faulting step drawn. IFS0101 + None has a loop of its own, so each fault comes
+// once with it and once through the general formula stage.
+TEST_F(RunFractalTest, FaultsPastTheLyapunovStepsEndTheRunAsBefore) {
+  constexpr int kAtPump = 40;  // 10240 main steps
+  static_assert(kAtPump * kPassesPerPumpCheck > 10000);
+  for (const bool general : {false, true}) {
+    SCOPED_TRACE(general ? "general formula stage" : "IFS0101 + None");
+    // Linear with probability 0 adds nothing to a finite point but takes the general path.
+    auto maybeGeneral = [general](TTestFractal& f) {
+      f.v.linear = general;
+      f.v.probability = 0;
+    };
+    ExpectFault(*this, host, [&](TTestFractal& f) {
+      maybeGeneral(f);
+      f.v.af[5] = std::numeric_limits<double>::quiet_NaN();  // a NaN point without any flag
+    }, kFaultInvalidOperation, kAtPump);
+    ExpectFault(*this, host, [&](TTestFractal& f) {
+      maybeGeneral(f);
+      f.v.plotXMax = f.v.plotXMin;
+    }, kFaultDivisionByZero, kAtPump);
+  }
+  ExpectFault(*this, host, [](TTestFractal& f) {
+    f.SetConstantMap(1, 0);
+    f.v.polar = true;
+  }, kFaultDivisionByZero, kAtPump);
+}
+
+// Past the Lyapunov steps the orbit is switched to maps that grow by about a tenth a step until it overflows, in the
+// middle of a batch: the run must end with the overflow and leave exactly what a run stopped by the step budget just
+// before the faulting step leaves -- every earlier step of that batch drawn, random map choices and all.
+TEST_F(RunFractalTest, AFaultInTheMiddleOfABatchLeavesExactlyTheStepsBeforeIt) {
+  struct TResult {
+    std::string message;
+    std::int64_t iterations = 0, mainSteps = 0, restarts = 0;
+    double plotX = 0, plotY = 0;
+    std::vector<std::uint8_t> pixels;
+    THitList red, green, blue;
+  };
+  constexpr std::int64_t kSwitchAt = 40 * kPassesPerPumpCheck;
+  auto run = [&](bool general, std::int64_t budget) {
+    ResetEngineState();
+    SeedEngineRandom(7);
+    TTestFractal f(400, 300);
+    // x stays 0 (column 1) and the view of y reaches up to 1e308: every point lands in row 0, in its map's colour,
+    // until the last few dozen before the overflow, which each light a row of their own.
+    f.v.plotXMin = -1, f.v.plotXMax = 399;
+    f.v.plotYMin = -1, f.v.plotYMax = 1e308;
+    f.v.maps = 2;
+    f.v.intensity = 100;  // a single point lights its pixel
+    const int offsets[3] = {0, 19, 39};
+    auto setMaps = [&](const double (&factor)[3], const double (&shift)[3]) {
+      for (int m = 0; m < 3; ++m) {
+        f.SetConstantMap(0, shift[m], offsets[m]);
+        f.v.af[offsets[m] + 4] = factor[m];
+      }
+    };
+    setMaps({0.5, 0.5, 0.5}, {0.1, 0.2, 0.3});
+    host.onPump = [&] {
+      if (f.v.iterations == kSwitchAt) setMaps({1.09, 1.1, 1.11}, {0, 0, 0});
+    };
+    f.v.linear = general;  // with probability 0: nothing added, but the general path
+    f.v.probability = 0;
+    TResult r;
+    try {
+      RunSteps(f, budget);
+    } catch (const EFloatingPointFault& e) {
+      r.message = e.what();
+    }
+    host.onPump = nullptr;
+    r.iterations = f.v.iterations;
+    r.mainSteps = GetEngineCounters().mainSteps;
+    r.restarts = GetEngineCounters().restarts;
+    r.plotX = f.v.plotX;
+    r.plotY = f.v.plotY;
+    r.pixels = f.Pixels();
+    r.red = f.red, r.green = f.green, r.blue = f.blue;
+    return r;
+  };
+  for (const bool general : {false, true}) {
+    SCOPED_TRACE(general ? "general formula stage" : "IFS0101 + None");
+    const TResult faulted = run(general, 100000);
+    ASSERT_EQ(faulted.message, kFaultOverflow);
+    ASSERT_EQ(faulted.restarts, 0);
+    const std::int64_t before = faulted.iterations;  // main steps made before the faulting one
+    EXPECT_EQ(faulted.mainSteps, before);
+    // The premise: past the switch, well inside a batch of passes.
+    ASSERT_GT(before, kSwitchAt);
+    const std::int64_t intoBatch = before % kPassesPerPumpCheck;
+    ASSERT_GE(intoBatch, 8);
+    ASSERT_LE(intoBatch, kPassesPerPumpCheck - 8);
+
+    const TResult stopped = run(general, before);
+    EXPECT_EQ(stopped.message, "");
+    EXPECT_EQ(stopped.iterations, before);
+    EXPECT_EQ(faulted.plotX, stopped.plotX);
+    EXPECT_EQ(faulted.plotY, stopped.plotY);
+    EXPECT_TRUE(faulted.pixels == stopped.pixels);
+    EXPECT_TRUE(faulted.red == stopped.red);
+    EXPECT_TRUE(faulted.green == stopped.green);
+    EXPECT_TRUE(faulted.blue == stopped.blue);
+    // The steps of the faulting batch before the fault did draw: without them the picture is another.
+    const TResult batchStart = run(general, before - intoBatch);
+    EXPECT_FALSE(batchStart.pixels == stopped.pixels);
+    EXPECT_FALSE(batchStart.red == stopped.red && batchStart.green == stopped.green && batchStart.blue == stopped.blue);
+  }
 }
 
 TEST_F(RunFractalTest, FlagsRaisedByTheHostAreNotBlamedOnTheFormula) {

@@ -2,12 +2,22 @@
 // message boxes replaced by a recorder.
 #include <gtest/gtest.h>
 
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include "shell/frame_settings.h"
 #include "shell/ovel_application.h"
 #include "shell_test_support.h"
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   TOvelApplication app(argc, argv);
+  // The frames read and write settings: never the user's. Each test starts from none (FrameTest::SetUp).
+  QStandardPaths::setTestModeEnabled(true);
+  QTemporaryDir settingsFolder;
+  if (!settingsFolder.isValid()) return 2;
+  TestSettingsFile() = settingsFolder.filePath(QStringLiteral("ovel-ifs.ini"));
+  SetSettingsFile(TestSettingsFile());
   // Frames come and go between tests; only the exit test asks the application to quit.
   TOvelApplication::setQuitOnLastWindowClosed(false);
   InstallMessageRecorder();

@@ -6,14 +6,26 @@
 #include <functional>
 #include <memory>
 
+#include <QFile>
+#include <QString>
+
 #include "shell/main_form.h"
 #include "windows/window_test_support.h"
+
+// The settings file of this test run, in a temporary folder (main.cpp); no test touches the user's.
+inline QString& TestSettingsFile() {
+  static QString path;
+  return path;
+}
+// Forgets every remembered setting, as on a first run.
+inline void ClearTestSettings() { QFile::remove(TestSettingsFile()); }
 
 // A fresh frame per test, shown; every pass is stopped before it goes.
 class FrameTest : public ::testing::Test {
  protected:
   void SetUp() override {
     RecordedMessages().clear();
+    ClearTestSettings();
     frame = std::make_unique<TMainForm>();
     frame->show();
   }

@@ -1,0 +1,663 @@
+#include "engine/orbits.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cfenv>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <limits>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/colouring.h"
+#include "engine/engine_math.h"
+#include "engine/engine_state.h"
+#include "engine/orbit_runner.h"
+#include "engine/round.h"
+#include "engine/tone.h"
+#include "image/pixel_graphic.h"
+
+namespace {
+
+// A full round makes at least this many main steps in all, and each orbit at least kMinOrbitRoundSteps: a few
+// milliseconds of work, long against handing a job to the workers, short against the pump interval.
+constexpr std::int64_t kRoundStepsTotal = 262144;
+constexpr std::int64_t kMinOrbitRoundSteps = 4096;
+// Cells are shared out among the merging threads in blocks of this many.
+constexpr int kCellBlockShift = 10;
+// Less merging or painting than this is done on the calling thread alone: waking the workers would cost more (a run
+// that keeps restarting makes one short round after another).
+constexpr std::size_t kMinSharedWork = 16384;
+// A merge paints its cells once this many wait, as RunFractal does.
+constexpr std::size_t kPendingCapacity = std::size_t{1} << 16;
+// A log entry holds a cell below 2^30.
+constexpr std::int64_t kMaxLoggedGridSize = 32767;
+constexpr const char* kNoRecord = "RunFractal needs a parameter record";
+
+constexpr const char* kGridTooLarge = "The picture is too large to be drawn by parallel orbits";
+constexpr const char* kOrbitsDoNotFit = "The orbits to continue do not make one parallel run";
+
+std::int64_t GridSizeOf(const TFractalParams& v) {
+  return std::max<std::int64_t>(0, std::max(v.imageWidth, v.imageHeight));
+}
+
+// Whether the orbits can trace different points: only through the random map choice, so only when there is one
+// and something selected reads it.
+bool MapChoiceMatters(const TFractalParams& v) {
+  if (v.maps < 1 || v.maps > 3) return false;
+  return v.latoocarfian01 || v.latoocarfian02 || v.ifs01 || v.ifs02 || v.cif01 || v.cif02 || v.sinusoidal;
+}
+
+std::int32_t Saturated(std::int64_t count) {
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(count, std::numeric_limits<std::int32_t>::min(),
+                                                            std::numeric_limits<std::int32_t>::max()));
+}
+
+// The calling thread and threads - 1 workers run one job at a time, each with its own index; Run returns when all
+// are done. The workers take the calling thread's floating-point environment (precision and rounding of the
+// extended arithmetic), so that an orbit computes alike on every thread.
+class TWorkerTeam {
+ public:
+  using TJob = std::function<void(int thread)>;
+
+  explicit TWorkerTeam(int threads) : threads_(threads) {
+    std::fegetenv(&environment_);
+    workers_.reserve(static_cast<std::size_t>(threads - 1));
+    try {
+      for (int t = 1; t < threads; ++t) workers_.emplace_back([this, t] { Work(t); });
+    } catch (...) {
+      Stop();
+      throw;
+    }
+  }
+  ~TWorkerTeam() { Stop(); }
+  TWorkerTeam(const TWorkerTeam&) = delete;
+  TWorkerTeam& operator=(const TWorkerTeam&) = delete;
+
+  int Threads() const { return threads_; }
+
+  void Run(const TJob& job) {
+    if (workers_.empty()) {
+      job(0);
+      return;
+    }
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      job_ = &job;
+      running_ = static_cast<int>(workers_.size());
+      error_ = nullptr;
+      ++generation_;
+    }
+    wake_.notify_all();
+    std::exception_ptr own;
+    try {
+      job(0);
+    } catch (...) {
+      own = std::current_exception();
+    }
+    std::unique_lock<std::mutex> lock(mutex_);
+    done_.wait(lock, [&] { return running_ == 0; });
+    job_ = nullptr;
+    if (own) std::rethrow_exception(own);
+    if (error_) std::rethrow_exception(error_);
+  }
+
+ private:
+  void Work(int thread) {
+    std::fesetenv(&environment_);
+    std::uint64_t seen = 0;
+    for (;;) {
+      const TJob* job = nullptr;
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        wake_.wait(lock, [&] { return stop_ || generation_ != seen; });
+        if (stop_) return;
+        seen = generation_;
+        job = job_;
+      }
+      std::exception_ptr error;
+      try {
+        (*job)(thread);
+      } catch (...) {
+        error = std::current_exception();
+      }
+      const std::lock_guard<std::mutex> lock(mutex_);
+      if (error && !error_) error_ = error;
+      if (--running_ == 0) done_.notify_one();
+    }
+  }
+
+  void Stop() {
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      stop_ = true;
+    }
+    wake_.notify_all();
+    for (std::thread& worker : workers_) worker.join();
+    workers_.clear();
+  }
+
+  const int threads_;
+  std::fenv_t environment_;
+  std::vector<std::thread> workers_;
+  std::mutex mutex_;
+  std::condition_variable wake_, done_;
+  std::uint64_t generation_ = 0;
+  const TJob* job_ = nullptr;
+  int running_ = 0;
+  bool stop_ = false;
+  std::exception_ptr error_;
+};
+
+struct TOrbit {
+  TEngineState state;
+  TFractalParams record;           // orbits k > 0: the run's record as of the round's start, with its own counters
+  std::vector<std::uint32_t> log;  // this round: per point, (cell << 2) | channel of its fourth hit, or kNoHitLogged
+  std::size_t logCount = 0;
+  std::int64_t first = 0;  // index of its first step this round within the round (see RoundShare)
+  std::int64_t share = 0;  // main steps asked of it this round
+  std::int64_t made = 0;   // main steps made this round
+  std::int64_t merged = 0;  // log entries to merge: those before the round's first event
+  TOrbitEnd end = TOrbitEnd::Steps;
+  bool faulted = false;
+  std::string fault;
+};
+
+// What merging and painting need from the record; taken again after every call into the host, like the steps' own.
+struct TMergeTarget {
+  std::int64_t gridSize = 0;
+  std::int32_t* counts[3] = {nullptr, nullptr, nullptr};
+  std::uint8_t* lead = nullptr;  // the record's lead list, when it has one of the grid's size
+  TPixelGraphic* image = nullptr;
+  std::int32_t weight = 0;
+  TColourInputs colour;
+};
+
+// A full round of K orbits is a sequence of Q = K R positions, step i of orbit k at position i K + k: the steps
+// taken one after the other, a step of every orbit in turn. Positions below p that belong to orbit k.
+std::int64_t PositionsOf(std::int64_t p, int k, int orbits) {
+  return p / orbits + (k < p % orbits ? 1 : 0);
+}
+
+class TOrbitsRun {
+ public:
+  explicit TOrbitsRun(const TOrbitPlan& plan)
+      : orbitCount_(plan.orbits),
+        orbitSteps_(OrbitRoundSteps(plan.orbits)),
+        roundTotal_(orbitSteps_ * plan.orbits),
+        team_(plan.threads),
+        orbits_(static_cast<std::size_t>(plan.orbits)),
+        buckets_(static_cast<std::size_t>(plan.threads) * static_cast<std::size_t>(plan.threads)),
+        pending_(static_cast<std::size_t>(plan.threads)) {}
+  TOrbitsRun(const TOrbitsRun&) = delete;
+  TOrbitsRun& operator=(const TOrbitsRun&) = delete;
+
+  void Run(TFractalParams* v) {
+    TEngineState& lead = Lead();
+    lead = EngineState();
+    lead.v = v;
+    // Like RunFractal: the engine state is handed back when the run ends, however it ends, unless it ends inside
+    // the host, where a nested run has left its own.
+    const THandBack handBack{*this};
+    ClearFaultFlags();
+    if (v->randomize) MakeRandomCoefficients();
+    Reset();
+    Loop();
+  }
+
+  // Goes on from the engine's state (orbit 0) and the other orbits as a run left them, in the round where it
+  // stopped: no new coefficients, no reset.
+  void Continue(TFractalParams* v, const TOrbitsLeft& left) {
+    TEngineState& lead = Lead();
+    lead = EngineState();
+    lead.v = v;
+    const THandBack handBack{*this};
+    ClearFaultFlags();
+    RefreshTarget();
+    lead.gridSize = static_cast<std::int32_t>(target_.gridSize);
+    for (int k = 1; k < orbitCount_; ++k) {
+      const TOtherOrbit& other = left.others[static_cast<std::size_t>(k - 1)];
+      TOrbit& o = Orbit(k);
+      o.state = other.state;
+      o.state.stepBudget = kNoStepBudget;
+      o.record = *v;
+      o.record.iterations = other.iterations;
+      o.state.v = &o.record;
+    }
+    // A round is unfinished only past orbit 0's first 10000 steps.
+    if (left.roundDone < 0 || left.roundDone >= roundTotal_ || (left.roundDone > 0 && v->iterations < kLyapunovSteps))
+      throw std::invalid_argument(kOrbitsDoNotFit);
+    roundDone_ = left.roundDone;
+    Loop();
+  }
+
+  // What a later Continue needs.
+  TOrbitsLeft Left() {
+    TOrbitsLeft left;
+    for (int k = 1; k < orbitCount_; ++k) {
+      TOtherOrbit other;
+      other.state = Orbit(k).state;
+      other.state.v = nullptr;
+      other.state.stepBudget = kNoStepBudget;
+      other.iterations = Orbit(k).record.iterations;
+      left.others.push_back(other);
+    }
+    left.roundDone = roundDone_;
+    const TFractalParams& v = *Lead().v;
+    left.joined = orbitCount_ > 1 && v.iterations >= kLyapunovSteps && MapChoiceMatters(v);
+    return left;
+  }
+
+ private:
+  struct THandBack {
+    TOrbitsRun& run;
+    ~THandBack() {
+      if (!run.inHost_) EngineState() = run.Lead();
+    }
+  };
+
+  TEngineState& Lead() { return orbits_[0].state; }
+  TOrbit& Orbit(int k) { return orbits_[static_cast<std::size_t>(k)]; }
+
+  void Loop() {
+    using Clock = std::chrono::steady_clock;
+    const auto interval = EnginePumpInterval();
+    auto lastPump = Clock::now();
+    for (;;) {
+      TEngineState& lead = Lead();
+      if (lead.v->abort) break;
+      if (lead.stepBudget == 0) {
+        lead.v->abort = true;
+        break;
+      }
+      RunRound();
+      if (interval.count() == 0 || Clock::now() - lastPump >= interval) {
+        Pump();
+        lastPump = Clock::now();
+      }
+    }
+    PaintAll();
+  }
+
+  void RunRound() {
+    TEngineState& lead = Lead();
+    const TFractalParams& v = *lead.v;
+    const bool lyapunovPhase = v.iterations < kLyapunovSteps;
+    const int active = orbitCount_ > 1 && !lyapunovPhase && MapChoiceMatters(v) ? orbitCount_ : 1;
+    const std::int64_t budget = lead.stepBudget;
+    std::int64_t total = 0;
+    if (active == 1) {
+      // Orbit 0 alone ends its round with its Lyapunov phase, so that the others join right after it.
+      total = lyapunovPhase ? std::clamp<std::int64_t>(kLyapunovSteps - v.iterations, 1, roundTotal_) : roundTotal_;
+      roundDone_ = 0;
+    } else {
+      total = roundTotal_ - roundDone_;
+    }
+    if (budget > 0) total = std::min(total, budget);
+
+    for (int k = 0; k < active; ++k) {
+      TOrbit& o = Orbit(k);
+      if (active == 1) {
+        o.first = 0;
+        o.share = total;
+      } else {
+        o.first = PositionsOf(roundDone_, k, active);
+        o.share = PositionsOf(roundDone_ + total, k, active) - o.first;
+      }
+      // Room for two points a step: the leader's Lyapunov steps plot too.
+      const std::size_t room = static_cast<std::size_t>(2 * o.share);
+      if (o.log.size() < room) o.log.resize(room);
+      if (k > 0) {
+        const std::int64_t iterations = o.record.iterations;
+        o.record = v;
+        o.record.iterations = iterations;
+        o.record.abort = false;
+      }
+    }
+
+    // The orbits count their steps in their own states; the budget is shared out above and settled below.
+    const std::int64_t leadStepsBefore = lead.mainSteps;
+    lead.stepBudget = kNoStepBudget;
+    if (active == 1) {
+      Step(0);
+    } else {
+      std::atomic<int> next{0};
+      team_.Run([&](int) {
+        for (int k = next.fetch_add(1); k < active; k = next.fetch_add(1)) Step(k);
+      });
+    }
+
+    // The round's first event in the order of positions -- a restart of orbit 0, or a fault -- ends it: what comes
+    // after it was never made. Orbit 0 alone has no positions to compare; its log ends where it stopped.
+    std::int64_t eventAt = std::numeric_limits<std::int64_t>::max();
+    int eventOrbit = -1;
+    for (int k = 0; k < active; ++k) {
+      const TOrbit& o = Orbit(k);
+      if (!o.faulted && o.end != TOrbitEnd::Restart) continue;
+      const std::int64_t at = (o.first + o.made) * active + k;
+      if (at < eventAt) {
+        eventAt = at;
+        eventOrbit = k;
+      }
+    }
+    std::int64_t made = 0;
+    for (int k = 0; k < active; ++k) {
+      TOrbit& o = Orbit(k);
+      const std::int64_t kept =
+          active == 1 ? o.made : std::min(o.made, std::max<std::int64_t>(0, PositionsOf(eventAt, k, active) - o.first));
+      // Steps after the event are undone: they count neither here nor in the orbit's own total.
+      o.state.mainSteps -= o.made - kept;
+      o.merged = active == 1 ? static_cast<std::int64_t>(o.logCount) : kept;
+      made += kept;
+    }
+    lead.mainSteps = leadStepsBefore + made;
+    lead.stepBudget = budget < 0 ? budget : budget - made;
+    roundDone_ = active == 1 ? 0 : (roundDone_ + total) % roundTotal_;
+
+    if (eventOrbit < 0) {
+      Merge(active);
+      return;
+    }
+    const TOrbit& event = Orbit(eventOrbit);
+    if (event.faulted) {
+      Merge(active);
+      PaintAll();
+      lead.v->abort = true;
+      throw EFloatingPointFault(event.fault);
+    }
+    // A restart clears the picture; what came before it is shown to the host, which is told of the new coefficients.
+    Merge(active);
+    RandomRestart();
+  }
+
+  void Step(int k) {
+    TOrbit& o = Orbit(k);
+    o.logCount = 0;
+    o.end = TOrbitEnd::Steps;
+    o.faulted = false;
+    const std::int64_t before = o.state.mainSteps;
+    try {
+      o.end = RunOrbitSteps(o.state, o.share, k == 0, o.log.data(), o.logCount);
+    } catch (const EFloatingPointFault& fault) {
+      o.faulted = true;
+      o.fault = fault.what();
+    }
+    o.made = o.state.mainSteps - before;
+  }
+
+  // Applies the round's hits in the order of their positions (orbit 0 alone: in the order they were made), each
+  // cell's hits exactly as RunFractal counts them: the four hits of a point raise the cell's counts at once, each
+  // count saturating, and the cell remembers the channel of its last hit until it is painted. That order does not
+  // depend on how the round was cut: a round stopped by the budget and finished by a later run (Continue) merges as
+  // the round that never stopped.
+  //
+  // Two passes, each shared out among the threads: the first deals the round's positions out in T contiguous
+  // stretches, and each thread sorts its stretch's hits by the part of the picture their cell lies in (blocks of
+  // cells dealt out to the parts in turn); the second gives each thread one part, whose hits it applies stretch
+  // after stretch. No hit is looked at by two threads, and each cell sees its hits in position order.
+  void Merge(int active) {
+    if (target_.gridSize == 0) return;
+    const int threads = team_.Threads();
+    std::int64_t lowest = std::numeric_limits<std::int64_t>::max(), highest = 0;
+    std::size_t work = 0;
+    for (int k = 0; k < active; ++k) {
+      const TOrbit& o = Orbit(k);
+      if (o.merged == 0) continue;
+      lowest = std::min(lowest, o.first);
+      highest = std::max(highest, o.first + o.merged);
+      work += static_cast<std::size_t>(o.merged);
+    }
+    if (work == 0) return;
+    const std::uint8_t* partOf = partOfBlock_.data();
+    RunParts(work, [&](int t) {
+      const std::int64_t span = highest - lowest;
+      const std::int64_t from = lowest + span * t / threads, to = lowest + span * (t + 1) / threads;
+      std::vector<std::uint32_t>* out = &buckets_[static_cast<std::size_t>(t) * static_cast<std::size_t>(threads)];
+      for (int p = 0; p < threads; ++p) out[p].clear();
+      for (std::int64_t i = from; i < to; ++i) {
+        for (int k = 0; k < active; ++k) {
+          const TOrbit& o = Orbit(k);
+          const std::int64_t index = i - o.first;
+          if (index < 0 || index >= o.merged) continue;
+          const std::uint32_t entry = o.log[static_cast<std::size_t>(index)];
+          if (entry == kNoHitLogged) continue;
+          out[threads == 1 ? 0 : partOf[entry >> (2 + kCellBlockShift)]].push_back(entry);
+        }
+      }
+    });
+    RunParts(work, [&](int part) {
+      std::int32_t* const* counts = target_.counts;
+      const std::int64_t w = target_.weight;
+      std::vector<std::uint32_t>& pending = pending_[static_cast<std::size_t>(part)];
+      for (int t = 0; t < threads; ++t) {
+        for (const std::uint32_t entry :
+             buckets_[static_cast<std::size_t>(t) * static_cast<std::size_t>(threads) + static_cast<std::size_t>(part)]) {
+          const std::uint32_t cell = entry >> 2;
+          const int fourth = static_cast<int>(entry & 3);
+          std::int64_t sum[3] = {counts[0][cell], counts[1][cell], counts[2][cell]};
+          sum[0] += 2 * w;
+          sum[1] += w;
+          sum[fourth] += w;
+          for (int c = 0; c < 3; ++c) counts[c][cell] = Saturated(sum[c]);
+          std::uint8_t& mark = lastHit_[cell];
+          const bool painted = mark == 0;
+          mark = static_cast<std::uint8_t>(fourth + 1);
+          if (painted) {
+            pending.push_back(cell);
+            if (pending.size() == kPendingCapacity) PaintPart(part);
+          }
+        }
+      }
+    });
+  }
+
+  // Merging and painting are shared out by parts. Only pictures whose pixels are whole bytes can be painted by
+  // several threads at once; the others are merged and painted part by part on the calling thread, as is little
+  // work, where waking the workers would cost more.
+  void RunParts(std::size_t work, const TWorkerTeam::TJob& job) {
+    if (parallelPaint_ && work >= kMinSharedWork) {
+      team_.Run(job);
+    } else {
+      for (int part = 0; part < team_.Threads(); ++part) job(part);
+    }
+  }
+
+  void PaintPart(int part) {
+    std::vector<std::uint32_t>& pending = pending_[static_cast<std::size_t>(part)];
+    const std::int64_t n = target_.gridSize;
+    for (const std::uint32_t cell : pending) {
+      std::uint8_t& mark = lastHit_[cell];
+      const std::int32_t count[3] = {target_.counts[0][cell], target_.counts[1][cell], target_.counts[2][cell]};
+      const TColor colour = HitColor(target_.colour, count, static_cast<THitChannel>(mark - 1));
+      if (target_.lead != nullptr) target_.lead[cell] = mark;
+      mark = 0;
+      target_.image->SetPixel(static_cast<int>(cell / n), static_cast<int>(cell % n), colour);
+    }
+    pending.clear();
+  }
+
+  void PaintAll() {
+    std::size_t work = 0;
+    for (const auto& pending : pending_) work += pending.size();
+    if (work > 0) RunParts(work, [&](int part) { PaintPart(part); });
+    ClearFaultFlags();
+  }
+
+  void RandomRestart() {
+    ClearFaultFlags();
+    ++Lead().restarts;
+    MakeRandomCoefficients();
+    Reset();
+  }
+
+  void MakeRandomCoefficients() {
+    DrawRandomCoefficients(Lead());
+    CallHost(&EngineHost::ParametersUpdate);
+  }
+
+  // Orbit 0 starts over on a black picture with empty counts. The other orbits wait at the start point, each with a
+  // stream derived from orbit 0's (as the new coefficients left it) and its index, until orbit 0 has made its first
+  // 10000 steps: their state then depends on nothing that came before the reset.
+  void Reset() {
+    TEngineState& lead = Lead();
+    StartOrbitOver(lead);
+    roundDone_ = 0;
+    for (auto& pending : pending_) {
+      for (const std::uint32_t cell : pending) lastHit_[cell] = 0;
+      pending.clear();
+    }
+    RefreshTarget();
+    for (int k = 1; k < orbitCount_; ++k) {
+      TOrbit& o = Orbit(k);
+      const std::int64_t steps = o.state.mainSteps;
+      o.state = TEngineState{};
+      o.state.mainSteps = steps;
+      o.state.random = lead.random.Derived(static_cast<std::uint64_t>(k));
+      o.state.stepBudget = kNoStepBudget;
+      o.record = *lead.v;
+      o.state.v = &o.record;
+      StartOrbitOver(o.state);
+    }
+    lead.gridSize = static_cast<std::int32_t>(target_.gridSize);
+    const std::int64_t n = target_.gridSize;
+    if (n == 0) return;
+    for (std::int32_t* counts : target_.counts) std::fill_n(counts, n * n, 0);
+    if (target_.lead != nullptr) std::fill_n(target_.lead, n * n, 0);
+    ClearPicture(*target_.image, n);
+  }
+
+  void RefreshTarget() {
+    const TFractalParams& v = *Lead().v;
+    CheckRunRecord(v);
+    TMergeTarget t;
+    t.gridSize = GridSizeOf(v);
+    if (t.gridSize > kMaxLoggedGridSize) throw std::invalid_argument(kGridTooLarge);
+    if (t.gridSize > 0) {
+      THitList* lists[3] = {v.redList, v.greenList, v.blueList};
+      for (int c = 0; c < 3; ++c) t.counts[c] = lists[c]->data();
+      if (v.leadList != nullptr && static_cast<std::int64_t>(v.leadList->size()) >= t.gridSize * t.gridSize)
+        t.lead = v.leadList->data();
+    }
+    t.image = v.image;
+    t.weight = Round(1.0 * v.intensity);
+    t.colour = ColourInputsOf(v);
+    target_ = t;
+    // Nothing is pending here (painting precedes every host call, a reset drops it), so the marks may be made anew.
+    const std::size_t cells = static_cast<std::size_t>(t.gridSize * t.gridSize);
+    if (lastHit_.size() != cells) lastHit_.assign(cells, 0);
+    // Blocks of cells dealt out to the parts in turn: an attractor's cells are spread over all of them.
+    const std::size_t blocks = (cells >> kCellBlockShift) + 1;
+    if (partOfBlock_.size() != blocks) {
+      partOfBlock_.resize(blocks);
+      for (std::size_t b = 0; b < blocks; ++b)
+        partOfBlock_[b] = static_cast<std::uint8_t>(b % static_cast<std::size_t>(team_.Threads()));
+    }
+    parallelPaint_ = t.image != nullptr &&
+                     (t.image->ColorRes() == TColorRes::Bits24 || t.image->ColorRes() == TColorRes::Bits8);
+  }
+
+  void Pump() {
+    if (GetEngineHost() == nullptr) return;
+    ++Lead().pumps;
+    CallHost(&EngineHost::ProcessMessages);
+    if (!Lead().v->abort && Lead().stepBudget != 0) RefreshTarget();
+  }
+
+  // The host may change anything, start a nested run (which leaves its own state in the engine), or raise
+  // floating-point flags of its own. No worker runs meanwhile.
+  void CallHost(void (EngineHost::*call)()) {
+    EngineHost* host = GetEngineHost();
+    if (host == nullptr) return;
+    PaintAll();
+    EngineState() = Lead();
+    inHost_ = true;
+    (host->*call)();
+    inHost_ = false;
+    ClearFaultFlags();
+    Lead() = EngineState();
+  }
+
+  const int orbitCount_;
+  const std::int64_t orbitSteps_;
+  const std::int64_t roundTotal_;
+  TWorkerTeam team_;
+  std::vector<TOrbit> orbits_;
+  std::int64_t roundDone_ = 0;  // positions of the full round in progress already made
+  TMergeTarget target_;
+  std::vector<std::uint8_t> lastHit_;                // per cell: 0 = painted, else 1 + channel of its last hit
+  std::vector<std::uint8_t> partOfBlock_;            // the merging thread of each block of cells
+  std::vector<std::vector<std::uint32_t>> buckets_;  // [stretch * threads + part]: a merge's hits
+  std::vector<std::vector<std::uint32_t>> pending_;  // per part: cells with unpainted hits
+  bool parallelPaint_ = false;
+  bool inHost_ = false;
+};
+
+// Beyond what a window or the renderer makes; such a grid is drawn the way it always was.
+bool GridTooLargeToLog(const TFractalParams& v) { return GridSizeOf(v) > kMaxLoggedGridSize; }
+
+// As RunFractal: a log-density picture depends on the total of all hits and is painted whole when the run ends,
+// however it ends.
+template <class TRun>
+void PaintingLogDensityAtTheEnd(TFractalParams* v, TRun run) {
+  try {
+    run();
+  } catch (...) {
+    if (v->logDensity) PaintLogDensity(*v);
+    throw;
+  }
+  if (v->logDensity) PaintLogDensity(*v);
+}
+
+}  // namespace
+
+TOrbitPlan PlanOrbits(const TFractalParams& v, int orbits, int threads) {
+  TOrbitPlan plan;
+  plan.orbits = MapChoiceMatters(v) ? std::clamp(orbits, 1, kMaxOrbits) : 1;
+  plan.threads = std::clamp(threads, 1, plan.orbits);
+  return plan;
+}
+
+std::int64_t OrbitRoundSteps(int orbits) {
+  const std::int64_t k = std::clamp(orbits, 1, kMaxOrbits);
+  return std::max(kMinOrbitRoundSteps, (kRoundStepsTotal + k - 1) / k);
+}
+
+std::int64_t OrbitStepsOfRound(std::int64_t roundDone, int k, int orbits) {
+  return PositionsOf(roundDone, k, std::max(orbits, 1));
+}
+
+void RunFractalOrbits(TFractalParams* v, int orbits, int threads, TOrbitsLeft* left) {
+  if (v == nullptr) throw std::invalid_argument(kNoRecord);
+  if (GridTooLargeToLog(*v)) {
+    RunFractal(v);
+    if (left != nullptr) *left = TOrbitsLeft{};
+    return;
+  }
+  TOrbitsRun run(PlanOrbits(*v, orbits, threads));
+  PaintingLogDensityAtTheEnd(v, [&] { run.Run(v); });
+  if (left != nullptr) *left = run.Left();
+}
+
+void ContinueFractalOrbits(TFractalParams* v, TOrbitsLeft& left, int threads) {
+  if (v == nullptr) throw std::invalid_argument(kNoRecord);
+  if (left.others.size() + 1 > static_cast<std::size_t>(kMaxOrbits)) throw std::invalid_argument(kOrbitsDoNotFit);
+  const int orbits = static_cast<int>(left.others.size()) + 1;
+  if (orbits == 1 || GridTooLargeToLog(*v)) {
+    if (orbits > 1) throw std::invalid_argument(kGridTooLarge);
+    if (left.roundDone != 0) throw std::invalid_argument(kOrbitsDoNotFit);
+    ContinueFractal(v);
+    return;
+  }
+  TOrbitPlan plan;
+  plan.orbits = orbits;
+  plan.threads = std::clamp(threads, 1, orbits);
+  TOrbitsRun run(plan);
+  PaintingLogDensityAtTheEnd(v, [&] { run.Continue(v, left); });
+  left = run.Left();
+}
