@@ -219,15 +219,15 @@ TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderRe
   TFractalDocument document(options.width, options.height);
   TFractalParams& v = document.Record();
   std::optional<THitCountDocument> resumed;
+  // A resumed render goes on with the orbits its document holds.
+  TOrbitsLeft left;
   if (options.resumePath) {
     resumed = LoadHitCountDocument(*options.resumePath);
-    if (resumed->orbits.empty())
-      throw ERenderFailed("the hit-count document " + Quoted(*options.resumePath) +
-                          " was made by merging and holds no orbits to continue");
-    if (resumed->orbits.size() > static_cast<std::size_t>(kMaxOrbits))
-      throw ERenderFailed("the hit-count document " + Quoted(*options.resumePath) + " holds " +
-                          std::to_string(resumed->orbits.size()) + " orbits; this program continues at most " +
-                          std::to_string(kMaxOrbits));
+    try {
+      left = OrbitsLeftOf(*resumed);
+    } catch (const EHitCountFile& e) {
+      throw ERenderFailed("cannot continue " + Quoted(*options.resumePath) + ": " + e.what());
+    }
   } else {
     if (options.paramsPath) {
       LoadParams(*options.paramsPath, document, report);
@@ -282,26 +282,9 @@ TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderRe
 
   TRenderSummary summary;
   const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-  // A resumed render goes on with the orbits its document holds.
-  TOrbitsLeft left;
   TOrbitPlan plan = PlanOrbits(v, options.orbits, options.threads.value_or(cores));
   if (resumed) {
-    // This program finishes a round from what each orbit made of it; it never leaves a round's hits unmerged.
-    for (const THitCountOrbit& orbit : resumed->orbits) {
-      if (!orbit.roundLog.empty())
-        throw ERenderFailed("the hit-count document " + Quoted(*options.resumePath) +
-                            " holds hits of an unfinished round, which this program does not continue");
-      left.roundDone += orbit.roundSteps;
-    }
     plan.orbits = static_cast<int>(resumed->orbits.size());
-    for (int k = 0; k < plan.orbits; ++k) {
-      if (resumed->orbits[static_cast<std::size_t>(k)].roundSteps != OrbitStepsOfRound(left.roundDone, k, plan.orbits))
-        throw ERenderFailed("the hit-count document " + Quoted(*options.resumePath) +
-                            " holds orbits whose steps in their round do not fit together");
-    }
-    for (std::size_t k = 1; k < resumed->orbits.size(); ++k)
-      left.others.push_back(OtherOrbitFromFile(resumed->orbits[k]));
-    left.joined = resumed->joined;
     plan.threads = std::clamp(options.threads.value_or(cores), 1, plan.orbits);
   }
   summary.orbits = plan.orbits;
@@ -338,12 +321,8 @@ TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderRe
     THitCountOrbit orbit = EngineOrbit(v);
     orbit.mainSteps = static_cast<std::int64_t>(before + static_cast<std::uint64_t>(summary.steps));
     orbit.restarts = (resumed ? resumed->orbits[0].restarts : 0) + summary.restarts;
-    std::vector<THitCountOrbit> orbits{orbit};
-    for (const TOtherOrbit& other : left.others) orbits.push_back(OtherOrbitToFile(other));
-    for (std::size_t k = 0; k < orbits.size(); ++k)
-      orbits[k].roundSteps = OrbitStepsOfRound(left.roundDone, static_cast<int>(k), static_cast<int>(orbits.size()));
-    THitCountDocument counts = CaptureHitCounts(document, before + summary.steps, seed, std::move(orbits));
-    counts.joined = left.joined;
+    THitCountDocument counts = CaptureHitCounts(document, before + summary.steps, seed, {});
+    PutOrbits(counts, orbit, left);
     SaveHitCountDocument(*countsPath, counts);
     if (!countsOnly) summary.countsPath = countsPath;
   }

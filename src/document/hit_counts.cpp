@@ -142,3 +142,41 @@ void RestoreHitCounts(TFractalDocument& doc, const THitCountDocument& counts) {
     }
   RepaintPicture(v);
 }
+
+TRenderFingerprint RenderFingerprintOf(const TFractalParams& v) {
+  // The parameter file's own lines in exact digits, with the colouring put back to one fixed state.
+  TFractalParams shape = v;
+  shape.red = shape.green = shape.blue = shape.intensity = 0;
+  shape.sqrtFilter = shape.invert = shape.logDensity = false;
+  shape.toneBrightness = kDefaultToneBrightness;
+  shape.toneGamma = kDefaultToneGamma;
+  std::ostringstream text;
+  WriteParameterFile(text, shape, '.', TNumberDigits::Exact);
+  text << "maps " << v.maps << " size " << v.imageWidth << "x" << v.imageHeight;
+  return {text.str()};
+}
+
+void PutOrbits(THitCountDocument& doc, const THitCountOrbit& first, const TOrbitsLeft& left) {
+  doc.orbits.assign(1, first);
+  for (const TOtherOrbit& other : left.others) doc.orbits.push_back(OtherOrbitToFile(other));
+  const int count = static_cast<int>(doc.orbits.size());
+  for (int k = 0; k < count; ++k)
+    doc.orbits[static_cast<std::size_t>(k)].roundSteps = OrbitStepsOfRound(left.roundDone, k, count);
+  doc.joined = left.joined;
+}
+
+TOrbitsLeft OrbitsLeftOf(const THitCountDocument& doc) {
+  if (doc.orbits.empty()) throw EHitCountFile("The document was made by merging and holds no orbits to continue");
+  if (doc.orbits.size() > static_cast<std::size_t>(kMaxOrbits))
+    throw EHitCountFile("The document holds " + std::to_string(doc.orbits.size()) +
+                        " orbits; this program continues at most " + std::to_string(kMaxOrbits));
+  TOrbitsLeft left;
+  for (const THitCountOrbit& orbit : doc.orbits) left.roundDone += orbit.roundSteps;
+  const int count = static_cast<int>(doc.orbits.size());
+  for (int k = 0; k < count; ++k)
+    if (doc.orbits[static_cast<std::size_t>(k)].roundSteps != OrbitStepsOfRound(left.roundDone, k, count))
+      throw EHitCountFile("The document holds orbits whose steps in their round do not fit together");
+  for (std::size_t k = 1; k < doc.orbits.size(); ++k) left.others.push_back(OtherOrbitFromFile(doc.orbits[k]));
+  left.joined = doc.joined;
+  return left;
+}

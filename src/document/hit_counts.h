@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "document/fractal_document.h"
@@ -20,6 +21,13 @@ void RestoreEngineOrbit(const THitCountOrbit& orbit, TFractalParams& v);
 THitCountOrbit OtherOrbitToFile(const TOtherOrbit& orbit);
 TOtherOrbit OtherOrbitFromFile(const THitCountOrbit& orbit);
 
+// A render's orbits into its document: orbit 0 as given (the engine's, see EngineOrbit), the other orbits of a
+// parallel render and where they stand in their round from `left`.
+void PutOrbits(THitCountDocument& doc, const THitCountOrbit& first, const TOrbitsLeft& left);
+// What ContinueFractalOrbits needs of a document besides orbit 0. Raises EHitCountFile when the document has no
+// orbits (it was merged), more than kMaxOrbits, or orbits whose steps in their round do not fit together.
+TOrbitsLeft OrbitsLeftOf(const THitCountDocument& doc);
+
 // The document's render: its parameter set (with a decimal point and exact digits), size, maps, White, and the counts and lead
 // channels of the cells its picture covers.
 THitCountDocument CaptureHitCounts(const TFractalDocument& doc, std::uint64_t mainSteps, std::uint64_t seed,
@@ -30,3 +38,13 @@ THitCountDocument CaptureHitCounts(const TFractalDocument& doc, std::uint64_t ma
 // orbits are the caller's. Raises EHitCountFile (the document as it was) when the parameter text does not read,
 // and what Resize raises when the picture cannot be made.
 void RestoreHitCounts(TFractalDocument& doc, const THitCountDocument& counts);
+
+// What decides where a render's hits land and what they count, as opposed to how the counts are coloured: the view,
+// size, families, variations, coefficients, maps and probabilities. A stopped render can be continued while these
+// stay as they were; colours, intensity, the filters and the tone may change in between.
+struct TRenderFingerprint {
+  std::string text;
+  bool operator==(const TRenderFingerprint& other) const { return text == other.text; }
+  bool operator!=(const TRenderFingerprint& other) const { return text != other.text; }
+};
+TRenderFingerprint RenderFingerprintOf(const TFractalParams& v);

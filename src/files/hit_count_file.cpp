@@ -15,11 +15,10 @@
 namespace {
 
 constexpr char kMagic[8] = {'O', 'V', 'E', 'L', 'H', 'I', 'T', 'C'};
-constexpr std::size_t kHeaderBytes = 80;
+constexpr std::size_t kHeaderBytes = 72;
 constexpr std::size_t kHeaderCrcAt = kHeaderBytes - 4;
 constexpr std::uint32_t kFlagWhite = 1, kFlagJoined = 2;
-// An orbit's fixed part; its unfinished round's log follows, as many entries as the part's last field says.
-constexpr std::size_t kOrbitBytes = 14 * 8 + 4 + 4 * 8 + 3 * 8 + 8 + 4;
+constexpr std::size_t kOrbitBytes = 14 * 8 + 4 + 4 * 8 + 4 * 8;
 constexpr std::size_t kChunk = std::size_t{1} << 16;
 
 // ---- little-endian bytes ---------------------------------------------------------------------------------------
@@ -69,9 +68,8 @@ std::uint32_t Crc(std::uint32_t crc, const std::uint8_t* data, std::size_t size)
 
 struct TLayout {
   std::uint32_t width = 0, height = 0, orbits = 0, parameterBytes = 0;
-  std::uint64_t orbitBytes = 0;
   std::uint64_t Cells() const { return std::uint64_t{width} * height; }
-  std::uint64_t BodyBytes() const { return parameterBytes + Cells() * (3 * 4 + 1) + orbitBytes; }
+  std::uint64_t BodyBytes() const { return parameterBytes + Cells() * (3 * 4 + 1) + std::uint64_t{orbits} * kOrbitBytes; }
 };
 
 void PutOrbit(std::vector<std::uint8_t>& out, const THitCountOrbit& o) {
@@ -84,32 +82,9 @@ void PutOrbit(std::vector<std::uint8_t>& out, const THitCountOrbit& o) {
   PutU64(out, static_cast<std::uint64_t>(o.mainSteps));
   PutU64(out, static_cast<std::uint64_t>(o.restarts));
   PutU64(out, static_cast<std::uint64_t>(o.roundSteps));
-  PutU32(out, static_cast<std::uint32_t>(o.roundLog.size()));
-  for (std::uint32_t entry : o.roundLog) PutU32(out, entry);
 }
 
-std::uint64_t OrbitBytes(const std::vector<THitCountOrbit>& orbits) {
-  std::uint64_t bytes = 0;
-  for (const THitCountOrbit& o : orbits) bytes += kOrbitBytes + 4 * std::uint64_t{o.roundLog.size()};
-  return bytes;
-}
-
-THitCountOrbit GetOrbitFixed(const std::uint8_t* p);
-
-// Reads one orbit from p, which has `left` bytes of the orbit section; returns the bytes it took.
-std::size_t GetOrbit(const std::uint8_t* p, std::uint64_t left, THitCountOrbit& into) {
-  if (left < kOrbitBytes) Fail("The orbits are cut short");
-  into = GetOrbitFixed(p);
-  into.roundSteps = static_cast<std::int64_t>(GetU64(p + kOrbitBytes - 12));
-  const std::uint32_t entries = GetU32(p + kOrbitBytes - 4);
-  if (entries > kHitCountMaxRoundLog || left - kOrbitBytes < 4 * std::uint64_t{entries})
-    Fail("An orbit's round log is longer than the document");
-  into.roundLog.resize(entries);
-  for (std::uint32_t k = 0; k < entries; ++k) into.roundLog[k] = GetU32(p + kOrbitBytes + 4 * std::size_t{k});
-  return kOrbitBytes + 4 * std::size_t{entries};
-}
-
-THitCountOrbit GetOrbitFixed(const std::uint8_t* p) {
+THitCountOrbit GetOrbit(const std::uint8_t* p) {
   THitCountOrbit o;
   double* doubles[] = {&o.x,  &o.y,  &o.z,    &o.fx,       &o.fy,       &o.xe,    &o.ye,
                        &o.xs, &o.ys, &o.lsum, &o.lyapunov, &o.miraSign, &o.miraF, &o.miraB};
@@ -126,6 +101,7 @@ THitCountOrbit GetOrbitFixed(const std::uint8_t* p) {
   o.iterations = static_cast<std::int64_t>(GetU64(p));
   o.mainSteps = static_cast<std::int64_t>(GetU64(p + 8));
   o.restarts = static_cast<std::int64_t>(GetU64(p + 16));
+  o.roundSteps = static_cast<std::int64_t>(GetU64(p + 24));
   return o;
 }
 
@@ -249,8 +225,6 @@ void THitCountDocument::CheckShape() const {
     Fail("A lead channel is out of range");
   if (parameters.size() > kHitCountMaxParameterBytes) Fail("The parameter set is too long");
   if (orbits.size() > kHitCountMaxOrbits) Fail("Too many orbits");
-  for (const THitCountOrbit& o : orbits)
-    if (o.roundLog.size() > kHitCountMaxRoundLog) Fail("An orbit's round log is too long");
 }
 
 void WriteHitCountDocument(std::ostream& out, const THitCountDocument& doc) {
@@ -282,7 +256,6 @@ void WriteHitCountDocument(std::ostream& out, const THitCountDocument& doc) {
   PutU32(header, doc.maps);
   PutU32(header, (doc.white ? kFlagWhite : 0) | (doc.joined ? kFlagJoined : 0));
   PutU32(header, 0);
-  PutU64(header, OrbitBytes(doc.orbits));
   PutU64(header, doc.mainSteps);
   PutU64(header, doc.seed);
   PutU64(header, compressed.size());
@@ -315,10 +288,9 @@ THitCountDocument ReadHitCountDocument(std::istream& in) {
   const std::uint32_t flags = GetU32(header + 32);
   doc.white = (flags & kFlagWhite) != 0;
   doc.joined = (flags & kFlagJoined) != 0;
-  layout.orbitBytes = GetU64(header + 40);
-  doc.mainSteps = GetU64(header + 48);
-  doc.seed = GetU64(header + 56);
-  const std::uint64_t compressed = GetU64(header + 64);
+  doc.mainSteps = GetU64(header + 40);
+  doc.seed = GetU64(header + 48);
+  const std::uint64_t compressed = GetU64(header + 56);
   if (doc.width == 0 || doc.height == 0 || doc.width > kHitCountMaxSide || doc.height > kHitCountMaxSide ||
       layout.Cells() > kHitCountMaxCells)
     Fail("The picture size " + SizeText(doc) + " is outside what a hit-count document holds");
@@ -326,12 +298,9 @@ THitCountDocument ReadHitCountDocument(std::istream& in) {
   if (layout.parameterBytes > kHitCountMaxParameterBytes) Fail("The parameter set is too long");
   if ((flags & ~(kFlagWhite | kFlagJoined)) != 0 || GetU32(header + 36) != 0)
     Fail("The header has fields this program does not know");
-  if (layout.orbitBytes < std::uint64_t{layout.orbits} * kOrbitBytes ||
-      layout.orbitBytes > std::uint64_t{layout.orbits} * (kOrbitBytes + 4 * std::uint64_t{kHitCountMaxRoundLog}))
-    Fail("The orbits' size does not fit their number");
 
   const std::vector<std::uint8_t> body = Inflate(in, compressed, layout.BodyBytes());
-  if (GetU32(header + 72) != Crc(static_cast<std::uint32_t>(crc32(0, nullptr, 0)), body.data(), body.size()))
+  if (GetU32(header + 64) != Crc(static_cast<std::uint32_t>(crc32(0, nullptr, 0)), body.data(), body.size()))
     Fail("The hit counts are damaged (checksum mismatch)");
   if (in.peek() != std::char_traits<char>::eof()) Fail("The document is followed by other data");
 
@@ -346,14 +315,8 @@ THitCountDocument ReadHitCountDocument(std::istream& in) {
   doc.lead.assign(p, p + cells);
   p += cells;
   doc.orbits.reserve(layout.orbits);
-  std::uint64_t left = layout.orbitBytes;
-  doc.orbits.resize(layout.orbits);
-  for (THitCountOrbit& o : doc.orbits) {
-    const std::size_t taken = GetOrbit(p, left, o);
-    p += taken;
-    left -= taken;
-  }
-  if (left != 0) Fail("The orbits are followed by other data");
+  doc.orbits.reserve(layout.orbits);
+  for (std::uint32_t k = 0; k < layout.orbits; ++k, p += kOrbitBytes) doc.orbits.push_back(GetOrbit(p));
   doc.CheckShape();
   return doc;
 }

@@ -19,7 +19,6 @@ inline constexpr std::uint32_t kHitCountMaxSide = 16384;
 inline constexpr std::uint64_t kHitCountMaxCells = std::uint64_t{kHitCountMaxSide} * kHitCountMaxSide;
 inline constexpr std::uint32_t kHitCountMaxOrbits = 4096;
 inline constexpr std::uint32_t kHitCountMaxParameterBytes = 1 << 20;
-inline constexpr std::uint32_t kHitCountMaxRoundLog = 1 << 22;  // hits of one orbit in an unfinished round
 
 // One orbit as it stood when the document was written: enough to continue it step for step.
 struct THitCountOrbit {
@@ -34,11 +33,9 @@ struct THitCountOrbit {
   std::int64_t iterations = 0;    // steps since the orbit's last reset
   std::int64_t mainSteps = 0;     // main steps this orbit did in all
   std::int64_t restarts = 0;      // random restarts it made
-  // Parallel orbits work in rounds; a render that stopped inside one keeps what each orbit made of it, so that a
-  // resumed render finishes the round exactly as an unbroken one would: the orbit's main steps in the round so far
-  // and its hits of them in order (cell << 2 | channel of the fourth hit, cell = ix * N + iy, N the longer side).
+  // Parallel orbits work in rounds; a render that stopped inside one keeps the main steps each orbit made of it, so
+  // that a resumed render finishes the round exactly as an unbroken one would.
   std::int64_t roundSteps = 0;
-  std::vector<std::uint32_t> roundLog;
 
   bool operator==(const THitCountOrbit& o) const;
   bool operator!=(const THitCountOrbit& o) const { return !(*this == o); }

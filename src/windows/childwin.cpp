@@ -240,7 +240,7 @@ void TMDIChild::TypeFractal() {
     doc_.StopHealth();
     emit HealthChanged();
   });
-  RunFractal(&v);
+  RunEngine(TEngineRun::Start);
 }
 
 void TMDIChild::Timer2Timer() {

@@ -11,11 +11,13 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include <QMdiSubWindow>
 #include <QString>
 
 #include "document/fractal_document.h"
+#include "document/hit_counts.h"
 #include "engine/fractal_params.h"
 #include "files/file_options.h"
 #include "view/pg_image.h"
@@ -209,6 +211,22 @@ class TMDIChild : public QMdiSubWindow {
 
   std::unique_ptr<TChildMenus> menus_;
   int passDepth_ = 0;
+
+  // The engine call of a pass (child_engine.cpp): a new render, or Continue from what the last one left.
+  enum class TEngineRun { Start, Continue };
+  void RunEngine(TEngineRun run);
+  // Orbits and threads a new pass asks for; one orbit is the engine's own single orbit on the GUI thread.
+  int PassOrbits() const;
+  int PassThreads() const;
+  // What the last pass left when it ended (orbit 0 as the engine held it, the other orbits of a parallel pass), so
+  // that Continue goes on from there even after other windows drew, and what it must still match to go on.
+  struct TStoppedRender {
+    THitCountOrbit first;
+    TOrbitsLeft others;
+    TRenderFingerprint fingerprint;
+  };
+  std::optional<TStoppedRender> stopped_;
+  std::uint64_t engineRuns_ = 0;  // engine calls started in this window, nested ones included
   bool ServedByDialogs() const;
 
   std::function<QSize()> frameClientSize_;

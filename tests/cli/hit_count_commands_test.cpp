@@ -141,7 +141,7 @@ TEST(HitCountCommands, MergedDocumentsHoldTheSumOfTheirCountsAndRefuseAnotherPar
   resume.resumePath = folder / "sum.ovc";
   resume.outputPath = folder / "more.png";
   EXPECT_EQ(Failure([&] { RenderParameterSet(resume); }),
-            "the hit-count document \"" + folder / "sum.ovc" + "\" was made by merging and holds no orbits to continue");
+            "cannot continue \"" + folder / "sum.ovc" + "\": The document was made by merging and holds no orbits to continue");
 
   TRenderOptions other = Render(folder / "other.bmp", 30000, 4);
   other.paramsPath = Gallery("martin-loops");
