@@ -40,6 +40,14 @@ std::unique_ptr<TPixelGraphic> TFractalDocument::Resize(int width, int height) {
   return picture;
 }
 
+std::unique_ptr<TPixelGraphic> TFractalDocument::Restore(const TParamSnapshot& snapshot) {
+  std::unique_ptr<TPixelGraphic> replaced;
+  if (snapshot.Width() != v_.imageWidth || snapshot.Height() != v_.imageHeight || !picture_)
+    replaced = Resize(snapshot.Width(), snapshot.Height());
+  ApplyParamSnapshot(snapshot, v_);
+  return replaced;
+}
+
 TParamReadResult TFractalDocument::Load(const std::string& path, char decimalSeparator,
                                         const TParamMessage& message) {
   return LoadParameterFile(path, v_, decimalSeparator, message);

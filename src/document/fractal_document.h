@@ -12,6 +12,7 @@
 #include "document/picture_size.h"
 #include "document/render_health.h"
 #include "document/selection_region.h"
+#include "document/undo_snapshot.h"
 #include "engine/fractal_params.h"
 #include "files/param_file.h"
 #include "image/pixel_graphic.h"
@@ -56,6 +57,12 @@ class TFractalDocument {
   TParamReadResult Load(const std::string& path, char decimalSeparator, const TParamMessage& message);
   // Writes the record, atomically, as the parameter file that goes beside picturePath; returns its path.
   std::string SaveParameters(const std::string& picturePath, char decimalSeparator) const;
+
+  // Undo: the parameter set as it stands, and back to one taken earlier. Restore makes a new picture and new
+  // lists through Resize when the snapshot's size differs from the current one (strong guarantee: when that
+  // fails nothing has changed) and returns the picture it replaced, as Resize does; null when the size stayed.
+  TParamSnapshot Snapshot() const { return TakeParamSnapshot(v_); }
+  std::unique_ptr<TPixelGraphic> Restore(const TParamSnapshot& snapshot);
 
   TProgressFigures Progress() const { return {v_.ticks, v_.iterations, v_.lyapunov, v_.plotX, v_.plotY}; }
 

@@ -73,6 +73,9 @@ struct TFractalParams {
   THitList* blueList = nullptr;
   // Optional: kept up to date by the engine when present (hit-count documents and re-toning need it).
   TLeadList* leadList = nullptr;
+
+  // Field by field; undo steps compare parameter sets with it.
+  bool operator==(const TFractalParams&) const = default;
 };
 
 constexpr int kMiraVariantCount = 13;

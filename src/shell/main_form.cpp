@@ -58,6 +58,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
 
   CreateActions();
   CreateMenus();
+  CreateEditMenu();
   CreateToolBar();
   connect(MdiArea, &QMdiArea::subWindowActivated, this,
           Guarded(this, [this] { SubWindowActivated(MdiArea->currentSubWindow()); }));
@@ -210,6 +211,7 @@ TMDIChild* TMainForm::OpenFractalWindow(const QString& caption) {
   WatchWindow(child);
   if (!filesToOpen_.isEmpty()) child->LoadAfterFirstShow(filesToOpen_.takeFirst());
   GiveDialogsTo(child);
+  WatchUndoStack(child);
   MdiArea->addSubWindow(child);
   child->setWindowTitle(caption);
   child->show();
@@ -258,6 +260,7 @@ void TMainForm::UpdateMenuItems() {
   CoolSpeedButton5->setEnabled(any);
   CButton->setEnabled(any);
   XYSize->setEnabled(any);
+  UpdateEditMenu();
 }
 
 void TMainForm::UpdateWindowMenu() {

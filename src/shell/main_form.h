@@ -64,6 +64,9 @@ class TMainForm : public QMainWindow, public EngineHost {
   QAction* SaveHitCounts1;    // "Save Hit Counts..."
   QAction* ContinueButton;    // "Continue" (Shift+F5)
   QAction* FileExitItem;
+  QMenu* Edit1;
+  QAction* EditUndoItem;  // "&Undo", Ctrl+Z: the active window's last step
+  QAction* EditRedoItem;  // "&Redo", Ctrl+Shift+Z
   QMenu* Window1;
   QAction* WindowCascadeItem;
   QAction* WindowTileItem;
@@ -120,6 +123,9 @@ class TMainForm : public QMainWindow, public EngineHost {
   // Hit-count documents (main_form_counts.cpp).
   void SaveHitCounts1Click();           // the active window's render as a hit-count document
   void ContinueButtonClick();           // the active window goes on drawing its stopped or loaded render
+  // Edit commands (main_form_edit.cpp).
+  void EditUndoItemClick();
+  void EditRedoItemClick();
   // Parameter files to open at start (the command line), each in a window of its own: the first in the window
   // the frame opens anyway, the others in new ones.
   void OpenAtStart(const QStringList& paths);
@@ -160,6 +166,9 @@ class TMainForm : public QMainWindow, public EngineHost {
  private:
   void ConnectFileCommands();
   void CreateHitCountActions();
+  void CreateEditMenu();
+  void UpdateEditMenu();
+  void WatchUndoStack(TMDIChild* child);
   void CreateActions();
   void CreateMenus();
   void CreateToolBar();

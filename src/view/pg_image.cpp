@@ -15,6 +15,7 @@
 #include <cstdlib>
 
 #include "view/pg_draw.h"
+#include "view/pg_fit.h"
 
 namespace {
 
@@ -236,8 +237,9 @@ void TPGImage::Layout() {
 void TPGImage::ArrangePicBox() {
   if (arranging_) return;
   arranging_ = true;
-  const QSize box = image_ ? QSize(std::max(0, image_->Width()), std::max(0, image_->Height())) : QSize(0, 0);
+  const QSize natural = image_ ? QSize(std::max(0, image_->Width()), std::max(0, image_->Height())) : QSize(0, 0);
   const QSize client = contentsRect().size();
+  const QSize box = fitToWindow_ ? FittedPictureSize(natural, client) : natural;
   int availableWidth = client.width();
   int availableHeight = client.height();
   bool horizontalBar = false;
@@ -320,14 +322,11 @@ void TPGImage::PaintPicBox(QPainter& painter, const QRegion& exposed) {
     painter.setPen(picBox_->palette().color(QPalette::Dark));
     painter.drawRect(picBox_->rect().adjusted(0, 0, -1, -1));
   } else {
-    if (displayStale_) {
-      PixelGraphicToQImage(*image_, display_);
-      displayStale_ = false;
-    }
+    const QImage& shown = ShownImage();
     // The marching frame exposes a thin ring many times a second: blit only what was exposed.
-    for (const QRect& r : exposed & display_.rect()) painter.drawImage(r.topLeft(), display_, r);
+    for (const QRect& r : exposed & shown.rect()) painter.drawImage(r.topLeft(), shown, r);
     // Between a new picture and its layout the box may briefly be larger than the picture.
-    for (const QRect& r : exposed - QRegion(display_.rect())) painter.fillRect(r, picBoxColor_);
+    for (const QRect& r : exposed - QRegion(shown.rect())) painter.fillRect(r, picBoxColor_);
   }
   if (selection_) PaintSelectionFrame(painter);
   PaintHint(painter);

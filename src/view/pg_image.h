@@ -31,6 +31,7 @@
 
 class QMenu;
 class QTimer;
+class QWheelEvent;
 
 // What a left-button drag on the picture does.
 enum class TActionMode {
@@ -89,6 +90,7 @@ class TPicBox : public QWidget {
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
 
  private:
   TPGImage* view_;
@@ -115,6 +117,13 @@ class TPGImage : public QAbstractScrollArea {
   // call either after the engine has written pixels.
   void PictureChanged();
   TPicBox* PicBox() const { return picBox_; }
+  // Fit to window: a picture larger than the view is shown scaled down, whole, keeping its aspect; the picture
+  // itself keeps its size, and the selection and the box-to-image conversions follow the scale. A picture that
+  // fits is shown at its natural size either way. Off at creation.
+  bool FitToWindow() const { return fitToWindow_; }
+  void SetFitToWindow(bool fit);
+  // Whether the picture is shown at another size than its own just now.
+  bool PictureScaled() const;
 
   // --- Modes and look ----------------------------------------------------------------------------------------
   TActionMode ActionMode() const { return actionMode_; }
@@ -190,6 +199,10 @@ class TPGImage : public QAbstractScrollArea {
   void PicBoxOnMouseMove(TShiftState shift, int x, int y);
   void PicBoxOnMouseUp(Qt::MouseButton button, TShiftState shift, int x, int y);
   void PicBoxOnDblClick();
+  // The wheel turned over the view without a modifier key: angleDelta in eighths of a degree (forwards
+  // positive), at the picture-box point under the cursor, kept inside the picture box. With a modifier key the
+  // wheel scrolls as usual.
+  void PicBoxOnWheel(int angleDelta, TShiftState shift, int x, int y);
   // A release over the view outside the picture box, in the view's client (viewport) coordinates.
   void OnMouseUp(Qt::MouseButton button, TShiftState shift, int x, int y);
 
@@ -198,9 +211,12 @@ class TPGImage : public QAbstractScrollArea {
   void scrollContentsBy(int dx, int dy) override;
   bool viewportEvent(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
 
  private:
   friend class TPicBox;
+  // A turn of the wheel at a point in picture-box pixels (pg_fit.cpp).
+  void Wheel(QWheelEvent* event, QPoint boxPoint);
 
   // The data of a press kept across a possible nested event loop.
   struct TPress {
@@ -246,6 +262,10 @@ class TPGImage : public QAbstractScrollArea {
   TPicBox* picBox_ = nullptr;
   QImage display_;  // top-down copy of the pixel memory for painting, refreshed when the picture changed
   bool displayStale_ = true;
+  bool fitToWindow_ = false;
+  QImage scaled_;  // display_ at the picture box's size while fit to window scales it (pg_fit.cpp)
+  bool scaledStale_ = true;
+  const QImage& ShownImage();
 
   TActionMode actionMode_ = TActionMode::amNone;
   bool center_ = true;

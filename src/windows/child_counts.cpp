@@ -63,7 +63,8 @@ void TMDIChild::LoadHitCounts(const QString& path) {
   // A pass still drawing here ends, and what it leaves must not take the place of the document's orbits.
   v.abort = true;
   ++engineRuns_;
-  ShowNewPicture(RestoreHitCounts(doc_, counts));
+  // A step of its own: Undo goes back to the parameter set before it and draws that.
+  RecordChange(QStringLiteral("Load"), [&] { ShowNewPicture(RestoreHitCounts(doc_, counts)); });
   stopped_.reset();
   if (others) stopped_ = TStoppedRender{counts.orbits.front(), std::move(*others), RenderFingerprintOf(v)};
   PGImage1->SetHintText({});

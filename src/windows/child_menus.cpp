@@ -1,6 +1,7 @@
 #include "windows/child_menus.h"
 
 #include <QAction>
+#include <QKeySequence>
 #include <QMenu>
 #include <QWidget>
 
@@ -17,7 +18,8 @@ const char* const kMiraCaptions[9] = {"01.) Martin", "02.) Martin", "03.) Martin
 }  // namespace
 
 TChildMenus::TChildMenus(QWidget* owner)
-    : XYSize1(new QMenu(QStringLiteral("XY Size"), owner)),
+    : View1(new QMenu(QStringLiteral("View"), owner)),
+      XYSize1(new QMenu(QStringLiteral("XY Size"), owner)),
       Mira1(new QMenu(QStringLiteral("G-Mira / Martin"), owner)),
       IFS01(new QMenu(QStringLiteral("IFS-01"), owner)),
       Coefficients1(new QMenu(QStringLiteral("Coefficients"), owner)),
@@ -43,11 +45,26 @@ TChildMenus::TChildMenus(QWidget* owner)
   ConstantsDialog1 = Coefficients1->addAction(QStringLiteral("Constants Dialog"));
 
   Zoom1 = PopupMenu1->addAction(QStringLiteral("Zoom In (double click)"));
+  ZoomOut1 = new QAction(QStringLiteral("Zoom Out"), owner);
+  ZoomOut1->setShortcut(QKeySequence::ZoomOut);
+  ZoomOut1->setStatusTip(QStringLiteral("Show twice the extent about the same centre and draw"));
+  PopupMenu1->addAction(ZoomOut1);
   RectangleMode1 = AddCheckable(PopupMenu1, QStringLiteral("Rectangle Mode"));
   PopupMenu1->addSeparator();
   ClearRectangle2 = PopupMenu1->addAction(QStringLiteral("Clear Rectangle"));
+  PopupMenu1->addSeparator();
+  FitToWindow1 = new QAction(QStringLiteral("Fit to Window"), owner);
+  FitToWindow1->setCheckable(true);
+  FitToWindow1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
+  FitToWindow1->setStatusTip(QStringLiteral("Show a picture larger than its window scaled down, whole"));
+  PopupMenu1->addAction(FitToWindow1);
+
+  View1->addActions({Zoom1, ZoomOut1});
+  View1->addSeparator();
+  View1->addAction(FitToWindow1);
 }
 
-std::array<QAction*, 4> TChildMenus::MenuBarActions() const {
-  return {XYSize1->menuAction(), Mira1->menuAction(), IFS01->menuAction(), Coefficients1->menuAction()};
+std::array<QAction*, 5> TChildMenus::MenuBarActions() const {
+  return {View1->menuAction(), XYSize1->menuAction(), Mira1->menuAction(), IFS01->menuAction(),
+          Coefficients1->menuAction()};
 }

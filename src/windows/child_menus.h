@@ -1,4 +1,4 @@
-// The menus of one fractal window: the four that the frame merges into its menu bar ("XY Size",
+// The menus of one fractal window: the five that the frame merges into its menu bar ("View", "XY Size",
 // "G-Mira / Martin", "IFS-01", "Coefficients") and the picture's popup menu. Only the actions live here;
 // the window connects them to its handlers.
 #pragma once
@@ -19,6 +19,7 @@ class TChildMenus {
   explicit TChildMenus(QWidget* owner);
 
   // Top entries in menu-bar order.
+  QMenu* View1;
   QMenu* XYSize1;
   QMenu* Mira1;
   QMenu* IFS01;
@@ -40,11 +41,13 @@ class TChildMenus {
   std::array<QAction*, 3> mapsItems{};
   QAction* ConstantsDialog1;
 
-  // Popup.
+  // Popup; the zooms and "Fit to Window" are in "View" too, where their keys work.
   QAction* Zoom1;
+  QAction* ZoomOut1;      // "Zoom Out", Ctrl+-
   QAction* RectangleMode1;
   QAction* ClearRectangle2;
+  QAction* FitToWindow1;  // "Fit to Window", checkable, Ctrl+0
 
-  // The four top entries as they go into a menu bar.
-  std::array<QAction*, 4> MenuBarActions() const;
+  // The top entries as they go into a menu bar.
+  std::array<QAction*, 5> MenuBarActions() const;
 };

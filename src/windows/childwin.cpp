@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
+#include <QUndoStack>
 #include <QVBoxLayout>
 
 #include "document/first_show.h"
@@ -32,6 +33,7 @@ const QString kStartHint = QStringLiteral(
     "(File > Load From Parameter File).");
 const QString kShortStartHint = QStringLiteral("Pick a preset or load a parameter file.");
 const QColor kMaroon(128, 0, 0);
+const QString kPresetStep = QStringLiteral("Preset");
 constexpr int kPanelWidths[3] = {150, 150, 120};
 
 // Steps 8 to 11 of a pass also run when the engine ends with an error, so the window is idle afterwards and
@@ -102,6 +104,7 @@ TMDIChild::TMDIChild(QWidget* parent) : QMdiSubWindow(parent), menus_(std::make_
     RunGuarded(this, [&] { PGImage1NewAutoSize(w, h); });
   });
   ConnectMenus();
+  ConnectNavigation();
 
   // FormCreate.
   ApplyCreationDefaults(v);
@@ -116,6 +119,8 @@ TMDIChild::~TMDIChild() {
   v.image = nullptr;
   // The view outlives this object's members: it must not keep the document's picture.
   PGImage1->ShowPixelGraphic(nullptr);
+  // The stack goes with the window's children and empties itself on the way, which would tell the frame.
+  undoStack_->blockSignals(true);
 }
 
 void TMDIChild::ConnectMenus() {
@@ -196,6 +201,8 @@ void TMDIChild::RunPass(TEngineRun run) {
   if (passDepth_ == 0) TitleText = windowTitle();
   // Edits still waiting in the dialogs belong to this pass, before the family switches are derived below.
   if (ServedByDialogs()) TakePendingDialogEdits();
+  // This pass draws the view a turn of the wheel has made.
+  wheelRedraw_->stop();
 
   // A continued pass draws on over the picture it goes on with.
   if (run == TEngineRun::Start) ShowNewPicture(doc_.NewPicture());
@@ -259,34 +266,40 @@ void TMDIChild::Timer2Timer() {
 void TMDIChild::Abort() { v.abort = true; }
 
 void TMDIChild::Redraw(bool newCoefficients) {
-  v.randomize = newCoefficients;
+  if (newCoefficients) {
+    AskForNewCoefficients();
+  } else {
+    v.randomize = false;
+  }
   UpdateGrafX();
 }
 
 // --- View coordinates ------------------------------------------------------------------------------------------
 
-void TMDIChild::ResetCoordinates() { doc_.ResetView(); }
+void TMDIChild::ResetCoordinates() {
+  RecordChange(QStringLiteral("Reset"), [this] { doc_.ResetView(); });
+}
 void TMDIChild::AdjustCoords() { ::AdjustCoords(v); }
 
 // --- Presets ---------------------------------------------------------------------------------------------------
 
 void TMDIChild::MiraClick(int variant) {
-  doc_.ToggleMiraVariant(variant);
+  RecordChange(kPresetStep, [&] { doc_.ToggleMiraVariant(variant); });
   UpdateGrafX();
 }
 
 void TMDIChild::Mira0113Click() {
-  doc_.ToggleLatoocarfian01();
+  RecordChange(kPresetStep, [this] { doc_.ToggleLatoocarfian01(); });
   UpdateGrafX();
 }
 
 void TMDIChild::IFSClick(int variant) {
-  doc_.ToggleIfsVariant(variant);
+  RecordChange(kPresetStep, [&] { doc_.ToggleIfsVariant(variant); });
   UpdateGrafX();
 }
 
 void TMDIChild::MapsClick(int maps) {
-  doc_.SetMaps(maps);
+  RecordChange(QStringLiteral("Coefficient Count"), [&] { doc_.SetMaps(maps); });
   UpdateGrafX();
 }
 

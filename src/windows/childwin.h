@@ -31,6 +31,7 @@
 class QLabel;
 class QStatusBar;
 class QTimer;
+class QUndoStack;
 class TForm2;
 
 class TMDIChild : public QMdiSubWindow {
@@ -74,8 +75,9 @@ class TMDIChild : public QMdiSubWindow {
   // A new pass over the whole picture: with newCoefficients the engine first draws random coefficients, without
   // it the record's own are drawn (Apply, a loaded file).
   void Redraw(bool newCoefficients);
-  // Rand: the next pass draws random coefficients, whichever command starts it.
-  void AskForNewCoefficients() { v.randomize = true; }
+  // Rand: the next pass draws random coefficients, whichever command starts it. An undo step, whose undo
+  // brings back the coefficients drawn before (child_undo.cpp).
+  void AskForNewCoefficients();
 
   // --- View coordinates --------------------------------------------------------------------------------------
   void ResetCoordinates();
@@ -123,6 +125,21 @@ class TMDIChild : public QMdiSubWindow {
   void Zoom1Click();
   void RectangleMode1Click();
   void ClearRectangle2Click();
+
+  // --- Undo (child_undo.cpp) ------------------------------------------------------------------------------------
+  // One stack per window. Every command and dialog edit that changes the parameter set is a step; a step keeps
+  // the set from before it and, once undone, the set it undid, picture size included. Undo and Redo first
+  // take dialog edits still waiting for their debounce (they are the newest step), then restore and draw.
+  QUndoStack* UndoStack() const { return undoStack_; }
+  void Undo();
+  void Redo();
+
+  // --- Navigation (child_navigation.cpp) --------------------------------------------------------------------
+  // The wheel zooms about the point under the cursor, which stays there; the drawing follows once the wheel
+  // rests for a moment, and a quick run of notches is one undo step.
+  void PGImage1PicBoxOnWheel(int angleDelta, TShiftState shift, int x, int y);
+  void ZoomOut1Click();
+  void FitToWindow1Click(bool fit);
 
   // --- Files (childwin_files.cpp) --------------------------------------------------------------------------------
   // Save As: the picture and, beside it, its parameter file; both stay as they were unless both were written.
@@ -174,6 +191,7 @@ class TMDIChild : public QMdiSubWindow {
  private:
   // Tests look inside through this; nothing else does.
   friend struct TMDIChildProbe;
+  friend class TParamsStep;
 
   // The fractal itself; the window is its view and its commands. v is the document's record, under the name
   // the handlers use.
@@ -195,6 +213,20 @@ class TMDIChild : public QMdiSubWindow {
   // Shows the document's picture; `replaced`, the one shown until now, goes once the view has let go of it.
   void ShowNewPicture(std::unique_ptr<TPixelGraphic> replaced);
   QSize FrameClientSize() const;
+
+  // Undo (child_undo.cpp). A change made by change() is a step named text, when it changed the parameter set.
+  void RecordChange(const QString& text, const std::function<void()>& change);
+  // A step from `before` to the set as it is now, unless they are the same. Steps of one mergeId (not -1) that
+  // follow one another closely are one step.
+  void RecordStep(const TParamSnapshot& before, const QString& text, int mergeId = -1);
+  // A dialog edit: no step when the record now holds what the dialogs showed of `before` (their refill coming
+  // back rounded to the controls' steps is no edit of the user's).
+  void RecordDialogEdit(const TParamSnapshot& before, const TParamSnapshot& shown, const QString& text, int mergeId);
+  // Puts a snapshot into the document and shows the picture a size change made; draws nothing.
+  void RestoreSnapshot(const TParamSnapshot& snapshot);
+  void ConnectNavigation();
+  QUndoStack* undoStack_ = nullptr;
+  QTimer* wheelRedraw_ = nullptr;  // the pass after a run of wheel notches
 
   std::unique_ptr<TChildMenus> menus_;
   int passDepth_ = 0;

@@ -65,21 +65,7 @@ void TMDIChild::TakePendingDialogEdits(bool coefficients) {
   if (coefficients && dialogs_.coefficients && dialogs_.coefficients->TakePendingChange()) UpdateCoefficiants();
 }
 
-void TMDIChild::ApplyParameters() {
-  if (!dialogs_.params) return;
-  const bool logDensity = v.logDensity;
-  dialogs_.params->ApplyToRecord(v);
-  // Switching the tone, and any edit under log density, shows at once, drawing or not: the whole picture is
-  // painted again from its counts. The defined colouring's own edits take effect with the next hits, as always.
-  if (v.logDensity || v.logDensity != logDensity) {
-    RepaintPicture(v);
-    if (v.image) v.image->Changed();
-  }
-}
-
-void TMDIChild::UpdateCoefficiants() {
-  if (dialogs_.coefficients) dialogs_.coefficients->ReadCoefficients(v.af);
-}
+// ApplyParameters and UpdateCoefficiants are undo steps: child_undo.cpp.
 
 void TMDIChild::Parameters1Click() {
   ToggleToolWindow(dialogs_.params, [this] { Parameters1Update(); }, 0);

@@ -200,7 +200,9 @@ void TMDIChild::LoadFromParameterFile(const QString& path) {
   // Dialog edits still waiting for their debounce go in first, so that the file's values win over them
   // instead of being overwritten by them when the window is drawn.
   TakePendingDialogEdits();
-  doc_.Load(localPath, DecimalSeparator(), [&messages](const std::string& message) { messages.push_back(message); });
+  RecordChange(QStringLiteral("Load"), [&] {
+    doc_.Load(localPath, DecimalSeparator(), [&messages](const std::string& message) { messages.push_back(message); });
+  });
 
   TitleText = path;
   setWindowTitle(path);

@@ -28,7 +28,9 @@ void TMDIChild::Resolution(int width, int height) {
   }
   // The picture and the lists are made before anything changes: a size too large for memory fails here and
   // leaves all as it was.
+  const TParamSnapshot before = doc_.Snapshot();
   std::unique_ptr<TPixelGraphic> replaced = doc_.Resize(width, height);
+  RecordStep(before, QStringLiteral("Size"));
   setWindowTitle(TitleText);
   ShowNewPicture(std::move(replaced));
   UpdateGrafX();
@@ -51,7 +53,17 @@ QSize TMDIChild::FrameClientSize() const {
 void TMDIChild::PGImage1NewAutoSize(int pgImageWidth, int pgImageHeight) {
   if (isMinimized() || isMaximized()) return;
   const QSize client = FitClientSize(pgImageWidth, pgImageHeight, FrameClientSize());
-  resize(client.grownBy(contentsMargins()));
+  const QSize outer = client.grownBy(contentsMargins());
+  // The frame's measure counts its toolbar and status bar, which the area the window lives in does not have:
+  // a large picture would push the window's close box and scroll bars out of reach.
+  const QWidget* area = parentWidget();
+  if (area == nullptr || !area->isVisible()) {
+    resize(outer);
+    return;
+  }
+  // Only a new size moves the window: one the user has moved aside stays there while its picture repaints.
+  const QRect placed = KeepInside(QRect(pos(), outer), area->size());
+  if (placed.size() != size()) setGeometry(placed);
 }
 
 // --- Selection and zoom ----------------------------------------------------------------------------------------
@@ -86,8 +98,11 @@ void TMDIChild::PGImage1PicBoxOnMouseUp(Qt::MouseButton, TShiftState, int, int) 
   if (!PGImage1->Selection() && RectangleMode) return;
   const TPixelRect dragged{PGImage1->SelectionLeft(), PGImage1->SelectionTop(), PGImage1->SelectionWidth(),
                            PGImage1->SelectionHeight()};
-  // Click mode marks a half-size region around the press without showing a rectangle.
-  const TPixelRect fitted = MarkedRectangle(dragged, RectangleMode, DownX, DownY, v.imageWidth, v.imageHeight);
+  // Click mode marks a half-size region around the press without showing a rectangle. The press was in
+  // picture-box pixels, which are image pixels unless the picture is shown fitted to the window.
+  const QPoint down = PGImage1->PicBoxToImage(QPoint(static_cast<int>(DownX), static_cast<int>(DownY)));
+  const TPixelRect fitted =
+      MarkedRectangle(dragged, RectangleMode, down.x(), down.y(), v.imageWidth, v.imageHeight);
   PGImage1->SetSelectionRect(QRect(fitted.left, fitted.top, fitted.width, fitted.height));
   const TPixelRect shown{PGImage1->SelectionLeft(), PGImage1->SelectionTop(), PGImage1->SelectionWidth(),
                          PGImage1->SelectionHeight()};
@@ -111,7 +126,7 @@ void TMDIChild::Zoom1Click() {
     return;
   }
   Timer2->stop();
-  ZoomToRegion(v);
+  RecordChange(QStringLiteral("Zoom In"), [this] { ZoomToRegion(v); });
   PGImage1->SetSelection(false);
   PGImage1->SetActionMode(TActionMode::amNone);
 

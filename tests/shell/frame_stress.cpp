@@ -22,6 +22,7 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
+#include <QWheelEvent>
 #include <QToolBar>
 #include <QWindow>
 #include <algorithm>
@@ -486,6 +487,16 @@ void TFrameStress::DefineCommands() {
     }
   });
 
+  // Undo and redo, by the Edit menu's actions and keys; the window's zooms and fit.
+  Add("Undo", 30, trigger(&TMainForm::EditUndoItem));
+  Add("Redo", 15, trigger(&TMainForm::EditRedoItem));
+  Add("ZoomOut", 8, [this](const TArgs&) {
+    if (TMDIChild* w = Active()) w->Menus().ZoomOut1->trigger();
+  });
+  Add("FitToWindow", 5, [this](const TArgs&) {
+    if (TMDIChild* w = Active()) w->Menus().FitToWindow1->trigger();
+  });
+
   // The mouse on the active window's picture.
   auto onPicture = [this](const char* what) -> QWidget* {
     TMDIChild* w = Active();
@@ -512,6 +523,16 @@ void TFrameStress::DefineCommands() {
   });
   Add("Click", 20, [this, onPicture](const TArgs& a) {
     if (QWidget* box = onPicture("click")) Mouse(box, PointIn(box, a[0], a[1]), TMouse::Click);
+  });
+  Add("Wheel", 20, [this, onPicture](const TArgs& a) {
+    QWidget* box = onPicture("wheel");
+    if (!box) return;
+    const QPoint at = PointIn(box, a[0], a[1]);
+    const int notches = static_cast<int>(a[2] % 5) - 2;  // -2 .. 2, 0 leaves it to scrolling
+    Note("(" + std::to_string(at.x()) + "," + std::to_string(at.y()) + ") " + std::to_string(notches));
+    QWheelEvent event(QPointF(at), box->mapToGlobal(QPointF(at)), QPoint(), QPoint(0, 120 * notches),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(box, &event);
   });
   Add("MouseMove", 12, [this, onPicture](const TArgs& a) {
     if (QWidget* box = onPicture("move")) Mouse(box, PointIn(box, a[0], a[1]), TMouse::Move);

@@ -72,20 +72,20 @@ TEST_F(Frame, NewWindowsAreNumberedByTheWindowsAlreadyOpen) {
 
 TEST_F(Frame, ActiveWindowMenusSitBetweenFileAndWindow) {
   TMDIChild* first = FirstWindow();
-  const QStringList expected{QStringLiteral("&File"),        QStringLiteral("XY Size"), QStringLiteral("G-Mira / Martin"),
-                             QStringLiteral("IFS-01"),       QStringLiteral("Coefficients"), QStringLiteral("&Window"),
-                             QStringLiteral("&Help")};
+  const QStringList expected{QStringLiteral("&File"),   QStringLiteral("&Edit"),           QStringLiteral("View"),
+                             QStringLiteral("XY Size"), QStringLiteral("G-Mira / Martin"), QStringLiteral("IFS-01"),
+                             QStringLiteral("Coefficients"), QStringLiteral("&Window"),    QStringLiteral("&Help")};
   EXPECT_EQ(MenuBarCaptions(*frame), expected);
   EXPECT_EQ(frame->MergedChild(), first);
 
   TMDIChild* second = NewWindow();
   EXPECT_EQ(frame->MergedChild(), second);
   EXPECT_EQ(MenuBarCaptions(*frame), expected);
-  EXPECT_EQ(frame->menuBar()->actions()[2], second->Menus().Mira1->menuAction());
+  EXPECT_EQ(frame->menuBar()->actions()[4], second->Menus().Mira1->menuAction());
 
   frame->MdiArea->setActiveSubWindow(first);
   EXPECT_EQ(frame->MergedChild(), first);
-  EXPECT_EQ(frame->menuBar()->actions()[2], first->Menus().Mira1->menuAction());
+  EXPECT_EQ(frame->menuBar()->actions()[4], first->Menus().Mira1->menuAction());
   EXPECT_EQ(MenuBarCaptions(*frame), expected);
 }
 

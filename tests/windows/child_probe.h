@@ -11,4 +11,5 @@ struct TMDIChildProbe {
   static const QString& TitleText(const TMDIChild& w) { return w.TitleText; }
   static bool RectangleMode(const TMDIChild& w) { return w.RectangleMode; }
   static double CursorX(const TMDIChild& w) { return w.CursorX; }
+  static double CursorY(const TMDIChild& w) { return w.CursorY; }
 };
