@@ -199,25 +199,14 @@ class TRunnerT {
   // run at the faulting step with its message, as if there had been no batch. Returns the passes made.
   int Batch(int limit) {
     if (s_.stepBudget > 0 && s_.stepBudget < limit) limit = static_cast<int>(s_.stepBudget);
-    // A flag raised before the batch would be taken for one of its own: such a pass is left to Pass(), which
-    // deals with it as always.
-    if (RaisedFaultFlags() != 0) [[unlikely]]
-      return 0;
-    const int made = t_.kind == EStepKind::Ifs0101None ? BatchOrbit<EStepKind::Ifs0101None>(limit)
-                                                       : BatchOrbit<EStepKind::General>(limit);
-    if (made == 0) return 0;
-    if (RaisedFaultFlags() != 0 || !batchFinite_) [[unlikely]] {
-      ClearFaultFlags();
+    bool clean = false;
+    const int made = OrbitBatch(limit, clean);
+    if (!clean) {
       for (int i = 0; i < made; ++i) Pass();
       return made;
     }
-    s_ = batchState_;
-    TFractalParams& v = *s_.v;
-    v.iterations += made;
-    s_.mainSteps += made;
+    CommitBatch(made);
     if (s_.stepBudget > 0) s_.stepBudget -= made;
-    v.plotX = s_.x;
-    v.plotY = s_.y;
     PlotBatch(made);
     return made;
   }
@@ -225,22 +214,13 @@ class TRunnerT {
   // Batch() for an orbit of a parallel run, which makes no Lyapunov step there and no restart: the batch's points
   // go to the log, and a batch whose flags are raised is made again main step by main step, up to the fault.
   int LoggedBatch(int limit) {
-    if (RaisedFaultFlags() != 0) [[unlikely]]
-      return 0;
-    const int made = t_.kind == EStepKind::Ifs0101None ? BatchOrbit<EStepKind::Ifs0101None>(limit)
-                                                       : BatchOrbit<EStepKind::General>(limit);
-    if (made == 0) return 0;
-    if (RaisedFaultFlags() != 0 || !batchFinite_) [[unlikely]] {
-      ClearFaultFlags();
+    bool clean = false;
+    const int made = OrbitBatch(limit, clean);
+    if (!clean) {
       for (int i = 0; i < made; ++i) MainStep();
       return made;
     }
-    s_ = batchState_;
-    TFractalParams& v = *s_.v;
-    v.iterations += made;
-    s_.mainSteps += made;
-    v.plotX = s_.x;
-    v.plotY = s_.y;
+    CommitBatch(made);
     for (int i = 0; i < made; ++i) {
       const std::int64_t cell = batchCells_[i];
       log_[logCount_++] = cell < 0 ? kNoHitLogged
@@ -248,6 +228,35 @@ class TRunnerT {
                                          static_cast<std::uint32_t>(kFourthHit[batchGroups_[i]]);
     }
     return made;
+  }
+
+  // The orbit of up to `limit` passes (BatchOrbit) with one look at the fault flags for all of them. Returns the
+  // passes made; `clean` says whether they may be committed, else they are to be made again one by one. A flag
+  // raised before the batch would be taken for one of its own: then no batch is made, and such a pass is left to
+  // the one-by-one path, which deals with it as always.
+  int OrbitBatch(int limit, bool& clean) {
+    clean = false;
+    if (RaisedFaultFlags() != 0) [[unlikely]]
+      return 0;
+    const int made = t_.kind == EStepKind::Ifs0101None ? BatchOrbit<EStepKind::Ifs0101None>(limit)
+                                                       : BatchOrbit<EStepKind::General>(limit);
+    if (made == 0) return 0;
+    if (RaisedFaultFlags() != 0 || !batchFinite_) [[unlikely]] {
+      ClearFaultFlags();
+      return made;
+    }
+    clean = true;
+    return made;
+  }
+
+  // A clean batch's state becomes the state, with the counters of its passes.
+  void CommitBatch(int made) {
+    s_ = batchState_;
+    TFractalParams& v = *s_.v;
+    v.iterations += made;
+    s_.mainSteps += made;
+    v.plotX = s_.x;
+    v.plotY = s_.y;
   }
 
   // The orbit of a batch: leaves the state after it in batchState_, each pass's cell (or -1 off the picture) and map
