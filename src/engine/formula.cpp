@@ -494,9 +494,7 @@ class TRunnerT {
     s_.gridSize = static_cast<std::int32_t>(t_.gridSize);
     const std::int64_t n = t_.gridSize;
     if (n == 0) return;
-    for (std::int32_t* counts : t_.counts) std::fill_n(counts, n * n, 0);
-    if (t_.lead != nullptr) std::fill_n(t_.lead, n * n, 0);
-    ClearPicture(*t_.image, n);
+    ClearRender(t_.counts, t_.lead, *t_.image, n);
   }
 
   void RefreshTarget() {
@@ -633,6 +631,12 @@ void StartOrbitOver(TEngineState& s) {
   s.z = kStartValue;
   s.fx = s.x;
   s.fy = s.y;
+}
+
+void ClearRender(std::int32_t* const counts[3], std::uint8_t* lead, TPixelGraphic& image, std::int64_t n) {
+  for (int k = 0; k < 3; ++k) std::fill_n(counts[k], n * n, 0);
+  if (lead != nullptr) std::fill_n(lead, n * n, 0);
+  ClearPicture(image, n);
 }
 
 // Black for the cells (ix, iy) < N that lie inside the picture; the rest of an N x N grid is off the picture.

@@ -35,5 +35,7 @@ void DrawRandomCoefficients(TEngineState& orbit);
 void StartOrbitOver(TEngineState& orbit);
 // Black for the cells (ix, iy) < n that lie inside the picture.
 void ClearPicture(TPixelGraphic& image, std::int64_t n);
+// What a (re)start clears of an N x N grid: the three count lists, the lead list when there is one, and the picture.
+void ClearRender(std::int32_t* const counts[3], std::uint8_t* lead, TPixelGraphic& image, std::int64_t n);
 // Raises std::invalid_argument, as a run does, when the record has no picture or lists too small for its grid.
 void CheckRunRecord(const TFractalParams& v);

@@ -527,9 +527,7 @@ class TOrbitsRun {
     lead.gridSize = static_cast<std::int32_t>(target_.gridSize);
     const std::int64_t n = target_.gridSize;
     if (n == 0) return;
-    for (std::int32_t* counts : target_.counts) std::fill_n(counts, n * n, 0);
-    if (target_.lead != nullptr) std::fill_n(target_.lead, n * n, 0);
-    ClearPicture(*target_.image, n);
+    ClearRender(target_.counts, target_.lead, *target_.image, n);
   }
 
   void RefreshTarget() {
