@@ -34,8 +34,17 @@ constexpr int kCellBlockShift = 10;
 // Less merging or painting than this is done on the calling thread alone: waking the workers would cost more (a run
 // that keeps restarting makes one short round after another).
 constexpr std::size_t kMinSharedWork = 16384;
-// A merge paints its cells once this many wait, as RunFractal does.
+// Once this many cells wait to be painted after a merge, they are painted, as RunFractal paints when its list fills.
 constexpr std::size_t kPendingCapacity = std::size_t{1} << 16;
+// A round's positions, the Lyapunov points of orbit 0 included, lie below 2^kRoundPositionBits (a full round has at
+// most kMaxOrbits * kMinOrbitRoundSteps = 2^20, orbit 0 alone logs at most two points a step), and a mark holds the
+// serials of kSerialRounds rounds: 30 bits.
+constexpr int kRoundPositionBits = 21;
+constexpr std::int64_t kMaxRoundPositions = std::int64_t{1} << kRoundPositionBits;
+constexpr int kSerialRounds = (1 << (30 - kRoundPositionBits)) - 1;
+static_assert(2 * kMaxOrbits * kMinOrbitRoundSteps <= kMaxRoundPositions && kRoundStepsTotal <= kMaxRoundPositions / 2);
+// Hits ahead whose cells a merge asks the memory for.
+constexpr std::size_t kPrefetchDistance = 16;
 // A log entry holds a cell below 2^30.
 constexpr std::int64_t kMaxLoggedGridSize = 32767;
 constexpr const char* kNoRecord = "RunFractal needs a parameter record";
@@ -62,6 +71,10 @@ std::int32_t Saturated(std::int64_t count) {
 // The calling thread and threads - 1 workers run one job at a time, each with its own index; Run returns when all
 // are done. The workers take the calling thread's floating-point environment (precision and rounding of the
 // extended arithmetic), so that an orbit computes alike on every thread.
+//
+// A round hands out a job every millisecond or so, and waking a sleeping thread can take a good part of that: a
+// thread waiting for the next job, or for the others to finish one, first watches for it for a while (kSpinChecks
+// looks, some tens of microseconds), and only then sleeps.
 class TWorkerTeam {
  public:
   using TJob = std::function<void(int thread)>;
@@ -87,12 +100,13 @@ class TWorkerTeam {
       job(0);
       return;
     }
+    job_ = &job;
+    error_ = nullptr;
+    running_.store(static_cast<int>(workers_.size()), std::memory_order_relaxed);
     {
+      // Under the lock, so that a worker about to sleep cannot miss it.
       const std::lock_guard<std::mutex> lock(mutex_);
-      job_ = &job;
-      running_ = static_cast<int>(workers_.size());
-      error_ = nullptr;
-      ++generation_;
+      generation_.fetch_add(1, std::memory_order_release);
     }
     wake_.notify_all();
     std::exception_ptr own;
@@ -101,42 +115,64 @@ class TWorkerTeam {
     } catch (...) {
       own = std::current_exception();
     }
-    std::unique_lock<std::mutex> lock(mutex_);
-    done_.wait(lock, [&] { return running_ == 0; });
+    if (!SpinUntil([&] { return running_.load(std::memory_order_acquire) == 0; })) {
+      std::unique_lock<std::mutex> lock(mutex_);
+      done_.wait(lock, [&] { return running_.load(std::memory_order_acquire) == 0; });
+    }
     job_ = nullptr;
     if (own) std::rethrow_exception(own);
     if (error_) std::rethrow_exception(error_);
   }
 
  private:
+  static constexpr int kSpinChecks = 20000;
+
+  template <class TReady>
+  static bool SpinUntil(TReady ready) {
+    for (int i = 0; i < kSpinChecks; ++i) {
+      if (ready()) return true;
+#if defined(__x86_64__) || defined(__i386__)
+      __builtin_ia32_pause();
+#endif
+    }
+    return ready();
+  }
+
   void Work(int thread) {
     std::fesetenv(&environment_);
     std::uint64_t seen = 0;
     for (;;) {
-      const TJob* job = nullptr;
-      {
+      const auto news = [&] {
+        return stop_.load(std::memory_order_acquire) || generation_.load(std::memory_order_acquire) != seen;
+      };
+      if (!SpinUntil(news)) {
         std::unique_lock<std::mutex> lock(mutex_);
-        wake_.wait(lock, [&] { return stop_ || generation_ != seen; });
-        if (stop_) return;
-        seen = generation_;
-        job = job_;
+        wake_.wait(lock, news);
       }
+      if (stop_.load(std::memory_order_acquire)) return;
+      seen = generation_.load(std::memory_order_acquire);
       std::exception_ptr error;
       try {
-        (*job)(thread);
+        (*job_)(thread);
       } catch (...) {
         error = std::current_exception();
       }
-      const std::lock_guard<std::mutex> lock(mutex_);
-      if (error && !error_) error_ = error;
-      if (--running_ == 0) done_.notify_one();
+      if (error) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (!error_) error_ = error;
+      }
+      if (running_.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+        // The last one: the calling thread may be asleep. Notified under the lock, so that it cannot miss it.
+        const std::lock_guard<std::mutex> lock(mutex_);
+        done_.notify_one();
+      }
     }
   }
 
   void Stop() {
     {
       const std::lock_guard<std::mutex> lock(mutex_);
-      stop_ = true;
+      stop_.store(true, std::memory_order_release);
     }
     wake_.notify_all();
     for (std::thread& worker : workers_) worker.join();
@@ -146,16 +182,23 @@ class TWorkerTeam {
   const int threads_;
   std::fenv_t environment_;
   std::vector<std::thread> workers_;
-  std::mutex mutex_;
+  std::mutex mutex_;  // for sleeping and waking, and for error_
   std::condition_variable wake_, done_;
-  std::uint64_t generation_ = 0;
-  const TJob* job_ = nullptr;
-  int running_ = 0;
-  bool stop_ = false;
+  std::atomic<std::uint64_t> generation_{0};  // one more for every job handed out
+  std::atomic<int> running_{0};               // workers still at the job
+  std::atomic<bool> stop_{false};
+  const TJob* job_ = nullptr;  // written before generation_ moves on, read after
   std::exception_ptr error_;
 };
 
-struct TOrbit {
+// A vector whose bookkeeping has a cache line of its own: threads fill theirs side by side, and a line written by
+// two of them would go back and forth between their cores at every hit.
+template <class T>
+struct alignas(128) TOwnLine {
+  std::vector<T> items;
+};
+
+struct alignas(128) TOrbit {
   TEngineState state;
   TFractalParams record;           // orbits k > 0: the run's record as of the round's start, with its own counters
   std::vector<std::uint32_t> log;  // this round: per point, (cell << 2) | channel of its fourth hit, or kNoHitLogged
@@ -163,7 +206,6 @@ struct TOrbit {
   std::int64_t first = 0;  // index of its first step this round within the round (see RoundShare)
   std::int64_t share = 0;  // main steps asked of it this round
   std::int64_t made = 0;   // main steps made this round
-  std::int64_t merged = 0;  // log entries to merge: those before the round's first event
   TOrbitEnd end = TOrbitEnd::Steps;
   bool faulted = false;
   std::string fault;
@@ -325,11 +367,17 @@ class TOrbitsRun {
     const std::int64_t leadStepsBefore = lead.mainSteps;
     lead.stepBudget = kNoStepBudget;
     if (active == 1) {
+      for (int t = 0; t < team_.Threads(); ++t) ClearBuckets(t);
       Step(0);
+      Deal(0, 0, 1);
     } else {
-      std::atomic<int> next{0};
-      team_.Run([&](int) {
-        for (int k = next.fetch_add(1); k < active; k = next.fetch_add(1)) Step(k);
+      const int threads = team_.Threads();
+      team_.Run([&](int t) {
+        ClearBuckets(t);
+        for (int k = t; k < active; k += threads) {
+          Step(k);
+          Deal(t, k, active);
+        }
       });
     }
 
@@ -351,28 +399,30 @@ class TOrbitsRun {
       TOrbit& o = Orbit(k);
       const std::int64_t kept =
           active == 1 ? o.made : std::min(o.made, std::max<std::int64_t>(0, PositionsOf(eventAt, k, active) - o.first));
-      // Steps after the event are undone: they count neither here nor in the orbit's own total.
+      // Steps after the event are undone: they count neither here nor in the orbit's own total, and their hits are
+      // left out of the merge.
       o.state.mainSteps -= o.made - kept;
-      o.merged = active == 1 ? static_cast<std::int64_t>(o.logCount) : kept;
       made += kept;
     }
     lead.mainSteps = leadStepsBefore + made;
     lead.stepBudget = budget < 0 ? budget : budget - made;
     roundDone_ = active == 1 ? 0 : (roundDone_ + total) % roundTotal_;
 
+    // Orbit 0 alone keeps its whole log.
+    const std::int64_t mergeBelow = active == 1 ? std::numeric_limits<std::int64_t>::max() : eventAt;
     if (eventOrbit < 0) {
-      Merge(active);
+      Merge(mergeBelow);
       return;
     }
     const TOrbit& event = Orbit(eventOrbit);
     if (event.faulted) {
-      Merge(active);
+      Merge(mergeBelow);
       PaintAll();
       lead.v->abort = true;
       throw EFloatingPointFault(event.fault);
     }
     // A restart clears the picture; what came before it is shown to the host, which is told of the new coefficients.
-    Merge(active);
+    Merge(mergeBelow);
     RandomRestart();
   }
 
@@ -391,70 +441,99 @@ class TOrbitsRun {
     o.made = o.state.mainSteps - before;
   }
 
-  // Applies the round's hits in the order of their positions (orbit 0 alone: in the order they were made), each
-  // cell's hits exactly as RunFractal counts them: the four hits of a point raise the cell's counts at once, each
-  // count saturating, and the cell remembers the channel of its last hit until it is painted. That order does not
-  // depend on how the round was cut: a round stopped by the budget and finished by a later run (Continue) merges as
-  // the round that never stopped.
+  // The hits of a round are applied as RunFractal counts them: the four hits of a point raise the cell's counts at
+  // once, each count saturating, and the cell remembers the channel of its last hit until it is painted. Neither
+  // depends on the order the hits are applied in, so the threads need not keep one: the hits of a round all add
+  // the same weight, so the counts saturate alike in any order, and the last hit is the one with the highest
+  // position (orbit 0 alone: the latest in its log), which each cell's mark keeps. A round stopped by the budget
+  // and finished by a later run (Continue) thus merges as the round that never stopped.
   //
-  // Two passes, each shared out among the threads: the first deals the round's positions out in T contiguous
-  // stretches, and each thread sorts its stretch's hits by the part of the picture their cell lies in (blocks of
-  // cells dealt out to the parts in turn); the second gives each thread one part, whose hits it applies stretch
-  // after stretch. No hit is looked at by two threads, and each cell sees its hits in position order.
-  void Merge(int active) {
+  // Each thread deals the hits of the orbits it ran out by the part of the picture their cell lies in (blocks of
+  // cells dealt out to the parts in turn), on the heels of their steps; then each thread takes one part and applies
+  // its hits. No cell is touched by two threads.
+  void ClearBuckets(int t) {
+    const int threads = team_.Threads();
+    for (int p = 0; p < threads; ++p) Bucket(t, p).clear();
+  }
+
+  std::vector<std::uint64_t>& Bucket(int t, int part) {
+    return buckets_[static_cast<std::size_t>(t) * static_cast<std::size_t>(team_.Threads()) +
+                    static_cast<std::size_t>(part)]
+        .items;
+  }
+
+  // Orbit k's hits of the round, each with its position: step i at (first + i) K + k, orbit 0 alone at its place in
+  // its log.
+  void Deal(int t, int k, int active) {
+    if (target_.gridSize == 0) return;
+    const TOrbit& o = Orbit(k);
+    const int threads = team_.Threads();
+    const std::uint32_t* log = o.log.data();
+    const std::size_t n = o.logCount;
+    const std::uint8_t* partOf = partOfBlock_.data();
+    TOwnLine<std::uint64_t>* out = &buckets_[static_cast<std::size_t>(t) * static_cast<std::size_t>(threads)];
+    const std::uint64_t stride = active == 1 ? 1 : static_cast<std::uint64_t>(active);
+    std::uint64_t position = active == 1 ? 0 : static_cast<std::uint64_t>(o.first) * stride + static_cast<std::uint64_t>(k);
+    for (std::size_t i = 0; i < n; ++i, position += stride) {
+      const std::uint32_t entry = log[i];
+      if (entry == kNoHitLogged) continue;
+      out[threads == 1 ? 0 : partOf[entry >> (2 + kCellBlockShift)]].items.push_back(position << 32 | entry);
+    }
+  }
+
+  // Applies the round's hits at positions below `below`.
+  void Merge(std::int64_t below) {
     if (target_.gridSize == 0) return;
     const int threads = team_.Threads();
-    std::int64_t lowest = std::numeric_limits<std::int64_t>::max(), highest = 0;
     std::size_t work = 0;
-    for (int k = 0; k < active; ++k) {
-      const TOrbit& o = Orbit(k);
-      if (o.merged == 0) continue;
-      lowest = std::min(lowest, o.first);
-      highest = std::max(highest, o.first + o.merged);
-      work += static_cast<std::size_t>(o.merged);
-    }
+    for (const auto& bucket : buckets_) work += bucket.items.size();
     if (work == 0) return;
-    const std::uint8_t* partOf = partOfBlock_.data();
-    RunParts(work, [&](int t) {
-      const std::int64_t span = highest - lowest;
-      const std::int64_t from = lowest + span * t / threads, to = lowest + span * (t + 1) / threads;
-      std::vector<std::uint32_t>* out = &buckets_[static_cast<std::size_t>(t) * static_cast<std::size_t>(threads)];
-      for (int p = 0; p < threads; ++p) out[p].clear();
-      for (std::int64_t i = from; i < to; ++i) {
-        for (int k = 0; k < active; ++k) {
-          const TOrbit& o = Orbit(k);
-          const std::int64_t index = i - o.first;
-          if (index < 0 || index >= o.merged) continue;
-          const std::uint32_t entry = o.log[static_cast<std::size_t>(index)];
-          if (entry == kNoHitLogged) continue;
-          out[threads == 1 ? 0 : partOf[entry >> (2 + kCellBlockShift)]].push_back(entry);
-        }
-      }
-    });
+    // Marks hold the round's serial above every earlier round's; after kSerialRounds rounds they start again from
+    // a painted picture, where no cell has a mark.
+    if (serialRound_ == kSerialRounds) PaintAll();
+    const std::uint64_t serialBase = static_cast<std::uint64_t>(serialRound_++) << kRoundPositionBits;
+    const std::uint64_t limit = static_cast<std::uint64_t>(std::min<std::int64_t>(below, kMaxRoundPositions));
     RunParts(work, [&](int part) {
       std::int32_t* const* counts = target_.counts;
       const std::int64_t w = target_.weight;
-      std::vector<std::uint32_t>& pending = pending_[static_cast<std::size_t>(part)];
+      std::uint32_t* const marks = marks_.data();
+      std::vector<std::uint32_t>& pending = pending_[static_cast<std::size_t>(part)].items;
       for (int t = 0; t < threads; ++t) {
-        for (const std::uint32_t entry :
-             buckets_[static_cast<std::size_t>(t) * static_cast<std::size_t>(threads) + static_cast<std::size_t>(part)]) {
+        const std::vector<std::uint64_t>& bucket = Bucket(t, part);
+        const std::uint64_t* entries = bucket.data();
+        const std::size_t n = bucket.size();
+        for (std::size_t i = 0; i < n; ++i) {
+          // The cells lie all over the lists: ask for a later hit's cell now, so that the memory works on several
+          // at once while this one is counted.
+          if (i + kPrefetchDistance < n) {
+            const std::uint32_t ahead = static_cast<std::uint32_t>(entries[i + kPrefetchDistance]) >> 2;
+            __builtin_prefetch(counts[0] + ahead, 1);
+            __builtin_prefetch(counts[1] + ahead, 1);
+            __builtin_prefetch(counts[2] + ahead, 1);
+            __builtin_prefetch(marks + ahead, 1);
+          }
+          const std::uint64_t position = entries[i] >> 32;
+          if (position >= limit) [[unlikely]]
+            continue;
+          const std::uint32_t entry = static_cast<std::uint32_t>(entries[i]);
           const std::uint32_t cell = entry >> 2;
-          const int fourth = static_cast<int>(entry & 3);
+          const std::uint32_t fourth = entry & 3;
           std::int64_t sum[3] = {counts[0][cell], counts[1][cell], counts[2][cell]};
           sum[0] += 2 * w;
           sum[1] += w;
           sum[fourth] += w;
           for (int c = 0; c < 3; ++c) counts[c][cell] = Saturated(sum[c]);
-          std::uint8_t& mark = lastHit_[cell];
-          const bool painted = mark == 0;
-          mark = static_cast<std::uint8_t>(fourth + 1);
-          if (painted) {
-            pending.push_back(cell);
-            if (pending.size() == kPendingCapacity) PaintPart(part);
-          }
+          const std::uint32_t mark = marks[cell];
+          const std::uint32_t hit = static_cast<std::uint32_t>((serialBase + position + 1) << 2) | fourth;
+          if (mark == 0) pending.push_back(cell);
+          marks[cell] = std::max(mark, hit);
         }
       }
     });
+    // Painted between merges, never inside one: a painted cell forgets its last hit.
+    std::size_t waiting = 0;
+    for (const auto& pending : pending_) waiting += pending.items.size();
+    if (waiting >= kPendingCapacity) PaintAll();
   }
 
   // Merging and painting are shared out by parts. Only pictures whose pixels are whole bytes can be painted by
@@ -469,13 +548,14 @@ class TOrbitsRun {
   }
 
   void PaintPart(int part) {
-    std::vector<std::uint32_t>& pending = pending_[static_cast<std::size_t>(part)];
+    std::vector<std::uint32_t>& pending = pending_[static_cast<std::size_t>(part)].items;
     const std::int64_t n = target_.gridSize;
     for (const std::uint32_t cell : pending) {
-      std::uint8_t& mark = lastHit_[cell];
+      std::uint32_t& mark = marks_[cell];
+      const std::uint8_t channel = static_cast<std::uint8_t>(mark & 3);
       const std::int32_t count[3] = {target_.counts[0][cell], target_.counts[1][cell], target_.counts[2][cell]};
-      const TColor colour = HitColor(target_.colour, count, static_cast<THitChannel>(mark - 1));
-      if (target_.lead != nullptr) target_.lead[cell] = mark;
+      const TColor colour = HitColor(target_.colour, count, static_cast<THitChannel>(channel));
+      if (target_.lead != nullptr) target_.lead[cell] = static_cast<std::uint8_t>(channel + 1);
       mark = 0;
       target_.image->SetPixel(static_cast<int>(cell / n), static_cast<int>(cell % n), colour);
     }
@@ -484,8 +564,9 @@ class TOrbitsRun {
 
   void PaintAll() {
     std::size_t work = 0;
-    for (const auto& pending : pending_) work += pending.size();
+    for (const auto& pending : pending_) work += pending.items.size();
     if (work > 0) RunParts(work, [&](int part) { PaintPart(part); });
+    serialRound_ = 0;
     ClearFaultFlags();
   }
 
@@ -509,8 +590,8 @@ class TOrbitsRun {
     StartOrbitOver(lead);
     roundDone_ = 0;
     for (auto& pending : pending_) {
-      for (const std::uint32_t cell : pending) lastHit_[cell] = 0;
-      pending.clear();
+      for (const std::uint32_t cell : pending.items) marks_[cell] = 0;
+      pending.items.clear();
     }
     RefreshTarget();
     for (int k = 1; k < orbitCount_; ++k) {
@@ -548,7 +629,7 @@ class TOrbitsRun {
     target_ = t;
     // Nothing is pending here (painting precedes every host call, a reset drops it), so the marks may be made anew.
     const std::size_t cells = static_cast<std::size_t>(t.gridSize * t.gridSize);
-    if (lastHit_.size() != cells) lastHit_.assign(cells, 0);
+    if (marks_.size() != cells) marks_.assign(cells, 0);
     // Blocks of cells dealt out to the parts in turn: an attractor's cells are spread over all of them.
     const std::size_t blocks = (cells >> kCellBlockShift) + 1;
     if (partOfBlock_.size() != blocks) {
@@ -588,10 +669,13 @@ class TOrbitsRun {
   std::vector<TOrbit> orbits_;
   std::int64_t roundDone_ = 0;  // positions of the full round in progress already made
   TMergeTarget target_;
-  std::vector<std::uint8_t> lastHit_;                // per cell: 0 = painted, else 1 + channel of its last hit
+  // Per cell: 0 = painted, else its last hit since: (serial << 2) | channel, the serial one more than the hit's
+  // position in its round plus serialRound_ full rounds.
+  std::vector<std::uint32_t> marks_;
+  int serialRound_ = 0;                              // rounds merged since the picture was last painted whole
   std::vector<std::uint8_t> partOfBlock_;            // the merging thread of each block of cells
-  std::vector<std::vector<std::uint32_t>> buckets_;  // [stretch * threads + part]: a merge's hits
-  std::vector<std::vector<std::uint32_t>> pending_;  // per part: cells with unpainted hits
+  std::vector<TOwnLine<std::uint64_t>> buckets_;  // [thread * threads + part]: (position << 32) | log entry
+  std::vector<TOwnLine<std::uint32_t>> pending_;  // per part: cells with unpainted hits
   bool parallelPaint_ = false;
   bool inHost_ = false;
 };

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "engine_fixture.h"
+#include "golden_hash.h"
 
 namespace {
 
@@ -29,6 +31,7 @@ struct TOutcome {
   std::int32_t j = 0;
   std::int64_t mainSteps = 0, restarts = 0;
   std::string fault;
+  std::uint64_t pictureHash = 0, countsHash = 0;  // of pixels and counts above, as the golden renders hash them
 
   // Doubles by their bits: a fault leaves NaNs behind.
   bool operator==(const TOutcome& o) const {
@@ -93,6 +96,8 @@ TOutcome Render(const TCase& c, std::int64_t steps, const std::function<void(TFr
     o.fault = fault.what();
   }
   o.pixels = f.Pixels();
+  o.pictureHash = PictureHash(f.image);
+  o.countsHash = CountsHash(f);
   o.red = f.red;
   o.green = f.green;
   o.blue = f.blue;
@@ -156,6 +161,32 @@ TEST_F(OrbitsTest, TheThreadCountNeverChangesTheResult) {
       const TOutcome many = Render(c, steps, Orbits(8, threads));
       EXPECT_EQ(one, many) << c.name << " on " << threads << " threads: " << one << " against " << many;
     }
+  }
+}
+
+// Eight orbits' pictures and counts, pinned. The threads apply a round's hits in no set order; these say that the
+// counts, their saturation and each cell's colour (which its last hit leads) come out as when the hits are applied
+// one by one in the order of their positions.
+TEST_F(OrbitsTest, EightOrbitsDrawThePinnedPictures) {
+  const std::int64_t steps = 10000 + OrbitRoundSteps(8) * 8 + 50001;
+  const struct {
+    const char* name;
+    std::uint64_t pictureHash, countsHash;
+  } kPins[] = {
+      {"Ifs0101None", 0xa88c20a3b46e6a07ull, 0xfdd3e6419ae0a95cull},
+      {"Ifs0104Swirl", 0xd664501c55cbd16bull, 0xf8c8f5bccd2fc020ull},
+      {"Cif01LinearHorseshoe", 0x01c80bc698aea0c2ull, 0x27f311aba00631acull},
+      {"Latoocarfian01And02", 0xd9cb36cb32a4f6d2ull, 0xd42e452dd60db4d8ull},
+      {"WildIfs0104", 0xf3fb6a6deb5af325ull, 0x68c00ea49d512325ull},
+      {"Saturated", 0xbb6012287bd8ce1bull, 0x73bd1383baa8a619ull},
+  };
+  for (const auto& pin : kPins) {
+    const TCase* c = std::find_if(std::begin(kCases), std::end(kCases),
+                                  [&](const TCase& k) { return std::string(k.name) == pin.name; });
+    ASSERT_NE(c, std::end(kCases)) << pin.name;
+    const TOutcome o = Render(*c, steps, Orbits(8, 2));
+    EXPECT_EQ(Hex(o.pictureHash), Hex(pin.pictureHash)) << pin.name;
+    EXPECT_EQ(Hex(o.countsHash), Hex(pin.countsHash)) << pin.name;
   }
 }
 
