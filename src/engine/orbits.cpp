@@ -73,13 +73,16 @@ std::int32_t Saturated(std::int64_t count) {
 // extended arithmetic), so that an orbit computes alike on every thread.
 //
 // A round hands out a job every millisecond or so, and waking a sleeping thread can take a good part of that: a
-// thread waiting for the next job, or for the others to finish one, first watches for it for a while (kSpinChecks
-// looks, some tens of microseconds), and only then sleeps.
+// thread waiting for the next job, or for the others to finish one, first watches for it for a while (kSpinTime,
+// a tenth of a millisecond; not when there are more threads than cores), and only then sleeps.
 class TWorkerTeam {
  public:
   using TJob = std::function<void(int thread)>;
 
-  explicit TWorkerTeam(int threads) : threads_(threads) {
+  explicit TWorkerTeam(int threads)
+      : threads_(threads),
+        // More threads than cores: a watching thread would only keep a working one from its core.
+        spin_(static_cast<unsigned>(threads) <= std::thread::hardware_concurrency()) {
     std::fegetenv(&environment_);
     workers_.reserve(static_cast<std::size_t>(threads - 1));
     try {
@@ -125,17 +128,21 @@ class TWorkerTeam {
   }
 
  private:
-  static constexpr int kSpinChecks = 20000;
+  static constexpr std::chrono::microseconds kSpinTime{100};
 
   template <class TReady>
-  static bool SpinUntil(TReady ready) {
-    for (int i = 0; i < kSpinChecks; ++i) {
-      if (ready()) return true;
+  bool SpinUntil(TReady ready) const {
+    if (!spin_) return ready();
+    const auto until = std::chrono::steady_clock::now() + kSpinTime;
+    for (;;) {
+      for (int i = 0; i < 64; ++i) {
+        if (ready()) return true;
 #if defined(__x86_64__) || defined(__i386__)
-      __builtin_ia32_pause();
+        __builtin_ia32_pause();
 #endif
+      }
+      if (std::chrono::steady_clock::now() >= until) return ready();
     }
-    return ready();
   }
 
   void Work(int thread) {
@@ -180,6 +187,7 @@ class TWorkerTeam {
   }
 
   const int threads_;
+  const bool spin_;
   std::fenv_t environment_;
   std::vector<std::thread> workers_;
   std::mutex mutex_;  // for sleeping and waking, and for error_
