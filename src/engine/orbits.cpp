@@ -1,5 +1,9 @@
 #include "engine/orbits.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <atomic>
 #include <cfenv>
@@ -9,6 +13,7 @@
 #include <exception>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <string>
@@ -206,6 +211,23 @@ struct alignas(128) TOwnLine {
   std::vector<T> items;
 };
 
+// A thread's hits of a round, (position << 32) | log entry, by part: part p's in [start[p], end[p]).
+struct alignas(128) TDealt {
+  explicit TDealt(int parts) : start(static_cast<std::size_t>(parts)), end(static_cast<std::size_t>(parts)) {}
+
+  void Clear() {
+    std::fill(start.begin(), start.end(), 0);
+    std::fill(end.begin(), end.end(), 0);
+  }
+  std::size_t Size(int part) const {
+    return end[static_cast<std::size_t>(part)] - start[static_cast<std::size_t>(part)];
+  }
+
+  std::unique_ptr<std::uint64_t[]> hits;  // room for capacity hits, not initialised
+  std::size_t capacity = 0;
+  std::vector<std::size_t> start, end;
+};
+
 struct alignas(128) TOrbit {
   TEngineState state;
   TFractalParams record;           // orbits k > 0: the run's record as of the round's start, with its own counters
@@ -243,8 +265,10 @@ class TOrbitsRun {
         roundTotal_(orbitSteps_ * plan.orbits),
         team_(plan.threads),
         orbits_(static_cast<std::size_t>(plan.orbits)),
-        buckets_(static_cast<std::size_t>(plan.threads) * static_cast<std::size_t>(plan.threads)),
-        pending_(static_cast<std::size_t>(plan.threads)) {}
+        pending_(static_cast<std::size_t>(plan.threads)) {
+    dealt_.reserve(static_cast<std::size_t>(plan.threads));
+    for (int t = 0; t < plan.threads; ++t) dealt_.emplace_back(plan.threads);
+  }
   TOrbitsRun(const TOrbitsRun&) = delete;
   TOrbitsRun& operator=(const TOrbitsRun&) = delete;
 
@@ -375,17 +399,14 @@ class TOrbitsRun {
     const std::int64_t leadStepsBefore = lead.mainSteps;
     lead.stepBudget = kNoStepBudget;
     if (active == 1) {
-      for (int t = 0; t < team_.Threads(); ++t) ClearBuckets(t);
+      for (int t = 1; t < team_.Threads(); ++t) dealt_[static_cast<std::size_t>(t)].Clear();
       Step(0);
-      Deal(0, 0, 1);
+      Deal(0, 1);
     } else {
       const int threads = team_.Threads();
       team_.Run([&](int t) {
-        ClearBuckets(t);
-        for (int k = t; k < active; k += threads) {
-          Step(k);
-          Deal(t, k, active);
-        }
+        for (int k = t; k < active; k += threads) Step(k);
+        Deal(t, active);
       });
     }
 
@@ -457,36 +478,64 @@ class TOrbitsRun {
   // and finished by a later run (Continue) thus merges as the round that never stopped.
   //
   // Each thread deals the hits of the orbits it ran out by the part of the picture their cell lies in (blocks of
-  // cells dealt out to the parts in turn), on the heels of their steps; then each thread takes one part and applies
-  // its hits. No cell is touched by two threads.
-  void ClearBuckets(int t) {
+  // cells dealt out to the parts in turn), right after their steps; then each thread takes one part and applies its
+  // hits. No cell is touched by two threads.
+  // The hits of the orbits thread t ran (orbit 0 alone: orbit 0's), each with its position -- step i of orbit k at
+  // (first + i) K + k, orbit 0 alone at its place in its log -- sorted by part: counted first, then written in place.
+  // With several threads the parts are read by other threads' cores: written past this core's cache, they are not
+  // first fetched here only to be sent over there.
+  void Deal(int t, int active) {
+    TDealt& dealt = dealt_[static_cast<std::size_t>(t)];
     const int threads = team_.Threads();
-    for (int p = 0; p < threads; ++p) Bucket(t, p).clear();
-  }
-
-  std::vector<std::uint64_t>& Bucket(int t, int part) {
-    return buckets_[static_cast<std::size_t>(t) * static_cast<std::size_t>(team_.Threads()) +
-                    static_cast<std::size_t>(part)]
-        .items;
-  }
-
-  // Orbit k's hits of the round, each with its position: step i at (first + i) K + k, orbit 0 alone at its place in
-  // its log.
-  void Deal(int t, int k, int active) {
+    dealt.Clear();
     if (target_.gridSize == 0) return;
-    const TOrbit& o = Orbit(k);
-    const int threads = team_.Threads();
-    const std::uint32_t* log = o.log.data();
-    const std::size_t n = o.logCount;
     const std::uint8_t* partOf = partOfBlock_.data();
-    TOwnLine<std::uint64_t>* out = &buckets_[static_cast<std::size_t>(t) * static_cast<std::size_t>(threads)];
-    const std::uint64_t stride = active == 1 ? 1 : static_cast<std::uint64_t>(active);
-    std::uint64_t position = active == 1 ? 0 : static_cast<std::uint64_t>(o.first) * stride + static_cast<std::uint64_t>(k);
-    for (std::size_t i = 0; i < n; ++i, position += stride) {
-      const std::uint32_t entry = log[i];
-      if (entry == kNoHitLogged) continue;
-      out[threads == 1 ? 0 : partOf[entry >> (2 + kCellBlockShift)]].items.push_back(position << 32 | entry);
+    const auto partOfEntry = [&](std::uint32_t entry) {
+      return threads == 1 ? 0 : partOf[entry >> (2 + kCellBlockShift)];
+    };
+    const int step = active == 1 ? 1 : threads;
+    std::size_t* end = dealt.end.data();
+    for (int k = t; k < active; k += step) {
+      const TOrbit& o = Orbit(k);
+      const std::uint32_t* log = o.log.data();
+      for (std::size_t i = 0; i < o.logCount; ++i)
+        if (log[i] != kNoHitLogged) ++end[partOfEntry(log[i])];
     }
+    std::size_t total = 0;
+    for (int p = 0; p < threads; ++p) {
+      dealt.start[static_cast<std::size_t>(p)] = total;
+      total += end[p];
+      end[p] = dealt.start[static_cast<std::size_t>(p)];
+    }
+    if (dealt.capacity < total) {
+      dealt.hits.reset(new std::uint64_t[total]);
+      dealt.capacity = total;
+    }
+    std::uint64_t* hits = dealt.hits.get();
+    const std::uint64_t stride = active == 1 ? 1 : static_cast<std::uint64_t>(active);
+    for (int k = t; k < active; k += step) {
+      const TOrbit& o = Orbit(k);
+      const std::uint32_t* log = o.log.data();
+      std::uint64_t position =
+          active == 1 ? 0 : static_cast<std::uint64_t>(o.first) * stride + static_cast<std::uint64_t>(k);
+      for (std::size_t i = 0; i < o.logCount; ++i, position += stride) {
+        const std::uint32_t entry = log[i];
+        if (entry == kNoHitLogged) continue;
+        const std::uint64_t hit = position << 32 | entry;
+        std::uint64_t* at = hits + end[partOfEntry(entry)]++;
+#if defined(__SSE2__)
+        if (threads > 1) {
+          _mm_stream_si64(reinterpret_cast<long long*>(at), static_cast<long long>(hit));
+          continue;
+        }
+#endif
+        *at = hit;
+      }
+    }
+#if defined(__SSE2__)
+    // The streamed hits are in memory before the job's end hands them over.
+    if (threads > 1) _mm_sfence();
+#endif
   }
 
   // Applies the round's hits at positions below `below`.
@@ -494,7 +543,8 @@ class TOrbitsRun {
     if (target_.gridSize == 0) return;
     const int threads = team_.Threads();
     std::size_t work = 0;
-    for (const auto& bucket : buckets_) work += bucket.items.size();
+    for (const TDealt& dealt : dealt_)
+      for (int p = 0; p < threads; ++p) work += dealt.Size(p);
     if (work == 0) return;
     // Marks hold the round's serial above every earlier round's; after kSerialRounds rounds they start again from
     // a painted picture, where no cell has a mark.
@@ -507,9 +557,9 @@ class TOrbitsRun {
       std::uint32_t* const marks = marks_.data();
       std::vector<std::uint32_t>& pending = pending_[static_cast<std::size_t>(part)].items;
       for (int t = 0; t < threads; ++t) {
-        const std::vector<std::uint64_t>& bucket = Bucket(t, part);
-        const std::uint64_t* entries = bucket.data();
-        const std::size_t n = bucket.size();
+        const TDealt& dealt = dealt_[static_cast<std::size_t>(t)];
+        const std::uint64_t* entries = dealt.hits.get() + dealt.start[static_cast<std::size_t>(part)];
+        const std::size_t n = dealt.Size(part);
         for (std::size_t i = 0; i < n; ++i) {
           // The cells lie all over the lists: ask for a later hit's cell now, so that the memory works on several
           // at once while this one is counted.
@@ -682,7 +732,7 @@ class TOrbitsRun {
   std::vector<std::uint32_t> marks_;
   int serialRound_ = 0;                              // rounds merged since the picture was last painted whole
   std::vector<std::uint8_t> partOfBlock_;            // the merging thread of each block of cells
-  std::vector<TOwnLine<std::uint64_t>> buckets_;  // [thread * threads + part]: (position << 32) | log entry
+  std::vector<TDealt> dealt_;                     // per thread: the hits of its orbits
   std::vector<TOwnLine<std::uint32_t>> pending_;  // per part: cells with unpainted hits
   bool parallelPaint_ = false;
   bool inHost_ = false;
