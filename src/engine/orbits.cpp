@@ -5,6 +5,7 @@
 #endif
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cfenv>
 #include <chrono>
@@ -211,13 +212,12 @@ struct alignas(128) TOwnLine {
   std::vector<T> items;
 };
 
-// A thread's hits of a round, (position << 32) | log entry, by part: part p's in [start[p], end[p]).
+// A thread's hits of a round, (position << 32) | log entry, by part: part p's in [start[p], end[p]). The bounds
+// live inside the struct, on lines of their own: dealing moves an end at every hit.
 struct alignas(128) TDealt {
-  explicit TDealt(int parts) : start(static_cast<std::size_t>(parts)), end(static_cast<std::size_t>(parts)) {}
-
   void Clear() {
-    std::fill(start.begin(), start.end(), 0);
-    std::fill(end.begin(), end.end(), 0);
+    start.fill(0);
+    end.fill(0);
   }
   std::size_t Size(int part) const {
     return end[static_cast<std::size_t>(part)] - start[static_cast<std::size_t>(part)];
@@ -225,7 +225,7 @@ struct alignas(128) TDealt {
 
   std::unique_ptr<std::uint64_t[]> hits;  // room for capacity hits, not initialised
   std::size_t capacity = 0;
-  std::vector<std::size_t> start, end;
+  std::array<std::size_t, kMaxOrbits> start{}, end{};  // a part per thread, and never more threads than orbits
 };
 
 struct alignas(128) TOrbit {
@@ -265,10 +265,8 @@ class TOrbitsRun {
         roundTotal_(orbitSteps_ * plan.orbits),
         team_(plan.threads),
         orbits_(static_cast<std::size_t>(plan.orbits)),
-        pending_(static_cast<std::size_t>(plan.threads)) {
-    dealt_.reserve(static_cast<std::size_t>(plan.threads));
-    for (int t = 0; t < plan.threads; ++t) dealt_.emplace_back(plan.threads);
-  }
+        dealt_(static_cast<std::size_t>(plan.threads)),
+        pending_(static_cast<std::size_t>(plan.threads)) {}
   TOrbitsRun(const TOrbitsRun&) = delete;
   TOrbitsRun& operator=(const TOrbitsRun&) = delete;
 
@@ -480,6 +478,7 @@ class TOrbitsRun {
   // Each thread deals the hits of the orbits it ran out by the part of the picture their cell lies in (blocks of
   // cells dealt out to the parts in turn), right after their steps; then each thread takes one part and applies its
   // hits. No cell is touched by two threads.
+  //
   // The hits of the orbits thread t ran (orbit 0 alone: orbit 0's), each with its position -- step i of orbit k at
   // (first + i) K + k, orbit 0 alone at its place in its log -- sorted by part: counted first, then written in place.
   // With several threads the parts are read by other threads' cores: written past this core's cache, they are not

@@ -10,10 +10,11 @@
 // position i K + k: as if the orbits took their steps in turn. Every orbit makes its steps of the round on some
 // thread, its points noted in a log of its own; at the end of the round the hits are applied to the counts as they
 // would be one by one in the order of their positions, so that saturation and each cell's leading channel (the
-// channel of its last hit, the one at the highest position) come out the same whoever ran which orbit. The result depends only on the inputs, the seed and K: never on the number
-// of threads or on timing. A round of Q positions gives orbit k Q / K steps, plus one when k < Q % K, so a step
-// budget is met exactly, as by RunFractal. A round cut short by the budget makes its first positions, and
-// ContinueFractalOrbits makes the rest of it: the two runs end exactly as one.
+// channel of its last hit, the one at the highest position) come out the same whoever ran which orbit. The result
+// depends only on the inputs, the seed and K: never on the number of threads or on timing. A round of Q positions
+// gives orbit k Q / K steps, plus one when k < Q % K, so a step budget is met exactly, as by RunFractal. A round cut
+// short by the budget makes its first positions, and ContinueFractalOrbits makes the rest of it: the two runs end
+// exactly as one.
 //
 // What an orbit does, so that a picture always shows one coefficient set:
 //  - Orbit 0 runs alone while it is in its first 10000 main steps after a (re)start, where the Lyapunov estimate can
@@ -34,10 +35,10 @@
 // With K = 1 the run is RunFractal's run: the same picture, counts, record and engine state.
 //
 // Threads: the calling thread and T - 1 workers (std::thread) make the orbits of a round (thread t the orbits k with
-// k mod T = t) and merge the logs, cells shared out among them, so no hit needs a lock. Everything else -- random restarts, the host's ProcessMessages and
-// ParametersUpdate, the pumping cadence of RunFractal (the clock is looked at after every round; rounds take a few
-// milliseconds) -- happens on the calling thread between rounds, when no worker runs. The step budget, counters,
-// host and pump interval are RunFractal's (formula.h).
+// k mod T = t) and merge the logs, cells shared out among them, so no hit needs a lock. Everything else -- random
+// restarts, the host's ProcessMessages and ParametersUpdate, the pumping cadence of RunFractal (the clock is looked
+// at after every round; rounds take a few milliseconds) -- happens on the calling thread between rounds, when no
+// worker runs. The step budget, counters, host and pump interval are RunFractal's (formula.h).
 //
 // Nesting: a host call may start a nested RunFractal or RunFractalOrbits, for the same or another record; the outer
 // run's workers wait meanwhile. As with RunFractal the nested run takes over the engine state, and the outer run,
