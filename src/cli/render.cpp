@@ -319,8 +319,8 @@ TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderRe
     const std::uint64_t before = resumed ? resumed->mainSteps : 0;
     const std::uint64_t seed = resumed ? resumed->seed : options.seed.value_or(0);
     THitCountOrbit orbit = EngineOrbit(v);
-    orbit.mainSteps = static_cast<std::int64_t>(before + static_cast<std::uint64_t>(summary.steps));
-    orbit.restarts = (resumed ? resumed->orbits[0].restarts : 0) + summary.restarts;
+    orbit.state.mainSteps = static_cast<std::int64_t>(before + static_cast<std::uint64_t>(summary.steps));
+    orbit.state.restarts = (resumed ? resumed->orbits[0].state.restarts : 0) + summary.restarts;
     THitCountDocument counts = CaptureHitCounts(document, before + summary.steps, seed, {});
     PutOrbits(counts, orbit, left);
     SaveHitCountDocument(*countsPath, counts);

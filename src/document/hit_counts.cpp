@@ -3,77 +3,39 @@
 #include <sstream>
 #include <utility>
 
-#include "engine/engine_state.h"
+#include "engine/render_context.h"
 #include "engine/tone.h"
 #include "files/param_file.h"
 
 namespace {
 
-THitCountOrbit OrbitOf(const TEngineState& s, std::int64_t iterations, double lyapunov) {
-  THitCountOrbit o;
-  o.x = s.x;
-  o.y = s.y;
-  o.z = s.z;
-  o.fx = s.fx;
-  o.fy = s.fy;
-  o.xe = s.xe;
-  o.ye = s.ye;
-  o.xs = s.xs;
-  o.ys = s.ys;
-  o.lsum = s.lsum;
-  o.lyapunov = lyapunov;
-  o.miraSign = s.miraSign;
-  o.miraF = s.miraF;
-  o.miraB = s.miraB;
-  o.j = s.j;
-  for (int k = 0; k < 4; ++k) o.random[k] = s.random.s[k];
-  o.iterations = iterations;
-  o.mainSteps = s.mainSteps;
-  o.restarts = s.restarts;
-  return o;
-}
-
-void PutOrbit(const THitCountOrbit& o, TEngineState& s) {
-  s.x = o.x;
-  s.y = o.y;
-  s.z = o.z;
-  s.fx = o.fx;
-  s.fy = o.fy;
-  s.xe = o.xe;
-  s.ye = o.ye;
-  s.xs = o.xs;
-  s.ys = o.ys;
-  s.lsum = o.lsum;
-  s.miraSign = o.miraSign;
-  s.miraF = o.miraF;
-  s.miraB = o.miraB;
-  // Only 0, 19 and 39 are map offsets; anything else from a file would index past the coefficients.
-  s.j = o.j == 19 || o.j == 39 ? o.j : 0;
-  for (int k = 0; k < 4; ++k) s.random.s[k] = o.random[k];
+// Only 0, 19 and 39 are map offsets; anything else from a file would index past the coefficients. The stream counts
+// as seeded: a restart must not reseed it from the clock.
+TOrbitState Checked(TOrbitState s) {
+  if (s.j != 19 && s.j != 39) s.j = 0;
   s.random.seeded = true;
-  s.mainSteps = o.mainSteps;
-  s.restarts = o.restarts;
+  return s;
 }
 
 }  // namespace
 
-THitCountOrbit EngineOrbit(const TFractalParams& v) { return OrbitOf(EngineState(), v.iterations, v.lyapunov); }
+THitCountOrbit ContextOrbit(const TRenderContext& context, const TFractalParams& v) {
+  return {context.State(), v.lyapunov, v.iterations, 0};
+}
 
-void RestoreEngineOrbit(const THitCountOrbit& o, TFractalParams& v) {
-  PutOrbit(o, EngineState());
+void RestoreContextOrbit(TRenderContext& context, const THitCountOrbit& o, TFractalParams& v) {
+  static_cast<TOrbitState&>(context.State()) = Checked(o.state);
   v.iterations = o.iterations < 0 ? 0 : o.iterations;
   v.lyapunov = o.lyapunov;
 }
 
-THitCountOrbit OtherOrbitToFile(const TOtherOrbit& orbit) { return OrbitOf(orbit.state, orbit.iterations, 0); }
+THitCountOrbit EngineOrbit(const TFractalParams& v) { return ContextOrbit(DefaultRenderContext(), v); }
 
-TOtherOrbit OtherOrbitFromFile(const THitCountOrbit& o) {
-  TOtherOrbit orbit;
-  PutOrbit(o, orbit.state);
-  orbit.state.stepBudget = kNoStepBudget;
-  orbit.iterations = o.iterations < 0 ? 0 : o.iterations;
-  return orbit;
-}
+void RestoreEngineOrbit(const THitCountOrbit& o, TFractalParams& v) { RestoreContextOrbit(DefaultRenderContext(), o, v); }
+
+THitCountOrbit OtherOrbitToFile(const TOtherOrbit& orbit) { return {orbit.state, 0, orbit.iterations, 0}; }
+
+TOtherOrbit OtherOrbitFromFile(const THitCountOrbit& o) { return {Checked(o.state), o.iterations < 0 ? 0 : o.iterations}; }
 
 THitCountDocument CaptureHitCounts(const TFractalDocument& doc, std::uint64_t mainSteps, std::uint64_t seed,
                                    std::vector<THitCountOrbit> orbits) {

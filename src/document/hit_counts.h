@@ -8,12 +8,16 @@
 
 #include "document/fractal_document.h"
 #include "engine/orbits.h"
+#include "engine/render_context.h"
 #include "files/hit_count_file.h"
 
-// The engine's orbit as it stands: its process-wide state with the record's iterations and Lyapunov estimate.
-THitCountOrbit EngineOrbit(const TFractalParams& v);
-// Puts an orbit back into the engine and the record, so that ContinueFractal goes on exactly from it. The random
+// A context's orbit 0 as it stands, with the record's iterations and Lyapunov estimate.
+THitCountOrbit ContextOrbit(const TRenderContext& context, const TFractalParams& v);
+// Puts an orbit back into a context and the record, so that a continued run goes on exactly from it. The random
 // stream counts as seeded (a restart must not reseed it from the clock).
+void RestoreContextOrbit(TRenderContext& context, const THitCountOrbit& orbit, TFractalParams& v);
+// The same on the default render context, which the windows share.
+THitCountOrbit EngineOrbit(const TFractalParams& v);
 void RestoreEngineOrbit(const THitCountOrbit& orbit, TFractalParams& v);
 
 // Orbits 1 to K - 1 of a parallel render, for the document (after orbit 0) and back. Their random streams count as

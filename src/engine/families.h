@@ -6,7 +6,7 @@
 #include <cmath>
 
 #include "engine/engine_math.h"
-#include "engine/engine_state.h"
+#include "engine/orbit_state.h"
 #include "engine/formula.h"
 #include "engine/fractal_params.h"
 
@@ -20,7 +20,7 @@ inline double Sqrt(Ext value) { return std::sqrt(D(value)); }
 // ---- Latoocarfian ----------------------------------------------------------------------------------------------
 
 // The second sine uses a3 as frequency and amplitude alike (a4 likewise in y).
-inline void Latoocarfian01(TEngineState& s, const double* a) {
+inline void Latoocarfian01(TOrbitState& s, const double* a) {
   const double xnew = D(EngineSin(E(s.fy) * a[1] * TWOPI) + E(EngineSin(E(s.fx) * a[3] * TWOPI)) * a[3]);
   const double ynew = D(EngineSin(E(s.fx) * a[2] * TWOPI) + E(EngineSin(E(s.fy) * a[4] * TWOPI)) * a[4]);
   s.x = xnew;
@@ -29,7 +29,7 @@ inline void Latoocarfian01(TEngineState& s, const double* a) {
 }
 
 // Frequencies from af2, amplitudes from af.
-inline void Latoocarfian02(TEngineState& s, const double* a, const double* b) {
+inline void Latoocarfian02(TOrbitState& s, const double* a, const double* b) {
   const double xnew = D(EngineSin(E(TWOPI) * s.y * b[1]) + E(EngineSin(E(TWOPI) * s.x * b[1])) * a[3]);
   const double ynew = D(EngineSin(E(TWOPI) * s.x * b[2]) + E(EngineSin(E(TWOPI) * s.y * b[2])) * a[4]);
   s.x = xnew;
@@ -41,7 +41,7 @@ inline void Latoocarfian02(TEngineState& s, const double* a, const double* b) {
 
 // Shared start rule of the Gumowski-Mira variants: the first steps of a run (and after every restart) begin from
 // fixed values instead of the orbit.
-inline void MiraStart(TEngineState& s, const TFractalParams& v, double s0, double b0) {
+inline void MiraStart(TOrbitState& s, const TFractalParams& v, double s0, double b0) {
   if (v.iterations <= 1) {
     s.fx = s0;
     s.fy = s0;
@@ -50,7 +50,7 @@ inline void MiraStart(TEngineState& s, const TFractalParams& v, double s0, doubl
   }
 }
 
-inline void MiraGumowski(TEngineState& s, int variant, const TFractalParams& v) {
+inline void MiraGumowski(TOrbitState& s, int variant, const TFractalParams& v) {
   const double* af = v.af.data();
   switch (variant) {
     case 7: MiraStart(s, v, 1.0, 1.0); break;
@@ -75,7 +75,7 @@ inline void MiraGumowski(TEngineState& s, int variant, const TFractalParams& v) 
 }
 
 // Variants 10 and 11 write fx, not x: the step's x stays what it was.
-inline void MiraWave(TEngineState& s, const TFractalParams& v) {
+inline void MiraWave(TOrbitState& s, const TFractalParams& v) {
   const double* af = v.af.data();
   MiraStart(s, v, 1.0, 1.0);
   s.z = s.fx;
@@ -85,7 +85,7 @@ inline void MiraWave(TEngineState& s, const TFractalParams& v) {
   s.y = D(E(s.miraF) - s.z);
 }
 
-inline void Mira(TEngineState& s, const TFractalParams& v) {
+inline void Mira(TOrbitState& s, const TFractalParams& v) {
   const double* af = v.af.data();
   s.miraSign = s.fx < 0 ? -1.0 : 1.0;
   const Ext sign = s.miraSign;
@@ -141,13 +141,13 @@ inline void Mira(TEngineState& s, const TFractalParams& v) {
 // Each variant reads fx and fy only; with several on, the last one's result stands. The table of coefficient
 // pairings is irregular on purpose (0102 uses a1 twice, 0104 pairs a3 with fy and a4 with fx in y).
 // The affine map of variant 1 alone; the run loop calls it directly when it is the whole formula stage.
-inline void Ifs0101(TEngineState& s, const double* a) {
+inline void Ifs0101(TOrbitState& s, const double* a) {
   const Ext fx = s.fx, fy = s.fy;
   s.x = D(a[1] * fx + a[2] * fy + a[5]);
   s.y = D(a[3] * fx + a[4] * fy + a[6]);
 }
 
-inline void Ifs01(TEngineState& s, const TFractalParams& v, const double* a) {
+inline void Ifs01(TOrbitState& s, const TFractalParams& v, const double* a) {
   const Ext fx = s.fx, fy = s.fy;
   if (v.ifs0101) Ifs0101(s, a);
   if (v.ifs0102) {
@@ -185,7 +185,7 @@ inline void Ifs01(TEngineState& s, const TFractalParams& v, const double* a) {
 }
 
 // IFS-02 takes z from the point before the step, CIF 02 from the point after it; otherwise they are the same map.
-inline void Ifs02(TEngineState& s, const double* b) {
+inline void Ifs02(TOrbitState& s, const double* b) {
   const Ext x = s.x, y = s.y, z = s.z;
   const double xnew = D(b[1] * x + b[2] * y + b[5] + b[7] * z);
   const double ynew = D(b[3] * x + b[4] * y + b[6] + b[8] * z);
@@ -194,7 +194,7 @@ inline void Ifs02(TEngineState& s, const double* b) {
   s.y = ynew;
 }
 
-inline void Cif02(TEngineState& s, const double* b) {
+inline void Cif02(TOrbitState& s, const double* b) {
   const Ext x = s.x, y = s.y, z = s.z;
   s.x = D(b[1] * x + b[2] * y + b[5] + b[7] * z);
   s.y = D(b[3] * x + b[4] * y + b[6] + b[8] * z);
@@ -202,7 +202,7 @@ inline void Cif02(TEngineState& s, const double* b) {
 }
 
 // The odd-numbered multipliers af[3], af[5], ... are fixed entries that do not move with the map offset.
-inline void Cif01(TEngineState& s, const double* a, const double* af) {
+inline void Cif01(TOrbitState& s, const double* a, const double* af) {
   const Ext x = s.x, y = s.y, z = s.z;
   const double xnew = D(a[2] * x + a[1] + a[4] * y * af[3] + a[6] * z * af[5]);
   const double ynew = D(a[8] * x + a[7] + a[10] * y * af[9] + a[12] * z * af[11]);
@@ -214,12 +214,12 @@ inline void Cif01(TEngineState& s, const double* a, const double* af) {
 // ---- Variations ---------------------------------------------------------------------------------------------------
 
 // Adds a weighted contribution: fx := p*u + fx, fy := p*w + fy.
-inline void Add(TEngineState& s, Ext p, Ext u, Ext w) {
+inline void Add(TOrbitState& s, Ext p, Ext u, Ext w) {
   s.fx = D(p * u + s.fx);
   s.fy = D(p * w + s.fy);
 }
 
-inline void Variations(TEngineState& s, const TFractalParams& v) {
+inline void Variations(TOrbitState& s, const TFractalParams& v) {
   s.fx = 0;
   s.fy = 0;
   const Ext p = v.probability;

@@ -1,9 +1,7 @@
-// The fractal engine: one process-wide state, one entry RunFractal.
-//
-// Everything the engine works with between steps (the orbit point, the map offset, the G-Mira state, the random
-// generator, the step budget and the counters) lives in one object for the whole process. A run started from inside
-// a host callback therefore takes over that object and the record address `v`; when it ends, the interrupted outer
-// loop finds the inner record's abort flag set and ends as well. One Stop ends all nested runs.
+// The fractal engine's entries on the default render context (render_context.h), which the desktop program's windows
+// share on the GUI thread: a run started from inside a host callback takes over the context and the record address
+// `v`; when it ends, the interrupted outer loop finds the inner record's abort flag set and ends as well. One Stop
+// ends all nested runs. Renders on other threads use a TRenderContext of their own.
 #pragma once
 
 #include <chrono>
@@ -11,15 +9,7 @@
 #include <stdexcept>
 
 #include "engine/fractal_params.h"
-
-// How the engine talks to whoever runs it (the GUI frame, the headless renderer, tests).
-struct EngineHost {
-  virtual ~EngineHost() = default;
-  // Handle pending events; may change the record, set abort, or start a nested RunFractal.
-  virtual void ProcessMessages() = 0;
-  // Random coefficients were made: refresh whatever shows them.
-  virtual void ParametersUpdate() = 0;
-};
+#include "engine/render_context.h"
 
 // The host that RunFractal reports to; nullptr runs without one. Not owned.
 void SetEngineHost(EngineHost* host);
@@ -65,9 +55,7 @@ bool EngineRandomIsSeeded();
 // A uniform number in [0, 1) from the engine generator.
 double EngineRandom();
 
-// ---- Step budget and counters ---------------------------------------------------------------------------------
-constexpr std::int64_t kNoStepBudget = -1;
-
+// ---- Step budget and counters (render_context.h) ------------------------------------------------------------
 // Allows that many further main steps, counted over all runs from now on, random restarts included. When the
 // budget is used up, the run in progress sets its record's abort flag before its next pass and ends; a run started
 // with an exhausted budget resets the picture and returns without a step. kNoStepBudget (the default) lifts it.
@@ -76,11 +64,6 @@ void SetEngineStepBudget(std::int64_t mainSteps);
 // Main steps still allowed, or kNoStepBudget.
 std::int64_t EngineStepBudget();
 
-struct TEngineCounters {
-  std::int64_t mainSteps = 0;  // main steps of all runs
-  std::int64_t restarts = 0;   // random restarts: escape, wild Lyapunov estimate (not the randomize at a run's start)
-  std::int64_t pumps = 0;      // calls of EngineHost::ProcessMessages
-};
 // Since program start or the last ClearEngineCounters.
 TEngineCounters GetEngineCounters();
 void ClearEngineCounters();
@@ -88,13 +71,7 @@ void ClearEngineCounters();
 // of the last run; nullptr before the first. Only a run on this record makes the counters move.
 const TFractalParams* EngineRecord();
 
-// ---- Pumping cadence ------------------------------------------------------------------------------------------
-// The loop looks at the clock once every kPassesPerPumpCheck passes, and after every random restart (which clears
-// the whole picture and so costs far more than a pump), and calls ProcessMessages when at least the pump interval
-// has gone by since the last call: about 100 times a second by default, and without restarts never more than once
-// per kPassesPerPumpCheck passes. An interval of zero pumps at each of these points without reading the clock.
-constexpr int kPassesPerPumpCheck = 256;
-constexpr std::chrono::microseconds kDefaultPumpInterval{10000};
+// ---- Pumping cadence (render_context.h) ---------------------------------------------------------------------
 void SetEnginePumpInterval(std::chrono::microseconds interval);
 std::chrono::microseconds EnginePumpInterval();
 
@@ -102,3 +79,4 @@ std::chrono::microseconds EnginePumpInterval();
 // Back to the state at program start: orbit, map offset 0, G-Mira state, counters, no budget, unseeded generator.
 // Must not be called while a run is in progress. The host and the pump interval are kept.
 void ResetEngineState();
+

@@ -21,12 +21,10 @@
 #include <thread>
 #include <vector>
 
-#include "engine/colouring.h"
 #include "engine/engine_math.h"
 #include "engine/engine_state.h"
-#include "engine/orbit_runner.h"
 #include "engine/round.h"
-#include "engine/tone.h"
+#include "engine/run_loop.h"
 #include "image/pixel_graphic.h"
 
 namespace {
@@ -53,25 +51,15 @@ static_assert(2 * kMaxOrbits * kMinOrbitRoundSteps <= kMaxRoundPositions && kRou
 constexpr std::size_t kPrefetchDistance = 16;
 // A log entry holds a cell below 2^30.
 constexpr std::int64_t kMaxLoggedGridSize = 32767;
-constexpr const char* kNoRecord = "RunFractal needs a parameter record";
 
 constexpr const char* kGridTooLarge = "The picture is too large to be drawn by parallel orbits";
 constexpr const char* kOrbitsDoNotFit = "The orbits to continue do not make one parallel run";
-
-std::int64_t GridSizeOf(const TFractalParams& v) {
-  return std::max<std::int64_t>(0, std::max(v.imageWidth, v.imageHeight));
-}
 
 // Whether the orbits can trace different points: only through the random map choice, so only when there is one
 // and something selected reads it.
 bool MapChoiceMatters(const TFractalParams& v) {
   if (v.maps < 1 || v.maps > 3) return false;
   return v.latoocarfian01 || v.latoocarfian02 || v.ifs01 || v.ifs02 || v.cif01 || v.cif02 || v.sinusoidal;
-}
-
-std::int32_t Saturated(std::int64_t count) {
-  return static_cast<std::int32_t>(std::clamp<std::int64_t>(count, std::numeric_limits<std::int32_t>::min(),
-                                                            std::numeric_limits<std::int32_t>::max()));
 }
 
 // The calling thread and threads - 1 workers run one job at a time, each with its own index; Run returns when all
@@ -241,124 +229,73 @@ struct alignas(128) TOrbit {
   std::string fault;
 };
 
-// What merging and painting need from the record; taken again after every call into the host, like the steps' own.
-struct TMergeTarget {
-  std::int64_t gridSize = 0;
-  std::int32_t* counts[3] = {nullptr, nullptr, nullptr};
-  std::uint8_t* lead = nullptr;  // the record's lead list, when it has one of the grid's size
-  TPixelGraphic* image = nullptr;
-  std::int32_t weight = 0;
-  TColourInputs colour;
-};
-
 // A full round of K orbits is a sequence of Q = K R positions, step i of orbit k at position i K + k: the steps
 // taken one after the other, a step of every orbit in turn. Positions below p that belong to orbit k.
 std::int64_t PositionsOf(std::int64_t p, int k, int orbits) {
   return p / orbits + (k < p % orbits ? 1 : 0);
 }
 
-class TOrbitsRun {
+// The orbits, made before the run loop that keeps a reference to orbit 0's state.
+struct TOrbitsOf {
+  explicit TOrbitsOf(int orbits) : orbits_(static_cast<std::size_t>(orbits)) {}
+  std::vector<TOrbit> orbits_;  // never resized
+};
+
+class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
  public:
-  explicit TOrbitsRun(const TOrbitPlan& plan)
-      : orbitCount_(plan.orbits),
+  TOrbitsRun(TRenderContext& context, const TOrbitPlan& plan)
+      : TOrbitsOf(plan.orbits),
+        TRunLoop(context, orbits_[0].state),
+        orbitCount_(plan.orbits),
         orbitSteps_(OrbitRoundSteps(plan.orbits)),
         roundTotal_(orbitSteps_ * plan.orbits),
         team_(plan.threads),
-        orbits_(static_cast<std::size_t>(plan.orbits)),
         dealt_(static_cast<std::size_t>(plan.threads)),
         pending_(static_cast<std::size_t>(plan.threads)) {}
-  TOrbitsRun(const TOrbitsRun&) = delete;
-  TOrbitsRun& operator=(const TOrbitsRun&) = delete;
 
-  void Run(TFractalParams* v) {
-    TEngineState& lead = Lead();
-    lead = EngineState();
-    lead.v = v;
-    // Like RunFractal: the engine state is handed back when the run ends, however it ends, unless it ends inside
-    // the host, where a nested run has left its own.
-    const THandBack handBack{*this};
-    ClearFaultFlags();
-    if (v->randomize) MakeRandomCoefficients();
-    Reset();
-    Loop();
-  }
+  void Run(TFractalParams* v) { Start(v); }
 
-  // Goes on from the engine's state (orbit 0) and the other orbits as a run left them, in the round where it
-  // stopped: no new coefficients, no reset.
+  // Goes on from the context's orbit 0 and the other orbits as a run left them, in the round where it stopped: no
+  // new coefficients, no reset.
   void Continue(TFractalParams* v, const TOrbitsLeft& left) {
-    TEngineState& lead = Lead();
-    lead = EngineState();
-    lead.v = v;
-    const THandBack handBack{*this};
-    ClearFaultFlags();
-    RefreshTarget();
-    lead.gridSize = static_cast<std::int32_t>(target_.gridSize);
-    for (int k = 1; k < orbitCount_; ++k) {
-      const TOtherOrbit& other = left.others[static_cast<std::size_t>(k - 1)];
-      TOrbit& o = Orbit(k);
-      o.state = other.state;
-      o.state.stepBudget = kNoStepBudget;
-      o.record = *v;
-      o.record.iterations = other.iterations;
-      o.state.v = &o.record;
-    }
-    // A round is unfinished only past orbit 0's first 10000 steps.
-    if (left.roundDone < 0 || left.roundDone >= roundTotal_ || (left.roundDone > 0 && v->iterations < kLyapunovSteps))
-      throw std::invalid_argument(kOrbitsDoNotFit);
-    roundDone_ = left.roundDone;
-    Loop();
+    Resume(v, [&] {
+      for (int k = 1; k < orbitCount_; ++k) {
+        const TOtherOrbit& other = left.others[static_cast<std::size_t>(k - 1)];
+        TOrbit& o = Orbit(k);
+        o.state = TEngineState{};
+        static_cast<TOrbitState&>(o.state) = other.state;
+        o.record = *v;
+        o.record.iterations = other.iterations;
+        o.state.v = &o.record;
+      }
+      // A round is unfinished only past orbit 0's first 10000 steps.
+      if (left.roundDone < 0 || left.roundDone >= roundTotal_ ||
+          (left.roundDone > 0 && v->iterations < kLyapunovSteps))
+        throw std::invalid_argument(kOrbitsDoNotFit);
+      roundDone_ = left.roundDone;
+    });
   }
 
   // What a later Continue needs.
   TOrbitsLeft Left() {
     TOrbitsLeft left;
-    for (int k = 1; k < orbitCount_; ++k) {
-      TOtherOrbit other;
-      other.state = Orbit(k).state;
-      other.state.v = nullptr;
-      other.state.stepBudget = kNoStepBudget;
-      other.iterations = Orbit(k).record.iterations;
-      left.others.push_back(other);
-    }
+    for (int k = 1; k < orbitCount_; ++k) left.others.push_back({Orbit(k).state, Orbit(k).record.iterations});
     left.roundDone = roundDone_;
-    const TFractalParams& v = *Lead().v;
+    const TFractalParams& v = *lead_.v;
     left.joined = orbitCount_ > 1 && v.iterations >= kLyapunovSteps && MapChoiceMatters(v);
     return left;
   }
 
  private:
-  struct THandBack {
-    TOrbitsRun& run;
-    ~THandBack() {
-      if (!run.inHost_) EngineState() = run.Lead();
-    }
-  };
-
-  TEngineState& Lead() { return orbits_[0].state; }
   TOrbit& Orbit(int k) { return orbits_[static_cast<std::size_t>(k)]; }
 
-  void Loop() {
-    using Clock = std::chrono::steady_clock;
-    const auto interval = EnginePumpInterval();
-    auto lastPump = Clock::now();
-    for (;;) {
-      TEngineState& lead = Lead();
-      if (lead.v->abort) break;
-      if (lead.stepBudget == 0) {
-        lead.v->abort = true;
-        break;
-      }
-      RunRound();
-      if (interval.count() == 0 || Clock::now() - lastPump >= interval) {
-        Pump();
-        lastPump = Clock::now();
-      }
-    }
-    PaintAll();
+  bool Advance() override {
+    RunRound();
+    return true;
   }
 
   void RunRound() {
-    TEngineState& lead = Lead();
+    TEngineState& lead = lead_;
     const TFractalParams& v = *lead.v;
     const bool lyapunovPhase = v.iterations < kLyapunovSteps;
     const int active = orbitCount_ > 1 && !lyapunovPhase && MapChoiceMatters(v) ? orbitCount_ : 1;
@@ -460,7 +397,7 @@ class TOrbitsRun {
     o.faulted = false;
     const std::int64_t before = o.state.mainSteps;
     try {
-      o.end = RunOrbitSteps(o.state, o.share, k == 0, o.log.data(), o.logCount);
+      o.end = RunOrbitSteps(o.state, target_, o.share, k == 0, o.log.data(), o.logCount);
     } catch (const EFloatingPointFault& fault) {
       o.faulted = true;
       o.fault = fault.what();
@@ -551,8 +488,8 @@ class TOrbitsRun {
     const std::uint64_t serialBase = static_cast<std::uint64_t>(serialRound_++) << kRoundPositionBits;
     const std::uint64_t limit = static_cast<std::uint64_t>(std::min<std::int64_t>(below, kMaxRoundPositions));
     RunParts(work, [&](int part) {
-      std::int32_t* const* counts = target_.counts;
-      const std::int64_t w = target_.weight;
+      const TRenderTarget& target = target_;
+      std::int32_t* const* counts = target.counts;
       std::uint32_t* const marks = marks_.data();
       std::vector<std::uint32_t>& pending = pending_[static_cast<std::size_t>(part)].items;
       for (int t = 0; t < threads; ++t) {
@@ -575,11 +512,7 @@ class TOrbitsRun {
           const std::uint32_t entry = static_cast<std::uint32_t>(entries[i]);
           const std::uint32_t cell = entry >> 2;
           const std::uint32_t fourth = entry & 3;
-          std::int64_t sum[3] = {counts[0][cell], counts[1][cell], counts[2][cell]};
-          sum[0] += 2 * w;
-          sum[1] += w;
-          sum[fourth] += w;
-          for (int c = 0; c < 3; ++c) counts[c][cell] = Saturated(sum[c]);
+          AddHits(target, cell, static_cast<int>(fourth));
           const std::uint32_t mark = marks[cell];
           const std::uint32_t hit = static_cast<std::uint32_t>((serialBase + position + 1) << 2) | fourth;
           if (mark == 0) pending.push_back(cell);
@@ -606,20 +539,15 @@ class TOrbitsRun {
 
   void PaintPart(int part) {
     std::vector<std::uint32_t>& pending = pending_[static_cast<std::size_t>(part)].items;
-    const std::int64_t n = target_.gridSize;
     for (const std::uint32_t cell : pending) {
       std::uint32_t& mark = marks_[cell];
-      const std::uint8_t channel = static_cast<std::uint8_t>(mark & 3);
-      const std::int32_t count[3] = {target_.counts[0][cell], target_.counts[1][cell], target_.counts[2][cell]};
-      const TColor colour = HitColor(target_.colour, count, static_cast<THitChannel>(channel));
-      if (target_.lead != nullptr) target_.lead[cell] = static_cast<std::uint8_t>(channel + 1);
+      PaintCell(target_, cell, static_cast<int>(mark & 3));
       mark = 0;
-      target_.image->SetPixel(static_cast<int>(cell / n), static_cast<int>(cell % n), colour);
     }
     pending.clear();
   }
 
-  void PaintAll() {
+  void PaintAll() override {
     std::size_t work = 0;
     for (const auto& pending : pending_) work += pending.items.size();
     if (work > 0) RunParts(work, [&](int part) { PaintPart(part); });
@@ -627,62 +555,33 @@ class TOrbitsRun {
     ClearFaultFlags();
   }
 
-  void RandomRestart() {
-    ClearFaultFlags();
-    ++Lead().restarts;
-    MakeRandomCoefficients();
-    Reset();
-  }
-
-  void MakeRandomCoefficients() {
-    DrawRandomCoefficients(Lead());
-    CallHost(&EngineHost::ParametersUpdate);
-  }
-
-  // Orbit 0 starts over on a black picture with empty counts. The other orbits wait at the start point, each with a
-  // stream derived from orbit 0's (as the new coefficients left it) and its index, until orbit 0 has made its first
-  // 10000 steps: their state then depends on nothing that came before the reset.
-  void Reset() {
-    TEngineState& lead = Lead();
-    StartOrbitOver(lead);
+  void DropPending() override {
     roundDone_ = 0;
     for (auto& pending : pending_) {
       for (const std::uint32_t cell : pending.items) marks_[cell] = 0;
       pending.items.clear();
     }
-    RefreshTarget();
+  }
+
+  // The other orbits wait at the start point, each with a stream derived from orbit 0's (as the new coefficients
+  // left it) and its index, until orbit 0 has made its first 10000 steps: their state then depends on nothing that
+  // came before the reset.
+  void ResetOtherOrbits() override {
     for (int k = 1; k < orbitCount_; ++k) {
       TOrbit& o = Orbit(k);
       const std::int64_t steps = o.state.mainSteps;
       o.state = TEngineState{};
       o.state.mainSteps = steps;
-      o.state.random = lead.random.Derived(static_cast<std::uint64_t>(k));
-      o.state.stepBudget = kNoStepBudget;
-      o.record = *lead.v;
+      o.state.random = lead_.random.Derived(static_cast<std::uint64_t>(k));
+      o.record = *lead_.v;
       o.state.v = &o.record;
       StartOrbitOver(o.state);
     }
-    lead.gridSize = static_cast<std::int32_t>(target_.gridSize);
-    const std::int64_t n = target_.gridSize;
-    if (n == 0) return;
-    ClearRender(target_.counts, target_.lead, *target_.image, n);
   }
 
-  void RefreshTarget() {
-    const TFractalParams& v = *Lead().v;
-    CheckRunRecord(v);
-    TMergeTarget t;
-    t.gridSize = GridSizeOf(v);
+  void Refresh() override {
+    const TRenderTarget t = RenderTargetOf(*lead_.v);
     if (t.gridSize > kMaxLoggedGridSize) throw std::invalid_argument(kGridTooLarge);
-    if (t.gridSize > 0) {
-      THitList* lists[3] = {v.redList, v.greenList, v.blueList};
-      for (int c = 0; c < 3; ++c) t.counts[c] = lists[c]->data();
-      if (v.leadList != nullptr && static_cast<std::int64_t>(v.leadList->size()) >= t.gridSize * t.gridSize)
-        t.lead = v.leadList->data();
-    }
-    t.image = v.image;
-    t.weight = Round(1.0 * v.intensity);
-    t.colour = ColourInputsOf(v);
     target_ = t;
     // Nothing is pending here (painting precedes every host call, a reset drops it), so the marks may be made anew.
     const std::size_t cells = static_cast<std::size_t>(t.gridSize * t.gridSize);
@@ -698,34 +597,11 @@ class TOrbitsRun {
                      (t.image->ColorRes() == TColorRes::Bits24 || t.image->ColorRes() == TColorRes::Bits8);
   }
 
-  void Pump() {
-    if (GetEngineHost() == nullptr) return;
-    ++Lead().pumps;
-    CallHost(&EngineHost::ProcessMessages);
-    if (!Lead().v->abort && Lead().stepBudget != 0) RefreshTarget();
-  }
-
-  // The host may change anything, start a nested run (which leaves its own state in the engine), or raise
-  // floating-point flags of its own. No worker runs meanwhile.
-  void CallHost(void (EngineHost::*call)()) {
-    EngineHost* host = GetEngineHost();
-    if (host == nullptr) return;
-    PaintAll();
-    EngineState() = Lead();
-    inHost_ = true;
-    (host->*call)();
-    inHost_ = false;
-    ClearFaultFlags();
-    Lead() = EngineState();
-  }
-
   const int orbitCount_;
   const std::int64_t orbitSteps_;
   const std::int64_t roundTotal_;
   TWorkerTeam team_;
-  std::vector<TOrbit> orbits_;
   std::int64_t roundDone_ = 0;  // positions of the full round in progress already made
-  TMergeTarget target_;
   // Per cell: 0 = painted, else its last hit since: (serial << 2) | channel, the serial one more than the hit's
   // position in its round plus serialRound_ full rounds.
   std::vector<std::uint32_t> marks_;
@@ -734,24 +610,10 @@ class TOrbitsRun {
   std::vector<TDealt> dealt_;                     // per thread: the hits of its orbits
   std::vector<TOwnLine<std::uint32_t>> pending_;  // per part: cells with unpainted hits
   bool parallelPaint_ = false;
-  bool inHost_ = false;
 };
 
 // Beyond what a window or the renderer makes; such a grid is drawn the way it always was.
 bool GridTooLargeToLog(const TFractalParams& v) { return GridSizeOf(v) > kMaxLoggedGridSize; }
-
-// As RunFractal: a log-density picture depends on the total of all hits and is painted whole when the run ends,
-// however it ends.
-template <class TRun>
-void PaintingLogDensityAtTheEnd(TFractalParams* v, TRun run) {
-  try {
-    run();
-  } catch (...) {
-    if (v->logDensity) PaintLogDensity(*v);
-    throw;
-  }
-  if (v->logDensity) PaintLogDensity(*v);
-}
 
 }  // namespace
 
@@ -771,32 +633,32 @@ std::int64_t OrbitStepsOfRound(std::int64_t roundDone, int k, int orbits) {
   return PositionsOf(roundDone, k, std::max(orbits, 1));
 }
 
-void RunFractalOrbits(TFractalParams* v, int orbits, int threads, TOrbitsLeft* left) {
+void RunParallelOrbits(TRenderContext& context, TFractalParams* v, int orbits, int threads, TOrbitsLeft* left) {
   if (v == nullptr) throw std::invalid_argument(kNoRecord);
   if (GridTooLargeToLog(*v)) {
-    RunFractal(v);
+    context.Run(v);
     if (left != nullptr) *left = TOrbitsLeft{};
     return;
   }
-  TOrbitsRun run(PlanOrbits(*v, orbits, threads));
-  PaintingLogDensityAtTheEnd(v, [&] { run.Run(v); });
+  TOrbitsRun run(context, PlanOrbits(*v, orbits, threads));
+  RunThenPaint(v, [&] { run.Run(v); });
   if (left != nullptr) *left = run.Left();
 }
 
-void ContinueFractalOrbits(TFractalParams* v, TOrbitsLeft& left, int threads) {
+void ContinueParallelOrbits(TRenderContext& context, TFractalParams* v, TOrbitsLeft& left, int threads) {
   if (v == nullptr) throw std::invalid_argument(kNoRecord);
   if (left.others.size() + 1 > static_cast<std::size_t>(kMaxOrbits)) throw std::invalid_argument(kOrbitsDoNotFit);
   const int orbits = static_cast<int>(left.others.size()) + 1;
   if (orbits == 1 || GridTooLargeToLog(*v)) {
     if (orbits > 1) throw std::invalid_argument(kGridTooLarge);
     if (left.roundDone != 0) throw std::invalid_argument(kOrbitsDoNotFit);
-    ContinueFractal(v);
+    context.Continue(v);
     return;
   }
   TOrbitPlan plan;
   plan.orbits = orbits;
   plan.threads = std::clamp(threads, 1, orbits);
-  TOrbitsRun run(plan);
-  PaintingLogDensityAtTheEnd(v, [&] { run.Continue(v, left); });
+  TOrbitsRun run(context, plan);
+  RunThenPaint(v, [&] { run.Continue(v, left); });
   left = run.Left();
 }

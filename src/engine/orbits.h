@@ -48,7 +48,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/engine_state.h"
+#include "engine/orbit_state.h"
 #include "engine/formula.h"
 #include "engine/fractal_params.h"
 
@@ -69,7 +69,7 @@ std::int64_t OrbitRoundSteps(int orbits);
 // An orbit other than orbit 0 between two runs: its state (point, map offset, G-Mira state, random stream, main
 // steps) and its iterations since its point last started over.
 struct TOtherOrbit {
-  TEngineState state;
+  TOrbitState state;
   std::int64_t iterations = 0;
 };
 

@@ -73,34 +73,36 @@ struct TLayout {
 };
 
 void PutOrbit(std::vector<std::uint8_t>& out, const THitCountOrbit& o) {
-  for (double d : {o.x, o.y, o.z, o.fx, o.fy, o.xe, o.ye, o.xs, o.ys, o.lsum, o.lyapunov, o.miraSign, o.miraF,
-                   o.miraB})
+  const TOrbitState& s = o.state;
+  for (double d : {s.x, s.y, s.z, s.fx, s.fy, s.xe, s.ye, s.xs, s.ys, s.lsum, o.lyapunov, s.miraSign, s.miraF,
+                   s.miraB})
     PutDouble(out, d);
-  PutU32(out, static_cast<std::uint32_t>(o.j));
-  for (std::uint64_t r : o.random) PutU64(out, r);
+  PutU32(out, static_cast<std::uint32_t>(s.j));
+  for (std::uint64_t r : s.random.s) PutU64(out, r);
   PutU64(out, static_cast<std::uint64_t>(o.iterations));
-  PutU64(out, static_cast<std::uint64_t>(o.mainSteps));
-  PutU64(out, static_cast<std::uint64_t>(o.restarts));
+  PutU64(out, static_cast<std::uint64_t>(s.mainSteps));
+  PutU64(out, static_cast<std::uint64_t>(s.restarts));
   PutU64(out, static_cast<std::uint64_t>(o.roundSteps));
 }
 
 THitCountOrbit GetOrbit(const std::uint8_t* p) {
   THitCountOrbit o;
-  double* doubles[] = {&o.x,  &o.y,  &o.z,    &o.fx,       &o.fy,       &o.xe,    &o.ye,
-                       &o.xs, &o.ys, &o.lsum, &o.lyapunov, &o.miraSign, &o.miraF, &o.miraB};
+  TOrbitState& s = o.state;
+  double* doubles[] = {&s.x,  &s.y,  &s.z,    &s.fx,       &s.fy,       &s.xe,    &s.ye,
+                       &s.xs, &s.ys, &s.lsum, &o.lyapunov, &s.miraSign, &s.miraF, &s.miraB};
   for (double* d : doubles) {
     *d = GetDouble(p);
     p += 8;
   }
-  o.j = static_cast<std::int32_t>(GetU32(p));
+  s.j = static_cast<std::int32_t>(GetU32(p));
   p += 4;
-  for (std::uint64_t& r : o.random) {
+  for (std::uint64_t& r : s.random.s) {
     r = GetU64(p);
     p += 8;
   }
   o.iterations = static_cast<std::int64_t>(GetU64(p));
-  o.mainSteps = static_cast<std::int64_t>(GetU64(p + 8));
-  o.restarts = static_cast<std::int64_t>(GetU64(p + 16));
+  s.mainSteps = static_cast<std::int64_t>(GetU64(p + 8));
+  s.restarts = static_cast<std::int64_t>(GetU64(p + 16));
   o.roundSteps = static_cast<std::int64_t>(GetU64(p + 24));
   return o;
 }

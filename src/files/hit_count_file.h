@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/orbit_state.h"
+
 inline constexpr char kHitCountExtension[] = "ovc";
 inline constexpr std::uint32_t kHitCountVersion = 1;
 
@@ -22,17 +24,9 @@ inline constexpr std::uint32_t kHitCountMaxParameterBytes = 1 << 20;
 
 // One orbit as it stood when the document was written: enough to continue it step for step.
 struct THitCountOrbit {
-  double x = 0, y = 0, z = 0;    // the point after its last step
-  double fx = 0, fy = 0;         // input of the next formula stage
-  double xe = 0, ye = 0;         // Lyapunov neighbour
-  double xs = 0, ys = 0;         // main point saved while the neighbour steps
-  double lsum = 0, lyapunov = 0;  // Lyapunov sum and estimate
-  double miraSign = 0, miraF = 0, miraB = 0;
-  std::int32_t j = 0;             // map offset of the last step
-  std::array<std::uint64_t, 4> random{};  // the orbit's random stream
+  TOrbitState state;              // the point, the formulas' state, the random stream and the orbit's counters
+  double lyapunov = 0;            // the Lyapunov estimate
   std::int64_t iterations = 0;    // steps since the orbit's last reset
-  std::int64_t mainSteps = 0;     // main steps this orbit did in all
-  std::int64_t restarts = 0;      // random restarts it made
   // Parallel orbits work in rounds; a render that stopped inside one keeps the main steps each orbit made of it, so
   // that a resumed render finishes the round exactly as an unbroken one would.
   std::int64_t roundSteps = 0;

@@ -37,15 +37,18 @@ THitCountDocument SmallDocument(std::uint32_t width, std::uint32_t height, int o
   for (std::size_t k = 0; k < cells; ++k) d.lead[k] = static_cast<TLeadChannel>(k % 4);
   for (int k = 0; k < orbits; ++k) {
     THitCountOrbit o;
-    o.x = 0.1 * k;
-    o.y = -0.0;
-    o.z = std::numeric_limits<double>::quiet_NaN();
-    o.lsum = -1e300;
-    o.j = 19;
-    o.random = {1u + k, 2, 3, 0xffffffffffffffffULL};
+    o.state.x = 0.1 * k;
+    o.state.y = -0.0;
+    o.state.z = std::numeric_limits<double>::quiet_NaN();
+    o.state.lsum = -1e300;
+    o.state.j = 19;
+    o.state.random.s[0] = 1u + k;
+    o.state.random.s[1] = 2;
+    o.state.random.s[2] = 3;
+    o.state.random.s[3] = 0xffffffffffffffffULL;
     o.iterations = 10000 + k;
-    o.mainSteps = 1LL << 40;
-    o.restarts = k;
+    o.state.mainSteps = 1LL << 40;
+    o.state.restarts = k;
     o.roundSteps = 3 * k;
     d.orbits.push_back(o);
   }
@@ -117,8 +120,8 @@ TEST(HitCountFile, ADocumentReadsBackBitForBitIncludingNegativeZeroAndNaNInItsOr
   const THitCountDocument d = SmallDocument(7, 5, 3);
   const THitCountDocument back = Read(Bytes(d));
   ExpectSame(d, back);
-  EXPECT_TRUE(std::signbit(back.orbits[0].y));
-  EXPECT_TRUE(std::isnan(back.orbits[1].z));
+  EXPECT_TRUE(std::signbit(back.orbits[0].state.y));
+  EXPECT_TRUE(std::isnan(back.orbits[1].state.z));
   // Writing what was read gives the same bytes.
   EXPECT_EQ(Bytes(back), Bytes(d));
 }

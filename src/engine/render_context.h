@@ -1,0 +1,99 @@
+// A render context: everything a render works with between its steps -- orbit 0's state (point, map offset, G-Mira
+// state, random stream), the step budget, the counters, the host and the pumping cadence. Any number of contexts
+// run at once on different threads, each giving exactly the bytes it gives alone; a context itself belongs to one
+// thread at a time.
+//
+// Runs on one context nest: a run started from inside a host call takes over the context and the record address;
+// when it ends, the interrupted outer run finds the inner record's abort flag set and ends as well, so one Stop
+// ends every nested run. The desktop program's windows share the default context on the GUI thread for exactly
+// that; formula.h and orbits.h offer its entries as free functions.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+
+#include "engine/orbit_state.h"
+#include "engine/fractal_params.h"
+
+// How the engine talks to whoever runs it (the GUI frame, the headless renderer, tests).
+struct EngineHost {
+  virtual ~EngineHost() = default;
+  // Handle pending events; may change the record, set abort, or start a nested run on the same context.
+  virtual void ProcessMessages() = 0;
+  // Random coefficients were made: refresh whatever shows them.
+  virtual void ParametersUpdate() = 0;
+};
+
+constexpr std::int64_t kNoStepBudget = -1;
+
+struct TEngineCounters {
+  std::int64_t mainSteps = 0;  // main steps of all runs
+  std::int64_t restarts = 0;   // random restarts: escape, wild Lyapunov estimate (not the randomize at a run's start)
+  std::int64_t pumps = 0;      // calls of EngineHost::ProcessMessages
+};
+
+// The loop looks at the clock once every kPassesPerPumpCheck passes of one orbit (after every round of parallel
+// orbits), and after every random restart (which clears the whole picture and so costs far more than a pump), and
+// calls ProcessMessages when at least the pump interval has gone by since the last call: about 100 times a second
+// by default. An interval of zero pumps at each of these points without reading the clock.
+constexpr int kPassesPerPumpCheck = 256;
+constexpr std::chrono::microseconds kDefaultPumpInterval{10000};
+
+struct TOrbitsLeft;
+
+class TRenderContext {
+ public:
+  TRenderContext();
+  TRenderContext(const TRenderContext&) = delete;
+  TRenderContext& operator=(const TRenderContext&) = delete;
+
+  // ---- Runs (the entries of formula.h and orbits.h, on this context) ------------------------------------------
+  void Run(TFractalParams* v);
+  void Continue(TFractalParams* v);
+  void RunOrbits(TFractalParams* v, int orbits, int threads, TOrbitsLeft* left = nullptr);
+  void ContinueOrbits(TFractalParams* v, TOrbitsLeft& left, int threads);
+
+  // ---- Host and pumping ---------------------------------------------------------------------------------------
+  // nullptr runs without one. Not owned.
+  void SetHost(EngineHost* host) { host_ = host; }
+  EngineHost* Host() const { return host_; }
+  void SetPumpInterval(std::chrono::microseconds interval);
+  std::chrono::microseconds PumpInterval() const { return pumpInterval_; }
+
+  // ---- Random numbers -----------------------------------------------------------------------------------------
+  // One generator serves the map selection and the random coefficients. Unseeded, every "make random coefficients"
+  // reseeds it from the clock; after Seed the stream is fixed by the seed alone until ReseedFromClock.
+  void Seed(std::uint64_t seed) { state_.random.Seed(seed); }
+  void ReseedFromClock();
+  bool Seeded() const { return state_.random.seeded; }
+  double Random() { return state_.random.Next(); }
+
+  // ---- Step budget and counters -------------------------------------------------------------------------------
+  // Allows that many further main steps, counted over all runs on this context from now on, random restarts
+  // included. When it is used up, the run in progress sets its record's abort flag before its next pass and ends;
+  // a run started with an exhausted budget resets the picture and returns without a step. kNoStepBudget lifts it.
+  void SetStepBudget(std::int64_t mainSteps) { state_.stepBudget = mainSteps < 0 ? kNoStepBudget : mainSteps; }
+  std::int64_t StepBudget() const { return state_.stepBudget; }
+  TEngineCounters Counters() const { return {state_.mainSteps, state_.restarts, state_.pumps}; }
+  void ClearCounters();
+  // The record a run is working on (the innermost, when runs are nested), else the last run's; nullptr before the
+  // first. Only a run on this record makes the counters move.
+  const TFractalParams* Record() const { return state_.v; }
+
+  // ---- Whole state --------------------------------------------------------------------------------------------
+  // Orbit 0 as it stands; open to tests and tools (engine_state.h), and to hit-count documents, which keep it.
+  TEngineState& State() { return state_; }
+  const TEngineState& State() const { return state_; }
+  // Back to the state of a new context: orbit, map offset 0, G-Mira state, counters, no budget, unseeded
+  // generator. Must not be called while a run is in progress. The host and the pump interval are kept.
+  void ResetState();
+
+ private:
+  TEngineState state_;
+  EngineHost* host_ = nullptr;
+  std::chrono::microseconds pumpInterval_ = kDefaultPumpInterval;
+};
+
+// The context the free entries of formula.h and orbits.h use: the desktop program's windows share it on the GUI
+// thread. Any other thread makes contexts of its own.
+TRenderContext& DefaultRenderContext();
