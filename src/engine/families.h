@@ -6,7 +6,7 @@
 #include <cmath>
 
 #include "engine/engine_math.h"
-#include "engine/orbit_state.h"
+#include "engine/engine_state.h"
 #include "engine/formula.h"
 #include "engine/fractal_params.h"
 

@@ -92,8 +92,8 @@ class TOrbitStepper {
   static bool Escaped(double x, double y) { return std::fabs(x) * std::fabs(y) > kEscapeProduct; }
 
   // Up to `limit` main steps past the Lyapunov steps (BatchSteps) with one look at the fault flags for all of them.
-  // Returns the steps made; `clean` says whether they may be committed (CommitBatch), else they are to be made
-  // again one by one, which ends the run at the faulting step with its message, as if there had been no batch. A
+  // Returns the steps made; `clean` says whether they may be committed, else they are to be made again one by
+  // one, which ends the run at the faulting step with its message, as if there had been no batch. A
   // flag raised before the batch would be taken for one of its own: then no batch is made, and such a step is left
   // to the one-by-one path, which deals with it as always.
   int MakeBatch(int limit, bool& clean) {
@@ -111,14 +111,26 @@ class TOrbitStepper {
     return made;
   }
 
-  // A clean batch's state becomes the state, with the counters of its steps.
-  void CommitBatch(int made) {
+  // Up to `limit` main steps as one batch. A clean batch's state becomes the state, with the counters of its
+  // steps, and its points go to the sink (BatchHits); a batch whose flags are raised is made again step by step
+  // with `redo`, up to the fault. Returns the steps made.
+  template <class TRedo>
+  int Batch(int limit, TRedo redo) {
+    bool clean = false;
+    const int made = MakeBatch(limit, clean);
+    if (!clean) {
+      for (int i = 0; i < made; ++i) redo();
+      return made;
+    }
     static_cast<TOrbitState&>(s_) = batchState_;
     TFractalParams& v = *s_.v;
     v.iterations += made;
     s_.mainSteps += made;
+    if (s_.stepBudget > 0) s_.stepBudget -= made;
     v.plotX = s_.x;
     v.plotY = s_.y;
+    Sink().BatchHits(made);
+    return made;
   }
 
   TEngineState& s_;
@@ -287,7 +299,7 @@ class TSingleRun final : public TRunLoop, public TOrbitStepper<TSingleRun> {
   // a run that keeps restarting would leave the host without control for seconds.
   bool Advance() override {
     const std::int64_t restarts = state_.restarts;
-    int done = state_.v->iterations >= kLyapunovSteps ? Batch(kPassesPerPumpCheck - passes_) : 0;
+    int done = state_.v->iterations >= kLyapunovSteps ? PassBatch(kPassesPerPumpCheck - passes_) : 0;
     if (done == 0) {
       Pass();
       done = 1;
@@ -309,23 +321,18 @@ class TSingleRun final : public TRunLoop, public TOrbitStepper<TSingleRun> {
 
   // Up to `limit` passes as one batch, fewer when the step budget or an escaping point says so. Returns the passes
   // made.
-  int Batch(int limit) {
+  int PassBatch(int limit) {
     if (state_.stepBudget > 0 && state_.stepBudget < limit) limit = static_cast<int>(state_.stepBudget);
-    bool clean = false;
-    const int made = MakeBatch(limit, clean);
-    if (!clean) {
-      for (int i = 0; i < made; ++i) Pass();
-      return made;
-    }
-    CommitBatch(made);
-    if (state_.stepBudget > 0) state_.stepBudget -= made;
+    return Batch(limit, [this] { Pass(); });
+  }
+
+  void BatchHits(int made) {
     // A copy the marks' byte stores cannot alias.
     const TRenderTarget t = target_;
     for (int i = 0; i < made; ++i) {
       const std::int64_t cell = batchCells_[i];
       if (cell >= 0) HitOn(t, cell, kFourthHit[batchGroups_[i]]);
     }
-    return made;
   }
 
   void Hit(std::int64_t cell, int fourth) { HitOn(target_, cell, fourth); }
@@ -402,7 +409,8 @@ class TLoggedOrbit final : public TOrbitStepper<TLoggedOrbit> {
         continue;
       }
       if (!leader || s_.v->iterations >= kLyapunovSteps) {
-        const int done = Batch(static_cast<int>(std::min<std::int64_t>(steps - made, kPassesPerPumpCheck)));
+        const int limit = static_cast<int>(std::min<std::int64_t>(steps - made, kPassesPerPumpCheck));
+        const int done = Batch(limit, [this] { MainStep(); });
         if (done > 0) {
           made += done;
           continue;
@@ -418,16 +426,7 @@ class TLoggedOrbit final : public TOrbitStepper<TLoggedOrbit> {
  private:
   friend class TOrbitStepper<TLoggedOrbit>;
 
-  // No Lyapunov step and no restart here: a batch whose flags are raised is made again main step by main step, up
-  // to the fault.
-  int Batch(int limit) {
-    bool clean = false;
-    const int made = MakeBatch(limit, clean);
-    if (!clean) {
-      for (int i = 0; i < made; ++i) MainStep();
-      return made;
-    }
-    CommitBatch(made);
+  void BatchHits(int made) {
     for (int i = 0; i < made; ++i) {
       const std::int64_t cell = batchCells_[i];
       if (cell < 0)
@@ -435,7 +434,6 @@ class TLoggedOrbit final : public TOrbitStepper<TLoggedOrbit> {
       else
         Hit(cell, kFourthHit[batchGroups_[i]]);
     }
-    return made;
   }
 
   void Hit(std::int64_t cell, int fourth) {
@@ -450,10 +448,16 @@ class TLoggedOrbit final : public TOrbitStepper<TLoggedOrbit> {
 
 }  // namespace
 
-void RunSingleOrbit(TRenderContext& context, TFractalParams* v, bool resume) {
+void TRenderContext::Run(TFractalParams* v) {
   if (v == nullptr) throw std::invalid_argument(kNoRecord);
-  TSingleRun run(context);
-  RunThenPaint(v, [&] { resume ? run.Continue(v) : run.Run(v); });
+  TSingleRun run(*this);
+  RunThenPaint(v, [&] { run.Run(v); });
+}
+
+void TRenderContext::Continue(TFractalParams* v) {
+  if (v == nullptr) throw std::invalid_argument(kNoRecord);
+  TSingleRun run(*this);
+  RunThenPaint(v, [&] { run.Continue(v); });
 }
 
 void RunSingleFormulaStep(TRenderContext& context) {

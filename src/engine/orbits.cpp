@@ -633,32 +633,32 @@ std::int64_t OrbitStepsOfRound(std::int64_t roundDone, int k, int orbits) {
   return PositionsOf(roundDone, k, std::max(orbits, 1));
 }
 
-void RunParallelOrbits(TRenderContext& context, TFractalParams* v, int orbits, int threads, TOrbitsLeft* left) {
+void TRenderContext::RunOrbits(TFractalParams* v, int orbits, int threads, TOrbitsLeft* left) {
   if (v == nullptr) throw std::invalid_argument(kNoRecord);
   if (GridTooLargeToLog(*v)) {
-    context.Run(v);
+    Run(v);
     if (left != nullptr) *left = TOrbitsLeft{};
     return;
   }
-  TOrbitsRun run(context, PlanOrbits(*v, orbits, threads));
+  TOrbitsRun run(*this, PlanOrbits(*v, orbits, threads));
   RunThenPaint(v, [&] { run.Run(v); });
   if (left != nullptr) *left = run.Left();
 }
 
-void ContinueParallelOrbits(TRenderContext& context, TFractalParams* v, TOrbitsLeft& left, int threads) {
+void TRenderContext::ContinueOrbits(TFractalParams* v, TOrbitsLeft& left, int threads) {
   if (v == nullptr) throw std::invalid_argument(kNoRecord);
   if (left.others.size() + 1 > static_cast<std::size_t>(kMaxOrbits)) throw std::invalid_argument(kOrbitsDoNotFit);
   const int orbits = static_cast<int>(left.others.size()) + 1;
   if (orbits == 1 || GridTooLargeToLog(*v)) {
     if (orbits > 1) throw std::invalid_argument(kGridTooLarge);
     if (left.roundDone != 0) throw std::invalid_argument(kOrbitsDoNotFit);
-    context.Continue(v);
+    Continue(v);
     return;
   }
   TOrbitPlan plan;
   plan.orbits = orbits;
   plan.threads = std::clamp(threads, 1, orbits);
-  TOrbitsRun run(context, plan);
+  TOrbitsRun run(*this, plan);
   RunThenPaint(v, [&] { run.Continue(v, left); });
   left = run.Left();
 }

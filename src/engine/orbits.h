@@ -38,18 +38,20 @@
 // k mod T = t) and merge the logs, cells shared out among them, so no hit needs a lock. Everything else -- random
 // restarts, the host's ProcessMessages and ParametersUpdate, the pumping cadence of RunFractal (the clock is looked
 // at after every round; rounds take a few milliseconds) -- happens on the calling thread between rounds, when no
-// worker runs. The step budget, counters, host and pump interval are RunFractal's (formula.h).
+// worker runs. The step budget, counters, host and pump interval are those of the render context the run is on
+// (render_context.h; the free entries here use the default one, as RunFractal does).
 //
-// Nesting: a host call may start a nested RunFractal or RunFractalOrbits, for the same or another record; the outer
-// run's workers wait meanwhile. As with RunFractal the nested run takes over the engine state, and the outer run,
-// on resuming, finds the nested record's abort flag set and ends as well: one Stop ends every nested run.
+// Nesting: a host call may start a nested run on the same context, for the same or another record; the outer run's
+// workers wait meanwhile. The nested run takes over the context, and the outer run, on resuming, finds the nested
+// record's abort flag set and ends as well: one Stop ends every nested run.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
-#include "engine/orbit_state.h"
+#include "engine/engine_state.h"
 #include "engine/formula.h"
+#include "engine/render_context.h"
 #include "engine/fractal_params.h"
 
 inline constexpr int kMaxOrbits = 256;

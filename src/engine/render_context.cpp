@@ -17,15 +17,6 @@ TEngineState InitialState() {
 
 TRenderContext::TRenderContext() : state_(InitialState()) {}
 
-void TRenderContext::Run(TFractalParams* v) { RunSingleOrbit(*this, v, false); }
-void TRenderContext::Continue(TFractalParams* v) { RunSingleOrbit(*this, v, true); }
-void TRenderContext::RunOrbits(TFractalParams* v, int orbits, int threads, TOrbitsLeft* left) {
-  RunParallelOrbits(*this, v, orbits, threads, left);
-}
-void TRenderContext::ContinueOrbits(TFractalParams* v, TOrbitsLeft& left, int threads) {
-  ContinueParallelOrbits(*this, v, left, threads);
-}
-
 void TRenderContext::SetPumpInterval(std::chrono::microseconds interval) {
   pumpInterval_ = interval.count() < 0 ? std::chrono::microseconds{0} : interval;
 }

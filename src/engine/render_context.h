@@ -1,18 +1,14 @@
-// A render context: everything a render works with between its steps -- orbit 0's state (point, map offset, G-Mira
-// state, random stream), the step budget, the counters, the host and the pumping cadence. Any number of contexts
-// run at once on different threads, each giving exactly the bytes it gives alone; a context itself belongs to one
-// thread at a time.
-//
-// Runs on one context nest: a run started from inside a host call takes over the context and the record address;
-// when it ends, the interrupted outer run finds the inner record's abort flag set and ends as well, so one Stop
-// ends every nested run. The desktop program's windows share the default context on the GUI thread for exactly
-// that; formula.h and orbits.h offer its entries as free functions.
+// A render context: orbit 0's state (point, map offset, G-Mira state, random stream), the step budget, the counters,
+// the host and the pumping cadence. Contexts on different threads run at once, each giving exactly the bytes it
+// gives alone. Runs on one context nest: a run started from a host call takes over the context, and the outer run
+// then finds the inner record's abort flag set and ends too, so one Stop ends every nested run. The windows share
+// the default context on the GUI thread; formula.h and orbits.h offer its entries as free functions.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
 
-#include "engine/orbit_state.h"
+#include "engine/engine_state.h"
 #include "engine/fractal_params.h"
 
 // How the engine talks to whoever runs it (the GUI frame, the headless renderer, tests).
@@ -47,28 +43,25 @@ class TRenderContext {
   TRenderContext(const TRenderContext&) = delete;
   TRenderContext& operator=(const TRenderContext&) = delete;
 
-  // ---- Runs (the entries of formula.h and orbits.h, on this context) ------------------------------------------
+  // RunFractal, ContinueFractal, RunFractalOrbits and ContinueFractalOrbits on this context.
   void Run(TFractalParams* v);
   void Continue(TFractalParams* v);
   void RunOrbits(TFractalParams* v, int orbits, int threads, TOrbitsLeft* left = nullptr);
   void ContinueOrbits(TFractalParams* v, TOrbitsLeft& left, int threads);
 
-  // ---- Host and pumping ---------------------------------------------------------------------------------------
   // nullptr runs without one. Not owned.
   void SetHost(EngineHost* host) { host_ = host; }
   EngineHost* Host() const { return host_; }
   void SetPumpInterval(std::chrono::microseconds interval);
   std::chrono::microseconds PumpInterval() const { return pumpInterval_; }
 
-  // ---- Random numbers -----------------------------------------------------------------------------------------
-  // One generator serves the map selection and the random coefficients. Unseeded, every "make random coefficients"
+  // One generator for the map choice and the random coefficients. Unseeded, every "make random coefficients"
   // reseeds it from the clock; after Seed the stream is fixed by the seed alone until ReseedFromClock.
   void Seed(std::uint64_t seed) { state_.random.Seed(seed); }
   void ReseedFromClock();
   bool Seeded() const { return state_.random.seeded; }
   double Random() { return state_.random.Next(); }
 
-  // ---- Step budget and counters -------------------------------------------------------------------------------
   // Allows that many further main steps, counted over all runs on this context from now on, random restarts
   // included. When it is used up, the run in progress sets its record's abort flag before its next pass and ends;
   // a run started with an exhausted budget resets the picture and returns without a step. kNoStepBudget lifts it.
@@ -80,7 +73,6 @@ class TRenderContext {
   // first. Only a run on this record makes the counters move.
   const TFractalParams* Record() const { return state_.v; }
 
-  // ---- Whole state --------------------------------------------------------------------------------------------
   // Orbit 0 as it stands; open to tests and tools (engine_state.h), and to hit-count documents, which keep it.
   TEngineState& State() { return state_; }
   const TEngineState& State() const { return state_; }

@@ -14,13 +14,11 @@
 #include <limits>
 
 #include "engine/colouring.h"
-#include "engine/orbit_state.h"
+#include "engine/engine_state.h"
 #include "engine/fractal_params.h"
 #include "engine/render_context.h"
 #include "engine/tone.h"
 #include "image/pixel_graphic.h"
-
-struct TOrbitsLeft;
 
 // The Lyapunov steps follow the first this many main steps of an orbit after a restart.
 inline constexpr std::int64_t kLyapunovSteps = 10000;
@@ -144,7 +142,6 @@ class TRunLoop {
   TRenderTarget target_;
 
  private:
-
   void Loop();
   void Pump();
   void MakeRandomCoefficients();
@@ -166,15 +163,14 @@ void RunThenPaint(TFractalParams* v, TRun run) {
   if (v->logDensity) PaintLogDensity(*v);
 }
 
-// The single orbit (formula.cpp): a new run or a continued one.
-void RunSingleOrbit(TRenderContext& context, TFractalParams* v, bool resume);
+// One formula step on the context's orbit 0 (formula.cpp).
 void RunSingleFormulaStep(TRenderContext& context);
 
-// Up to `steps` main steps of `orbit` (its record is orbit.v) onto the run's `target`, each point noted in `log` as (cell << 2) | channel of
-// its fourth hit, kNoHitLogged off the picture, with room for two points per step; `logCount` says how many were
-// noted, also when a fault raises EFloatingPointFault. Never calls the host and never touches the counts or the
-// picture. The leader makes the Lyapunov steps and stops where a run would restart with new coefficients; any other
-// orbit that escapes starts its own point over and goes on.
+// Up to `steps` main steps of `orbit` (its record is orbit.v) onto `target`, each point noted in `log` as
+// (cell << 2) | channel of its fourth hit, kNoHitLogged off the picture, room for two points per step; `logCount`
+// says how many, also when a fault raises EFloatingPointFault. Never calls the host nor touches counts or picture.
+// The leader makes the Lyapunov steps and stops where a run would restart with new coefficients; any other orbit
+// that escapes starts its own point over and goes on.
 enum class TOrbitEnd {
   Steps,    // all the steps asked for were made
   Restart,  // the leader stopped where a run makes a random restart (escape or wild Lyapunov estimate)
@@ -182,7 +178,3 @@ enum class TOrbitEnd {
 inline constexpr std::uint32_t kNoHitLogged = 0xFFFFFFFFu;
 TOrbitEnd RunOrbitSteps(TEngineState& orbit, const TRenderTarget& target, std::int64_t steps, bool leader,
                         std::uint32_t* log, std::size_t& logCount);
-
-// The parallel orbits (orbits.cpp).
-void RunParallelOrbits(TRenderContext& context, TFractalParams* v, int orbits, int threads, TOrbitsLeft* left);
-void ContinueParallelOrbits(TRenderContext& context, TFractalParams* v, TOrbitsLeft& left, int threads);

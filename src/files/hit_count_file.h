@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/orbit_state.h"
+#include "engine/engine_state.h"
 
 inline constexpr char kHitCountExtension[] = "ovc";
 inline constexpr std::uint32_t kHitCountVersion = 1;
