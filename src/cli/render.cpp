@@ -18,6 +18,8 @@
 #include "document/hit_counts.h"
 #include "engine/tone.h"
 #include "document/presets.h"
+#include "document/supersampled.h"
+#include "engine/supersample.h"
 #include "engine/formula.h"
 #include "engine/orbits.h"
 #include "files/file_format_writer.h"
@@ -246,6 +248,16 @@ TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderRe
     CheckView(v);
   }
 
+  if (options.Supersampled()) {
+    if (resumed || countsPath)
+      throw ERenderFailed("hit-count documents of supersampled renders are not supported yet: drop --supersample "
+                          "and --filter-radius, or --save-counts and --resume");
+    const std::string refusal =
+        MemoryRefusal(SupersampledRenderBytes(options.width, options.height, options.supersample, options.orbits > 1),
+                      AvailableMemoryBytes());
+    if (!refusal.empty()) throw ERenderFailed(refusal);
+  }
+
   // The picture is made only now: after the checks above, so that a bad parameter set is named as such whatever
   // the size, and inside the gamma scope, which new pictures take their gamma from.
   const TDefaultGammaScope gamma(options.fileOptions);
@@ -289,16 +301,27 @@ TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderRe
   }
   summary.orbits = plan.orbits;
   summary.threads = plan.threads;
+  // A supersampled render draws its grid, then filters it into the picture's counts.
+  std::unique_ptr<TSupersampledGrid> grid;
+  if (options.Supersampled()) {
+    try {
+      grid = std::make_unique<TSupersampledGrid>(v, options.supersample);
+    } catch (const std::bad_alloc&) {
+      throw ERenderFailed("not enough memory for a " + std::to_string(width * options.supersample) + "x" +
+                          std::to_string(height * options.supersample) + " grid");
+    }
+  }
+  TFractalParams& drawn = grid ? grid->Record() : v;
   const auto start = TClock::now();
-  TRenderHost host(v, options, report, start);
+  TRenderHost host(drawn, options, report, start);
   {
     const THostScope scope(&host);
-    v.abort = false;
+    drawn.abort = false;
     try {
       if (resumed)
         ContinueFractalOrbits(&v, left, plan.threads);
       else
-        RunFractalOrbits(&v, plan.orbits, plan.threads, &left);
+        RunFractalOrbits(&drawn, plan.orbits, plan.threads, &left);
     } catch (const EFloatingPointFault& fault) {
       throw ERenderFailed(std::string(fault.what()) + " after " + std::to_string(GetEngineCounters().mainSteps) +
                           " steps; no picture written");
@@ -307,6 +330,16 @@ TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderRe
       throw ERenderFailed("the hit-count document " + Quoted(*options.resumePath) + " cannot be continued: " +
                           wrong.what());
     }
+  }
+  if (grid) {
+    // The record takes what the run left in the grid's: random coefficients, the estimate, the last point.
+    const TFractalParams& g = grid->Record();
+    v.af = g.af;
+    v.af2 = g.af2;
+    v.iterations = g.iterations;
+    v.lyapunov = g.lyapunov;
+    grid->FilterInto(document, options.filterRadius);
+    RepaintPicture(v);
   }
   summary.seconds = std::chrono::duration<double>(TClock::now() - start).count();
   summary.steps = GetEngineCounters().mainSteps;
