@@ -36,6 +36,7 @@ using TClock = std::chrono::steady_clock;
 
 constexpr auto kProgressInterval = std::chrono::milliseconds(100);
 constexpr int kProgressBarWidth = 40;
+constexpr std::size_t kTimeLeftWidth = 18;
 
 // Ends the run when its time is up and reports progress. The step budget is the engine's: it stops after
 // exactly that many main steps whatever the cadence at which it calls here.
@@ -165,12 +166,24 @@ std::string Fixed(double value, int decimals) {
   return std::string(buffer, end);
 }
 
-std::string ProgressBar(double fraction) {
+// "1:05:09 left", "4:07 left" or "9 s left"; empty while too little is done to tell.
+std::string TimeLeft(double fraction, double elapsedSeconds) {
+  if (fraction < 0.01 || fraction >= 1 || elapsedSeconds < 0.5) return {};
+  const long left = std::lround(elapsedSeconds * (1 - fraction) / fraction);
+  const auto two = [](long n) { return (n < 10 ? "0" : "") + std::to_string(n); };
+  if (left < 60) return std::to_string(left) + " s left";
+  if (left < 3600) return std::to_string(left / 60) + ":" + two(left % 60) + " left";
+  return std::to_string(left / 3600) + ":" + two(left / 60 % 60) + ":" + two(left % 60) + " left";
+}
+
+std::string ProgressBar(double fraction, double elapsedSeconds) {
   const int filled = static_cast<int>(fraction * kProgressBarWidth);
   const int percent = static_cast<int>(fraction * 100);
   return "\r[" + std::string(static_cast<std::size_t>(filled), '#') +
          std::string(static_cast<std::size_t>(kProgressBarWidth - filled), '-') + "] " +
-         (percent < 10 ? "  " : percent < 100 ? " " : "") + std::to_string(percent) + "%";
+         (percent < 10 ? "  " : percent < 100 ? " " : "") + std::to_string(percent) + "%" +
+         // Padded: a shorter estimate must cover the longer one before it.
+         ("  " + TimeLeft(fraction, elapsedSeconds) + std::string(kTimeLeftWidth, ' ')).substr(0, kTimeLeftWidth);
 }
 
 }  // namespace
@@ -413,7 +426,7 @@ int RunRenderCommand(const std::vector<std::string>& args, std::ostream& out, st
   bool barShown = false;
   const auto clearBar = [&] {
     if (!barShown) return;
-    err << "\r" << std::string(kProgressBarWidth + 8, ' ') << "\r" << std::flush;
+    err << "\r" << std::string(kProgressBarWidth + 8 + kTimeLeftWidth, ' ') << "\r" << std::flush;
     barShown = false;
   };
   TRenderReport report;
@@ -421,9 +434,10 @@ int RunRenderCommand(const std::vector<std::string>& args, std::ostream& out, st
     clearBar();
     err << prefix << "warning: " << text << "\n";
   };
+  const auto barStart = TClock::now();
   if (errIsTerminal && !options.quiet) {
     report.progress = [&](double fraction) {
-      err << ProgressBar(fraction) << std::flush;
+      err << ProgressBar(fraction, std::chrono::duration<double>(TClock::now() - barStart).count()) << std::flush;
       barShown = true;
     };
   }
