@@ -261,13 +261,14 @@ TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderRe
     CheckView(v);
   }
 
-  if (options.Supersampled()) {
-    if (resumed || countsPath)
-      throw ERenderFailed("hit-count documents of supersampled renders are not supported yet: drop --supersample "
-                          "and --filter-radius, or --save-counts and --resume");
+  // A supersampled document goes on supersampled as it was drawn; the filter radius is the command line's.
+  const int supersample = resumed ? static_cast<int>(resumed->supersample) : options.supersample;
+  const bool supersampled = resumed ? supersample > 1 : options.Supersampled();
+  if (supersampled) {
+    const int w = resumed ? static_cast<int>(resumed->width) : options.width;
+    const int h = resumed ? static_cast<int>(resumed->height) : options.height;
     const std::string refusal =
-        MemoryRefusal(SupersampledRenderBytes(options.width, options.height, options.supersample, options.orbits > 1),
-                      AvailableMemoryBytes());
+        MemoryRefusal(SupersampledRenderBytes(w, h, supersample, options.orbits > 1), AvailableMemoryBytes());
     if (!refusal.empty()) throw ERenderFailed(refusal);
   }
 
@@ -279,7 +280,7 @@ TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderRe
   try {
     if (resumed) {
       // The document's own parameter set, size and picture; colouring options apply as to any render.
-      RestoreHitCounts(document, *resumed);
+      RestoreHitCounts(document, *resumed, options.filterRadius);
       ApplyColourOptions(options, v);
       if (options.white) v.invert = true;
       RepaintPicture(v);
@@ -316,13 +317,14 @@ TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderRe
   summary.threads = plan.threads;
   // A supersampled render draws its grid, then filters it into the picture's counts.
   std::unique_ptr<TSupersampledGrid> grid;
-  if (options.Supersampled()) {
+  if (supersampled) {
     try {
-      grid = std::make_unique<TSupersampledGrid>(v, options.supersample);
+      grid = std::make_unique<TSupersampledGrid>(v, supersample);
     } catch (const std::bad_alloc&) {
-      throw ERenderFailed("not enough memory for a " + std::to_string(width * options.supersample) + "x" +
-                          std::to_string(height * options.supersample) + " grid");
+      throw ERenderFailed("not enough memory for a " + std::to_string(width * supersample) + "x" +
+                          std::to_string(height * supersample) + " grid");
     }
+    if (resumed) grid->Restore(*resumed);
   }
   TFractalParams& drawn = grid ? grid->Record() : v;
   const auto start = TClock::now();
@@ -332,7 +334,7 @@ TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderRe
     drawn.abort = false;
     try {
       if (resumed)
-        ContinueFractalOrbits(&v, left, plan.threads);
+        ContinueFractalOrbits(&drawn, left, plan.threads);
       else
         RunFractalOrbits(&drawn, plan.orbits, plan.threads, &left);
     } catch (const EFloatingPointFault& fault) {
@@ -364,10 +366,11 @@ TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderRe
     // Written before the picture: a picture on disk always has its counts beside it when they were asked for.
     const std::uint64_t before = resumed ? resumed->mainSteps : 0;
     const std::uint64_t seed = resumed ? resumed->seed : options.seed.value_or(0);
-    THitCountOrbit orbit = EngineOrbit(v);
+    THitCountOrbit orbit = EngineOrbit(drawn);
     orbit.state.mainSteps = static_cast<std::int64_t>(before + static_cast<std::uint64_t>(summary.steps));
     orbit.state.restarts = (resumed ? resumed->orbits[0].state.restarts : 0) + summary.restarts;
-    THitCountDocument counts = CaptureHitCounts(document, before + summary.steps, seed, {});
+    THitCountDocument counts = grid ? CaptureGridCounts(document, *grid, before + summary.steps, seed)
+                                    : CaptureHitCounts(document, before + summary.steps, seed, {});
     PutOrbits(counts, orbit, left);
     SaveHitCountDocument(*countsPath, counts);
     if (!countsOnly) summary.countsPath = countsPath;

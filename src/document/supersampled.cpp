@@ -5,6 +5,7 @@
 
 #include "document/fractal_document.h"
 #include "engine/supersample.h"
+#include "files/hit_count_file.h"
 
 TSupersampledGrid::TSupersampledGrid(const TFractalParams& v, int supersample)
     : supersample_(supersample), grid_(v) {
@@ -47,6 +48,16 @@ void TSupersampledGrid::FilterInto(TFractalDocument& document, double filterRadi
   const std::int64_t stride = std::max(v.imageWidth, v.imageHeight);
   FilterSupersampled(grid, supersample_, filterRadius, v.imageWidth, v.imageHeight, stride, counts,
                      v.leadList != nullptr ? v.leadList->data() : nullptr);
+}
+
+void TSupersampledGrid::Restore(const THitCountDocument& counts) {
+  counts.CheckShape();
+  if (counts.supersample != static_cast<std::uint32_t>(supersample_) || counts.CellCount() != red_.size())
+    throw EHitCountFile("The document's grid does not match the render's");
+  red_ = counts.counts[0];
+  green_ = counts.counts[1];
+  blue_ = counts.counts[2];
+  lead_ = counts.lead;
 }
 
 std::optional<std::uint64_t> AvailableMemoryBytes() {

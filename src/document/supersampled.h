@@ -10,6 +10,7 @@
 #include "engine/fractal_params.h"
 
 class TFractalDocument;
+struct THitCountDocument;
 
 class TSupersampledGrid {
  public:
@@ -22,10 +23,14 @@ class TSupersampledGrid {
 
   // The record the engine runs on; its abort flag stops the render.
   TFractalParams& Record() { return grid_; }
+  const TFractalParams& Record() const { return grid_; }
   int Supersample() const { return supersample_; }
 
   // The grid filtered into the document's counts and lead channels (engine/supersample.h); the caller paints.
   void FilterInto(TFractalDocument& document, double filterRadius) const;
+  // The counts and lead channels of a supersampled document of this grid's shape, to go on drawing it. Raises
+  // EHitCountFile when the document's grid is not this one's.
+  void Restore(const THitCountDocument& counts);
 
  private:
   int supersample_;
