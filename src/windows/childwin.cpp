@@ -114,9 +114,7 @@ TMDIChild::TMDIChild(QWidget* parent) : QMdiSubWindow(parent), menus_(std::make_
 }
 
 TMDIChild::~TMDIChild() {
-  // The engine may still hold this record's address; stop it looking at a record that is going away.
-  v.abort = true;
-  v.image = nullptr;
+  // The document stops a pass still holding its record's address as it goes (~TFractalDocument).
   // The view outlives this object's members: it must not keep the document's picture.
   PGImage1->ShowPixelGraphic(nullptr);
   // The stack goes with the window's children and empties itself on the way, which would tell the frame.
@@ -187,7 +185,7 @@ void TMDIChild::closeEvent(QCloseEvent* event) {
 void TMDIChild::ShowNewPicture(std::unique_ptr<TPixelGraphic> replaced) {
   PGImage1->ShowPixelGraphic(doc_.Picture());
   replaced.reset();
-  if (v.image) v.image->Changed();
+  if (doc_.Picture()) doc_.Picture()->Changed();
 }
 
 // --- Render pass -----------------------------------------------------------------------------------------------
@@ -212,7 +210,7 @@ void TMDIChild::RunPass(TEngineRun run) {
   TPassEnd end([this] {
     --passDepth_;
     v.abort = true;
-    if (v.image) v.image->Changed();
+    if (doc_.Picture()) doc_.Picture()->Changed();
     Timer2->stop();
     setWindowTitle(TitleText);
   });
@@ -240,7 +238,7 @@ void TMDIChild::TypeFractal(TEngineRun run) {
   doc_.StartHealth();
   emit HealthChanged();
   TPassEnd end([this] {
-    if (v.image) v.image->Changed();
+    if (doc_.Picture()) doc_.Picture()->Changed();
     Timer2->stop();
     doc_.StopHealth();
     emit HealthChanged();
@@ -251,7 +249,7 @@ void TMDIChild::TypeFractal(TEngineRun run) {
 void TMDIChild::Timer2Timer() {
   // A log-density picture depends on the total of all hits: it is painted whole with each repaint.
   if (v.logDensity) PaintLogDensity(v);
-  if (v.image) v.image->Changed();
+  if (doc_.Picture()) doc_.Picture()->Changed();
   QCoreApplication::processEvents();
   // A pass that ended while the events above ran has put its title back; progress figures would stay forever.
   if (passDepth_ == 0 || v.abort) return;

@@ -43,7 +43,7 @@ class TMDIChild : public QMdiSubWindow {
 
   // The fractal as it stands: parameters, view window, counters and the handles of picture and hit lists. Only
   // the window, its dialogs and the engine (through the pass) change it; the frame asks the window to act.
-  const TFractalParams& Params() const { return v; }
+  const TFractalParams& Params() const { return doc_.Record(); }
   bool IsFirstShowPending() const { return FirstShowPending; }
 
   // Controls, open to the frame as a form's controls are.
@@ -196,7 +196,7 @@ class TMDIChild : public QMdiSubWindow {
   // The fractal itself; the window is its view and its commands. v is the document's record, under the name
   // the handlers use.
   TFractalDocument doc_{TFractalDocument::TBlank{}};
-  TFractalParams& v = doc_.Record();
+  TDocumentRecord& v = doc_.Params();
   // Members outside v.
   double PixelStepX = 0, PixelStepY = 0;
   QString TitleText;

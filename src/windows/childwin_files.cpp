@@ -161,9 +161,9 @@ void TMDIChild::SaveAs1Click() {
   // The save pumps events for its progress box, and a command arriving then may start a pass that gives the
   // window a new picture; so the picture and the parameters are taken as they are now and saved from a copy.
   std::unique_ptr<TPixelGraphic> picture;
-  if (v.image != nullptr) {
+  if (doc_.Picture() != nullptr) {
     picture = std::make_unique<TPixelGraphic>();
-    picture->Assign(v.image);
+    picture->Assign(doc_.Picture());
   }
   const TFractalParams params = v;
   std::unique_ptr<TSaveProgress> progress;

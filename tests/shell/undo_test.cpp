@@ -253,8 +253,8 @@ TEST_F(Undo, ALoadIsAStepAndEachWindowHasItsOwnStack) {
   QTemporaryDir folder;
   ASSERT_TRUE(folder.isValid());
   TFractalDocument file;
-  file.Record().zoom = 4.0;
-  file.Record().maps = 3;
+  file.Params().zoom = 4.0;
+  file.Params().maps = 3;
   const std::string path =
       file.SaveParameters(folder.filePath(QStringLiteral("p.png")).toStdString(), LocaleDecimalSeparator());
   w->LoadAfterFirstShow(QString::fromStdString(path));  // nothing selected in the file: no drawing
