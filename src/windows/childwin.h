@@ -22,10 +22,10 @@
 #include "files/file_options.h"
 #include "view/pg_image.h"
 #include "windows/child_menus.h"
-#include "windows/drawing_options.h"
-#include "windows/file_dialogs.h"
+#include "services/drawing_options.h"
+#include "services/services.h"
 #include "windows/image_size.h"
-#include "windows/save_memory.h"
+#include "services/save_memory.h"
 #include "windows/tool_dialogs.h"
 
 class QLabel;
@@ -38,7 +38,8 @@ class TMDIChild : public QMdiSubWindow {
   Q_OBJECT
 
  public:
-  explicit TMDIChild(QWidget* parent = nullptr);
+  // services: the boxes, file dialogs and modal runs of the program, given by the frame; they outlive the window.
+  explicit TMDIChild(TServices& services, QWidget* parent = nullptr);
   ~TMDIChild() override;
 
   // The fractal as it stands: parameters, view window, counters and the handles of picture and hit lists. Only
@@ -168,7 +169,7 @@ class TMDIChild : public QMdiSubWindow {
   static bool IsHitCountFile(const QString& path);
   // The image file options and the drawing options through the "Options" dialog, both stored only on OK.
   // Independent of any window.
-  static bool Options1Click(TForm2& dialog, TFileOptions& options, TDrawingOptions& drawing);
+  static bool Options1Click(TServices& services, TForm2& dialog, TFileOptions& options, TDrawingOptions& drawing);
   // The image file options Save As uses: the frame's set, kept by the frame. Without one the window keeps
   // its own defaults.
   void SetFileOptions(const TFileOptions* options) { fileOptions_ = options; }
@@ -195,6 +196,7 @@ class TMDIChild : public QMdiSubWindow {
 
   // The fractal itself; the window is its view and its commands. v is the document's record, under the name
   // the handlers use.
+  TServices& services_;
   TFractalDocument doc_{TFractalDocument::TBlank{}};
   TDocumentRecord& v = doc_.Params();
   // Members outside v.

@@ -44,9 +44,8 @@
 #include "image/pixel_graphic.h"
 #include "shell/main_form.h"
 #include "windows/childwin.h"
-#include "windows/file_dialogs.h"
-#include "windows/mode_word.h"
-#include "windows/user_message.h"
+#include "services/services.h"
+#include "services/mode_word.h"
 #include "windows/window_test_support.h"
 #include "windows/window_text.h"
 #include "windows/child_probe.h"
@@ -759,7 +758,7 @@ QString TFrameStress::LoadPath(const TArgs& a) {
 }
 
 void TFrameStress::InstallSeams() {
-  SetSaveFileDialog([this](QWidget*, const TFileDialogRequest&) {
+  TestServices().saveDialog = [this](QWidget*, const TFileDialogRequest&) {
     TFileDialogResult result;
     if (!dialogArgsSet_) return result;
     dialogArgsSet_ = false;
@@ -769,8 +768,8 @@ void TFrameStress::InstallSeams() {
                                " filter " + std::to_string(result.filterIndex)
                          : std::string("save cancelled"));
     return result;
-  });
-  SetOpenFileDialog([this](QWidget*, const TFileDialogRequest&) {
+  };
+  TestServices().openDialog = [this](QWidget*, const TFileDialogRequest&) {
     TFileDialogResult result;
     if (!dialogArgsSet_) return result;
     dialogArgsSet_ = false;
@@ -779,26 +778,26 @@ void TFrameStress::InstallSeams() {
     Note(result.accepted ? "load " + QDir(folder_->path()).relativeFilePath(result.fileName).toStdString()
                          : std::string("load cancelled"));
     return result;
-  });
-  SetWarningAsker([this](QWidget*, const QString&, const QString&, bool okCancel) {
+  };
+  TestServices().warningAsker = [this](QWidget*, const QString&, const QString&, bool okCancel) {
     const bool ok = !okCancel || (dialogArgs_[3] >> 12) % 2 == 0;
     Note(ok ? "warning: OK" : "warning: Cancel");
     return ok;
-  });
-  SetModalRunner([this](QDialog& dialog) { return RunModal(dialog); });
+  };
+  TestServices().modalRunner = [this](QDialog& dialog) { return RunModal(dialog); };
   // Each box is also noted with the command that caused it.
-  previousSink_ = SetMessageSink([this](QWidget*, const QString& text) {
+  previousSink_ = std::exchange(TestServices().messageSink, [this](QWidget*, const QString& text) {
     RecordedMessages().append(text);
     Note("box " + Quoted(text.left(80)));
   });
 }
 
 void TFrameStress::RemoveSeams() {
-  SetSaveFileDialog({});
-  SetOpenFileDialog({});
-  SetWarningAsker({});
-  SetModalRunner({});
-  SetMessageSink(previousSink_);
+  TestServices().saveDialog = {};
+  TestServices().openDialog = {};
+  TestServices().warningAsker = {};
+  TestServices().modalRunner = {};
+  TestServices().messageSink = previousSink_;
 }
 
 int TFrameStress::RunModal(QDialog& dialog) {
@@ -868,8 +867,8 @@ void TFrameStress::BuildFrame() {
   // built, outside the application's event loop.
   ++report_.frames;
   // The frame takes the drawing option from the settings, as at a start of the program.
-  OpenSettings()->setValue(settings_key::kUseAllCores, options_.useAllCores);
-  frame_ = std::make_unique<TMainForm>();
+  TestServices().OpenSettings()->setValue(settings_key::kUseAllCores, options_.useAllCores);
+  frame_ = std::make_unique<TMainForm>(TestServices());
   if (frame_->DrawingOptions().useAllCores != options_.useAllCores)
     std::fprintf(stderr, "frame stress: the frame did not take the drawing option from the settings\n");
   // The Options dialog's own error box would wait for a click.

@@ -13,7 +13,7 @@
 
 #include "image/pixel_graphic.h"
 #include "shell_test_support.h"
-#include "windows/mode_word.h"
+#include "services/mode_word.h"
 #include "windows/child_probe.h"
 
 namespace {

@@ -32,8 +32,8 @@
 #include "shell/main_form.h"
 #include "shell/recent_files.h"
 #include "shell_test_support.h"
-#include "windows/file_dialogs.h"
-#include "windows/mode_word.h"
+#include "services/services.h"
+#include "services/mode_word.h"
 
 namespace {
 
@@ -42,22 +42,22 @@ class Remembered : public FrameTest {
   void SetUp() override {
     ASSERT_TRUE(folder.isValid());
     savedGamma = TPixelGraphic::DefaultGamma();
-    SetSaveFileDialog([this](QWidget*, const TFileDialogRequest& request) {
+    TestServices().saveDialog = [this](QWidget*, const TFileDialogRequest& request) {
       saveRequests.append(request);
       return saveAnswer;
-    });
-    SetOpenFileDialog([this](QWidget*, const TFileDialogRequest& request) {
+    };
+    TestServices().openDialog = [this](QWidget*, const TFileDialogRequest& request) {
       openRequests.append(request);
       return openAnswer;
-    });
+    };
     FrameTest::SetUp();
   }
 
   void TearDown() override {
     FrameTest::TearDown();
-    SetSaveFileDialog({});
-    SetOpenFileDialog({});
-    SetModalRunner({});
+    TestServices().saveDialog = {};
+    TestServices().openDialog = {};
+    TestServices().modalRunner = {};
     ClearExitRequest();
     TPixelGraphic::SetDefaultGamma(savedGamma);
   }
@@ -68,7 +68,7 @@ class Remembered : public FrameTest {
     for (TMDIChild* child : frame->Children()) child->Abort();
     frame.reset();
     ClearExitRequest();
-    frame = std::make_unique<TMainForm>();
+    frame = std::make_unique<TMainForm>(TestServices());
     frame->show();
   }
 
@@ -80,7 +80,7 @@ class Remembered : public FrameTest {
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(text);
     file.close();
-    frame = std::make_unique<TMainForm>();
+    frame = std::make_unique<TMainForm>(TestServices());
   }
 
   QString Path(const QString& name) const { return folder.filePath(name); }
@@ -115,7 +115,7 @@ int PngFilterIndex() { return PreselectedFilterIndex("x.png").value(); }
 TEST_F(Remembered, OptionsFrameGeometryAndToolDialogPlacesComeBackInTheNextRun) {
   TMDIChild* w = FirstWindow();
   ASSERT_NE(w, nullptr);
-  SetModalRunner([](QDialog& dialog) {
+  TestServices().modalRunner = [](QDialog& dialog) {
     auto& form = dynamic_cast<TForm2&>(dialog);
     form.JPEGWQualityEdit->setText(QStringLiteral("55"));
     form.JPEGWIntFastRB->setChecked(true);
@@ -125,7 +125,7 @@ TEST_F(Remembered, OptionsFrameGeometryAndToolDialogPlacesComeBackInTheNextRun) 
                                   QStringLiteral("2"));
     form.OKButton->click();
     return dialog.result();
-  });
+  };
   frame->JPGFileOptions1->trigger();
   frame->setGeometry(30, 40, 700, 520);
   frame->CoolSpeedButton5->trigger();  // Params: the dialog shows beside the frame
@@ -157,13 +157,13 @@ TEST_F(Remembered, UseAllProcessorCoresComesBackInTheNextRun) {
   ASSERT_NE(FirstWindow(), nullptr);
   EXPECT_TRUE(frame->DrawingOptions().useAllCores);
   bool shownChecked = false;
-  SetModalRunner([&](QDialog& dialog) {
+  TestServices().modalRunner = [&](QDialog& dialog) {
     auto& form = dynamic_cast<TForm2&>(dialog);
     shownChecked = form.UseAllCoresCB->isChecked();
     form.UseAllCoresCB->click();
     form.OKButton->click();
     return dialog.result();
-  });
+  };
   frame->JPGFileOptions1->trigger();
   EXPECT_TRUE(shownChecked);
   EXPECT_FALSE(frame->DrawingOptions().useAllCores);
@@ -172,13 +172,13 @@ TEST_F(Remembered, UseAllProcessorCoresComesBackInTheNextRun) {
   ASSERT_NE(FirstWindow(), nullptr);
   EXPECT_FALSE(frame->DrawingOptions().useAllCores);
   // Cancel changes nothing, whatever was clicked.
-  SetModalRunner([&](QDialog& dialog) {
+  TestServices().modalRunner = [&](QDialog& dialog) {
     auto& form = dynamic_cast<TForm2&>(dialog);
     shownChecked = form.UseAllCoresCB->isChecked();
     form.UseAllCoresCB->click();
     form.CancelButton->click();
     return dialog.result();
-  });
+  };
   frame->JPGFileOptions1->trigger();
   EXPECT_FALSE(shownChecked);
   EXPECT_FALSE(frame->DrawingOptions().useAllCores);
@@ -266,7 +266,7 @@ TEST_F(Remembered, AFrameLeftOffEveryScreenComesBackWhereItCanBeReached) {
   frame->Form4->hide();
   frame->SaveSettings();
   frame.reset();
-  frame = std::make_unique<TMainForm>();
+  frame = std::make_unique<TMainForm>(TestServices());
   frame->show();
   EXPECT_TRUE(ReachableOnScreens(frame->frameGeometry(), AvailableScreenAreas()))
       << frame->frameGeometry().x() << "," << frame->frameGeometry().y();

@@ -10,7 +10,7 @@
 #include "image/pixel_graphic.h"
 #include "window_test_support.h"
 #include "windows/childwin.h"
-#include "windows/mode_word.h"
+#include "services/mode_word.h"
 #include "windows/child_probe.h"
 
 namespace {
@@ -22,7 +22,7 @@ class ChildPicture : public ::testing::Test {
     SetModeWord(kModeNew);
     area.resize(1200, 1000);
     area.show();
-    w = new TMDIChild;
+    w = new TMDIChild(TestServices());
     w->SetFrameClientSize([] { return QSize(1200, 1000); });
     area.addSubWindow(w);
     w->show();

@@ -11,7 +11,7 @@
 
 #include "image/pixel_graphic.h"
 #include "window_test_support.h"
-#include "windows/mode_word.h"
+#include "services/mode_word.h"
 #include "windows/window_text.h"
 #include "windows/child_probe.h"
 
@@ -34,7 +34,7 @@ class ChildWindow : public ::testing::Test {
   }
 
   TMDIChild* Open(const QString& caption = QStringLiteral("Ovel IFS: 1")) {
-    auto* w = new TMDIChild;
+    auto* w = new TMDIChild(TestServices());
     area.addSubWindow(w);
     w->setWindowTitle(caption);
     w->show();
@@ -53,7 +53,7 @@ class ChildWindow : public ::testing::Test {
 };
 
 TEST_F(ChildWindow, FirstShowGivesABlackDefaultPictureAndTheIndexCaption) {
-  auto* w = new TMDIChild;
+  auto* w = new TMDIChild(TestServices());
   area.addSubWindow(w);
   w->setWindowTitle(QStringLiteral("Ovel IFS: 1"));
   w->show();
@@ -93,7 +93,7 @@ TEST_F(ChildWindow, FirstShowGivesABlackDefaultPictureAndTheIndexCaption) {
 }
 
 TEST_F(ChildWindow, ClosedBeforeItsFirstShowStillGetsItsSetupAndStaysMinimised) {
-  auto* w = new TMDIChild;
+  auto* w = new TMDIChild(TestServices());
   area.addSubWindow(w);
   w->show();
   w->close();
