@@ -114,6 +114,8 @@ TMDIChild::TMDIChild(TServices& services, QWidget* parent)
   Timer1->start();
 }
 
+bool TMDIChild::ProgressTimerActive() const { return Timer2->isActive(); }
+
 TMDIChild::~TMDIChild() {
   // The document stops a pass still holding its record's address as it goes (~TFractalDocument).
   // The view outlives this object's members: it must not keep the document's picture.

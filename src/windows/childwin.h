@@ -47,12 +47,11 @@ class TMDIChild : public QMdiSubWindow {
   const TFractalParams& Params() const { return doc_.Record(); }
   bool IsFirstShowPending() const { return FirstShowPending; }
 
-  // Controls, open to the frame as a form's controls are.
-  TPGImage* PGImage1;
-  QStatusBar* StatusBar1;
-  QLabel* StatusPanels[3];  // "cx=", "cy=", "M="
-  QTimer* Timer1;           // 100 ms, once: the first-show setup
-  QTimer* Timer2;           // 500 ms while the engine runs: progress
+  // The window's controls, to look at and to drive with simulated input; only the window places and wires them.
+  TPGImage* PictureView() const { return PGImage1; }
+  QStatusBar* StatusBar() const { return StatusBar1; }
+  QLabel* StatusPanel(int index) const { return StatusPanels[index]; }  // 0 "cx=", 1 "cy=", 2 "M="
+  bool ProgressTimerActive() const;
   const TChildMenus& Menus() const { return *menus_; }
 
   // How many passes of this window are running, nested in one another (0 when idle).
@@ -197,6 +196,11 @@ class TMDIChild : public QMdiSubWindow {
   // The fractal itself; the window is its view and its commands. v is the document's record, under the name
   // the handlers use.
   TServices& services_;
+  TPGImage* PGImage1;
+  QStatusBar* StatusBar1;
+  QLabel* StatusPanels[3];  // "cx=", "cy=", "M="
+  QTimer* Timer1;           // 100 ms, once: the first-show setup
+  QTimer* Timer2;           // 500 ms while the engine runs: progress
   TFractalDocument doc_{TFractalDocument::TBlank{}};
   TDocumentRecord& v = doc_.Params();
   // Members outside v.

@@ -127,9 +127,9 @@ TEST(ErrorGuard, AnEngineFaultEndsThePassKeepsThePictureAndTheWindowGoesOn) {
   EXPECT_EQ(RecordedMessages().front(), QString::fromLatin1(kFaultInvalidOperation));
   EXPECT_EQ(w->PassDepth(), 0);
   EXPECT_TRUE(w->Params().abort);
-  EXPECT_FALSE(w->Timer2->isActive());
+  EXPECT_FALSE(w->ProgressTimerActive());
   EXPECT_EQ(w->windowTitle(), QStringLiteral("Ovel-index.ifs"));
-  EXPECT_EQ(w->Params().image, w->PGImage1->PixelGraphic());
+  EXPECT_EQ(w->Params().image, w->PictureView()->PixelGraphic());
   EXPECT_EQ(w->Params().image->Width(), 400);
 
   // The window draws again once its coefficients are sound.

@@ -375,8 +375,8 @@ void TFrameStress::DefineCommands() {
     if (windows.isEmpty()) return;
     TMDIChild* w = windows[static_cast<qsizetype>(a[0] % windows.size())];
     Note("window " + std::to_string(a[0] % windows.size()));
-    if (SeenOnScreen(w->StatusBar1)) {
-      Mouse(w->StatusBar1, PointIn(w->StatusBar1, 500, 500), TMouse::Click);
+    if (SeenOnScreen(w->StatusBar())) {
+      Mouse(w->StatusBar(), PointIn(w->StatusBar(), 500, 500), TMouse::Click);
     } else {
       // Minimised: its status bar is not on the screen; the user picks it from the Window menu instead.
       Note("from the Window menu");
@@ -462,11 +462,11 @@ void TFrameStress::DefineCommands() {
   });
   Add("RightClick", 10, [this](const TArgs& a) {
     TMDIChild* w = Active();
-    if (!w || !SeenOnScreen(w->PGImage1->PicBox())) {
+    if (!w || !SeenOnScreen(w->PictureView()->PicBox())) {
       Note("picture not on screen");
       return;
     }
-    QWidget* box = w->PGImage1->PicBox();
+    QWidget* box = w->PictureView()->PicBox();
     Mouse(box, PointIn(box, a[0], a[1]), TMouse::RightClick);
     auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
     if (!popup || !popup->windowHandle()) {
@@ -499,11 +499,11 @@ void TFrameStress::DefineCommands() {
   // The mouse on the active window's picture.
   auto onPicture = [this](const char* what) -> QWidget* {
     TMDIChild* w = Active();
-    if (!w || !SeenOnScreen(w->PGImage1->PicBox())) {
+    if (!w || !SeenOnScreen(w->PictureView()->PicBox())) {
       Note(std::string(what) + ": picture not on screen");
       return nullptr;
     }
-    return w->PGImage1->PicBox();
+    return w->PictureView()->PicBox();
   };
   Add("Drag", 45, [this, onPicture](const TArgs& a) {
     QWidget* box = onPicture("drag");
@@ -1143,7 +1143,7 @@ std::string TFrameStress::CheckWindows(bool idle) const {
     const TFractalParams& v = w.Params();
     const std::string who = "window " + std::to_string(i) + ": ";
     if (v.image == nullptr) return who + "no picture";
-    if (w.PGImage1->PixelGraphic() != v.image) return who + "the view shows another picture than the record's";
+    if (w.PictureView()->PixelGraphic() != v.image) return who + "the view shows another picture than the record's";
     if (v.image->Width() != v.imageWidth || v.image->Height() != v.imageHeight)
       return who + "picture " + std::to_string(v.image->Width()) + " x " + std::to_string(v.image->Height()) +
              ", record " + std::to_string(v.imageWidth) + " x " + std::to_string(v.imageHeight);
@@ -1159,7 +1159,7 @@ std::string TFrameStress::CheckWindows(bool idle) const {
     if (idle) {
       if (w.PassDepth() != 0) return who + "a pass is still running";
       if (!v.abort) return who + "idle but not stopped (abort is false)";
-      if (w.Timer2->isActive()) return who + "the progress timer still runs";
+      if (w.ProgressTimerActive()) return who + "the progress timer still runs";
       if (w.windowTitle() != TMDIChildProbe::TitleText(w))
         return who + "caption " + Quoted(w.windowTitle()) + " is not the title " + Quoted(TMDIChildProbe::TitleText(w));
     }

@@ -395,17 +395,17 @@ TEST_F(Remembered, TheStatusBarShowsTheActiveWindowsRenderAndANewWindowSaysHowTo
   // Nothing drawn yet: the readout is empty, and the picture area says how to start.
   EXPECT_FALSE(w->Health().started);
   EXPECT_FALSE(frame->HealthBar->Field(THealthField::Steps)->isVisible());
-  const QString hint = w->PGImage1->HintText();
+  const QString hint = w->PictureView()->HintText();
   EXPECT_TRUE(hint.contains(QStringLiteral("G-Mira / Martin"))) << hint.toStdString();
   EXPECT_TRUE(hint.contains(QStringLiteral("IFS-01"))) << hint.toStdString();
   EXPECT_TRUE(hint.contains(QStringLiteral("parameter file"))) << hint.toStdString();
   // The hint is on the screen, never in the picture.
-  const QImage shown = w->PGImage1->PicBox()->grab().toImage();
+  const QImage shown = w->PictureView()->PicBox()->grab().toImage();
   int litOnScreen = 0;
   for (int y = 0; y < shown.height(); ++y)
     for (int x = 0; x < shown.width(); ++x) litOnScreen += (shown.pixel(x, y) & 0xFFFFFF) != 0;
   EXPECT_GT(litOnScreen, 100);
-  EXPECT_EQ(CountLitPixels(*w->PGImage1->PixelGraphic()), 0);
+  EXPECT_EQ(CountLitPixels(*w->PictureView()->PixelGraphic()), 0);
   saveAnswer = {true, Path(QStringLiteral("blank.bmp")), 0};
   frame->FileSaveAsItem->trigger();
   QImage saved(Path(QStringLiteral("blank.bmp")));
@@ -429,7 +429,7 @@ TEST_F(Remembered, TheStatusBarShowsTheActiveWindowsRenderAndANewWindowSaysHowTo
     w->Menus().miraItems[0]->trigger();
   });
   ASSERT_TRUE(WaitUntil([w] { return w->PassDepth() == 0 && w->Health().started; }));
-  EXPECT_TRUE(w->PGImage1->HintText().isEmpty());
+  EXPECT_TRUE(w->PictureView()->HintText().isEmpty());
   EXPECT_GT(during.stepsPerSecond, 0);
   EXPECT_GT(during.elapsedSeconds, 0);
   EXPECT_TRUE(stepsText.endsWith(QStringLiteral(" steps"))) << stepsText.toStdString();
@@ -446,7 +446,7 @@ TEST_F(Remembered, TheStatusBarShowsTheActiveWindowsRenderAndANewWindowSaysHowTo
   TMDIChild* second = NewWindow();
   ASSERT_EQ(frame->ActiveChild(), second);
   EXPECT_FALSE(frame->HealthBar->Field(THealthField::Steps)->isVisible());
-  EXPECT_FALSE(second->PGImage1->HintText().isEmpty());
+  EXPECT_FALSE(second->PictureView()->HintText().isEmpty());
   frame->MdiArea->setActiveSubWindow(w);
   EXPECT_TRUE(frame->HealthBar->Field(THealthField::Steps)->isVisibleTo(frame.get()));
   EXPECT_EQ(frame->HealthBar->Field(THealthField::Steps)->text(),

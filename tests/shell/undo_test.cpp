@@ -210,7 +210,7 @@ TEST_F(Undo, ASizeIsUndoneToANewPictureAndListsOfTheOldSize) {
   EXPECT_EQ(w->Params().plotHeight, 300);
   EXPECT_EQ(w->Params().image->Width(), 400);
   EXPECT_EQ(w->Params().image->Height(), 300);
-  EXPECT_EQ(w->Params().image, w->PGImage1->PixelGraphic());
+  EXPECT_EQ(w->Params().image, w->PictureView()->PixelGraphic());
   EXPECT_EQ(w->Params().redList->size(), 400u * 400u);
   EXPECT_EQ(frame->XYSize->ImageWidth(), 400);
   EXPECT_EQ(frame->XYSize->ImageHeight(), 300);
