@@ -232,7 +232,7 @@ TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderRe
   if (countsPath) CheckCountsOutput(*countsPath);
 
   TFractalDocument document(options.width, options.height);
-  TFractalParams& v = document.Record();
+  TDocumentRecord& v = document.Params();
   std::optional<THitCountDocument> resumed;
   // A resumed render goes on with the orbits its document holds.
   TOrbitsLeft left;
