@@ -10,6 +10,7 @@
 #include "engine/engine_math.h"
 #include "engine/engine_state.h"
 #include "engine/families.h"
+#include "engine/huge_pages.h"
 #include "engine/round.h"
 #include "engine/run_loop.h"
 
@@ -329,13 +330,31 @@ class TSingleRun final : public TRunLoop, public TOrbitStepper<TSingleRun> {
   void BatchHits(int made) {
     // A copy the marks' byte stores cannot alias.
     const TRenderTarget t = target_;
+    if (t.image == nullptr) {
+      // Counts only: nothing to paint, so a hit notes its channel in the lead list at once.
+      for (int i = 0; i < made; ++i) {
+        const std::int64_t cell = batchCells_[i];
+        if (cell < 0) continue;
+        const int fourth = kFourthHit[batchGroups_[i]];
+        AddHits(t, cell, fourth);
+        if (t.lead != nullptr) t.lead[cell] = static_cast<std::uint8_t>(fourth + 1);
+      }
+      return;
+    }
     for (int i = 0; i < made; ++i) {
       const std::int64_t cell = batchCells_[i];
       if (cell >= 0) HitOn(t, cell, kFourthHit[batchGroups_[i]]);
     }
   }
 
-  void Hit(std::int64_t cell, int fourth) { HitOn(target_, cell, fourth); }
+  void Hit(std::int64_t cell, int fourth) {
+    if (target_.image == nullptr) {
+      AddHits(target_, cell, fourth);
+      if (target_.lead != nullptr) target_.lead[cell] = static_cast<std::uint8_t>(fourth + 1);
+      return;
+    }
+    HitOn(target_, cell, fourth);
+  }
   // The channel is noted before the cell can be painted: a full list paints at once, this cell included, and a
   // cell painted without its channel would colour it from no channel at all.
   void HitOn(const TRenderTarget& t, std::int64_t cell, int fourth) {
@@ -373,7 +392,7 @@ class TSingleRun final : public TRunLoop, public TOrbitStepper<TSingleRun> {
     target_ = RenderTargetOf(*state_.v);
     // Nothing is pending here (painting precedes every host call, a reset drops it), so the marks may be made anew.
     const std::int64_t cells = target_.cells;
-    if (static_cast<std::int64_t>(lastHit_.size()) != cells) lastHit_.assign(static_cast<std::size_t>(cells), 0);
+    if (static_cast<std::int64_t>(lastHit_.size()) != cells) AssignZeroedList(lastHit_, static_cast<std::size_t>(cells));
     if (pending_.empty()) pending_.resize(kPendingCapacity);
   }
 
