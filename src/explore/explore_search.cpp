@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <exception>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -173,12 +174,19 @@ TExploreStats TExploreSearch::Run(int wanted, const TAccepted& accepted, std::ui
       ++stats.tried;
       ++stats.verdicts[static_cast<int>(candidate.figures.verdict)];
     }
-    if (candidate.figures.verdict == TScreenVerdict::Accepted) {
-      ++stats.accepted;
-      if (accepted) accepted(candidate);
+    try {
+      if (candidate.figures.verdict == TScreenVerdict::Accepted) {
+        ++stats.accepted;
+        if (accepted) accepted(candidate);
+      }
+      stats.nextIndex = nextToHand;
+      if (progress) progress(stats);
+    } catch (...) {
+      // The caller's failure (a file it could not write) ends the search; the workers are joined first.
+      lock.lock();
+      if (!failure) failure = std::current_exception();
+      break;
     }
-    stats.nextIndex = nextToHand;
-    if (progress) progress(stats);
     lock.lock();
   }
   stop = true;

@@ -90,6 +90,13 @@ TEST(ExploreCommand, RefusesWhatItCannotDo) {
   const TempFolder temp;
   EXPECT_EQ(Command({"--mutate", temp / "missing.ifs", "-o", temp / "out"}, &err), 1);
   EXPECT_NE(err.find("missing.ifs"), std::string::npos) << err;
+  // A folder that is a file, and a parameter file that cannot be written while the workers run: an error, no crash.
+  cli_test::WriteBytes(temp / "plain", "x");
+  EXPECT_EQ(Command({"--explore", "1", "-o", temp / "plain"}, &err), 1);
+  EXPECT_NE(err.find("Cannot create the folder"), std::string::npos) << err;
+  cli_test::fs::create_directories(temp / "blocked/explore-0001.ifs");
+  EXPECT_EQ(Command({"--explore", "2", "--size", "40x30", "--steps", "5000", "-o", temp / "blocked"}, &err), 1);
+  EXPECT_NE(err.find("explore-0001.ifs"), std::string::npos) << err;
 }
 
 }  // namespace
