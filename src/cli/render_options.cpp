@@ -1,5 +1,6 @@
 #include "cli/render_options.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <functional>
@@ -7,6 +8,7 @@
 #include <map>
 #include <tuple>
 
+#include "engine/supersample.h"
 #include "engine/tone.h"
 #include "explore/explore_family.h"
 #include "explore/explore_search.h"
@@ -222,6 +224,17 @@ const std::map<std::string, TValued>& ValuedOptions() {
        [](TRenderOptions& o, const std::string& v) {
          o.toneGamma = NumberInRange("--tone-gamma", v, kMinToneGamma, kMaxToneGamma);
        }},
+      {"--supersample",
+       [](TRenderOptions& o, const std::string& v) {
+         o.supersample = static_cast<int>(WholeInRange("--supersample", v, 1, kMaxSupersample,
+                                                       "a whole number from 1 to " + std::to_string(kMaxSupersample)));
+       }},
+      {"--filter-radius",
+       [](TRenderOptions& o, const std::string& v) {
+         o.filterRadius = NumberInRange("--filter-radius", v, 0, kMaxFilterRadius);
+       }},
+      {"--quality",
+       [](TRenderOptions& o, const std::string& v) { o.quality = PositiveNumber("--quality", v, 1e9); }},
   };
   return options;
 }
@@ -284,13 +297,22 @@ TRenderOptions ParseRenderArguments(const std::vector<std::string>& args) {
     options.paramsPath = positional[0];
   }
   if (stepsGiven && options.seconds) throw ERenderUsage("--steps and --seconds cannot be used together");
+  if (options.quality && (stepsGiven || options.seconds))
+    throw ERenderUsage(std::string("--quality and ") + (stepsGiven ? "--steps" : "--seconds") +
+                       " cannot be used together");
+  if (options.quality) {
+    const double steps = std::round(*options.quality * options.width * options.height);
+    options.steps = static_cast<std::int64_t>(std::clamp(steps, 1.0, 9e18));
+  }
   options.stepsGiven = stepsGiven;
   if (options.mutatePath && !options.explore) options.explore = kDefaultMutateCount;
   if (options.explore) {
     if (options.merge || options.retonePath || options.resumePath || options.paramsPath)
       throw ERenderUsage("--explore and --mutate write a folder of their own: no parameter file, --merge, --retone or "
                          "--resume");
-    if (options.seconds) throw ERenderUsage("--explore draws each thumbnail for --steps, not --seconds");
+    if (options.seconds || options.quality)
+      throw ERenderUsage("--explore draws each thumbnail for --steps, not --seconds or --quality");
+    if (options.Supersampled()) throw ERenderUsage("--explore draws plain thumbnails: no --supersample or --filter-radius");
     if (!outputGiven) throw ERenderUsage("--explore needs the folder to write into: -o DIR");
     if (options.width > kMaxExploreSide || options.height > kMaxExploreSide)
       throw ERenderUsage("--explore draws thumbnails of at most " + std::to_string(kMaxExploreSide) + " pixels a side");
@@ -320,6 +342,7 @@ std::string RenderHelpText() {
   return R"(Usage: ovel-ifs-render [PARAMS.ifs] [-o OUT] [--size WxH] [--steps N | --seconds S] [--seed N]
                        [--maps 0..3] [--orbits K] [--threads T] [--white] [--random] [--write-params]
                        [--quiet] [file options] [--save-counts FILE.ovc] [colour options]
+                       [--supersample S] [--filter-radius R] [--quality Q]
        ovel-ifs-render --resume FILE.ovc --steps N -o OUT [--threads T] [--save-counts FILE.ovc]
        ovel-ifs-render --merge A.ovc B.ovc... -o OUT
        ovel-ifs-render --retone FILE.ovc -o OUT [colour options]
@@ -345,6 +368,12 @@ Options:
   --steps N                stop after exactly N main steps in all, random restarts included
                            (default 5000000)
   --seconds S              stop after S seconds instead (S may have decimals: 2.5)
+  --quality Q              stop after Q main steps per picture pixel instead (Q may have decimals)
+  --supersample S          land the hits in a grid S times finer on each side, 1 to 6 (default 1), and
+                           filter each pixel from the cells under it: smooth curves, no speckle. The
+                           brightness at a given --quality does not depend on S
+  --filter-radius R        the filter: a Gaussian reaching R pixels, 0 to 8 (default 0: the plain
+                           S x S cells of the pixel)
   --seed N                 seed the random generator with N (0 to 18446744073709551615): the same
                            inputs, seed and --orbits give a byte-identical picture, whatever --threads
                            says. Without it the clock seeds.

@@ -73,6 +73,10 @@ struct TFractalParams {
   THitList* blueList = nullptr;
   // Optional: kept up to date by the engine when present (hit-count documents and re-toning need it).
   TLeadList* leadList = nullptr;
+  // Large renders (posters, supersampled grids): the lists hold imageWidth x imageHeight cells, cell
+  // ix * imageHeight + iy, instead of a window's N x N grid, and the engine paints no picture (image is not used):
+  // the counts and lead channels are what the render makes, toned into a picture afterwards.
+  bool countsOnly = false;
 
   // Field by field; undo steps compare parameter sets with it.
   bool operator==(const TFractalParams&) const = default;

@@ -50,7 +50,7 @@ static_assert(2 * kMaxOrbits * kMinOrbitRoundSteps <= kMaxRoundPositions && kRou
 // Hits ahead whose cells a merge asks the memory for.
 constexpr std::size_t kPrefetchDistance = 16;
 // A log entry holds a cell below 2^30.
-constexpr std::int64_t kMaxLoggedGridSize = 32767;
+constexpr std::int64_t kMaxLoggedCells = std::int64_t{1} << 30;
 
 constexpr const char* kGridTooLarge = "The picture is too large to be drawn by parallel orbits";
 constexpr const char* kOrbitsDoNotFit = "The orbits to continue do not make one parallel run";
@@ -424,7 +424,7 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
     TDealt& dealt = dealt_[static_cast<std::size_t>(t)];
     const int threads = team_.Threads();
     dealt.Clear();
-    if (target_.gridSize == 0) return;
+    if (target_.cells == 0) return;
     const std::uint8_t* partOf = partOfBlock_.data();
     const auto partOfEntry = [&](std::uint32_t entry) {
       return threads == 1 ? 0 : partOf[entry >> (2 + kCellBlockShift)];
@@ -476,7 +476,7 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
 
   // Applies the round's hits at positions below `below`.
   void Merge(std::int64_t below) {
-    if (target_.gridSize == 0) return;
+    if (target_.cells == 0) return;
     const int threads = team_.Threads();
     std::size_t work = 0;
     for (const TDealt& dealt : dealt_)
@@ -581,10 +581,10 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
 
   void Refresh() override {
     const TRenderTarget t = RenderTargetOf(*lead_.v);
-    if (t.gridSize > kMaxLoggedGridSize) throw std::invalid_argument(kGridTooLarge);
+    if (t.cells > kMaxLoggedCells) throw std::invalid_argument(kGridTooLarge);
     target_ = t;
     // Nothing is pending here (painting precedes every host call, a reset drops it), so the marks may be made anew.
-    const std::size_t cells = static_cast<std::size_t>(t.gridSize * t.gridSize);
+    const std::size_t cells = static_cast<std::size_t>(t.cells);
     if (marks_.size() != cells) marks_.assign(cells, 0);
     // Blocks of cells dealt out to the parts in turn: an attractor's cells are spread over all of them.
     const std::size_t blocks = (cells >> kCellBlockShift) + 1;
@@ -593,8 +593,8 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
       for (std::size_t b = 0; b < blocks; ++b)
         partOfBlock_[b] = static_cast<std::uint8_t>(b % static_cast<std::size_t>(team_.Threads()));
     }
-    parallelPaint_ = t.image != nullptr &&
-                     (t.image->ColorRes() == TColorRes::Bits24 || t.image->ColorRes() == TColorRes::Bits8);
+    parallelPaint_ = t.image == nullptr || t.image->ColorRes() == TColorRes::Bits24 ||
+                     t.image->ColorRes() == TColorRes::Bits8;
   }
 
   const int orbitCount_;
@@ -613,7 +613,7 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
 };
 
 // Beyond what a window or the renderer makes; such a grid is drawn the way it always was.
-bool GridTooLargeToLog(const TFractalParams& v) { return GridSizeOf(v) > kMaxLoggedGridSize; }
+bool GridTooLargeToLog(const TFractalParams& v) { return GridCellsOf(v) > kMaxLoggedCells; }
 
 }  // namespace
 
