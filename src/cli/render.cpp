@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "cli/explore_command.h"
 #include "cli/hit_count_commands.h"
 #include "document/fractal_document.h"
 #include "document/hit_counts.h"
@@ -443,6 +444,26 @@ int RunRenderCommand(const std::vector<std::string>& args, std::ostream& out, st
       err << ProgressBar(fraction, std::chrono::duration<double>(TClock::now() - barStart).count()) << std::flush;
       barShown = true;
     };
+  }
+
+  if (options.explore) {
+    try {
+      const TExploreRunSummary summary = ExploreToFolder(options, report);
+      clearBar();
+      if (summary.interrupted) {
+        err << FormatExploreSummary(summary) << "\n";
+        return static_cast<int>(TRenderExit::Interrupted);
+      }
+      if (!options.quiet) err << FormatExploreSummary(summary) << "\n";
+      return static_cast<int>(TRenderExit::Ok);
+    } catch (const std::bad_alloc&) {
+      clearBar();
+      err << prefix << "error: not enough memory\n";
+    } catch (const std::exception& error) {
+      clearBar();
+      err << prefix << "error: " << error.what() << "\n";
+    }
+    return static_cast<int>(TRenderExit::Error);
   }
 
   try {

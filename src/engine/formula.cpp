@@ -11,6 +11,7 @@
 #include "engine/engine_state.h"
 #include "engine/families.h"
 #include "engine/huge_pages.h"
+#include "engine/orbit_trace.h"
 #include "engine/round.h"
 #include "engine/run_loop.h"
 
@@ -465,6 +466,49 @@ class TLoggedOrbit final : public TOrbitStepper<TLoggedOrbit> {
   std::size_t logCount_ = 0;
 };
 
+// An orbit traced without a picture: every point goes to the trace, none to a target. The target has no cells, so
+// each point counts as off the picture; the neighbour points of the Lyapunov steps are not noted.
+class TTracedOrbit final : public TOrbitStepper<TTracedOrbit> {
+ public:
+  TTracedOrbit(TEngineState& orbit, const TRenderTarget& target) : TOrbitStepper<TTracedOrbit>(orbit, target) {}
+
+  void Run(std::int64_t steps, TOrbitTrace& trace) {
+    trace_ = &trace;
+    ClearFaultFlags();
+    for (std::int64_t made = 0; made < steps; ++made) {
+      if (Escaped(s_.x, s_.y)) {
+        trace.end = TTraceEnd::Restart;
+        break;
+      }
+      noting_ = true;
+      MainStep();
+      noting_ = false;
+      if (s_.v->iterations < kLyapunovSteps && LyapunovStep()) {
+        trace.end = TTraceEnd::Restart;
+        break;
+      }
+    }
+    trace.lyapunov = s_.v->lyapunov;
+    ClearFaultFlags();
+  }
+
+ private:
+  friend class TOrbitStepper<TTracedOrbit>;
+
+  void Hit(std::int64_t, int) { Note(); }
+  void Miss() { Note(); }
+  void BeforeFault() {}
+  void BatchHits(int) {}
+  void Note() {
+    if (!noting_) return;
+    trace_->x.push_back(s_.x);
+    trace_->y.push_back(s_.y);
+  }
+
+  TOrbitTrace* trace_ = nullptr;
+  bool noting_ = false;
+};
+
 }  // namespace
 
 void TRenderContext::Run(TFractalParams* v) {
@@ -488,4 +532,30 @@ TOrbitEnd RunOrbitSteps(TEngineState& orbit, const TRenderTarget& target, std::i
                         std::uint32_t* log, std::size_t& logCount) {
   TLoggedOrbit stepper(orbit, target);
   return stepper.Run(steps, leader, log, logCount);
+}
+
+TOrbitTrace TraceOrbit(const TFractalParams& v, std::uint64_t seed, std::int64_t steps) {
+  TFractalParams record = v;
+  record.image = nullptr;
+  record.redList = record.greenList = record.blueList = nullptr;
+  record.leadList = nullptr;
+  TEngineState orbit;
+  orbit.random.Seed(seed);
+  orbit.v = &record;
+  StartOrbitOver(orbit);
+  // No cells: every point lies off the picture, and the spans keep the pixel arithmetic finite.
+  TRenderTarget target;
+  target.plotXMin = target.plotYMin = -1;
+  target.xSpan = target.ySpan = 2;
+  target.plotWidth = target.plotHeight = 1;
+  target.noneOnly = v.none && !v.linear && !v.sinusoidal && !v.spherical && !v.swirl && !v.horseshoe && !v.polar &&
+                    !v.bent;
+  TOrbitTrace trace;
+  if (steps > 0) {
+    trace.x.reserve(static_cast<std::size_t>(std::min<std::int64_t>(steps, std::int64_t{1} << 20)));
+    trace.y.reserve(trace.x.capacity());
+  }
+  TTracedOrbit stepper(orbit, target);
+  stepper.Run(steps, trace);
+  return trace;
 }
