@@ -104,18 +104,20 @@ void FilterSupersampled(const TSupersampledGridCells& grid, int supersample, dou
   if (lead == nullptr) return;
   for (int ox = 0; ox < width; ++ox)
     for (int oy = 0; oy < height; ++oy) {
-      std::int64_t most = 0;
-      std::uint8_t channel = 0;
+      // Each cell of the footprint votes for its lead channel with its hits: steadier than any one cell's last
+      // hit, which is the map chosen at random.
+      std::int64_t votes[4] = {0, 0, 0, 0};
       for (int sx = 0; sx < supersample; ++sx)
         for (int sy = 0; sy < supersample; ++sy) {
           const std::int64_t cell = (std::int64_t{ox} * supersample + sx) * rows + std::int64_t{oy} * supersample + sy;
-          const std::int64_t hits = std::int64_t{std::max(grid.counts[0][cell], 0)} +
-                                    std::max(grid.counts[1][cell], 0) + std::max(grid.counts[2][cell], 0);
-          if (hits > most && grid.lead != nullptr && grid.lead[cell] != 0) {
-            most = hits;
-            channel = grid.lead[cell];
-          }
+          const std::uint8_t l = grid.lead != nullptr ? grid.lead[cell] : 0;
+          if (l == 0 || l > 3) continue;
+          votes[l] += std::int64_t{std::max(grid.counts[0][cell], 0)} + std::max(grid.counts[1][cell], 0) +
+                      std::max(grid.counts[2][cell], 0);
         }
+      std::uint8_t channel = 0;
+      for (std::uint8_t l = 1; l <= 3; ++l)
+        if (votes[l] > votes[channel]) channel = l;
       lead[ox * stride + oy] = channel;
     }
 }

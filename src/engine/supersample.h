@@ -29,7 +29,8 @@ struct TSupersampledGridCells {
 // radius / 2 picture pixels, cut off beyond the radius and scaled to add up to 1 over the picture cells it reaches
 // (radius 0: all of it to the cell whose footprint it lies in, a plain S x S box), so the total of every channel
 // stays as it was within rounding and the brightness at a given number of hits per picture pixel does not depend on
-// S. A picture cell's lead channel is that of the most-hit grid cell under its footprint. Counts saturate.
+// S. A picture cell's lead channel is the one the grid cells under its footprint lead with most, each weighing
+// by its hits. Counts saturate.
 void FilterSupersampled(const TSupersampledGridCells& grid, int supersample, double radius, int width, int height,
                         std::int64_t stride, std::int32_t* const counts[3], std::uint8_t* lead);
 

@@ -43,14 +43,16 @@ struct TFilterCase {
   static std::int64_t Total(const std::vector<std::int32_t>& v) { return std::accumulate(v.begin(), v.end(), 0LL); }
 };
 
-TEST(Supersample, RadiusZeroIsABoxOfThePixelsOwnCellsWithTheLeadOfItsMostHitCell) {
+TEST(Supersample, RadiusZeroIsABoxOfThePixelsOwnCellsLedByTheChannelWithMostHitsUnderIt) {
   TFilterCase f(3, 2, 2);
   f.Hit(0, 0, 10, 1);
-  f.Hit(1, 1, 30, 3);  // same pixel (0, 0): the most hit, its lead wins
+  f.Hit(1, 0, 15, 1);
+  f.Hit(1, 1, 20, 3);  // same pixel (0, 0): red leads 25 hits, blue 20
+  f.Hit(0, 1, 5, 2);
   f.Hit(5, 3, 7, 2);   // pixel (2, 1)
   f.Filter(0);
-  EXPECT_EQ(f.Out(0, 0), 40);
-  EXPECT_EQ(f.outLead[0], 3);
+  EXPECT_EQ(f.Out(0, 0), 50);
+  EXPECT_EQ(f.outLead[0], 1);
   EXPECT_EQ(f.Out(2, 1), 7);
   EXPECT_EQ(f.outLead[2 * 2 + 1], 2);
   EXPECT_EQ(f.Out(1, 0), 0);
