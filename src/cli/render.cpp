@@ -423,7 +423,7 @@ int RunRenderCommand(const std::vector<std::string>& args, std::ostream& out, st
     return static_cast<int>(TRenderExit::Ok);
   }
   if (options.version) {
-    out << kRenderProgramName << " " << kOvelVersion << "\n";
+    out << kRenderProgramName << " " << kOvelVersion << "\n" << kOvelVersionNotice;
     return static_cast<int>(TRenderExit::Ok);
   }
 

@@ -24,7 +24,7 @@ void PlaceToolWindowAt(QWidget* w, const QPoint& position) {
 
 bool ToolWindowPlaced(const QWidget* w) { return w->property(kPlaced).toBool(); }
 
-void PlaceToolWindowOnce(QWidget* w, int below) {
+void PlaceToolWindowOnce(QWidget* w, int below, const QWidget* beside) {
   if (w->property(kPlaced).toBool()) return;
   w->setProperty(kPlaced, true);
   QWidget* owner = w->parentWidget() ? w->parentWidget()->window() : nullptr;
@@ -33,9 +33,21 @@ void PlaceToolWindowOnce(QWidget* w, int below) {
   // Before its first show a window has no frame yet: leave room for a caption bar and borders.
   const QSize size = w->frameGeometry().size() + QSize(8, 32);
   const QRect screen = owner->screen() ? owner->screen()->availableGeometry() : frame;
-  int x = frame.right() + 1 + 4;
-  if (x + size.width() > screen.right() + 1) x = frame.right() + 1 - size.width() - 8;
+  constexpr int kGap = 4;
+  int x = frame.right() + 1 + kGap;
   int y = frame.top() + below;
+  if (x + size.width() > screen.right() + 1) {
+    x = frame.right() + 1 - size.width() - 8;
+    if (beside && beside->isVisible()) {
+      // A window inside the frame is not a top-level one: its rectangle on the screen, title bar included. The
+      // dialogs then start at its top, clear of the frame's menu bar.
+      const QRect area(beside->mapToGlobal(QPoint(0, 0)), beside->size());
+      if (area.right() + 1 + kGap + size.width() <= screen.right() + 1) {
+        x = area.right() + 1 + kGap;
+        y = area.top() + below;
+      }
+    }
+  }
   x = std::clamp(x, screen.left(), std::max(screen.left(), screen.right() + 1 - size.width()));
   y = std::clamp(y, screen.top(), std::max(screen.top(), screen.bottom() + 1 - size.height()));
   w->move(x, y);

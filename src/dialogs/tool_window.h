@@ -14,9 +14,10 @@ inline const QColor kSilver(0xC0, 0xC0, 0xC0);
 void MakeStayOnTopToolWindow(QWidget* w);
 
 // The first time a tool window is shown it goes beside its owner's window, to the right of it when the screen has
-// room there and just inside its right edge otherwise, `below` pixels under the owner's top edge and kept on the
-// screen. Afterwards it stays wherever the user moves it.
-void PlaceToolWindowOnce(QWidget* w, int below);
+// room there, `below` pixels under the owner's top edge and kept on the screen. Without that room it goes to the
+// right of `beside` (the window inside the owner it was opened for) when the screen has room there, and just
+// inside the owner's right edge otherwise. Afterwards it stays wherever the user moves it.
+void PlaceToolWindowOnce(QWidget* w, int below, const QWidget* beside = nullptr);
 // Puts a tool window where it was in an earlier run; PlaceToolWindowOnce then leaves it there.
 void PlaceToolWindowAt(QWidget* w, const QPoint& position);
 // Whether the tool window has been placed (shown once, or put back where it was).

@@ -179,3 +179,12 @@ QList<QRect> AvailableScreenAreas() {
   for (QScreen* screen : QGuiApplication::screens()) areas.append(screen->availableGeometry());
   return areas;
 }
+
+QRect FirstStartGeometry(const QRect& available, const QSize& least) {
+  const QSize size = QSize(available.width() * 3 / 4, available.height() * 3 / 4)
+                         .expandedTo(least)
+                         .boundedTo(available.size());
+  return QRect(available.topLeft() + QPoint((available.width() - size.width()) / 2,
+                                            (available.height() - size.height()) / 2),
+               size);
+}

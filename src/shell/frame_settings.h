@@ -66,3 +66,7 @@ void WriteRecentFiles(QSettings& s, const QStringList& paths);
 bool ReachableOnScreens(const QRect& rect, const QList<QRect>& screens);
 // The available areas of the screens there are now.
 QList<QRect> AvailableScreenAreas();
+
+// Where the frame opens when nothing is remembered: three quarters of the screen's available area each way,
+// centred in it, but at least `least` (what the first picture needs) where the area has room for that.
+QRect FirstStartGeometry(const QRect& available, const QSize& least);

@@ -12,11 +12,33 @@
 #include "shell/ovel_application.h"
 #include "services/services.h"
 
+namespace {
+
+// The man page ovel-ifs(1) says the same at more length; a test keeps the two naming the same options.
+constexpr char kHelpText[] =
+    "Usage: ovel-ifs [QT-OPTION...] [FILE...]\n"
+    "\n"
+    "Opens the Ovel IFS frame with one fractal window, or with one window for each FILE named: a\n"
+    "parameter file (.ifs) or a hit-count document (.ovc).\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help     show this help and exit\n"
+    "  --version      show the program's version and exit\n"
+    "\n"
+    "Qt's own options (-platform NAME, -display DISPLAY, -style STYLE, ...) are understood as well.\n"
+    "Settings are kept in ~/.config/ovel-ifs/ovel-ifs.ini.\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  // Answered before the application object exists, so that it works without a display.
+  // Answered before the application object exists, so that they work without a display.
   for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      std::fputs(kHelpText, stdout);
+      return 0;
+    }
     if (std::strcmp(argv[i], "--version") == 0) {
-      std::printf("ovel-ifs %s\n", kOvelVersion);
+      std::printf("ovel-ifs %s\n%s", kOvelVersion, kOvelVersionNotice);
       return 0;
     }
   }

@@ -111,7 +111,11 @@ void TMainForm::LoadSettings() {
   const std::unique_ptr<QSettings> s = services_.OpenSettings();
   // Each part on its own: a damaged value costs only itself.
   const QByteArray storedGeometry = s->value(settings_key::kFrameGeometry).toByteArray();
-  if (!storedGeometry.isEmpty() && restoreGeometry(storedGeometry)) {
+  if (storedGeometry.isEmpty() || !restoreGeometry(storedGeometry)) {
+    // The first start: room for the windows and the tool dialogs beside them.
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+      setGeometry(FirstStartGeometry(screen->availableGeometry(), size()));
+  } else {
     // A frame left on a screen that is gone, or dragged almost off one, comes back where it can be reached.
     if (!ReachableOnScreens(frameGeometry(), AvailableScreenAreas()) &&
         !ReachableOnScreens(geometry(), AvailableScreenAreas())) {

@@ -21,15 +21,16 @@ int StackedHeight(const QWidget* dialog) {
   return dialog ? dialog->frameGeometry().height() + kToolWindowGap : 0;
 }
 
-// Hides a visible dialog; otherwise fills it and shows it, `below` pixels under the frame's top on its first show.
-void ToggleToolWindow(QWidget* dialog, const std::function<void()>& fill, int below) {
+// Hides a visible dialog; otherwise fills it and shows it, `below` pixels under the frame's top on its first show,
+// beside `window` when the frame has no room beside it.
+void ToggleToolWindow(QWidget* dialog, const std::function<void()>& fill, int below, const QWidget* window) {
   if (!dialog) return;
   if (dialog->isVisible()) {
     dialog->hide();
     return;
   }
   fill();
-  PlaceToolWindowOnce(dialog, below);
+  PlaceToolWindowOnce(dialog, below, window);
   dialog->show();
   dialog->raise();
 }
@@ -68,16 +69,16 @@ void TMDIChild::TakePendingDialogEdits(bool coefficients) {
 // ApplyParameters and UpdateCoefficiants are undo steps: child_undo.cpp.
 
 void TMDIChild::Parameters1Click() {
-  ToggleToolWindow(dialogs_.params, [this] { Parameters1Update(); }, 0);
+  ToggleToolWindow(dialogs_.params, [this] { Parameters1Update(); }, 0, this);
 }
 
 void TMDIChild::ConstantsDialog1Click() {
-  ToggleToolWindow(dialogs_.coefficients, [this] { Parameters1Update(); }, StackedHeight(dialogs_.params));
+  ToggleToolWindow(dialogs_.coefficients, [this] { Parameters1Update(); }, StackedHeight(dialogs_.params), this);
 }
 
 void TMDIChild::XYSize1Click() {
   ToggleToolWindow(dialogs_.size, [this] { dialogs_.size->SetImageSize(v.imageWidth, v.imageHeight); },
-                   StackedHeight(dialogs_.params) + StackedHeight(dialogs_.coefficients));
+                   StackedHeight(dialogs_.params) + StackedHeight(dialogs_.coefficients), this);
 }
 
 void TMDIChild::SizeMenuClick(int width, int height) {

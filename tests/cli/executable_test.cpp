@@ -166,7 +166,8 @@ TEST(Executable, VersionIsTheProjectVersionOnStandardOutput) {
   TempFolder folder;
   const TRun run = RunExecutable({"--version"}, folder.Path());
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out, std::string("ovel-ifs-render ") + kOvelVersion + "\n");
+  EXPECT_EQ(run.out, std::string("ovel-ifs-render ") + kOvelVersion + "\n" + kOvelVersionNotice);
+  EXPECT_NE(run.out.find("\nLicense GPLv3+: "), std::string::npos);
   EXPECT_EQ(run.err, "");
   EXPECT_TRUE(folder.Names().empty());
 }

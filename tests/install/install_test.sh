@@ -2,11 +2,13 @@
 # Installs the build into a scratch DESTDIR under the prefix /usr, as the Debian package does, and checks what a
 # desktop and its package tools read: every file in its standard place and nothing else, the .desktop file, icon,
 # MIME type and AppStream component naming one another consistently, the desktop and AppStream validators, the
-# MIME database built from the installed type, and the installed programs' --version.
+# MIME database built from the installed type, the installed programs' --version, and what a Debian package
+# carries beside them: man pages, the shell completion, the copyright file and changelog, and one licence named
+# alike in all of them and in LICENSE.
 #
-# usage: install_test.sh CMAKE BUILD_DIR VERSION APP_ID GUI(0|1)
+# usage: install_test.sh CMAKE BUILD_DIR VERSION APP_ID GUI(0|1) SOURCE_DIR
 set -euo pipefail
-cmake_exe=$1 build=$2 version=$3 app_id=$4 gui=$5
+cmake_exe=$1 build=$2 version=$3 app_id=$4 gui=$5 source=$6
 
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -24,10 +26,15 @@ desktop=share/applications/$app_id.desktop
 icon=share/icons/hicolor/scalable/apps/$app_id.svg
 mime=share/mime/packages/$app_id.xml
 metainfo=share/metainfo/$app_id.metainfo.xml
+completion=share/bash-completion/completions/ovel-ifs-render
+copyright=share/doc/ovel-ifs/copyright
+changelog=share/doc/ovel-ifs/changelog.gz
 
 # Exactly the expected files: a stray install rule (a test program, a library, a header) shows up here.
-expected=(bin/ovel-ifs-render)
-if [ "$gui" = 1 ]; then expected+=(bin/ovel-ifs "$desktop" "$icon" "$mime" "$metainfo"); fi
+expected=(bin/ovel-ifs-render share/man/man1/ovel-ifs-render.1.gz "$completion" "$copyright" "$changelog")
+if [ "$gui" = 1 ]; then
+  expected+=(bin/ovel-ifs share/man/man1/ovel-ifs.1.gz "$desktop" "$icon" "$mime" "$metainfo")
+fi
 actual=$(cd "$root" && find . -type f -o -type l | sed 's|^\./||' | sort)
 wanted=$(printf '%s\n' "${expected[@]}" | sort)
 if [ "$actual" != "$wanted" ]; then
@@ -37,8 +44,50 @@ fi
 for program in ovel-ifs-render $([ "$gui" = 1 ] && echo ovel-ifs); do
   if [ ! -x "$root/bin/$program" ]; then fail "bin/$program is not an executable"; continue; fi
   out=$(QT_QPA_PLATFORM= "$root/bin/$program" --version 2>&1) || fail "$program --version exits with an error"
-  [ "$out" = "$program $version" ] || fail "$program --version prints '$out', not '$program $version'"
+  [ "$(head -n 1 <<< "$out")" = "$program $version" ] ||
+    fail "$program --version begins '$(head -n 1 <<< "$out")', not '$program $version'"
+  grep -q '^License GPLv3+: GNU GPL version 3 or later' <<< "$out" || fail "$program --version names no licence"
+  page=$root/share/man/man1/$program.1.gz
+  if [ -f "$page" ]; then
+    gzip -t "$page" || fail "$program.1.gz is not a gzip file"
+    zcat "$page" | grep -q "^\.TH .* \"Ovel IFS $version\"" || fail "$program.1 does not name version $version"
+  fi
 done
+
+# One licence, GPL version 3 or later, under each of its names: the full text in LICENSE, the SPDX id in the
+# AppStream data, the Debian short name in the machine-readable copyright file.
+if [ -f /usr/share/common-licenses/GPL-3 ]; then
+  cmp -s "$source/LICENSE" /usr/share/common-licenses/GPL-3 || fail "LICENSE is not the text of the GPL version 3"
+fi
+if [ "$gui" = 1 ] && [ -f "$root/$metainfo" ]; then
+  grep -q '<project_license>GPL-3.0-or-later</project_license>' "$root/$metainfo" ||
+    fail "the metainfo does not license the program GPL-3.0-or-later"
+fi
+if [ -f "$root/$copyright" ]; then
+  [ "$(head -n 1 "$root/$copyright")" = "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/" ] ||
+    fail "the copyright file is not in the machine-readable format"
+  # The paragraph of "Files: *" names the licence, and a stand-alone paragraph gives its text.
+  files_licence=$(awk '/^Files: \*$/ { f = 1 } f && /^License:/ { print $2; exit }' "$root/$copyright")
+  [ "$files_licence" = "GPL-3+" ] || fail "the copyright file licenses the files '$files_licence', not GPL-3+"
+  grep -qx "License: GPL-3+" "$root/$copyright" || fail "the copyright file has no GPL-3+ licence paragraph"
+  grep -q '/usr/share/common-licenses/GPL-3' "$root/$copyright" || fail "the copyright file does not point to GPL-3"
+fi
+if [ -f "$root/$changelog" ]; then
+  gzip -t "$root/$changelog" || fail "changelog.gz is not a gzip file"
+  if have dpkg-parsechangelog; then
+    zcat "$root/$changelog" > "$stage/changelog"
+    newest=$(dpkg-parsechangelog -l "$stage/changelog" -S Version 2>&1) || fail "dpkg-parsechangelog: $newest"
+    [ "$newest" = "$version" ] || fail "the changelog's newest entry is $newest, not $version: add an entry"
+    rm -f "$stage/changelog"
+  fi
+fi
+# bash-completion loads a completion from this folder by the name of the command being completed.
+if [ -f "$root/$completion" ]; then
+  registered=$(bash --norc -c ". '$root/$completion' && complete -p ovel-ifs-render" 2>&1) ||
+    fail "the completion does not load: $registered"
+  [ "$registered" = "complete -F _ovel_ifs_render ovel-ifs-render" ] ||
+    fail "the completion registers '$registered'"
+fi
 
 if [ "$gui" = 1 ] && [ -f "$root/$desktop" ] && [ -f "$root/$metainfo" ] && [ -f "$root/$mime" ]; then
   entry() { sed -n "s/^$1=//p" "$root/$desktop"; }
