@@ -41,20 +41,16 @@ constexpr double TWOPI = 6.28318530718;
 constexpr double HALFPI = 1.57079632679;
 
 // The default context's host, random stream, step budget, counters and pumping cadence (TRenderContext's SetHost,
-// Seed, ReseedFromClock, Seeded, Random, SetStepBudget, StepBudget, Counters, ClearCounters, Record,
-// SetPumpInterval, PumpInterval and ResetState). By default every "make random coefficients" reseeds the stream
+// Host, Seed, ReseedFromClock, SetStepBudget, Counters, ClearCounters, Record, SetPumpInterval and ResetState;
+// DefaultRenderContext() offers the rest). By default every "make random coefficients" reseeds the stream
 // from the clock, so each Rand gives new coefficients; after SeedEngineRandom a run, restarts included, repeats.
 void SetEngineHost(EngineHost* host);
 EngineHost* GetEngineHost();
 void SeedEngineRandom(std::uint64_t seed);
 void ReseedEngineRandomFromClock();
-bool EngineRandomIsSeeded();
-double EngineRandom();
 void SetEngineStepBudget(std::int64_t mainSteps);
-std::int64_t EngineStepBudget();
 TEngineCounters GetEngineCounters();
 void ClearEngineCounters();
 const TFractalParams* EngineRecord();
 void SetEnginePumpInterval(std::chrono::microseconds interval);
-std::chrono::microseconds EnginePumpInterval();
 void ResetEngineState();

@@ -56,13 +56,9 @@ EngineHost* GetEngineHost() { return DefaultRenderContext().Host(); }
 TEngineState& EngineState() { return DefaultRenderContext().State(); }
 void SeedEngineRandom(std::uint64_t seed) { DefaultRenderContext().Seed(seed); }
 void ReseedEngineRandomFromClock() { DefaultRenderContext().ReseedFromClock(); }
-bool EngineRandomIsSeeded() { return DefaultRenderContext().Seeded(); }
-double EngineRandom() { return DefaultRenderContext().Random(); }
 void SetEngineStepBudget(std::int64_t mainSteps) { DefaultRenderContext().SetStepBudget(mainSteps); }
-std::int64_t EngineStepBudget() { return DefaultRenderContext().StepBudget(); }
 TEngineCounters GetEngineCounters() { return DefaultRenderContext().Counters(); }
 void ClearEngineCounters() { DefaultRenderContext().ClearCounters(); }
 const TFractalParams* EngineRecord() { return DefaultRenderContext().Record(); }
 void SetEnginePumpInterval(std::chrono::microseconds interval) { DefaultRenderContext().SetPumpInterval(interval); }
-std::chrono::microseconds EnginePumpInterval() { return DefaultRenderContext().PumpInterval(); }
 void ResetEngineState() { DefaultRenderContext().ResetState(); }

@@ -24,7 +24,7 @@ void TMDIChild::RunEngine(TEngineRun run) {
   // What this call continues from is taken now: a nested pass started from inside it may leave its own.
   TOrbitsLeft others;
   // Continuing puts a seeded stream into the engine; a window's new coefficients still come from the clock after.
-  const bool seeded = EngineRandomIsSeeded();
+  const bool seeded = DefaultRenderContext().Seeded();
   if (run == TEngineRun::Continue) {
     RestoreEngineOrbit(stopped_->first, v);
     others = std::move(stopped_->others);

@@ -263,7 +263,7 @@ TEST_F(RunFractalTest, TheStepBudgetIsExactWithRestartsAndWhateverTheCadence) {
   EXPECT_EQ(GetEngineCounters().mainSteps, 1000);
   EXPECT_EQ(GetEngineCounters().restarts, 1000);
   EXPECT_TRUE(f.v.abort);
-  EXPECT_EQ(EngineStepBudget(), 0);
+  EXPECT_EQ(DefaultRenderContext().StepBudget(), 0);
 
   ClearEngineCounters();
   SetEnginePumpInterval(kDefaultPumpInterval);
@@ -281,7 +281,7 @@ TEST_F(RunFractalTest, ARunWithAnExhaustedBudgetMakesNoStep) {
   EXPECT_EQ(f.v.iterations, 0);
   EXPECT_EQ(f.NonZeroCells(), 0);
   SetEngineStepBudget(kNoStepBudget);
-  EXPECT_EQ(EngineStepBudget(), kNoStepBudget);
+  EXPECT_EQ(DefaultRenderContext().StepBudget(), kNoStepBudget);
 }
 
 TEST_F(RunFractalTest, TheHostIsPumpedAtMostOnceEvery256Passes) {
@@ -409,21 +409,21 @@ TEST_F(RunFractalTest, ASeededRunWithRandomRestartsRepeatsExactly) {
   EXPECT_EQ(first.first, second.first);
   EXPECT_EQ(first.second, second.second);
   EXPECT_NE(first.first, other.first);
-  EXPECT_TRUE(EngineRandomIsSeeded());
+  EXPECT_TRUE(DefaultRenderContext().Seeded());
 }
 
 TEST_F(RunFractalTest, ReseedingFromTheClockLeavesTheSeededStream) {
   SeedEngineRandom(5);
-  const double seeded = EngineRandom();
+  const double seeded = DefaultRenderContext().Random();
   ReseedEngineRandomFromClock();
-  EXPECT_FALSE(EngineRandomIsSeeded());
-  const double a = EngineRandom();
+  EXPECT_FALSE(DefaultRenderContext().Seeded());
+  const double a = DefaultRenderContext().Random();
   ReseedEngineRandomFromClock();
-  const double b = EngineRandom();
+  const double b = DefaultRenderContext().Random();
   EXPECT_NE(a, b);
   EXPECT_NE(a, seeded);
   for (int i = 0; i < 1000; ++i) {
-    const double r = EngineRandom();
+    const double r = DefaultRenderContext().Random();
     ASSERT_GE(r, 0.0);
     ASSERT_LT(r, 1.0);
   }
