@@ -20,7 +20,6 @@
 #include "engine/orbits.h"
 #include "image/pixel_graphic.h"
 #include "shell/main_form.h"
-#include "windows/file_dialogs.h"
 #include "windows/child_probe.h"
 #include "windows/window_test_support.h"
 
@@ -146,14 +145,14 @@ TRate InFrame(TMainForm& frame, TMDIChild* w) {
 
 // "Use all processor cores" through the Options dialog.
 void SetUseAllCores(TMainForm& frame, bool on) {
-  SetModalRunner([on](QDialog& dialog) {
+  TestServices().modalRunner = [on](QDialog& dialog) {
     auto& form = dynamic_cast<TForm2&>(dialog);
     if (form.UseAllCoresCB->isChecked() != on) form.UseAllCoresCB->click();
     form.OKButton->click();
     return dialog.result();
-  });
+  };
   frame.JPGFileOptions1->trigger();
-  SetModalRunner({});
+  TestServices().modalRunner = {};
 }
 
 void Measure(TMainForm& frame, TMDIChild* w, bool useAllCores) {
@@ -191,7 +190,7 @@ void Measure(TMainForm& frame, TMDIChild* w, bool useAllCores) {
 
 TEST(Responsiveness, EngineInsideTheFrameIsMeasuredAgainstHeadless) {
   RecordedMessages().clear();
-  TMainForm frame;
+  TMainForm frame(TestServices());
   frame.show();
   ASSERT_TRUE(WaitUntil([&] { return frame.Children().size() == 1 && FirstShowDone(*frame.Children()[0]); }));
   TMDIChild* w = frame.Children()[0];

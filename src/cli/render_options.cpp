@@ -432,8 +432,10 @@ Explore (finding new sets among random candidates):
                            02), any
   --variations LIST        the candidates' variations, e.g. none,sinusoidal (default none)
   --mutate FILE.ifs        candidates are variants of FILE.ifs instead (9 unless --explore N): each
-                           coefficient moved by a relative --distance D (default 0.1), colours,
-                           variations and tone kept, each framed anew unless --keep-view
+                           coefficient moved by a relative distance, colours, variations and tone kept
+  --distance D             how far --mutate moves each coefficient, relative to it, 0 to 10
+                           (default 0.1)
+  --keep-view              --mutate keeps FILE.ifs's view instead of framing each variant anew
 
 Colour options (over those of the parameter set or document):
   --red R, --green G, --blue B
