@@ -17,6 +17,7 @@
 #include <QRandomGenerator>
 #include <QSlider>
 #include <QSpinBox>
+#include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -313,8 +314,11 @@ void TExploreWindow::ResizeGrid() {
   RowsEdit->setEnabled(mode_ == TMode::Random);
   const QSize cell = Grid->gridSize();
   const int frame = 2 * Grid->frameWidth() + 4;
-  Grid->setMinimumSize(columns * cell.width() + frame, rows * cell.height() + frame);
-  Grid->setMaximumWidth(columns * cell.width() + frame);
+  // Room for the scroll bar too: the list shows one only for pages larger than the grid, and the columns
+  // should not change when it comes.
+  const int scrollBar = Grid->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+  Grid->setMinimumSize(columns * cell.width() + frame + scrollBar, rows * cell.height() + frame);
+  Grid->setMaximumWidth(columns * cell.width() + frame + scrollBar);
   widget()->adjustSize();
   adjustSize();
   if (mode_ != TMode::Random) return;

@@ -60,6 +60,12 @@ void TMainForm::MoreLikeThis1Click() {
   TMDIChild* child = ActiveChild();
   if (!child) return;
   const TFractalParams set = child->Params();
+  // Variants of a set that is not there (nothing drawn yet, an orbit that escapes) would never pass the screen.
+  TFractalParams probe = set;
+  if (FrameSet(probe, kFrameSetSeed, TScreenThresholds{}) != TFrameOutcome::Framed) {
+    services_.ShowInformation(child, QStringLiteral("The window shows no set to find variants of."));
+    return;
+  }
   ShowExploreWindow()->MoreLikeThis(set);
 }
 
