@@ -140,6 +140,27 @@ bool FrameView(TFractalParams& v, const TExtent& extent, double margin) {
   return true;
 }
 
+TFrameOutcome FrameSet(TFractalParams& v, std::uint64_t seed, const TScreenThresholds& thresholds) {
+  TOrbitTrace trace;
+  try {
+    trace = TraceOrbit(v, seed, thresholds.traceSteps);
+  } catch (const EFloatingPointFault&) {
+    return TFrameOutcome::Fault;
+  }
+  // A run would draw new coefficients where the trace ended: the set it was asked to frame is not there.
+  if (trace.end == TTraceEnd::Restart) return TFrameOutcome::Escaped;
+  const std::size_t from = static_cast<std::size_t>(std::max<std::int64_t>(0, thresholds.transientSteps));
+  if (from >= trace.x.size()) return TFrameOutcome::Collapsed;
+  const TExtent extent = RobustExtent(trace.x, trace.y, from, thresholds.outerFraction);
+  return FrameView(v, extent, thresholds.margin) ? TFrameOutcome::Framed : TFrameOutcome::Collapsed;
+}
+
+double PreferenceDistance(const TFractalParams& v, const TScreenFigures& figures) {
+  const double dimension = std::fabs(figures.dimension - kPreferredDimension) / kPreferredDimension;
+  if (IsMapSystem(v)) return dimension;
+  return dimension + std::fabs(figures.lyapunov - kPreferredLyapunov) / kPreferredLyapunov;
+}
+
 TScreenVerdict ThumbnailVerdict(const TPixelGraphic& picture, const TScreenThresholds& thresholds) {
   const int width = picture.Width(), height = picture.Height();
   if (width <= 0 || height <= 0) return TScreenVerdict::NearlyBlack;

@@ -86,5 +86,19 @@ double CorrelationDimension(const std::vector<double>& x, const std::vector<doub
 // False, v unchanged, when the extent has no size or the zoom would not be finite.
 bool FrameView(TFractalParams& v, const TExtent& extent, double margin);
 
+// Frame Set: v's view fitted to the orbit a one-orbit run of v seeded with `seed` makes, as a candidate is framed
+// (its first thresholds.traceSteps steps, the transient and the outer fraction left out, the margin added, the
+// picture's aspect kept). Any bounded orbit is framed, a cycle too. v is unchanged unless the outcome is Framed.
+enum class TFrameOutcome { Framed, Escaped, Collapsed, Fault };
+TFrameOutcome FrameSet(TFractalParams& v, std::uint64_t seed, const TScreenThresholds& thresholds);
+
+// The figures people preferred in a study of random maps: a Lyapunov exponent near 0.37 bits per iteration and a
+// correlation dimension near 1.26.
+inline constexpr double kPreferredLyapunov = 0.37;
+inline constexpr double kPreferredDimension = 1.26;
+// How far a set's figures are from the preferred ones, each as a share of its preferred value; the smaller, the
+// closer. Sets of maps drawn at random have a negative exponent by nature: only their dimension counts.
+double PreferenceDistance(const TFractalParams& v, const TScreenFigures& figures);
+
 // The look at a drawn thumbnail: Accepted, NearlyBlack, NearlyFull, Line or Point.
 TScreenVerdict ThumbnailVerdict(const TPixelGraphic& picture, const TScreenThresholds& thresholds);

@@ -19,6 +19,7 @@
 #include "dialogs/options_dialog.h"
 #include "dialogs/params_dialog.h"
 #include "dialogs/size_dialog.h"
+#include "shell/explore_window.h"
 #include "windows/childwin.h"
 #include "services/command_guard.h"
 #include "services/mode_word.h"
@@ -106,6 +107,7 @@ void TMainForm::CreateActions() {
   JPGFileOptions1 = MakeAction(this, QStringLiteral("JPG File Options"));
   ConnectFileCommands();
   CreateHitCountActions();
+  CreateExploreActions();
 
   FileExitItem = MakeAction(this, QStringLiteral("E&xit"), QStringLiteral("Exit the application"));
   FileExitItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -153,7 +155,7 @@ void TMainForm::CreateActions() {
 void TMainForm::CreateMenus() {
   File1 = menuBar()->addMenu(QStringLiteral("&File"));
   File1->menuAction()->setStatusTip(QStringLiteral("File related commands"));
-  File1->addActions({FileNewItem, FileOpenItem, FileCloseItem, FileSaveAsItem, SaveParametersAs1, SaveHitCounts1,
+  File1->addActions({FileNewItem, Explore1, MoreLikeThis1, FileOpenItem, FileCloseItem, FileSaveAsItem, SaveParametersAs1, SaveHitCounts1,
                      LoadFromParameterFile1, JPGFileOptions1});
   File1->addSeparator();
   File1->addAction(FileExitItem);
@@ -212,6 +214,7 @@ TMDIChild* TMainForm::OpenFractalWindow(const QString& caption) {
   if (!filesToOpen_.isEmpty()) child->LoadAfterFirstShow(filesToOpen_.takeFirst());
   GiveDialogsTo(child);
   WatchUndoStack(child);
+  child->Menus().View1->insertAction(child->Menus().FitToWindow1, FrameSet1);
   MdiArea->addSubWindow(child);
   child->setWindowTitle(caption);
   child->show();
@@ -253,7 +256,7 @@ void TMainForm::MergeChildMenus(TMDIChild* child) {
 void TMainForm::UpdateMenuItems() {
   const bool any = !Children().isEmpty();
   for (QAction* action : {FileCloseItem, FileSaveAsItem, SaveParametersAs1, SaveHitCounts1, ContinueButton,
-                          LoadFromParameterFile1, WindowCascadeItem, WindowTileItem,
+                          LoadFromParameterFile1, MoreLikeThis1, FrameSet1, WindowCascadeItem, WindowTileItem,
                           WindowArrangeItem, WindowMinimizeItem})
     action->setEnabled(any);
   // The dialogs edit a window; without one there is nothing to show or apply.
@@ -304,6 +307,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
   // application's own loop sees the quit; the frame is not destroyed before that has happened.
   RunGuarded(services_, this, [this] { SaveSettings(); });
   RequestExit();
+  if (exploreWindow_) exploreWindow_->Stop();
   for (TMDIChild* child : Children()) child->Abort();
   Timer1->stop();
   event->accept();

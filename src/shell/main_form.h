@@ -35,6 +35,7 @@ class TForm4;
 class TXYSize;
 class TCForm;
 class THealthBar;
+class TExploreWindow;
 
 class TMainForm : public QMainWindow, public EngineHost {
   Q_OBJECT
@@ -67,6 +68,9 @@ class TMainForm : public QMainWindow, public EngineHost {
   QAction* SaveHitCounts1;    // "Save Hit Counts..."
   QAction* ContinueButton;    // "Continue" (Shift+F5)
   QAction* FileExitItem;
+  QAction* Explore1;        // "Explore...", Ctrl+E: the Explore window
+  QAction* MoreLikeThis1;   // "More Like This", Ctrl+Shift+E: variants of the active window's set
+  QAction* FrameSet1;       // "Frame Set", Ctrl+Shift+F, in each window's View menu
   QMenu* Edit1;
   QAction* EditUndoItem;  // "&Undo", Ctrl+Z: the active window's last step
   QAction* EditRedoItem;  // "&Redo", Ctrl+Shift+Z
@@ -126,6 +130,13 @@ class TMainForm : public QMainWindow, public EngineHost {
   // Hit-count documents (main_form_counts.cpp).
   void SaveHitCounts1Click();           // the active window's render as a hit-count document
   void ContinueButtonClick();           // the active window goes on drawing its stopped or loaded render
+  // Explore commands (main_form_explore.cpp).
+  void Explore1Click();
+  void MoreLikeThis1Click();
+  // Fits the active window's view to its set, as one undo step, and draws.
+  void FrameSet1Click();
+  // The Explore window, made the first time; nullptr until then.
+  TExploreWindow* ExploreWindow() const { return exploreWindow_; }
   // Edit commands (main_form_edit.cpp).
   void EditUndoItemClick();
   void EditRedoItemClick();
@@ -174,6 +185,8 @@ class TMainForm : public QMainWindow, public EngineHost {
   void UpdateEditMenu();
   void WatchUndoStack(TMDIChild* child);
   void CreateActions();
+  void CreateExploreActions();
+  TExploreWindow* ShowExploreWindow();
   void CreateMenus();
   void CreateToolBar();
   void NameShortcutsInToolTips();
@@ -197,6 +210,7 @@ class TMainForm : public QMainWindow, public EngineHost {
   TSaveMemory saveMemory_;
   QStringList filesToOpen_;  // each goes to the next window that opens
   TMDIChild* mergedChild_ = nullptr;
+  TExploreWindow* exploreWindow_ = nullptr;
   TMDIChild* lastActive_ = nullptr;
   QAction* windowListSeparator_ = nullptr;
   QList<QAction*> windowListActions_;

@@ -176,6 +176,7 @@ void TMDIChild::FormPaint() {
   CreateTList();
   UpdateGrafX();
   if (!loadAfterFirstShow_.isEmpty()) LoadAfterFirstShow(std::exchange(loadAfterFirstShow_, QString()));
+  if (showAfterFirstShow_) std::exchange(showAfterFirstShow_, {})();
 }
 
 void TMDIChild::closeEvent(QCloseEvent* event) {

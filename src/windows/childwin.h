@@ -153,6 +153,14 @@ class TMDIChild : public QMdiSubWindow {
   // Save Parameters As: only the parameter file, written whole or not at all.
   void SaveParametersAs1Click();
 
+  // --- Changes computed outside the window (child_external.cpp) -----------------------------------------------
+  // A new view of the set (Frame Set): `change` edits the record and returns false when it has nothing to change.
+  // A change is one undo step named text and is drawn at once. Nothing happens before the first show.
+  void ChangeView(const QString& text, const std::function<bool(TFractalParams&)>& change);
+  // Shows a parameter set found elsewhere (the Explore window): its picture size and every parameter, as one undo
+  // step named text, drawn at once; after the first show when that is still to come.
+  void ShowParameterSet(const TFractalParams& settings, const QString& text);
+
   // --- Hit-count documents (child_counts.cpp) --------------------------------------------------------------------
   // Save Hit Counts: the render as a hit-count document, written whole or not at all. Saved while a pass draws,
   // it holds the counts so far but no orbits, so it can be painted and merged but not continued.
@@ -262,6 +270,7 @@ class TMDIChild : public QMdiSubWindow {
   std::function<QSize()> frameClientSize_;
   const TFileOptions* fileOptions_ = nullptr;
   QString loadAfterFirstShow_;
+  std::function<void()> showAfterFirstShow_;
   TFileOptions ownFileOptions_;
   const TDrawingOptions* drawingOptions_ = nullptr;
   TDrawingOptions ownDrawingOptions_;
