@@ -41,7 +41,7 @@ std::unique_ptr<TPixelGraphic> RenderThumbnail(const TFractalParams& params, std
   TFractalDocument document(params.imageWidth, params.imageHeight);
   document.Resize(params.imageWidth, params.imageHeight);
   document.Restore(TakeParamSnapshot(params));
-  TFractalParams& v = document.Record();
+  TFractalParams& v = document.Params();
   v.randomize = false;
   document.PrepareRun();
   TCancelHost host(cancel, v);
