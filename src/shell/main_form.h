@@ -35,6 +35,8 @@ class TForm4;
 class TXYSize;
 class TCForm;
 class THealthBar;
+class TRenderJobs;
+class TRenderPanel;
 
 class TMainForm : public QMainWindow, public EngineHost {
   Q_OBJECT
@@ -66,6 +68,9 @@ class TMainForm : public QMainWindow, public EngineHost {
   QAction* SaveParametersAs1;
   QAction* SaveHitCounts1;    // "Save Hit Counts..."
   QAction* ContinueButton;    // "Continue" (Shift+F5)
+  QAction* RenderToFile1;     // "Render to File..." (Ctrl+Shift+R)
+  TRenderJobs* RenderJobs;    // the renders to file, run in the background one after the other
+  TRenderPanel* RenderPanel;  // their progress, docked at the bottom
   QAction* FileExitItem;
   QMenu* Edit1;
   QAction* EditUndoItem;  // "&Undo", Ctrl+Z: the active window's last step
@@ -126,6 +131,8 @@ class TMainForm : public QMainWindow, public EngineHost {
   // Hit-count documents (main_form_counts.cpp).
   void SaveHitCounts1Click();           // the active window's render as a hit-count document
   void ContinueButtonClick();           // the active window goes on drawing its stopped or loaded render
+  // Render to File (main_form_render.cpp): the active window's parameter set into a file, in the background.
+  void RenderToFile1Click();
   // Edit commands (main_form_edit.cpp).
   void EditUndoItemClick();
   void EditRedoItemClick();
@@ -170,6 +177,9 @@ class TMainForm : public QMainWindow, public EngineHost {
   TServices& services_;
   void ConnectFileCommands();
   void CreateHitCountActions();
+  void CreateRenderToFile();
+  // Leaving while renders to file run asks first; true when the frame may close (the renders are then discarded).
+  bool MayCloseWhileRendering();
   void CreateEditMenu();
   void UpdateEditMenu();
   void WatchUndoStack(TMDIChild* child);
