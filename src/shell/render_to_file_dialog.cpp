@@ -24,6 +24,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "document/fractal_document.h"
 #include "document/supersampled.h"
 #include "engine/supersample.h"
 #include "files/hit_count_file.h"
@@ -290,6 +291,10 @@ QString TRenderToFileDialog::Problem(const TRenderRequest& request) const {
     return QStringLiteral("The folder \"%1\" does not exist.").arg(QString::fromStdString(folder.string()));
   if (!SeedEdit->text().trimmed().isEmpty() && !request.spec.seed)
     return QStringLiteral("The seed must be a whole number of 0 or more, or empty.");
+  TFractalDocument probe(1, 1);
+  probe.RestoreSettings(request.spec.params);
+  if (!probe.PrepareRun())
+    return QStringLiteral("The window's parameter set selects nothing to draw: choose a fractal first.");
   try {
     TBackgroundRender check(request.spec);  // allocates nothing: it only refuses
   } catch (const std::invalid_argument& refusal) {
