@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSettings>
 
 namespace {
@@ -44,6 +45,18 @@ bool TServices::AskWarningBox(QWidget* parent, const QString& caption, const QSt
   shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
   const auto buttons = okCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok;
   return QMessageBox::warning(parent, caption, shown, buttons, QMessageBox::Ok) == QMessageBox::Ok;
+}
+
+int TServices::AskChoice(QWidget* parent, const QString& caption, const QString& text, const QStringList& buttons) {
+  QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::NoButton, parent);
+  QList<QAbstractButton*> added;
+  for (const QString& label : buttons) added.append(box.addButton(label, QMessageBox::ActionRole));
+  if (added.isEmpty()) return -1;
+  box.setDefaultButton(qobject_cast<QPushButton*>(added.front()));
+  box.setEscapeButton(added.back());
+  box.exec();
+  const int chosen = static_cast<int>(added.indexOf(box.clickedButton()));
+  return chosen >= 0 ? chosen : static_cast<int>(added.size()) - 1;
 }
 
 int TServices::RunModalDialog(QDialog& dialog) { return dialog.exec(); }

@@ -38,6 +38,9 @@ class TServices {
   virtual TFileDialogResult RunOpenFileDialog(QWidget* parent, const TFileDialogRequest& request);
   // The image library's warning box: true when the user chose OK. okCancel adds a Cancel button.
   virtual bool AskWarningBox(QWidget* parent, const QString& caption, const QString& text, bool okCancel);
+  // A question with the given buttons, the first the default and the last the one Esc chooses: the index of the
+  // button chosen.
+  virtual int AskChoice(QWidget* parent, const QString& caption, const QString& text, const QStringList& buttons);
   // Runs a dialog modally and returns its result code (QDialog::Accepted or Rejected).
   virtual int RunModalDialog(QDialog& dialog);
   // Information boxes with an OK button, the program's only way of telling the user something.

@@ -108,6 +108,7 @@ void TMainForm::CreateActions() {
   ConnectFileCommands();
   CreateHitCountActions();
   CreateExploreActions();
+  CreateRenderToFile();
 
   FileExitItem = MakeAction(this, QStringLiteral("E&xit"), QStringLiteral("Exit the application"));
   FileExitItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -155,8 +156,8 @@ void TMainForm::CreateActions() {
 void TMainForm::CreateMenus() {
   File1 = menuBar()->addMenu(QStringLiteral("&File"));
   File1->menuAction()->setStatusTip(QStringLiteral("File related commands"));
-  File1->addActions({FileNewItem, Explore1, MoreLikeThis1, FileOpenItem, FileCloseItem, FileSaveAsItem, SaveParametersAs1, SaveHitCounts1,
-                     LoadFromParameterFile1, JPGFileOptions1});
+  File1->addActions({FileNewItem, Explore1, MoreLikeThis1, FileOpenItem, FileCloseItem, FileSaveAsItem, SaveParametersAs1,
+                     SaveHitCounts1, LoadFromParameterFile1, JPGFileOptions1, RenderToFile1});
   File1->addSeparator();
   File1->addAction(FileExitItem);
 
@@ -255,7 +256,7 @@ void TMainForm::MergeChildMenus(TMDIChild* child) {
 // active window changes and whenever a window opens.
 void TMainForm::UpdateMenuItems() {
   const bool any = !Children().isEmpty();
-  for (QAction* action : {FileCloseItem, FileSaveAsItem, SaveParametersAs1, SaveHitCounts1, ContinueButton,
+  for (QAction* action : {FileCloseItem, FileSaveAsItem, SaveParametersAs1, SaveHitCounts1, ContinueButton, RenderToFile1,
                           LoadFromParameterFile1, MoreLikeThis1, FrameSet1, WindowCascadeItem, WindowTileItem,
                           WindowArrangeItem, WindowMinimizeItem})
     action->setEnabled(any);
@@ -303,6 +304,10 @@ void TMainForm::FileCloseItemClick() {
 void TMainForm::FileExitItemClick() { close(); }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
+  if (!MayCloseWhileRendering()) {
+    event->ignore();
+    return;
+  }
   // Every pass stops and none may start again, so the nested event loops of the passes unwind at once and the
   // application's own loop sees the quit; the frame is not destroyed before that has happened.
   RunGuarded(services_, this, [this] { SaveSettings(); });

@@ -36,6 +36,8 @@ class TXYSize;
 class TCForm;
 class THealthBar;
 class TExploreWindow;
+class TRenderJobs;
+class TRenderPanel;
 
 class TMainForm : public QMainWindow, public EngineHost {
   Q_OBJECT
@@ -67,6 +69,9 @@ class TMainForm : public QMainWindow, public EngineHost {
   QAction* SaveParametersAs1;
   QAction* SaveHitCounts1;    // "Save Hit Counts..."
   QAction* ContinueButton;    // "Continue" (Shift+F5)
+  QAction* RenderToFile1;     // "Render to File..." (Ctrl+Shift+R)
+  TRenderJobs* RenderJobs;    // the renders to file, run in the background one after the other
+  TRenderPanel* RenderPanel;  // their progress, docked at the bottom
   QAction* FileExitItem;
   QAction* Explore1;        // "Explore...", Ctrl+E: the Explore window
   QAction* MoreLikeThis1;   // "More Like This", Ctrl+Shift+E: variants of the active window's set
@@ -137,6 +142,8 @@ class TMainForm : public QMainWindow, public EngineHost {
   void FrameSet1Click();
   // The Explore window, made the first time; nullptr until then.
   TExploreWindow* ExploreWindow() const { return exploreWindow_; }
+  // Render to File (main_form_render.cpp): the active window's parameter set into a file, in the background.
+  void RenderToFile1Click();
   // Edit commands (main_form_edit.cpp).
   void EditUndoItemClick();
   void EditRedoItemClick();
@@ -181,6 +188,9 @@ class TMainForm : public QMainWindow, public EngineHost {
   TServices& services_;
   void ConnectFileCommands();
   void CreateHitCountActions();
+  void CreateRenderToFile();
+  // Leaving while renders to file run asks first; true when the frame may close (the renders are then discarded).
+  bool MayCloseWhileRendering();
   void CreateEditMenu();
   void UpdateEditMenu();
   void WatchUndoStack(TMDIChild* child);

@@ -35,6 +35,8 @@ inline QStringList& RecordedMessages() {
 
 using TFileDialogFunction = std::function<TFileDialogResult(QWidget* parent, const TFileDialogRequest& request)>;
 using TWarningAsker = std::function<bool(QWidget* parent, const QString& caption, const QString& text, bool okCancel)>;
+using TChoiceAsker =
+    std::function<int(QWidget* parent, const QString& caption, const QString& text, const QStringList& buttons)>;
 using TModalRunner = std::function<int(QDialog& dialog)>;
 using TMessageSink = std::function<void(QWidget* parent, const QString& text)>;
 
@@ -44,6 +46,7 @@ using TMessageSink = std::function<void(QWidget* parent, const QString& text)>;
 struct TTestServices : TServices {
   TFileDialogFunction saveDialog, openDialog;
   TWarningAsker warningAsker;
+  TChoiceAsker choiceAsker;  // unset: a question is a failure of the test, answered with the last button
   TModalRunner modalRunner;
   TMessageSink messageSink;
   QString settingsFile;  // empty: the user's, which no test may touch
@@ -53,6 +56,7 @@ struct TTestServices : TServices {
   void ClearAnswers() {
     saveDialog = openDialog = {};
     warningAsker = {};
+    choiceAsker = {};
     modalRunner = {};
     messageSink = {};
     saveProgressMinimumDurationMs = 500;
@@ -67,6 +71,11 @@ struct TTestServices : TServices {
   bool AskWarningBox(QWidget* parent, const QString& caption, const QString& text, bool okCancel) override {
     return warningAsker ? warningAsker(parent, caption, text, okCancel)
                         : TServices::AskWarningBox(parent, caption, text, okCancel);
+  }
+  int AskChoice(QWidget* parent, const QString& caption, const QString& text, const QStringList& buttons) override {
+    if (choiceAsker) return choiceAsker(parent, caption, text, buttons);
+    ADD_FAILURE() << "an unanswered question: " << text.toStdString();
+    return static_cast<int>(buttons.size()) - 1;
   }
   int RunModalDialog(QDialog& dialog) override {
     return modalRunner ? modalRunner(dialog) : TServices::RunModalDialog(dialog);
