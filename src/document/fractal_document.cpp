@@ -37,6 +37,7 @@ std::unique_ptr<TPixelGraphic> TFractalDocument::Resize(int width, int height) {
   v_.imageHeight = height;
   v_.plotWidth = v_.imageWidth;
   v_.plotHeight = v_.imageHeight;
+  EnsureColourCells(v_, lists_);
   return picture;
 }
 
@@ -74,6 +75,7 @@ bool TFractalDocument::ZoomToRegion() {
 }
 
 bool TFractalDocument::PrepareRun() {
+  EnsureColourCells(v_, lists_);
   DeriveFamilySwitches(v_);
   if (!SelectsAFamily(v_)) return false;
   AdjustCoordsForRun(v_);

@@ -9,6 +9,7 @@ void ClearRunState(TFractalParams& v) {
   v.greenList = nullptr;
   v.blueList = nullptr;
   v.leadList = nullptr;
+  v.colourCells = nullptr;
   v.plotX = 0;
   v.plotY = 0;
   v.ticks = 0;
@@ -47,6 +48,7 @@ void ApplyParamSnapshot(const TParamSnapshot& snapshot, TFractalParams& v) {
   restored.greenList = v.greenList;
   restored.blueList = v.blueList;
   restored.leadList = v.leadList;
+  restored.colourCells = v.colourCells;
   restored.plotX = v.plotX;
   restored.plotY = v.plotY;
   restored.ticks = v.ticks;

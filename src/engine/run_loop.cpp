@@ -48,6 +48,14 @@ TRenderTarget RenderTargetOf(const TFractalParams& v) {
     added[2] = 0;
     added[fourth] += t.weight;
   }
+  if (v.colouring == TColouring::Gradient && n > 0 && v.colourCells != nullptr &&
+      static_cast<std::int64_t>(v.colourCells->sums.size()) >= n * n &&
+      static_cast<std::int64_t>(v.colourCells->hits.size()) >= n * n) {
+    t.gradient = true;
+    t.colourSums = v.colourCells->sums.data();
+    t.colourHits = v.colourCells->hits.data();
+    for (int k = 0; k < 3; ++k) t.colourPositions[k] = ColourPositionOrDefault(v, k);
+  }
   t.noneOnly = v.none && !(v.linear || v.sinusoidal || v.spherical || v.swirl || v.horseshoe || v.polar || v.bent);
   const bool ifs0101Only = v.ifs01 && v.ifs0101 && !(v.ifs0102 || v.ifs0103 || v.ifs0104 || v.ifs0105 ||
                                                      v.ifs0106 || v.ifs0107 || v.ifs0108);
@@ -78,6 +86,7 @@ void StartOrbitOver(TEngineState& s) {
   s.z = kStartValue;
   s.fx = s.x;
   s.fy = s.y;
+  // The colour coordinate is left as it is: each step halves what it remembers of where it started.
 }
 
 // Black for the cells (ix, iy) < N that lie inside the picture; the rest of an N x N grid is off the picture.
@@ -171,5 +180,9 @@ void TRunLoop::Reset() {
   if (n == 0) return;
   for (int c = 0; c < 3; ++c) std::fill_n(target_.counts[c], n * n, 0);
   if (target_.lead != nullptr) std::fill_n(target_.lead, n * n, 0);
+  if (target_.gradient) {
+    std::fill_n(target_.colourSums, n * n, 0);
+    std::fill_n(target_.colourHits, n * n, 0);
+  }
   ClearPicture(*target_.image, n);
 }

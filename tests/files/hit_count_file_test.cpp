@@ -141,11 +141,11 @@ TEST(HitCountFile, EveryFlippedByteAndEveryCutIsRefusedWithAReason) {
 TEST(HitCountFile, ForeignFilesAndOtherVersionsGetTheirOwnMessages) {
   EXPECT_EQ(ReadError(""), "This is not a hit-count document");
   EXPECT_EQ(ReadError("Ovel-IFS v0.005\r\n0.5\r\n"), "This is not a hit-count document");
-  std::string v2 = Header(1, 1, 0, 0);
-  v2[8] = 2;
-  const std::uint32_t crc = static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(v2.data()), 68));
-  for (int k = 0; k < 4; ++k) v2[68 + k] = static_cast<char>(crc >> (8 * k));
-  EXPECT_EQ(ReadError(v2), "Hit-count document version 2 is not supported (this program reads version 1)");
+  std::string v3 = Header(1, 1, 0, 0);
+  v3[8] = 3;
+  const std::uint32_t crc = static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(v3.data()), 68));
+  for (int k = 0; k < 4; ++k) v3[68 + k] = static_cast<char>(crc >> (8 * k));
+  EXPECT_EQ(ReadError(v3), "Hit-count document version 3 is not supported (this program reads versions 1 and 2)");
 }
 
 TEST(HitCountFile, AHeaderClaimingAHugePictureIsRefusedBeforeAnythingIsAllocated) {
