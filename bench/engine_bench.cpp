@@ -27,6 +27,7 @@ struct TBenchFractal {
   TFractalParams v;
   TPixelGraphic image;
   THitList red, green, blue;
+  TColourCells colourCells;
 
   TBenchFractal(int width, int height, double xMin, double xMax, double yMin, double yMax) {
     image.SetSize(width, height, TColorRes::Bits24);
@@ -117,6 +118,24 @@ void BM_Ifs0101None(benchmark::State& state) {
 }
 BENCHMARK(BM_Ifs0101None)->Args({400, 300})->Args({1024, 768})->Unit(benchmark::kNanosecond);
 
+// The gradient colouring's cost per step: the same set with the colour coordinate moved and each point's colour
+// level added to its cell, beside BM_Ifs0101None and BM_Ifs0101NoneOrbits.
+void UseGradientColouring(TBenchFractal& f) {
+  const std::size_t n = static_cast<std::size_t>(std::max(f.v.imageWidth, f.v.imageHeight));
+  f.colourCells.sums.assign(n * n, 0);
+  f.colourCells.hits.assign(n * n, 0);
+  f.v.colourCells = &f.colourCells;
+  f.v.colouring = TColouring::Gradient;
+}
+
+void BM_Ifs0101NoneGradient(benchmark::State& state) {
+  TBenchFractal f(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), -0.1, 1.1, -0.1, 1.1);
+  SetSierpinski(f.v);
+  UseGradientColouring(f);
+  RunBench(state, f);
+}
+BENCHMARK(BM_Ifs0101NoneGradient)->Args({400, 300})->Args({1024, 768})->Unit(benchmark::kNanosecond);
+
 // Arguments: orbits, threads.
 void BM_Ifs0101NoneOrbits(benchmark::State& state) {
   TBenchFractal f(400, 300, -0.1, 1.1, -0.1, 1.1);
@@ -131,6 +150,20 @@ void OrbitScaling(benchmark::internal::Benchmark* b) {
   const int most = std::min(kOrbits, std::max(2, cores));
   for (int threads = 1; threads <= most; ++threads) b->Args({kOrbits, threads});
 }
+// Arguments: orbits, threads.
+void BM_Ifs0101NoneOrbitsGradient(benchmark::State& state) {
+  TBenchFractal f(400, 300, -0.1, 1.1, -0.1, 1.1);
+  SetSierpinski(f.v);
+  UseGradientColouring(f);
+  const int orbits = static_cast<int>(state.range(0)), threads = static_cast<int>(state.range(1));
+  RunBench(state, f, [&](TFractalParams* v) { RunFractalOrbits(v, orbits, threads); });
+}
+BENCHMARK(BM_Ifs0101NoneOrbitsGradient)
+    ->Apply([](benchmark::internal::Benchmark* b) { b->Args({8, 1}); })
+    ->UseRealTime()
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kNanosecond);
+
 // Wall-clock rates; the CPU column is the whole process's, so items_per_second * Time / CPU is main steps per CPU
 // second, the figure to compare with the single orbit's on a machine too busy for wall-clock scaling.
 BENCHMARK(BM_Ifs0101NoneOrbits)
