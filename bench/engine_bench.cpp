@@ -16,6 +16,7 @@
 #include "engine/orbits.h"
 #include "engine/fractal_params.h"
 #include "engine/render_context.h"
+#include "engine/tone.h"
 #include "image/pixel_graphic.h"
 
 namespace {
@@ -252,5 +253,25 @@ void BM_Latoocarfian01(benchmark::State& state) {
 BENCHMARK(BM_Latoocarfian01)->Unit(benchmark::kNanosecond);
 
 }  // namespace
+
+// Re-colouring a 1920 x 1080 picture of the gradient colouring from its colour cells, as a gradient change in a
+// window or --retone does (without reading the document).
+void BM_RepaintGradient1080p(benchmark::State& state) {
+  TBenchFractal f(1920, 1080, -0.1, 1.1, -0.1, 1.1);
+  UseGradientColouring(f);
+  std::uint64_t mix = 88172645463325252ull;
+  for (std::size_t cell = 0; cell < f.colourCells.hits.size(); ++cell) {
+    mix ^= mix << 13, mix ^= mix >> 7, mix ^= mix << 17;
+    const std::uint32_t hits = static_cast<std::uint32_t>(mix % 5 == 0 ? mix % 4000 : 0);
+    f.colourCells.hits[cell] = hits;
+    f.colourCells.sums[cell] = std::uint64_t{hits} * (mix >> 53);
+  }
+  for (auto _ : state) {
+    f.v.gradientView.offset += 0.01;
+    PaintGradientColours(f.v);
+  }
+  state.SetItemsProcessed(state.iterations() * 1920 * 1080);
+}
+BENCHMARK(BM_RepaintGradient1080p)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

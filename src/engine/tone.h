@@ -17,8 +17,11 @@ inline constexpr double kMinToneBrightness = 0.01, kMaxToneBrightness = 100;
 inline constexpr double kMinToneGamma = 0.1, kMaxToneGamma = 10;
 // A cell this many times denser than the mean reaches full level at brightness 1 and colour factor 1.
 inline constexpr double kLogDensityReference = 1000;
-// The same for the gradient colouring's density of points.
-inline constexpr double kGradientDensityReference = 1000;
+// The same for the gradient colouring's density of points. Lower than the defined colouring's: its colours come
+// from the gradient, not from the counts, so a dense cell cannot burn out to white, and the sparse outskirts of an
+// attractor, which are most of its lit pixels, stay visible (on the gallery's sets at 10 M steps, 360 x 270, the
+// mean value of lit pixels is then 0.37 to 0.58 with the default gradient).
+inline constexpr double kGradientDensityReference = 4.5;
 
 bool ToneBrightnessIsValid(double brightness);
 bool ToneGammaIsValid(double gamma);
