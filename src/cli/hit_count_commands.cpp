@@ -29,7 +29,7 @@ void Restore(TFractalDocument& document, const THitCountDocument& counts, const 
   const long double previousGamma = TPixelGraphic::DefaultGamma();
   ApplyScreenGamma(options.fileOptions);
   try {
-    RestoreHitCounts(document, counts);
+    RestoreHitCounts(document, counts, options.filterRadius);
   } catch (...) {
     TPixelGraphic::SetDefaultGamma(previousGamma);
     throw;

@@ -18,6 +18,8 @@
 #include "document/hit_counts.h"
 #include "engine/tone.h"
 #include "document/presets.h"
+#include "document/supersampled.h"
+#include "engine/supersample.h"
 #include "engine/formula.h"
 #include "engine/orbits.h"
 #include "files/file_format_writer.h"
@@ -34,6 +36,7 @@ using TClock = std::chrono::steady_clock;
 
 constexpr auto kProgressInterval = std::chrono::milliseconds(100);
 constexpr int kProgressBarWidth = 40;
+constexpr std::size_t kTimeLeftWidth = 18;
 
 // Ends the run when its time is up and reports progress. The step budget is the engine's: it stops after
 // exactly that many main steps whatever the cadence at which it calls here.
@@ -163,12 +166,24 @@ std::string Fixed(double value, int decimals) {
   return std::string(buffer, end);
 }
 
-std::string ProgressBar(double fraction) {
+// "1:05:09 left", "4:07 left" or "9 s left"; empty while too little is done to tell.
+std::string TimeLeft(double fraction, double elapsedSeconds) {
+  if (fraction < 0.01 || fraction >= 1 || elapsedSeconds < 0.5) return {};
+  const long left = std::lround(elapsedSeconds * (1 - fraction) / fraction);
+  const auto two = [](long n) { return (n < 10 ? "0" : "") + std::to_string(n); };
+  if (left < 60) return std::to_string(left) + " s left";
+  if (left < 3600) return std::to_string(left / 60) + ":" + two(left % 60) + " left";
+  return std::to_string(left / 3600) + ":" + two(left / 60 % 60) + ":" + two(left % 60) + " left";
+}
+
+std::string ProgressBar(double fraction, double elapsedSeconds) {
   const int filled = static_cast<int>(fraction * kProgressBarWidth);
   const int percent = static_cast<int>(fraction * 100);
   return "\r[" + std::string(static_cast<std::size_t>(filled), '#') +
          std::string(static_cast<std::size_t>(kProgressBarWidth - filled), '-') + "] " +
-         (percent < 10 ? "  " : percent < 100 ? " " : "") + std::to_string(percent) + "%";
+         (percent < 10 ? "  " : percent < 100 ? " " : "") + std::to_string(percent) + "%" +
+         // Padded: a shorter estimate must cover the longer one before it.
+         ("  " + TimeLeft(fraction, elapsedSeconds) + std::string(kTimeLeftWidth, ' ')).substr(0, kTimeLeftWidth);
 }
 
 }  // namespace
@@ -246,6 +261,20 @@ TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderRe
     CheckView(v);
   }
 
+  // A supersampled document goes on supersampled as it was drawn; the filter radius is the command line's.
+  const int supersample = resumed ? static_cast<int>(resumed->supersample) : options.supersample;
+  const bool supersampled = resumed ? supersample > 1 : options.Supersampled();
+  if (supersampled && v.colouring == TColouring::Gradient)
+    throw ERenderFailed("the gradient colouring cannot be drawn supersampled: its colour cells are not filtered into "
+                        "the picture (draw it without --supersample and --filter-radius)");
+  if (supersampled) {
+    const int w = resumed ? static_cast<int>(resumed->width) : options.width;
+    const int h = resumed ? static_cast<int>(resumed->height) : options.height;
+    const std::string refusal =
+        MemoryRefusal(SupersampledRenderBytes(w, h, supersample, options.orbits > 1), AvailableMemoryBytes());
+    if (!refusal.empty()) throw ERenderFailed(refusal);
+  }
+
   // The picture is made only now: after the checks above, so that a bad parameter set is named as such whatever
   // the size, and inside the gamma scope, which new pictures take their gamma from.
   const TDefaultGammaScope gamma(options.fileOptions);
@@ -254,7 +283,7 @@ TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderRe
   try {
     if (resumed) {
       // The document's own parameter set, size and picture; colouring options apply as to any render.
-      RestoreHitCounts(document, *resumed);
+      RestoreHitCounts(document, *resumed, options.filterRadius);
       ApplyColourOptions(options, v);
       if (options.white) v.invert = true;
       RepaintPicture(v);
@@ -289,16 +318,28 @@ TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderRe
   }
   summary.orbits = plan.orbits;
   summary.threads = plan.threads;
+  // A supersampled render draws its grid, then filters it into the picture's counts.
+  std::unique_ptr<TSupersampledGrid> grid;
+  if (supersampled) {
+    try {
+      grid = std::make_unique<TSupersampledGrid>(v, supersample);
+    } catch (const std::bad_alloc&) {
+      throw ERenderFailed("not enough memory for a " + std::to_string(width * supersample) + "x" +
+                          std::to_string(height * supersample) + " grid");
+    }
+    if (resumed) grid->Restore(*resumed);
+  }
+  TFractalParams& drawn = grid ? grid->Record() : v;
   const auto start = TClock::now();
-  TRenderHost host(v, options, report, start);
+  TRenderHost host(drawn, options, report, start);
   {
     const THostScope scope(&host);
-    v.abort = false;
+    drawn.abort = false;
     try {
       if (resumed)
-        ContinueFractalOrbits(&v, left, plan.threads);
+        ContinueFractalOrbits(&drawn, left, plan.threads);
       else
-        RunFractalOrbits(&v, plan.orbits, plan.threads, &left);
+        RunFractalOrbits(&drawn, plan.orbits, plan.threads, &left);
     } catch (const EFloatingPointFault& fault) {
       throw ERenderFailed(std::string(fault.what()) + " after " + std::to_string(GetEngineCounters().mainSteps) +
                           " steps; no picture written");
@@ -307,6 +348,16 @@ TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderRe
       throw ERenderFailed("the hit-count document " + Quoted(*options.resumePath) + " cannot be continued: " +
                           wrong.what());
     }
+  }
+  if (grid) {
+    // The record takes what the run left in the grid's: random coefficients, the estimate, the last point.
+    const TFractalParams& g = grid->Record();
+    v.af = g.af;
+    v.af2 = g.af2;
+    v.iterations = g.iterations;
+    v.lyapunov = g.lyapunov;
+    grid->FilterInto(document, options.filterRadius);
+    RepaintPicture(v);
   }
   summary.seconds = std::chrono::duration<double>(TClock::now() - start).count();
   summary.steps = GetEngineCounters().mainSteps;
@@ -318,10 +369,11 @@ TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderRe
     // Written before the picture: a picture on disk always has its counts beside it when they were asked for.
     const std::uint64_t before = resumed ? resumed->mainSteps : 0;
     const std::uint64_t seed = resumed ? resumed->seed : options.seed.value_or(0);
-    THitCountOrbit orbit = EngineOrbit(v);
+    THitCountOrbit orbit = EngineOrbit(drawn);
     orbit.state.mainSteps = static_cast<std::int64_t>(before + static_cast<std::uint64_t>(summary.steps));
     orbit.state.restarts = (resumed ? resumed->orbits[0].state.restarts : 0) + summary.restarts;
-    THitCountDocument counts = CaptureHitCounts(document, before + summary.steps, seed, {});
+    THitCountDocument counts = grid ? CaptureGridCounts(document, *grid, before + summary.steps, seed)
+                                    : CaptureHitCounts(document, before + summary.steps, seed, {});
     PutOrbits(counts, orbit, left);
     SaveHitCountDocument(*countsPath, counts);
     if (!countsOnly) summary.countsPath = countsPath;
@@ -380,7 +432,7 @@ int RunRenderCommand(const std::vector<std::string>& args, std::ostream& out, st
   bool barShown = false;
   const auto clearBar = [&] {
     if (!barShown) return;
-    err << "\r" << std::string(kProgressBarWidth + 8, ' ') << "\r" << std::flush;
+    err << "\r" << std::string(kProgressBarWidth + 8 + kTimeLeftWidth, ' ') << "\r" << std::flush;
     barShown = false;
   };
   TRenderReport report;
@@ -388,9 +440,10 @@ int RunRenderCommand(const std::vector<std::string>& args, std::ostream& out, st
     clearBar();
     err << prefix << "warning: " << text << "\n";
   };
+  const auto barStart = TClock::now();
   if (errIsTerminal && !options.quiet) {
     report.progress = [&](double fraction) {
-      err << ProgressBar(fraction) << std::flush;
+      err << ProgressBar(fraction, std::chrono::duration<double>(TClock::now() - barStart).count()) << std::flush;
       barShown = true;
     };
   }

@@ -1,5 +1,6 @@
 #include "cli/render_options.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <functional>
@@ -8,6 +9,7 @@
 #include <tuple>
 
 #include "engine/gradient.h"
+#include "engine/supersample.h"
 #include "engine/tone.h"
 #include "files/param_file.h"
 
@@ -242,6 +244,17 @@ const std::map<std::string, TValued>& ValuedOptions() {
        [](TRenderOptions& o, const std::string& v) {
          o.toneGamma = NumberInRange("--tone-gamma", v, kMinToneGamma, kMaxToneGamma);
        }},
+      {"--supersample",
+       [](TRenderOptions& o, const std::string& v) {
+         o.supersample = static_cast<int>(WholeInRange("--supersample", v, 1, kMaxSupersample,
+                                                       "a whole number from 1 to " + std::to_string(kMaxSupersample)));
+       }},
+      {"--filter-radius",
+       [](TRenderOptions& o, const std::string& v) {
+         o.filterRadius = NumberInRange("--filter-radius", v, 0, kMaxFilterRadius);
+       }},
+      {"--quality",
+       [](TRenderOptions& o, const std::string& v) { o.quality = PositiveNumber("--quality", v, 1e9); }},
   };
   return options;
 }
@@ -303,6 +316,13 @@ TRenderOptions ParseRenderArguments(const std::vector<std::string>& args) {
     throw ERenderUsage(std::string(options.colouring ? "--colouring" : "--colour-positions") +
                        " decides what a render counts and cannot change when it is resumed");
   if (stepsGiven && options.seconds) throw ERenderUsage("--steps and --seconds cannot be used together");
+  if (options.quality && (stepsGiven || options.seconds))
+    throw ERenderUsage(std::string("--quality and ") + (stepsGiven ? "--steps" : "--seconds") +
+                       " cannot be used together");
+  if (options.quality) {
+    const double steps = std::round(*options.quality * options.width * options.height);
+    options.steps = static_cast<std::int64_t>(std::clamp(steps, 1.0, 9e18));
+  }
   if (options.outputPath.empty()) throw ERenderUsage("the output file name is empty");
   return options;
 }
@@ -350,6 +370,7 @@ std::string RenderHelpTemplate() {
   return R"(Usage: ovel-ifs-render [PARAMS.ifs] [-o OUT] [--size WxH] [--steps N | --seconds S] [--seed N]
                        [--maps 0..3] [--orbits K] [--threads T] [--white] [--random] [--write-params]
                        [--quiet] [file options] [--save-counts FILE.ovc] [colour options]
+                       [--supersample S] [--filter-radius R] [--quality Q]
        ovel-ifs-render --resume FILE.ovc --steps N -o OUT [--threads T] [--save-counts FILE.ovc]
        ovel-ifs-render --merge A.ovc B.ovc... -o OUT
        ovel-ifs-render --retone FILE.ovc -o OUT [colour options]
@@ -373,6 +394,12 @@ Options:
   --steps N                stop after exactly N main steps in all, random restarts included
                            (default 5000000)
   --seconds S              stop after S seconds instead (S may have decimals: 2.5)
+  --quality Q              stop after Q main steps per picture pixel instead (Q may have decimals)
+  --supersample S          land the hits in a grid S times finer on each side, 1 to 6 (default 1), and
+                           filter each pixel from the cells under it: smooth curves, no speckle. The
+                           brightness at a given --quality does not depend on S
+  --filter-radius R        the filter: a Gaussian reaching R pixels, 0 to 8 (default 0: the plain
+                           S x S cells of the pixel)
   --seed N                 seed the random generator with N (0 to 18446744073709551615): the same
                            inputs, seed and --orbits give a byte-identical picture, whatever --threads
                            says. Without it the clock seeds.

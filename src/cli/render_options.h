@@ -72,6 +72,13 @@ struct TRenderOptions {
   std::optional<double> gradientOffset, gradientScale, vibrancy;
   bool gradientReversed = false;
   std::optional<std::array<double, kColourPositions>> colourPositions;
+
+  // Supersampling: hits land in a grid supersample times finer on each side, filtered into the picture.
+  int supersample = 1;
+  double filterRadius = 0;            // picture pixels; 0: a plain box of supersample x supersample cells
+  std::optional<double> quality;      // --quality: main steps per picture pixel, instead of --steps
+
+  bool Supersampled() const { return supersample > 1 || filterRadius > 0; }
 };
 
 // Parses the arguments after the program name. Raises ERenderUsage for anything it cannot accept.

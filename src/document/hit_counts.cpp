@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "engine/render_context.h"
+#include "engine/supersample.h"
 #include "engine/tone.h"
 #include "files/param_file.h"
 
@@ -37,9 +38,10 @@ THitCountOrbit OtherOrbitToFile(const TOtherOrbit& orbit) { return {orbit.state,
 
 TOtherOrbit OtherOrbitFromFile(const THitCountOrbit& o) { return {Checked(o.state), o.iterations < 0 ? 0 : o.iterations}; }
 
-THitCountDocument CaptureHitCounts(const TFractalDocument& doc, std::uint64_t mainSteps, std::uint64_t seed,
-                                   std::vector<THitCountOrbit> orbits) {
-  const TFractalParams& v = doc.Record();
+namespace {
+
+// What every document holds besides its counts.
+THitCountDocument DocumentOf(const TFractalParams& v, std::uint64_t mainSteps, std::uint64_t seed) {
   THitCountDocument d;
   std::ostringstream text;
   // Exact digits: a continued render must go on with the very coefficients it was drawn with.
@@ -51,6 +53,15 @@ THitCountDocument CaptureHitCounts(const TFractalDocument& doc, std::uint64_t ma
   d.white = v.invert;
   d.mainSteps = mainSteps;
   d.seed = seed;
+  return d;
+}
+
+}  // namespace
+
+THitCountDocument CaptureHitCounts(const TFractalDocument& doc, std::uint64_t mainSteps, std::uint64_t seed,
+                                   std::vector<THitCountOrbit> orbits) {
+  const TFractalParams& v = doc.Record();
+  THitCountDocument d = DocumentOf(v, mainSteps, seed);
   d.orbits = std::move(orbits);
   const std::size_t n = static_cast<std::size_t>(std::max(v.imageWidth, v.imageHeight));
   const THitList* lists[3] = {v.redList, v.greenList, v.blueList};
@@ -74,7 +85,19 @@ THitCountDocument CaptureHitCounts(const TFractalDocument& doc, std::uint64_t ma
   return d;
 }
 
-std::unique_ptr<TPixelGraphic> RestoreHitCounts(TFractalDocument& doc, const THitCountDocument& counts) {
+THitCountDocument CaptureGridCounts(const TFractalDocument& doc, const TSupersampledGrid& grid, std::uint64_t mainSteps,
+                                    std::uint64_t seed) {
+  THitCountDocument d = DocumentOf(doc.Record(), mainSteps, seed);
+  d.supersample = static_cast<std::uint32_t>(grid.Supersample());
+  // The grid's lists are the document's layout already.
+  const TFractalParams& g = grid.Record();
+  d.counts = {*g.redList, *g.greenList, *g.blueList};
+  d.lead = *g.leadList;
+  return d;
+}
+
+std::unique_ptr<TPixelGraphic> RestoreHitCounts(TFractalDocument& doc, const THitCountDocument& counts,
+                                                double filterRadius) {
   counts.CheckShape();
   // Read into a copy first: a parameter set that does not read leaves the document as it was.
   TFractalParams read = doc.Record();
@@ -103,6 +126,18 @@ std::unique_ptr<TPixelGraphic> RestoreHitCounts(TFractalDocument& doc, const THi
   v.randomize = false;
   doc.PrepareRun();
 
+  if (counts.supersample > 1) {
+    TSupersampledGridCells grid;
+    for (int c = 0; c < 3; ++c) grid.counts[c] = counts.counts[c].data();
+    grid.lead = counts.lead.data();
+    grid.columns = std::int64_t{counts.width} * counts.supersample;
+    grid.rows = std::int64_t{counts.height} * counts.supersample;
+    std::int32_t* const lists[3] = {v.redList->data(), v.greenList->data(), v.blueList->data()};
+    FilterSupersampled(grid, static_cast<int>(counts.supersample), filterRadius, v.imageWidth, v.imageHeight,
+                       std::max(v.imageWidth, v.imageHeight), lists, v.leadList->data());
+    RepaintPicture(v);
+    return replaced;
+  }
   const std::size_t n = static_cast<std::size_t>(std::max(v.imageWidth, v.imageHeight));
   THitList* lists[3] = {v.redList, v.greenList, v.blueList};
   std::size_t k = 0;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "document/fractal_document.h"
+#include "document/supersampled.h"
 #include "engine/orbits.h"
 #include "engine/render_context.h"
 #include "files/hit_count_file.h"
@@ -38,10 +39,16 @@ THitCountDocument CaptureHitCounts(const TFractalDocument& doc, std::uint64_t ma
                                    std::vector<THitCountOrbit> orbits);
 
 // Makes the document hold what counts holds: the parameter set read from its text, its size, maps and White,
-// the counts and lead channels, and the picture painted from them with the parameter set's colours and tone. The
-// orbits are the caller's. Raises EHitCountFile (the document as it was) when the parameter text does not read,
-// and what Resize raises when the picture cannot be made. Returns the picture it replaces, as Resize does.
-std::unique_ptr<TPixelGraphic> RestoreHitCounts(TFractalDocument& doc, const THitCountDocument& counts);
+// the counts and lead channels (a supersampled document's grid filtered at `filterRadius`), and the picture painted
+// from them with the parameter set's colours and tone. The orbits are the caller's. Raises EHitCountFile (the
+// document as it was) when the parameter text does not read, and what Resize raises when the picture cannot be
+// made. Returns the picture it replaces, as Resize does.
+std::unique_ptr<TPixelGraphic> RestoreHitCounts(TFractalDocument& doc, const THitCountDocument& counts,
+                                                double filterRadius = 0);
+
+// A supersampled render's document: the parameter set of the document, the picture's size, and the grid's counts.
+THitCountDocument CaptureGridCounts(const TFractalDocument& doc, const TSupersampledGrid& grid, std::uint64_t mainSteps,
+                                    std::uint64_t seed);
 
 // What decides where a render's hits land and what they count, as opposed to how the counts are coloured: the view,
 // size, families, variations, coefficients, maps and probabilities. A stopped render can be continued while these

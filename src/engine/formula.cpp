@@ -204,7 +204,7 @@ class TOrbitStepper {
     const std::int32_t ix = PixelOf(x, t.plotXMin, t.xSpan, t.plotWidth);
     const std::int32_t iy = PixelOf(y, t.plotYMin, t.ySpan, t.plotHeight);
     const bool inside = static_cast<std::uint32_t>(ix) < t.columns && static_cast<std::uint32_t>(iy) < t.rows;
-    return inside ? static_cast<std::int64_t>(ix) * t.gridSize + iy : -1;
+    return inside ? static_cast<std::int64_t>(ix) * t.gridRows + iy : -1;
   }
 
   // A point is checked before it touches the picture. Its four hits (red, green, red, then one chosen by the map
@@ -393,8 +393,8 @@ class TSingleRun final : public TRunLoop, public TOrbitStepper<TSingleRun> {
   void Refresh() override {
     target_ = RenderTargetOf(*state_.v);
     // Nothing is pending here (painting precedes every host call, a reset drops it), so the marks may be made anew.
-    const std::int64_t n = target_.gridSize;
-    if (static_cast<std::int64_t>(lastHit_.size()) != n * n) lastHit_.assign(static_cast<std::size_t>(n * n), 0);
+    const std::int64_t cells = target_.cells;
+    if (static_cast<std::int64_t>(lastHit_.size()) != cells) lastHit_.assign(static_cast<std::size_t>(cells), 0);
     if (pending_.empty()) pending_.resize(kPendingCapacity);
   }
 

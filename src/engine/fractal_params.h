@@ -101,6 +101,10 @@ struct TFractalParams {
   TLeadList* leadList = nullptr;
   // Optional: the gradient colouring counts into it when present (and the lists are of the grid's size).
   TColourCells* colourCells = nullptr;
+  // Large renders (posters, supersampled grids): the lists hold imageWidth x imageHeight cells, cell
+  // ix * imageHeight + iy, instead of a window's N x N grid, and the engine paints no picture (image is not used):
+  // the counts and lead channels are what the render makes, toned into a picture afterwards.
+  bool countsOnly = false;
 
   // Field by field; undo steps compare parameter sets with it.
   bool operator==(const TFractalParams&) const = default;

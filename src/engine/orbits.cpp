@@ -51,7 +51,7 @@ static_assert(2 * kMaxOrbits * kMinOrbitRoundSteps <= kMaxRoundPositions && kRou
 // Hits ahead whose cells a merge asks the memory for.
 constexpr std::size_t kPrefetchDistance = 16;
 // A log entry holds a cell below 2^30.
-constexpr std::int64_t kMaxLoggedGridSize = 32767;
+constexpr std::int64_t kMaxLoggedCells = std::int64_t{1} << 30;
 
 // A dealt hit is (position << 32) | log entry, positions below 2^kRoundPositionBits; with the gradient colouring the
 // point's colour level rides in the bits above them.
@@ -433,7 +433,7 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
     TDealt& dealt = dealt_[static_cast<std::size_t>(t)];
     const int threads = team_.Threads();
     dealt.Clear();
-    if (target_.gridSize == 0) return;
+    if (target_.cells == 0) return;
     const std::uint8_t* partOf = partOfBlock_.data();
     const auto partOfEntry = [&](std::uint32_t entry) {
       return threads == 1 ? 0 : partOf[entry >> (2 + kCellBlockShift)];
@@ -488,7 +488,7 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
 
   // Applies the round's hits at positions below `below`.
   void Merge(std::int64_t below) {
-    if (target_.gridSize == 0) return;
+    if (target_.cells == 0) return;
     const int threads = team_.Threads();
     std::size_t work = 0;
     for (const TDealt& dealt : dealt_)
@@ -600,10 +600,10 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
 
   void Refresh() override {
     const TRenderTarget t = RenderTargetOf(*lead_.v);
-    if (t.gridSize > kMaxLoggedGridSize) throw std::invalid_argument(kGridTooLarge);
+    if (t.cells > kMaxLoggedCells) throw std::invalid_argument(kGridTooLarge);
     target_ = t;
     // Nothing is pending here (painting precedes every host call, a reset drops it), so the marks may be made anew.
-    const std::size_t cells = static_cast<std::size_t>(t.gridSize * t.gridSize);
+    const std::size_t cells = static_cast<std::size_t>(t.cells);
     if (marks_.size() != cells) marks_.assign(cells, 0);
     // Blocks of cells dealt out to the parts in turn: an attractor's cells are spread over all of them.
     const std::size_t blocks = (cells >> kCellBlockShift) + 1;
@@ -612,8 +612,8 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
       for (std::size_t b = 0; b < blocks; ++b)
         partOfBlock_[b] = static_cast<std::uint8_t>(b % static_cast<std::size_t>(team_.Threads()));
     }
-    parallelPaint_ = t.image != nullptr &&
-                     (t.image->ColorRes() == TColorRes::Bits24 || t.image->ColorRes() == TColorRes::Bits8);
+    parallelPaint_ = t.image == nullptr || t.image->ColorRes() == TColorRes::Bits24 ||
+                     t.image->ColorRes() == TColorRes::Bits8;
   }
 
   const int orbitCount_;
@@ -632,7 +632,7 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
 };
 
 // Beyond what a window or the renderer makes; such a grid is drawn the way it always was.
-bool GridTooLargeToLog(const TFractalParams& v) { return GridSizeOf(v) > kMaxLoggedGridSize; }
+bool GridTooLargeToLog(const TFractalParams& v) { return GridCellsOf(v) > kMaxLoggedCells; }
 
 }  // namespace
 

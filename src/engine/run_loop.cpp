@@ -17,17 +17,19 @@ constexpr const char* kListsTooSmall = "The hit-count lists are smaller than the
 
 TRenderTarget RenderTargetOf(const TFractalParams& v) {
   const std::int64_t n = GridSizeOf(v);
+  const std::int64_t cells = GridCellsOf(v);
   TRenderTarget t;
-  t.gridSize = n;
-  if (n > 0) {
-    if (v.image == nullptr) throw std::invalid_argument(kNoPicture);
+  t.gridRows = v.countsOnly ? std::max(v.imageHeight, 0) : n;
+  t.cells = cells;
+  if (cells > 0) {
+    if (v.image == nullptr && !v.countsOnly) throw std::invalid_argument(kNoPicture);
     THitList* lists[3] = {v.redList, v.greenList, v.blueList};
     for (int c = 0; c < 3; ++c) {
-      if (lists[c] == nullptr || static_cast<std::int64_t>(lists[c]->size()) < n * n)
+      if (lists[c] == nullptr || static_cast<std::int64_t>(lists[c]->size()) < cells)
         throw std::invalid_argument(kListsTooSmall);
       t.counts[c] = lists[c]->data();
     }
-    if (v.leadList != nullptr && static_cast<std::int64_t>(v.leadList->size()) >= n * n) t.lead = v.leadList->data();
+    if (v.leadList != nullptr && static_cast<std::int64_t>(v.leadList->size()) >= cells) t.lead = v.leadList->data();
   }
   t.plotXMin = v.plotXMin;
   t.plotYMin = v.plotYMin;
@@ -35,10 +37,11 @@ TRenderTarget RenderTargetOf(const TFractalParams& v) {
   t.ySpan = v.plotYMax - v.plotYMin;
   t.plotWidth = v.plotWidth;
   t.plotHeight = v.plotHeight;
-  // Cells beyond N would lie outside the lists, whatever plotWidth says.
-  t.columns = static_cast<std::uint32_t>(std::clamp<std::int64_t>(v.plotWidth, 0, n));
-  t.rows = static_cast<std::uint32_t>(std::clamp<std::int64_t>(v.plotHeight, 0, n));
-  t.image = v.image;
+  // Cells beyond the grid would lie outside the lists, whatever plotWidth says.
+  const std::int64_t gridColumns = v.countsOnly ? std::max(v.imageWidth, 0) : n;
+  t.columns = static_cast<std::uint32_t>(std::clamp<std::int64_t>(v.plotWidth, 0, gridColumns));
+  t.rows = static_cast<std::uint32_t>(std::clamp<std::int64_t>(v.plotHeight, 0, t.gridRows));
+  t.image = v.countsOnly ? nullptr : v.image;
   t.weight = Round(1.0 * v.intensity);
   t.colour = ColourInputsOf(v);
   for (int fourth = 0; fourth < 3; ++fourth) {
@@ -48,9 +51,9 @@ TRenderTarget RenderTargetOf(const TFractalParams& v) {
     added[2] = 0;
     added[fourth] += t.weight;
   }
-  if (v.colouring == TColouring::Gradient && n > 0 && v.colourCells != nullptr &&
-      static_cast<std::int64_t>(v.colourCells->sums.size()) >= n * n &&
-      static_cast<std::int64_t>(v.colourCells->hits.size()) >= n * n) {
+  if (v.colouring == TColouring::Gradient && cells > 0 && v.colourCells != nullptr &&
+      static_cast<std::int64_t>(v.colourCells->sums.size()) >= cells &&
+      static_cast<std::int64_t>(v.colourCells->hits.size()) >= cells) {
     t.gradient = true;
     t.colourSums = v.colourCells->sums.data();
     t.colourHits = v.colourCells->hits.data();
@@ -175,14 +178,14 @@ void TRunLoop::Reset() {
   DropPending();
   Refresh();
   ResetOtherOrbits();
-  lead_.gridSize = static_cast<std::int32_t>(target_.gridSize);
-  const std::int64_t n = target_.gridSize;
-  if (n == 0) return;
-  for (int c = 0; c < 3; ++c) std::fill_n(target_.counts[c], n * n, 0);
-  if (target_.lead != nullptr) std::fill_n(target_.lead, n * n, 0);
+  lead_.gridSize = static_cast<std::int32_t>(target_.gridRows);
+  const std::int64_t cells = target_.cells;
+  if (cells == 0) return;
+  for (int c = 0; c < 3; ++c) std::fill_n(target_.counts[c], cells, 0);
+  if (target_.lead != nullptr) std::fill_n(target_.lead, cells, 0);
   if (target_.gradient) {
-    std::fill_n(target_.colourSums, n * n, 0);
-    std::fill_n(target_.colourHits, n * n, 0);
+    std::fill_n(target_.colourSums, cells, 0);
+    std::fill_n(target_.colourHits, cells, 0);
   }
-  ClearPicture(*target_.image, n);
+  if (target_.image != nullptr) ClearPicture(*target_.image, target_.gridRows);
 }

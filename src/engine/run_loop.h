@@ -29,6 +29,11 @@ inline constexpr const char* kNoRecord = "RunFractal needs a parameter record";
 inline std::int64_t GridSizeOf(const TFractalParams& v) {
   return std::max<std::int64_t>(0, std::max(v.imageWidth, v.imageHeight));
 }
+// The cells of the record's lists: N x N, or width x height for a counts-only render.
+inline std::int64_t GridCellsOf(const TFractalParams& v) {
+  if (v.countsOnly) return std::int64_t{std::max(v.imageWidth, 0)} * std::max(v.imageHeight, 0);
+  return GridSizeOf(v) * GridSizeOf(v);
+}
 
 inline std::int32_t Saturated(std::int64_t count) {
   return static_cast<std::int32_t>(std::clamp<std::int64_t>(count, std::numeric_limits<std::int32_t>::min(),
@@ -46,11 +51,12 @@ struct TRenderTarget {
   double xSpan = 0, ySpan = 0;  // plotXMax - plotXMin, plotYMax - plotYMin
   double plotWidth = 0, plotHeight = 0;
   std::uint32_t columns = 0, rows = 0;  // hits with ix < columns and iy < rows are counted
-  std::int64_t gridSize = 0;
+  std::int64_t gridRows = 0;            // cells per column of the lists: N, or the height of a counts-only render
+  std::int64_t cells = 0;               // cells of the lists
   // What its hits count and how its cell is painted.
   std::int32_t* counts[3] = {nullptr, nullptr, nullptr};
   std::uint8_t* lead = nullptr;  // the record's lead list, when it has one of the grid's size
-  TPixelGraphic* image = nullptr;
+  TPixelGraphic* image = nullptr;  // none for a counts-only render
   std::int32_t weight = 0;
   TColourInputs colour;
   // What the four hits of a point (red, green, red, then the fourth) add to the red, green and blue counts, by the
@@ -67,7 +73,7 @@ struct TRenderTarget {
   EStepKind kind = EStepKind::General;
 };
 
-// Raises std::invalid_argument when the record has no picture or lists too small for its N x N grid.
+// Raises std::invalid_argument when the record has no picture (but counts only) or lists too small for its grid.
 TRenderTarget RenderTargetOf(const TFractalParams& v);
 
 // The four hits of a point in `cell`, the fourth on channel `fourth`: each count saturates.
@@ -99,7 +105,8 @@ inline void PaintCell(const TRenderTarget& t, std::int64_t cell, int channel) {
   const std::int32_t count[3] = {t.counts[0][cell], t.counts[1][cell], t.counts[2][cell]};
   const TColor colour = HitColor(t.colour, count, static_cast<THitChannel>(channel));
   if (t.lead != nullptr) t.lead[cell] = static_cast<std::uint8_t>(channel + 1);
-  t.image->SetPixel(static_cast<int>(cell / t.gridSize), static_cast<int>(cell % t.gridSize), colour);
+  if (t.image != nullptr)
+    t.image->SetPixel(static_cast<int>(cell / t.gridRows), static_cast<int>(cell % t.gridRows), colour);
 }
 
 // "Make random coefficients" without the host's ParametersUpdate: draws af and af2 from orbit.random.
@@ -131,7 +138,7 @@ class TRunLoop {
     const THandBack handBack{*this};
     TakeOver(v);
     Refresh();
-    lead_.gridSize = static_cast<std::int32_t>(target_.gridSize);
+    lead_.gridSize = static_cast<std::int32_t>(target_.gridRows);
     resume();
     Loop();
   }

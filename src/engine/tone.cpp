@@ -136,7 +136,7 @@ double ColourPositionOrDefault(const TFractalParams& v, int k) {
 }
 
 bool PaintsByGradient(const TFractalParams& v) {
-  if (v.colouring != TColouring::Gradient || v.colourCells == nullptr) return false;
+  if (v.colouring != TColouring::Gradient || v.colourCells == nullptr || v.countsOnly) return false;
   const std::int64_t n = std::max<std::int64_t>(0, std::max(v.imageWidth, v.imageHeight));
   return n > 0 && static_cast<std::int64_t>(v.colourCells->sums.size()) >= n * n &&
          static_cast<std::int64_t>(v.colourCells->hits.size()) >= n * n;

@@ -69,9 +69,9 @@ std::uint32_t Crc(std::uint32_t crc, const std::uint8_t* data, std::size_t size)
 // ---- the body: parameters, counts, lead channels, orbits --------------------------------------------------------
 
 struct TLayout {
-  std::uint32_t width = 0, height = 0, orbits = 0, parameterBytes = 0;
+  std::uint32_t width = 0, height = 0, orbits = 0, parameterBytes = 0, supersample = 1;
   bool colour = false;
-  std::uint64_t Cells() const { return std::uint64_t{width} * height; }
+  std::uint64_t Cells() const { return std::uint64_t{width} * height * supersample * supersample; }
   std::size_t OrbitBytes() const { return colour ? kColourOrbitBytes : kOrbitBytes; }
   std::uint64_t BodyBytes() const {
     return parameterBytes + Cells() * (3 * 4 + 1 + (colour ? 8 + 4 : 0)) + std::uint64_t{orbits} * OrbitBytes();
@@ -225,6 +225,9 @@ std::string SizeText(const THitCountDocument& d) {
 bool THitCountOrbit::operator==(const THitCountOrbit& o) const { return SameOrbit(*this, o); }
 
 void THitCountDocument::CheckShape() const {
+  if (supersample < 1 || supersample > kHitCountMaxSupersample)
+    Fail("The supersampling factor " + std::to_string(supersample) + " is outside 1 to " +
+         std::to_string(kHitCountMaxSupersample));
   if (width == 0 || height == 0 || width > kHitCountMaxSide || height > kHitCountMaxSide ||
       CellCount() > kHitCountMaxCells)
     Fail("The picture size " + SizeText(*this) + " is outside what a hit-count document holds");
@@ -282,7 +285,8 @@ void WriteHitCountDocument(std::ostream& out, const THitCountDocument& doc) {
   PutU32(header, static_cast<std::uint32_t>(doc.parameters.size()));
   PutU32(header, doc.maps);
   PutU32(header, (doc.white ? kFlagWhite : 0) | (doc.joined ? kFlagJoined : 0));
-  PutU32(header, 0);
+  // 0 for a plain render, as documents before supersampling wrote it.
+  PutU32(header, doc.supersample == 1 ? 0 : doc.supersample);
   PutU64(header, doc.mainSteps);
   PutU64(header, doc.seed);
   PutU64(header, compressed.size());
@@ -318,13 +322,17 @@ THitCountDocument ReadHitCountDocument(std::istream& in) {
   doc.joined = (flags & kFlagJoined) != 0;
   doc.mainSteps = GetU64(header + 40);
   doc.seed = GetU64(header + 48);
+  const std::uint32_t supersample = GetU32(header + 36);
+  if (supersample == 1 || supersample > kHitCountMaxSupersample)
+    Fail("The supersampling factor " + std::to_string(supersample) + " is not supported");
+  layout.supersample = doc.supersample = supersample == 0 ? 1 : supersample;
   const std::uint64_t compressed = GetU64(header + 56);
   if (doc.width == 0 || doc.height == 0 || doc.width > kHitCountMaxSide || doc.height > kHitCountMaxSide ||
       layout.Cells() > kHitCountMaxCells)
     Fail("The picture size " + SizeText(doc) + " is outside what a hit-count document holds");
   if (layout.orbits > kHitCountMaxOrbits) Fail("Too many orbits (" + std::to_string(layout.orbits) + ")");
   if (layout.parameterBytes > kHitCountMaxParameterBytes) Fail("The parameter set is too long");
-  if ((flags & ~(kFlagWhite | kFlagJoined)) != 0 || GetU32(header + 36) != 0)
+  if ((flags & ~(kFlagWhite | kFlagJoined)) != 0)
     Fail("The header has fields this program does not know");
 
   const std::vector<std::uint8_t> body = Inflate(in, compressed, layout.BodyBytes());
@@ -382,6 +390,7 @@ THitCountDocument MergeHitCountDocuments(const std::vector<THitCountDocument>& d
   sum.seed = first.seed;
   sum.maps = first.maps;
   sum.white = first.white;
+  sum.supersample = first.supersample;
   sum.counts = first.counts;
   sum.lead = first.lead;
   sum.colourSums = first.colourSums;
@@ -392,6 +401,9 @@ THitCountDocument MergeHitCountDocuments(const std::vector<THitCountDocument>& d
     const std::string which = "document " + std::to_string(d + 1);
     if (other.width != first.width || other.height != first.height)
       Fail("Cannot merge: " + which + " is " + SizeText(other) + ", document 1 is " + SizeText(first));
+    if (other.supersample != first.supersample)
+      Fail("Cannot merge: " + which + " was supersampled " + std::to_string(other.supersample) + " times, document 1 " +
+           std::to_string(first.supersample) + " times");
     other.CheckShape();
     if (other.maps != first.maps)
       Fail("Cannot merge: " + which + " was drawn with maps " + std::to_string(other.maps) + ", document 1 with maps " +

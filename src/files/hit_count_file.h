@@ -24,6 +24,7 @@ inline constexpr std::uint32_t kHitCountMaxSide = 16384;
 inline constexpr std::uint64_t kHitCountMaxCells = std::uint64_t{kHitCountMaxSide} * kHitCountMaxSide;
 inline constexpr std::uint32_t kHitCountMaxOrbits = 4096;
 inline constexpr std::uint32_t kHitCountMaxParameterBytes = 1 << 20;
+inline constexpr std::uint32_t kHitCountMaxSupersample = 6;
 
 // One orbit as it stood when the document was written: enough to continue it step for step.
 struct THitCountOrbit {
@@ -50,7 +51,11 @@ struct THitCountDocument {
   bool joined = false;           // the orbits beyond the first had joined the render when it stopped
   std::uint64_t mainSteps = 0;   // main steps of the whole render
   std::uint64_t seed = 0;        // seed the orbits' streams were derived from
-  // Counts of red, green and blue, cell (ix, iy) at ix * height + iy, and each cell's lead channel at the same index.
+  // A supersampled render keeps the grid its hits landed in, supersample times finer than the picture on each side,
+  // and is filtered into its picture when painted.
+  std::uint32_t supersample = 1;
+  // Counts of red, green and blue, cell (ix, iy) at ix * rows + iy, rows = height * supersample (the grid's), and
+  // each cell's lead channel at the same index.
   std::array<std::vector<std::int32_t>, 3> counts;
   std::vector<TLeadChannel> lead;
   // The gradient colouring's points and colour-level sums per cell, in the same order; both empty when the render
@@ -60,7 +65,7 @@ struct THitCountDocument {
   // The orbits, in index order; empty for a document made by merging, which cannot be continued.
   std::vector<THitCountOrbit> orbits;
 
-  std::uint64_t CellCount() const { return std::uint64_t{width} * height; }
+  std::uint64_t CellCount() const { return std::uint64_t{width} * height * supersample * supersample; }
   bool HasColour() const { return !colourHits.empty() || !colourSums.empty(); }
   // Throws EHitCountFile when the vectors do not match the size or a lead value is out of range.
   void CheckShape() const;

@@ -58,7 +58,8 @@ void TMDIChild::LoadHitCounts(const QString& path) {
   // Everything that can fail comes first: the file is read and its orbits checked before anything changes.
   const THitCountDocument counts = LoadHitCountDocument(LocalFile(path));
   std::optional<TOrbitsLeft> others;
-  if (!counts.orbits.empty()) others = OrbitsLeftOf(counts);
+  // A supersampled render is shown filtered into the window's picture; its grid is not the window's to go on with.
+  if (!counts.orbits.empty() && counts.supersample == 1) others = OrbitsLeftOf(counts);
   TakePendingDialogEdits();
   // A pass still drawing here ends, and what it leaves must not take the place of the document's orbits.
   v.abort = true;

@@ -52,13 +52,19 @@ std::string Failure(const std::function<void()>& run) {
 TEST(HitCountCommands, ARenderResumedIsByteForByteOneLongRenderPictureAndDocument) {
   TempFolder folder;
   for (const char* params : {"martin-loops", "ifs-crystal", "gumowski-mira"}) {
+    for (const int supersample : {1, 3})
     for (const int tone : {0, 1, 2}) {
       const bool log = tone == 1;
+      // The gradient colouring does not draw supersampled.
+      if (supersample > 1 && tone == 2) continue;
       TRenderOptions whole = Render(folder / "whole.bmp", 250000);
       whole.paramsPath = Gallery(params);
       whole.saveCountsPath = folder / "whole.ovc";
       if (log) whole.tone = TRenderTone::Log;
       if (tone == 2) whole.colouring = TColouring::Gradient;
+      // A supersampled document keeps its grid; the filter is the command line's, at resume as at the start.
+      whole.supersample = supersample;
+      whole.filterRadius = supersample > 1 ? 1 : 0;
       RenderParameterSet(whole);
 
       TRenderOptions first = whole;
@@ -72,13 +78,16 @@ TEST(HitCountCommands, ARenderResumedIsByteForByteOneLongRenderPictureAndDocumen
       rest.steps = 149999;
       rest.outputPath = folder / "resumed.bmp";
       rest.saveCountsPath = folder / "resumed.ovc";
+      rest.filterRadius = whole.filterRadius;
       const TRenderSummary summary = RenderParameterSet(rest);
-      SCOPED_TRACE(std::string(params) + (log ? " log" : tone == 2 ? " gradient" : ""));
+      SCOPED_TRACE(std::string(params) + (log ? " log" : tone == 2 ? " gradient" : "") + " supersampled " +
+                   std::to_string(supersample));
       EXPECT_TRUE(summary.resumed);
       EXPECT_EQ(summary.steps, 149999);
       EXPECT_EQ(ReadBytes(folder / "resumed.bmp"), ReadBytes(folder / "whole.bmp"));
       EXPECT_EQ(ReadBytes(folder / "resumed.ovc"), ReadBytes(folder / "whole.ovc"));
       EXPECT_EQ(Load(folder / "resumed.ovc").mainSteps, 250000u);
+      EXPECT_EQ(Load(folder / "resumed.ovc").supersample, static_cast<std::uint32_t>(supersample));
     }
   }
 }
@@ -193,6 +202,14 @@ TEST(HitCountCommands, MergedDocumentsHoldTheSumOfTheirCountsAndRefuseAnotherPar
   RenderParameterSet(other);
   merge.mergePaths.push_back(folder / "other.ovc");
   EXPECT_EQ(Failure([&] { MergeDocuments(merge); }).rfind("Cannot merge: parameter line ", 0), 0u);
+  TRenderOptions finer = Render(folder / "finer.bmp", 30000, 4);
+  finer.paramsPath = Gallery("ifs-crystal");
+  finer.supersample = 2;
+  finer.saveCountsPath = folder / "finer.ovc";
+  RenderParameterSet(finer);
+  merge.mergePaths = {folder / "part1.ovc", folder / "finer.ovc"};
+  EXPECT_EQ(Failure([&] { MergeDocuments(merge); }),
+            "Cannot merge: document 2 was supersampled 2 times, document 1 1 times");
   std::ofstream(folder / "junk.ovc") << "junk";
   merge.mergePaths = {folder / "part1.ovc", folder / "junk.ovc"};
   EXPECT_EQ(Failure([&] { MergeDocuments(merge); }),

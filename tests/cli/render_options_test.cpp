@@ -118,6 +118,10 @@ TEST(RenderOptions, RefusesBadArgumentsNamingTheProblem) {
     EXPECT_NE(UsageError({"--gamma", gamma}).find("for --gamma"), std::string::npos) << gamma;
   }
   EXPECT_NE(UsageError({"--tiff-byte-order", "i"}).find("for --tiff-byte-order"), std::string::npos);
+  EXPECT_EQ(UsageError({"--supersample", "7"}),
+            "invalid value '7' for --supersample: expected a whole number from 1 to 6");
+  EXPECT_EQ(UsageError({"--filter-radius", "-0.5"}), "invalid value '-0.5' for --filter-radius: expected a number from 0 to 8");
+  EXPECT_EQ(UsageError({"--quality", "5", "--steps", "9"}), "--quality and --steps cannot be used together");
 }
 
 TEST(RenderOptions, GradientOptionsAreReadAndBadOnesRefused) {
@@ -159,9 +163,9 @@ TEST(RenderOptions, HelpDocumentsEveryOption) {
        {"PARAMS.ifs", "-o, --output", "--size", "--steps", "--seconds", "--seed", "--maps", "--orbits", "--threads", "--white", "--random",
         "--write-params", "--quiet", "--help", "--version", "--jpeg-quality", "--jpeg-dct", "--progressive",
         "--pnm-binary", "--tiff-compression", "--tiff-cmyk", "--tiff-byte-order", "--tiff-white-is-zero",
-        "--tiff-res-unit", "--tiff-res X,Y", "--no-gamma", "--gamma", "--colouring defined|gradient",
-        "--gradient NAME|FILE", "--gradient-offset", "--gradient-scale", "--gradient-reverse", "--vibrancy",
-        "--colour-positions", "Exit status"}) {
+        "--tiff-res-unit", "--tiff-res X,Y", "--no-gamma", "--gamma", "--supersample", "--filter-radius",
+        "--quality", "--colouring defined|gradient", "--gradient NAME|FILE", "--gradient-offset", "--gradient-scale",
+        "--gradient-reverse", "--vibrancy", "--colour-positions", "Exit status"}) {
     EXPECT_NE(help.find(option), std::string::npos) << option;
   }
   for (const TGradient& g : BuiltInGradients()) EXPECT_NE(help.find(" " + g.name), std::string::npos) << g.name;

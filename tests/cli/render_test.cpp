@@ -349,3 +349,35 @@ TEST(RenderCommand, AFullDiskIsNamedInTheErrorLineAndTheEarlierFilesStay) {
   EXPECT_EQ(ReadBytes(folder / "pic.ifs"), "earlier parameters");
   EXPECT_EQ(folder.Names(), (std::vector<std::string>{"pic.ifs", "pic.png"}));
 }
+
+TEST(Render, SupersamplingOneAtRadiusZeroIsThePlainRenderAndMoreIsNotTiedToThreads) {
+  TempFolder folder;
+  TRenderOptions o = Options(folder / "s.bmp", 300000, 5);
+  RenderParameterSet(o);
+  const std::string plain = ReadBytes(folder / "s.bmp");
+  o.supersample = 1;
+  o.filterRadius = 0;
+  RenderParameterSet(o);
+  EXPECT_EQ(ReadBytes(folder / "s.bmp"), plain);
+  o.supersample = 3;
+  o.filterRadius = 1;
+  o.threads = 1;
+  RenderParameterSet(o);
+  const std::string fine = ReadBytes(folder / "s.bmp");
+  EXPECT_NE(fine, plain);
+  EXPECT_EQ(DecodeBmp24(fine).width, 400);
+  o.threads = 2;
+  RenderParameterSet(o);
+  EXPECT_EQ(ReadBytes(folder / "s.bmp"), fine);
+}
+
+TEST(RenderFailure, ASupersampledRenderBeyondTheMemoryIsRefusedBeforeItStarts) {
+  TempFolder folder;
+  TRenderOptions o = Options(folder / "huge.png");
+  o.width = o.height = 16384;
+  o.supersample = 6;
+  const std::string why = RenderFailure(o);
+  EXPECT_EQ(why.rfind("the render needs ", 0), 0u) << why;
+  EXPECT_NE(why.find(" MiB of memory, but only "), std::string::npos) << why;
+  EXPECT_FALSE(std::filesystem::exists(folder / "huge.png"));
+}

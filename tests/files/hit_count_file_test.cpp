@@ -184,6 +184,26 @@ TEST(HitCountFile, ForeignFilesAndOtherVersionsGetTheirOwnMessages) {
   EXPECT_EQ(ReadError(v3), "Hit-count document version 3 is not supported (this program reads versions 1 and 2)");
 }
 
+TEST(HitCountFile, ASupersampledDocumentKeepsItsFactorAndGridAndAnUnknownFactorIsRefused) {
+  // A 3 x 2 picture over a grid three times finer: 9 x 6 cells.
+  THitCountDocument d = SmallDocument(9, 6, 1);
+  d.width = 3;
+  d.height = 2;
+  d.supersample = 3;
+  const THitCountDocument back = Read(Bytes(d));
+  EXPECT_EQ(back.supersample, 3u);
+  EXPECT_EQ(back.width, 3u);
+  EXPECT_EQ(back.counts, d.counts);
+  EXPECT_EQ(back.lead, d.lead);
+  d.supersample = 2;
+  EXPECT_THROW(Bytes(d), EHitCountFile) << "a grid of the wrong size is not written";
+  std::string seven = Header(1, 1, 0, 0);
+  seven[36] = 7;
+  const std::uint32_t crc = static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(seven.data()), 68));
+  for (int k = 0; k < 4; ++k) seven[68 + k] = static_cast<char>(crc >> (8 * k));
+  EXPECT_EQ(ReadError(seven), "The supersampling factor 7 is not supported");
+}
+
 TEST(HitCountFile, AHeaderClaimingAHugePictureIsRefusedBeforeAnythingIsAllocated) {
   EXPECT_EQ(ReadError(Header(100000, 10, 0, 10)),
             "The picture size 100000 x 10 is outside what a hit-count document holds");
