@@ -35,7 +35,7 @@ void Restore(TFractalDocument& document, const THitCountDocument& counts, const 
     throw;
   }
   TPixelGraphic::SetDefaultGamma(previousGamma);
-  TFractalParams& v = document.Record();
+  TDocumentRecord& v = document.Params();
   ApplyColourOptions(options, v);
   if (options.white) v.invert = true;
   if (v.colouring == TColouring::Gradient && !counts.HasColour())

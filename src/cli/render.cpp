@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "cli/explore_command.h"
 #include "cli/hit_count_commands.h"
 #include "document/fractal_document.h"
 #include "document/hit_counts.h"
@@ -232,7 +233,7 @@ TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderRe
   if (countsPath) CheckCountsOutput(*countsPath);
 
   TFractalDocument document(options.width, options.height);
-  TFractalParams& v = document.Record();
+  TDocumentRecord& v = document.Params();
   std::optional<THitCountDocument> resumed;
   // A resumed render goes on with the orbits its document holds.
   TOrbitsLeft left;
@@ -446,6 +447,26 @@ int RunRenderCommand(const std::vector<std::string>& args, std::ostream& out, st
       err << ProgressBar(fraction, std::chrono::duration<double>(TClock::now() - barStart).count()) << std::flush;
       barShown = true;
     };
+  }
+
+  if (options.explore) {
+    try {
+      const TExploreRunSummary summary = ExploreToFolder(options, report);
+      clearBar();
+      if (summary.interrupted) {
+        err << FormatExploreSummary(summary) << "\n";
+        return static_cast<int>(TRenderExit::Interrupted);
+      }
+      if (!options.quiet) err << FormatExploreSummary(summary) << "\n";
+      return static_cast<int>(TRenderExit::Ok);
+    } catch (const std::bad_alloc&) {
+      clearBar();
+      err << prefix << "error: not enough memory\n";
+    } catch (const std::exception& error) {
+      clearBar();
+      err << prefix << "error: " << error.what() << "\n";
+    }
+    return static_cast<int>(TRenderExit::Error);
   }
 
   try {

@@ -11,6 +11,8 @@
 #include "engine/gradient.h"
 #include "engine/supersample.h"
 #include "engine/tone.h"
+#include "explore/explore_family.h"
+#include "explore/explore_search.h"
 #include "files/param_file.h"
 
 namespace {
@@ -136,6 +138,7 @@ const std::map<std::string, TSwitch>& Switches() {
       {"--no-gamma", [](TRenderOptions& o) { o.fileOptions.WriteGamma = false; }},
       {"--merge", [](TRenderOptions& o) { o.merge = true; }},
       {"--gradient-reverse", [](TRenderOptions& o) { o.gradientReversed = true; }},
+      {"--keep-view", [](TRenderOptions& o) { o.keepView = true; }},
   };
   return switches;
 }
@@ -208,6 +211,26 @@ const std::map<std::string, TValued>& ValuedOptions() {
          if (!ParseGeneralNumber(v, '.', gamma) || !ScreenGammaIsValid(gamma)) Refuse("--gamma", v, "a number from 0.001 to 1000");
          o.fileOptions.ScreenGamma = gamma;
        }},
+      {"--explore",
+       [](TRenderOptions& o, const std::string& v) {
+         o.explore = static_cast<int>(WholeInRange("--explore", v, 1, kMaxExploreCount,
+                                                   "a whole number from 1 to " + std::to_string(kMaxExploreCount)));
+       }},
+      {"--family",
+       [](TRenderOptions& o, const std::string& v) {
+         if (!ParseExploreFamily(v)) Refuse("--family", v, ExploreFamilyNames());
+         o.family = v;
+       }},
+      {"--variations",
+       [](TRenderOptions& o, const std::string& v) {
+         if (!ParseVariations(v))
+           Refuse("--variations", v, "a comma-separated list of none, linear, sinusoidal, spherical, swirl, "
+                                     "horseshoe, polar, bent");
+         o.variations = v;
+       }},
+      {"--mutate", [](TRenderOptions& o, const std::string& v) { o.mutatePath = v; }},
+      {"--distance",
+       [](TRenderOptions& o, const std::string& v) { o.distance = NumberInRange("--distance", v, 0, 10); }},
       {"--save-counts", [](TRenderOptions& o, const std::string& v) { o.saveCountsPath = v; }},
       {"--retone", [](TRenderOptions& o, const std::string& v) { o.retonePath = v; }},
       {"--resume", [](TRenderOptions& o, const std::string& v) { o.resumePath = v; }},
@@ -265,6 +288,8 @@ TRenderOptions ParseRenderArguments(const std::vector<std::string>& args) {
   TRenderOptions options;
   std::vector<std::string> positional;
   bool stepsGiven = false;
+  bool outputGiven = false;
+  bool sizeGiven = false;
   bool optionsEnded = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -295,6 +320,8 @@ TRenderOptions ParseRenderArguments(const std::vector<std::string>& args) {
     }
     found->second(options, *value);
     if (name == "--steps") stepsGiven = true;
+    if (name == "-o" || name == "--output") outputGiven = true;
+    if (name == "--size") sizeGiven = true;
   }
   if (options.merge) {
     if (positional.empty()) throw ERenderUsage("--merge needs the hit-count documents to add");
@@ -323,6 +350,24 @@ TRenderOptions ParseRenderArguments(const std::vector<std::string>& args) {
     const double steps = std::round(*options.quality * options.width * options.height);
     options.steps = static_cast<std::int64_t>(std::clamp(steps, 1.0, 9e18));
   }
+  options.stepsGiven = stepsGiven;
+  if (options.mutatePath && !options.explore) options.explore = kDefaultMutateCount;
+  if (options.explore) {
+    if (options.merge || options.retonePath || options.resumePath || options.paramsPath)
+      throw ERenderUsage("--explore and --mutate write a folder of their own: no parameter file, --merge, --retone or "
+                         "--resume");
+    if (options.seconds || options.quality)
+      throw ERenderUsage("--explore draws each thumbnail for --steps, not --seconds or --quality");
+    if (options.Supersampled()) throw ERenderUsage("--explore draws plain thumbnails: no --supersample or --filter-radius");
+    if (!outputGiven) throw ERenderUsage("--explore needs the folder to write into: -o DIR");
+    if (options.width > kMaxExploreSide || options.height > kMaxExploreSide)
+      throw ERenderUsage("--explore draws thumbnails of at most " + std::to_string(kMaxExploreSide) + " pixels a side");
+    if (!sizeGiven) {
+      options.width = kDefaultThumbnailWidth;
+      options.height = kDefaultThumbnailHeight;
+    }
+    if (!stepsGiven) options.steps = kDefaultThumbnailSteps;
+  }
   if (options.outputPath.empty()) throw ERenderUsage("the output file name is empty");
   return options;
 }
@@ -336,6 +381,8 @@ std::string RenderUsageText() {
          "       ovel-ifs-render --resume FILE.ovc --steps N -o OUT [--threads T] [--save-counts FILE.ovc]\n"
          "       ovel-ifs-render --merge A.ovc B.ovc... -o OUT\n"
          "       ovel-ifs-render --retone FILE.ovc -o OUT [colour options]\n"
+         "       ovel-ifs-render --explore N [--family F] [--seed S] [--size WxH] -o DIR\n"
+         "       ovel-ifs-render --mutate FILE.ifs [--distance D] [--explore N] -o DIR\n"
          "Try 'ovel-ifs-render --help' for more information.\n";
 }
 
@@ -374,6 +421,8 @@ std::string RenderHelpTemplate() {
        ovel-ifs-render --resume FILE.ovc --steps N -o OUT [--threads T] [--save-counts FILE.ovc]
        ovel-ifs-render --merge A.ovc B.ovc... -o OUT
        ovel-ifs-render --retone FILE.ovc -o OUT [colour options]
+       ovel-ifs-render --explore N [--family F] [--seed S] [--size WxH] -o DIR
+       ovel-ifs-render --mutate FILE.ifs [--distance D] [--explore N] -o DIR
 
 Renders a fractal parameter set (a .ifs file saved by Ovel IFS) into a picture, without a display.
 Without PARAMS it renders a built-in example parameter set.
@@ -438,6 +487,28 @@ Hit-count documents (.ovc; the format is described in docs/hit-count-documents.m
                            its picture. A merged document can be painted and merged, not resumed.
   --retone FILE.ovc        paint a document's picture without iterating, with its stored colouring
                            and the colour options given here
+
+Explore (finding new sets among random candidates):
+  --explore N              judge random candidates until N are accepted and write, into the folder
+                           DIR given with -o (made if missing), explore-0001.ifs ... and their
+                           thumbnails explore-0001.png ..., and contact-sheet.png, a grid of the
+                           thumbnails captioned with file name, family, Lyapunov exponent (bits per
+                           step) and correlation dimension. A candidate is accepted when its orbit
+                           stays bounded, its Lyapunov exponent is positive (attractors), its
+                           dimension is from 1.15 to 1.95, and its thumbnail, framed to the set, is neither
+                           nearly black, nearly full, a line nor a point. --seed S (default 1) fixes
+                           the candidates: the same seed gives the same files whatever --threads.
+                           --size is the thumbnail size (default 160x120), --steps its steps (default
+                           150000); each thumbnail is what `ovel-ifs-render FILE.ifs --orbits 1
+                           --seed R --steps N --size WxH` draws, R being the seed in explore.txt.
+                           Ctrl+C keeps what was found so far and writes the contact sheet of it.
+  --family F               mira (any G-Mira / Martin preset, the default), mira01..mira09, ifs (any
+                           IFS-01 preset), ifs01..ifs08, latoocarfian, cif (IFS0101 with CIF 01 or
+                           02), any
+  --variations LIST        the candidates' variations, e.g. none,sinusoidal (default none)
+  --mutate FILE.ifs        candidates are variants of FILE.ifs instead (9 unless --explore N): each
+                           coefficient moved by a relative --distance D (default 0.1), colours,
+                           variations and tone kept, each framed anew unless --keep-view
 
 Colour options (over those of the parameter set or document):
   --red R, --green G, --blue B

@@ -23,6 +23,10 @@ inline constexpr int kMaxRenderOrbits = 256;
 // The hit lists hold three counts for each cell of a max(W, H) square; beyond this they would not fit in memory.
 // Larger than a window's kMaxImageSide on purpose: a batch render has no screen to fit and may take the memory.
 inline constexpr int kMaxRenderSide = 16384;
+// --explore draws at most this many candidates in one run; a thumbnail is at most this large on each side.
+inline constexpr int kMaxExploreCount = 10000;
+inline constexpr int kMaxExploreSide = 2048;
+inline constexpr int kDefaultMutateCount = 9;
 
 // Interrupted: SIGINT or SIGTERM stopped the run; what was drawn so far was written (128 + SIGINT, as shells do).
 enum class TRenderExit : int { Ok = 0, Error = 1, Usage = 2, Interrupted = 130 };
@@ -61,6 +65,16 @@ struct TRenderOptions {
   std::optional<std::string> resumePath;      // --resume: go on drawing a document for --steps more steps
   bool merge = false;                         // --merge: the positional arguments are documents to add
   std::vector<std::string> mergePaths;
+
+  // Explore (--explore N, --mutate FILE.ifs): candidates found, screened and drawn as thumbnails into the folder
+  // outputPath names.
+  std::optional<int> explore;
+  std::string family = "mira";
+  std::optional<std::string> variations;  // --variations none,sinusoidal
+  std::optional<std::string> mutatePath;
+  double distance = 0.1;
+  bool keepView = false;
+  bool stepsGiven = false;
 
   // Colouring, overriding what the parameter set (or the document) says.
   std::optional<double> red, green, blue, intensity;

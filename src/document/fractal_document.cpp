@@ -7,6 +7,16 @@
 
 TFractalDocument::TFractalDocument(int width, int height) { SetUpFirstShow(v_, width, height); }
 
+TFractalDocument::~TFractalDocument() {
+  v_.abort = true;
+  v_.image = nullptr;
+}
+
+void TFractalDocument::AttachHandles() {
+  v_.image = picture_.get();
+  AttachHitLists(v_, lists_);
+}
+
 namespace {
 
 std::unique_ptr<TPixelGraphic> BlackPicture(int width, int height) {
@@ -20,7 +30,7 @@ std::unique_ptr<TPixelGraphic> BlackPicture(int width, int height) {
 std::unique_ptr<TPixelGraphic> TFractalDocument::NewPicture() {
   std::unique_ptr<TPixelGraphic> picture = BlackPicture(v_.imageWidth, v_.imageHeight);
   std::swap(picture, picture_);
-  v_.image = picture_.get();
+  AttachHandles();
   return picture;
 }
 
@@ -31,8 +41,7 @@ std::unique_ptr<TPixelGraphic> TFractalDocument::Resize(int width, int height) {
 
   std::swap(picture, picture_);
   lists_ = std::move(lists);
-  v_.image = picture_.get();
-  AttachHitLists(v_, lists_);
+  AttachHandles();
   v_.imageWidth = width;
   v_.imageHeight = height;
   v_.plotWidth = v_.imageWidth;
@@ -45,8 +54,25 @@ std::unique_ptr<TPixelGraphic> TFractalDocument::Restore(const TParamSnapshot& s
   std::unique_ptr<TPixelGraphic> replaced;
   if (snapshot.Width() != v_.imageWidth || snapshot.Height() != v_.imageHeight || !picture_)
     replaced = Resize(snapshot.Width(), snapshot.Height());
-  ApplyParamSnapshot(snapshot, v_);
+  RestoreSettings(snapshot.values);
   return replaced;
+}
+
+void TFractalDocument::RestoreSettings(const TFractalParams& settings) {
+  const TFractalParams kept = v_;
+  TFractalParams& record = v_;
+  record = settings;
+  v_.imageWidth = kept.imageWidth;
+  v_.imageHeight = kept.imageHeight;
+  v_.plotWidth = kept.plotWidth;
+  v_.plotHeight = kept.plotHeight;
+  v_.plotX = kept.plotX;
+  v_.plotY = kept.plotY;
+  v_.ticks = kept.ticks;
+  v_.iterations = kept.iterations;
+  v_.lyapunov = kept.lyapunov;
+  v_.abort = kept.abort;
+  AttachHandles();
 }
 
 TParamReadResult TFractalDocument::Load(const std::string& path, char decimalSeparator,

@@ -1,7 +1,7 @@
 // TFractalDocument: one fractal without its window: the parameter record, the picture the engine draws into and
 // the three hit lists, kept consistent with each other (the record's handles always point at this document's
-// picture and lists). The renderer renders one; the window's operations on its record are the free functions
-// this class is built from.
+// picture and lists, and only the document sets them). The renderer renders one; the window's operations on its
+// record are the free functions this class is built from.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +25,26 @@ struct TProgressFigures {
   double lyapunov = 0, plotX = 0, plotY = 0;
 };
 
+// The record as a document hands it out for editing: every field of TFractalParams, written directly, except the
+// handles of the picture and the hit lists, which the document alone sets (read them through the document's
+// Record() or Picture()). It converts to TFractalParams& for the engine and the functions over the record, and
+// cannot be assigned or copied as a whole, which would take another record's handles with it.
+class TDocumentRecord : public TFractalParams {
+ public:
+  TDocumentRecord() = default;
+  TDocumentRecord(const TDocumentRecord&) = delete;
+  TDocumentRecord& operator=(const TDocumentRecord&) = delete;
+
+ private:
+  friend class TFractalDocument;
+  using TFractalParams::image;
+  using TFractalParams::redList;
+  using TFractalParams::greenList;
+  using TFractalParams::blueList;
+  using TFractalParams::leadList;
+  using TFractalParams::colourCells;
+};
+
 class TFractalDocument {
  public:
   // The record as a new window's first show leaves it, for a width x height picture. The picture and the lists
@@ -36,8 +56,12 @@ class TFractalDocument {
   // The engine keeps the record's address while it runs, and the record points into this object.
   TFractalDocument(const TFractalDocument&) = delete;
   TFractalDocument& operator=(const TFractalDocument&) = delete;
+  // A pass may still hold the record's address: it stops at its next look and draws nowhere.
+  ~TFractalDocument();
 
-  TFractalParams& Record() { return v_; }
+  // The parameter set for editing, and what the engine runs on: the handles stay the document's.
+  TDocumentRecord& Params() { return v_; }
+  // The whole record, handles included.
   const TFractalParams& Record() const { return v_; }
   // Null before the first Resize.
   TPixelGraphic* Picture() { return picture_.get(); }
@@ -63,6 +87,10 @@ class TFractalDocument {
   // fails nothing has changed) and returns the picture it replaced, as Resize does; null when the size stayed.
   TParamSnapshot Snapshot() const { return TakeParamSnapshot(v_); }
   std::unique_ptr<TPixelGraphic> Restore(const TParamSnapshot& snapshot);
+  // Every parameter of `settings` into the record, which keeps its handles, the size of its picture and the state
+  // of a running pass (counters, plotted point, stop flag), so that a pass running on it goes on undisturbed
+  // until the next pass replaces it. A caller restoring another size resizes first.
+  void RestoreSettings(const TFractalParams& settings);
 
   TProgressFigures Progress() const { return {v_.ticks, v_.iterations, v_.lyapunov, v_.plotX, v_.plotY}; }
 
@@ -91,7 +119,10 @@ class TFractalDocument {
   bool PrepareRun();
 
  private:
-  TFractalParams v_{};
+  // Points the record's handles at this document's picture and lists.
+  void AttachHandles();
+
+  TDocumentRecord v_;
   std::unique_ptr<TPixelGraphic> picture_;
   THitLists lists_;
   TRenderHealthMeter health_;

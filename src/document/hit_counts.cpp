@@ -108,48 +108,39 @@ std::unique_ptr<TPixelGraphic> RestoreHitCounts(TFractalDocument& doc, const THi
                         std::to_string(result.readError ? result.errorLine : 0) + ")");
 
   std::unique_ptr<TPixelGraphic> replaced = doc.Resize(static_cast<int>(counts.width), static_cast<int>(counts.height));
-  TFractalParams& v = doc.Record();
-  // The record keeps its own handles, size and state; everything a parameter file holds comes from the document.
-  read.image = v.image;
-  read.redList = v.redList;
-  read.greenList = v.greenList;
-  read.blueList = v.blueList;
-  read.leadList = v.leadList;
-  read.colourCells = v.colourCells;
-  read.imageWidth = v.imageWidth;
-  read.imageHeight = v.imageHeight;
-  read.plotWidth = v.plotWidth;
-  read.plotHeight = v.plotHeight;
-  v = read;
+  // Everything a parameter file holds comes from the document; the picture, its size and the run state stay.
+  doc.RestoreSettings(read);
+  TDocumentRecord& v = doc.Params();
   v.maps = static_cast<std::int32_t>(std::min<std::uint32_t>(counts.maps, 3));
   v.invert = counts.white;
   v.randomize = false;
   doc.PrepareRun();
 
+  const TFractalParams& r = doc.Record();
   if (counts.supersample > 1) {
     TSupersampledGridCells grid;
     for (int c = 0; c < 3; ++c) grid.counts[c] = counts.counts[c].data();
     grid.lead = counts.lead.data();
     grid.columns = std::int64_t{counts.width} * counts.supersample;
     grid.rows = std::int64_t{counts.height} * counts.supersample;
-    std::int32_t* const lists[3] = {v.redList->data(), v.greenList->data(), v.blueList->data()};
-    FilterSupersampled(grid, static_cast<int>(counts.supersample), filterRadius, v.imageWidth, v.imageHeight,
-                       std::max(v.imageWidth, v.imageHeight), lists, v.leadList->data());
+    std::int32_t* const lists[3] = {r.redList->data(), r.greenList->data(), r.blueList->data()};
+    FilterSupersampled(grid, static_cast<int>(counts.supersample), filterRadius, r.imageWidth, r.imageHeight,
+                       std::max(r.imageWidth, r.imageHeight), lists, r.leadList->data());
     RepaintPicture(v);
     return replaced;
   }
-  const std::size_t n = static_cast<std::size_t>(std::max(v.imageWidth, v.imageHeight));
-  THitList* lists[3] = {v.redList, v.greenList, v.blueList};
+  const std::size_t n = static_cast<std::size_t>(std::max(r.imageWidth, r.imageHeight));
+  THitList* lists[3] = {r.redList, r.greenList, r.blueList};
   std::size_t k = 0;
   for (std::size_t ix = 0; ix < counts.width; ++ix)
     for (std::size_t iy = 0; iy < counts.height; ++iy, ++k) {
       const std::size_t cell = ix * n + iy;
       for (int c = 0; c < 3; ++c) (*lists[c])[cell] = counts.counts[c][k];
-      (*v.leadList)[cell] = counts.lead[k];
+      (*r.leadList)[cell] = counts.lead[k];
     }
   // PrepareRun made colour cells for a parameter set that colours by gradient.
-  if (v.colourCells != nullptr) {
-    TColourCells& cells = *v.colourCells;
+  if (doc.Record().colourCells != nullptr) {
+    TColourCells& cells = *doc.Record().colourCells;
     std::fill(cells.sums.begin(), cells.sums.end(), 0);
     std::fill(cells.hits.begin(), cells.hits.end(), 0);
     if (counts.HasColour()) {

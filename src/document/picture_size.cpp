@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "engine/huge_pages.h"
+
 std::optional<std::string> CheckImageSize(int width, int height) {
   auto inRange = [](int side) { return side >= kMinImageSide && side <= kMaxImageSide; };
   if (inRange(width) && inRange(height)) return std::nullopt;
@@ -13,10 +15,14 @@ std::optional<std::string> CheckImageSize(int width, int height) {
 THitLists CreateTList(int width, int height) {
   const std::size_t n = static_cast<std::size_t>(std::max(width, height));
   THitLists lists;
-  lists.red = std::make_unique<THitList>(n * n, 0);
-  lists.green = std::make_unique<THitList>(n * n, 0);
-  lists.blue = std::make_unique<THitList>(n * n, 0);
-  lists.lead = std::make_unique<TLeadList>(n * n, 0);
+  lists.red = std::make_unique<THitList>();
+  lists.green = std::make_unique<THitList>();
+  lists.blue = std::make_unique<THitList>();
+  lists.lead = std::make_unique<TLeadList>();
+  AssignZeroedList(*lists.red, n * n);
+  AssignZeroedList(*lists.green, n * n);
+  AssignZeroedList(*lists.blue, n * n);
+  AssignZeroedList(*lists.lead, n * n);
   return lists;
 }
 

@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "document/fractal_document.h"
+#include "engine/huge_pages.h"
 #include "engine/supersample.h"
 #include "files/hit_count_file.h"
 
@@ -25,10 +26,10 @@ TSupersampledGrid::TSupersampledGrid(const TFractalParams& v, int supersample)
   grid_.plotYMin -= dy;
   grid_.plotYMax -= dy;
   const std::size_t cells = static_cast<std::size_t>(grid_.imageWidth) * static_cast<std::size_t>(grid_.imageHeight);
-  red_.assign(cells, 0);
-  green_.assign(cells, 0);
-  blue_.assign(cells, 0);
-  lead_.assign(cells, 0);
+  AssignZeroedList(red_, cells);
+  AssignZeroedList(green_, cells);
+  AssignZeroedList(blue_, cells);
+  AssignZeroedList(lead_, cells);
   grid_.redList = &red_;
   grid_.greenList = &green_;
   grid_.blueList = &blue_;

@@ -40,20 +40,3 @@ bool SameParameterSet(const TParamSnapshot& a, const TParamSnapshot& b) {
   ClearDerivedView(right);
   return left == right;
 }
-
-void ApplyParamSnapshot(const TParamSnapshot& snapshot, TFractalParams& v) {
-  TFractalParams restored = snapshot.values;
-  restored.image = v.image;
-  restored.redList = v.redList;
-  restored.greenList = v.greenList;
-  restored.blueList = v.blueList;
-  restored.leadList = v.leadList;
-  restored.colourCells = v.colourCells;
-  restored.plotX = v.plotX;
-  restored.plotY = v.plotY;
-  restored.ticks = v.ticks;
-  restored.iterations = v.iterations;
-  restored.lyapunov = v.lyapunov;
-  restored.abort = v.abort;
-  v = restored;
-}

@@ -19,8 +19,3 @@ TParamSnapshot TakeParamSnapshot(const TFractalParams& v);
 // engine run derives from centre, zoom and size are left out, so a step that only recomputed them (a Reset on
 // the default view) is no change.
 bool SameParameterSet(const TParamSnapshot& a, const TParamSnapshot& b);
-
-// The snapshot's values into v, which keeps its handles and its run state (counters, plotted point, stop flag),
-// so that a pass running on v goes on undisturbed until the next pass replaces it. The sizes are copied too:
-// a caller whose picture has another size makes the new picture and lists first (TFractalDocument::Restore).
-void ApplyParamSnapshot(const TParamSnapshot& snapshot, TFractalParams& v);

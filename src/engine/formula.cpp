@@ -10,6 +10,8 @@
 #include "engine/engine_math.h"
 #include "engine/engine_state.h"
 #include "engine/families.h"
+#include "engine/huge_pages.h"
+#include "engine/orbit_trace.h"
 #include "engine/round.h"
 #include "engine/run_loop.h"
 
@@ -344,18 +346,34 @@ class TSingleRun final : public TRunLoop, public TOrbitStepper<TSingleRun> {
   void BatchHits(int made) {
     // A copy the marks' byte stores cannot alias.
     const TRenderTarget t = target_;
+    if (t.gradient)
+      for (int i = 0; i < made; ++i)
+        if (batchCells_[i] >= 0) AddColour(t, batchCells_[i], batchLevels_[i]);
+    if (t.image == nullptr) {
+      // Counts only: nothing to paint, so a hit notes its channel in the lead list at once.
+      for (int i = 0; i < made; ++i) {
+        const std::int64_t cell = batchCells_[i];
+        if (cell < 0) continue;
+        const int fourth = kFourthHit[batchGroups_[i]];
+        AddHits(t, cell, fourth);
+        if (t.lead != nullptr) t.lead[cell] = static_cast<std::uint8_t>(fourth + 1);
+      }
+      return;
+    }
     for (int i = 0; i < made; ++i) {
       const std::int64_t cell = batchCells_[i];
       if (cell >= 0) HitOn(t, cell, kFourthHit[batchGroups_[i]]);
     }
-    if (t.gradient)
-      for (int i = 0; i < made; ++i)
-        if (batchCells_[i] >= 0) AddColour(t, batchCells_[i], batchLevels_[i]);
   }
 
   void Hit(std::int64_t cell, int fourth, std::uint32_t level) {
-    HitOn(target_, cell, fourth);
     if (target_.gradient) AddColour(target_, cell, level);
+    if (target_.image == nullptr) {
+      AddHits(target_, cell, fourth);
+      if (target_.lead != nullptr) target_.lead[cell] = static_cast<std::uint8_t>(fourth + 1);
+      return;
+    }
+    HitOn(target_, cell, fourth);
   }
   // The channel is noted before the cell can be painted: a full list paints at once, this cell included, and a
   // cell painted without its channel would colour it from no channel at all.
@@ -394,7 +412,7 @@ class TSingleRun final : public TRunLoop, public TOrbitStepper<TSingleRun> {
     target_ = RenderTargetOf(*state_.v);
     // Nothing is pending here (painting precedes every host call, a reset drops it), so the marks may be made anew.
     const std::int64_t cells = target_.cells;
-    if (static_cast<std::int64_t>(lastHit_.size()) != cells) lastHit_.assign(static_cast<std::size_t>(cells), 0);
+    if (static_cast<std::int64_t>(lastHit_.size()) != cells) AssignZeroedList(lastHit_, static_cast<std::size_t>(cells));
     if (pending_.empty()) pending_.resize(kPendingCapacity);
   }
 
@@ -475,6 +493,49 @@ class TLoggedOrbit final : public TOrbitStepper<TLoggedOrbit> {
   std::size_t logCount_ = 0;
 };
 
+// An orbit traced without a picture: every point goes to the trace, none to a target. The target has no cells, so
+// each point counts as off the picture; the neighbour points of the Lyapunov steps are not noted.
+class TTracedOrbit final : public TOrbitStepper<TTracedOrbit> {
+ public:
+  TTracedOrbit(TEngineState& orbit, const TRenderTarget& target) : TOrbitStepper<TTracedOrbit>(orbit, target) {}
+
+  void Run(std::int64_t steps, TOrbitTrace& trace) {
+    trace_ = &trace;
+    ClearFaultFlags();
+    for (std::int64_t made = 0; made < steps; ++made) {
+      if (Escaped(s_.x, s_.y)) {
+        trace.end = TTraceEnd::Restart;
+        break;
+      }
+      noting_ = true;
+      MainStep();
+      noting_ = false;
+      if (s_.v->iterations < kLyapunovSteps && LyapunovStep()) {
+        trace.end = TTraceEnd::Restart;
+        break;
+      }
+    }
+    trace.lyapunov = s_.v->lyapunov;
+    ClearFaultFlags();
+  }
+
+ private:
+  friend class TOrbitStepper<TTracedOrbit>;
+
+  void Hit(std::int64_t, int, std::uint32_t) { Note(); }
+  void Miss() { Note(); }
+  void BeforeFault() {}
+  void BatchHits(int) {}
+  void Note() {
+    if (!noting_) return;
+    trace_->x.push_back(s_.x);
+    trace_->y.push_back(s_.y);
+  }
+
+  TOrbitTrace* trace_ = nullptr;
+  bool noting_ = false;
+};
+
 }  // namespace
 
 void TRenderContext::Run(TFractalParams* v) {
@@ -498,4 +559,30 @@ TOrbitEnd RunOrbitSteps(TEngineState& orbit, const TRenderTarget& target, std::i
                         std::uint32_t* log, std::uint16_t* levels, std::size_t& logCount) {
   TLoggedOrbit stepper(orbit, target);
   return stepper.Run(steps, leader, log, levels, logCount);
+}
+
+TOrbitTrace TraceOrbit(const TFractalParams& v, std::uint64_t seed, std::int64_t steps) {
+  TFractalParams record = v;
+  record.image = nullptr;
+  record.redList = record.greenList = record.blueList = nullptr;
+  record.leadList = nullptr;
+  TEngineState orbit;
+  orbit.random.Seed(seed);
+  orbit.v = &record;
+  StartOrbitOver(orbit);
+  // No cells: every point lies off the picture, and the spans keep the pixel arithmetic finite.
+  TRenderTarget target;
+  target.plotXMin = target.plotYMin = -1;
+  target.xSpan = target.ySpan = 2;
+  target.plotWidth = target.plotHeight = 1;
+  target.noneOnly = v.none && !v.linear && !v.sinusoidal && !v.spherical && !v.swirl && !v.horseshoe && !v.polar &&
+                    !v.bent;
+  TOrbitTrace trace;
+  if (steps > 0) {
+    trace.x.reserve(static_cast<std::size_t>(std::min<std::int64_t>(steps, std::int64_t{1} << 20)));
+    trace.y.reserve(trace.x.capacity());
+  }
+  TTracedOrbit stepper(orbit, target);
+  stepper.Run(steps, trace);
+  return trace;
 }

@@ -24,6 +24,7 @@
 
 #include "engine/engine_math.h"
 #include "engine/engine_state.h"
+#include "engine/huge_pages.h"
 #include "engine/round.h"
 #include "engine/run_loop.h"
 #include "image/pixel_graphic.h"
@@ -604,7 +605,7 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
     target_ = t;
     // Nothing is pending here (painting precedes every host call, a reset drops it), so the marks may be made anew.
     const std::size_t cells = static_cast<std::size_t>(t.cells);
-    if (marks_.size() != cells) marks_.assign(cells, 0);
+    if (marks_.size() != cells) AssignZeroedList(marks_, cells);
     // Blocks of cells dealt out to the parts in turn: an attractor's cells are spread over all of them.
     const std::size_t blocks = (cells >> kCellBlockShift) + 1;
     if (partOfBlock_.size() != blocks) {

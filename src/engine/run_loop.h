@@ -102,11 +102,11 @@ inline void AddColour(const TRenderTarget& t, std::int64_t cell, std::uint32_t l
 // arithmetic saturates (Round and the clamp to 0..255) rather than ending the run: an absurd colour factor or
 // intensity from a file gives a saturated picture, and the flags it may raise are not the formula's.
 inline void PaintCell(const TRenderTarget& t, std::int64_t cell, int channel) {
+  if (t.lead != nullptr) t.lead[cell] = static_cast<std::uint8_t>(channel + 1);
+  if (t.image == nullptr) return;
   const std::int32_t count[3] = {t.counts[0][cell], t.counts[1][cell], t.counts[2][cell]};
   const TColor colour = HitColor(t.colour, count, static_cast<THitChannel>(channel));
-  if (t.lead != nullptr) t.lead[cell] = static_cast<std::uint8_t>(channel + 1);
-  if (t.image != nullptr)
-    t.image->SetPixel(static_cast<int>(cell / t.gridRows), static_cast<int>(cell % t.gridRows), colour);
+  t.image->SetPixel(static_cast<int>(cell / t.gridRows), static_cast<int>(cell % t.gridRows), colour);
 }
 
 // "Make random coefficients" without the host's ParametersUpdate: draws af and af2 from orbit.random.

@@ -16,11 +16,6 @@ constexpr int kTitleStripHeight = 24;  // the part of a window the user drags it
 constexpr int kMinGrabWidth = 48;      // how much of that strip must be on a screen
 constexpr int kMinGrabHeight = 8;
 
-QString& SettingsFilePath() {
-  static QString path;
-  return path;
-}
-
 QString OptionKey(const char* name) { return settings_key::kOptionsGroup + QLatin1Char('/') + QLatin1String(name); }
 
 // A stored value as text: an INI file gives strings; a value set during this run keeps its own type.
@@ -40,14 +35,6 @@ void ReadInto(T& option, std::optional<long long> value) {
 }
 
 }  // namespace
-
-void SetSettingsFile(const QString& iniPath) { SettingsFilePath() = iniPath; }
-
-std::unique_ptr<QSettings> OpenSettings() {
-  if (!SettingsFilePath().isEmpty()) return std::make_unique<QSettings>(SettingsFilePath(), QSettings::IniFormat);
-  return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("ovel-ifs"),
-                                     QStringLiteral("ovel-ifs"));
-}
 
 std::optional<bool> ReadBool(const QSettings& s, const QString& key) {
   if (s.value(key).typeId() == QMetaType::Bool) return s.value(key).toBool();

@@ -1,5 +1,6 @@
-// The program's remembered settings: where they live, and reading them back with the care user input gets. A
-// value that is missing, damaged or out of range is ignored (the default stays), never applied.
+// The program's remembered settings, read back with the care user input gets (where they live is the services'
+// business: TServices::OpenSettings). A value that is missing, damaged or out of range is ignored (the default
+// stays), never applied.
 //
 // Keys (an INI file, "ovel-ifs/ovel-ifs.ini" in the user's configuration folder):
 //   frame/geometry, frame/state            the frame window (QMainWindow::saveGeometry / saveState)
@@ -22,8 +23,8 @@
 #include <QStringList>
 
 #include "files/file_options.h"
-#include "windows/drawing_options.h"
-#include "windows/save_memory.h"
+#include "services/drawing_options.h"
+#include "services/save_memory.h"
 
 namespace settings_key {
 inline const QString kFrameGeometry = QStringLiteral("frame/geometry");
@@ -37,11 +38,6 @@ inline const QString kParameterFolder = QStringLiteral("folders/parameters");
 inline const QString kPictureType = QStringLiteral("saveAs/fileType");
 inline const QString kRecentFiles = QStringLiteral("recentFiles");
 }  // namespace settings_key
-
-// The settings of this run: the user's configuration, or the INI file given here (tests use a file in a temporary
-// folder of their own, so that they never read or write the user's settings). Empty: the user's again.
-void SetSettingsFile(const QString& iniPath);
-std::unique_ptr<QSettings> OpenSettings();
 
 // Stored values as the type they must have; nullopt for a missing, damaged or out-of-range one.
 std::optional<bool> ReadBool(const QSettings& s, const QString& key);

@@ -10,6 +10,7 @@
 #include "ovel_version.h"
 #include "shell/main_form.h"
 #include "shell/ovel_application.h"
+#include "services/services.h"
 
 int main(int argc, char** argv) {
   // Answered before the application object exists, so that it works without a display.
@@ -19,11 +20,12 @@ int main(int argc, char** argv) {
       return 0;
     }
   }
-  TOvelApplication app(argc, argv);
+  TServices services;
+  TOvelApplication app(argc, argv, services);
   // Ties the running windows to the installed menu entry and its icon.
   QGuiApplication::setDesktopFileName(QStringLiteral("io.github.ovelifs.OvelIFS"));
   QGuiApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("io.github.ovelifs.OvelIFS")));
-  TMainForm frame;
+  TMainForm frame(services);
   // Parameter files named on the command line (a file manager's "Open With") open in windows of their own.
   QStringList files = QCoreApplication::arguments().mid(1);
   files.removeIf([](const QString& argument) { return argument.startsWith(QLatin1Char('-')); });

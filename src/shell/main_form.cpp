@@ -20,8 +20,8 @@
 #include "dialogs/params_dialog.h"
 #include "dialogs/size_dialog.h"
 #include "windows/childwin.h"
-#include "windows/command_guard.h"
-#include "windows/mode_word.h"
+#include "services/command_guard.h"
+#include "services/mode_word.h"
 
 namespace {
 constexpr int kTimer1IntervalMs = 100;
@@ -37,7 +37,7 @@ QAction* MakeAction(QObject* owner, const QString& caption, const QString& hint 
 }
 }  // namespace
 
-TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
+TMainForm::TMainForm(TServices& services, QWidget* parent) : QMainWindow(parent), services_(services) {
   setWindowTitle(QStringLiteral("Ovel"));
   resize(kInitialWidth, kInitialHeight);
 
@@ -61,14 +61,14 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   CreateEditMenu();
   CreateToolBar();
   connect(MdiArea, &QMdiArea::subWindowActivated, this,
-          Guarded(this, [this] { SubWindowActivated(MdiArea->currentSubWindow()); }));
+          Guarded(services_, this, [this] { SubWindowActivated(MdiArea->currentSubWindow()); }));
 
   // FormCreate: the first window opens from the frame timer, which finds "NEW".
   SetModeWord(kModeNew);
   Timer1 = new QTimer(this);
   Timer1->setInterval(kTimer1IntervalMs);
   Timer1->setSingleShot(true);
-  connect(Timer1, &QTimer::timeout, this, Guarded(this, [this] { Timer1Timer(); }));
+  connect(Timer1, &QTimer::timeout, this, Guarded(services_, this, [this] { Timer1Timer(); }));
   Timer1->start();
 
   ConnectDialogs();
@@ -91,13 +91,13 @@ TMainForm::~TMainForm() {
 void TMainForm::CreateActions() {
   FileNewItem = MakeAction(this, QStringLiteral("&New"), QStringLiteral("Create a new file"));
   FileNewItem->setShortcut(QKeySequence::New);
-  connect(FileNewItem, &QAction::triggered, this, Guarded(this, [this] { FileNewItemClick(); }));
+  connect(FileNewItem, &QAction::triggered, this, Guarded(services_, this, [this] { FileNewItemClick(); }));
 
   // Open has never done anything; it is kept so the menu reads as users know it.
   FileOpenItem = MakeAction(this, QStringLiteral("&Open"), QStringLiteral("Open an existing file"));
 
   FileCloseItem = MakeAction(this, QStringLiteral("&Close"), QStringLiteral("Close current file"));
-  connect(FileCloseItem, &QAction::triggered, this, Guarded(this, [this] { FileCloseItemClick(); }));
+  connect(FileCloseItem, &QAction::triggered, this, Guarded(services_, this, [this] { FileCloseItemClick(); }));
 
   FileSaveAsItem = MakeAction(this, QStringLiteral("Save &As..."), QStringLiteral("Save current file as..."));
   LoadFromParameterFile1 = MakeAction(this, QStringLiteral("Load From Parameter File"));
@@ -109,29 +109,29 @@ void TMainForm::CreateActions() {
 
   FileExitItem = MakeAction(this, QStringLiteral("E&xit"), QStringLiteral("Exit the application"));
   FileExitItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-  connect(FileExitItem, &QAction::triggered, this, Guarded(this, [this] { FileExitItemClick(); }));
+  connect(FileExitItem, &QAction::triggered, this, Guarded(services_, this, [this] { FileExitItemClick(); }));
 
   WindowCascadeItem = MakeAction(this, QStringLiteral("&Cascade"), QStringLiteral("Arrange windows to overlap"));
-  connect(WindowCascadeItem, &QAction::triggered, this, Guarded(this, [this] { WindowCascadeItemClick(); }));
+  connect(WindowCascadeItem, &QAction::triggered, this, Guarded(services_, this, [this] { WindowCascadeItemClick(); }));
   WindowTileItem = MakeAction(this, QStringLiteral("&Tile"), QStringLiteral("Arrange windows without overlap"));
-  connect(WindowTileItem, &QAction::triggered, this, Guarded(this, [this] { WindowTileItemClick(); }));
+  connect(WindowTileItem, &QAction::triggered, this, Guarded(services_, this, [this] { WindowTileItemClick(); }));
   WindowArrangeItem = MakeAction(this, QStringLiteral("&Arrange Icons"),
                                  QStringLiteral("Arrange window icons at bottom of main window"));
-  connect(WindowArrangeItem, &QAction::triggered, this, Guarded(this, [this] { WindowArrangeItemClick(); }));
+  connect(WindowArrangeItem, &QAction::triggered, this, Guarded(services_, this, [this] { WindowArrangeItemClick(); }));
   WindowMinimizeItem = MakeAction(this, QStringLiteral("&Minimize All"), QStringLiteral("Minimize all windows"));
-  connect(WindowMinimizeItem, &QAction::triggered, this, Guarded(this, [this] { WindowMinimizeItemClick(); }));
+  connect(WindowMinimizeItem, &QAction::triggered, this, Guarded(services_, this, [this] { WindowMinimizeItemClick(); }));
 
   HelpAboutItem = MakeAction(this, QStringLiteral("&About"));
 
   QStyle* style = this->style();
   CoolSpeedButton3 = MakeAction(this, QStringLiteral("Reset"), QStringLiteral("Back to the default view and draw"));
   CoolSpeedButton3->setIcon(style->standardIcon(QStyle::SP_BrowserReload));
-  connect(CoolSpeedButton3, &QAction::triggered, this, Guarded(this, [this] { ResetClick(); }));
+  connect(CoolSpeedButton3, &QAction::triggered, this, Guarded(services_, this, [this] { ResetClick(); }));
 
   AbortButton = MakeAction(this, QStringLiteral("Stop"), QStringLiteral("Stop drawing"));
   AbortButton->setIcon(style->standardIcon(QStyle::SP_BrowserStop));
   AbortButton->setShortcuts({QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_Period)});
-  connect(AbortButton, &QAction::triggered, this, Guarded(this, [this] { AbortButtonClick(); }));
+  connect(AbortButton, &QAction::triggered, this, Guarded(services_, this, [this] { AbortButtonClick(); }));
 
   CoolSpeedButton5 = MakeAction(this, QStringLiteral("Params"), QStringLiteral("Show or hide the Parameters"));
   CoolSpeedButton5->setIcon(style->standardIcon(QStyle::SP_FileDialogDetailedView));
@@ -139,12 +139,12 @@ void TMainForm::CreateActions() {
   ApplyButton = MakeAction(this, QStringLiteral("Apply"), QStringLiteral("Draw with the current coefficients"));
   ApplyButton->setIcon(style->standardIcon(QStyle::SP_MediaPlay));
   ApplyButton->setShortcut(QKeySequence(Qt::Key_F5));
-  connect(ApplyButton, &QAction::triggered, this, Guarded(this, [this] { ApplyButtonClick(); }));
+  connect(ApplyButton, &QAction::triggered, this, Guarded(services_, this, [this] { ApplyButtonClick(); }));
 
   CoolSpeedButton1 = MakeAction(this, QStringLiteral("Rand"), QStringLiteral("Draw with new random coefficients"));
   CoolSpeedButton1->setIcon(style->standardIcon(QStyle::SP_BrowserReload));
   CoolSpeedButton1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
-  connect(CoolSpeedButton1, &QAction::triggered, this, Guarded(this, [this] { DrawBtnClick(); }));
+  connect(CoolSpeedButton1, &QAction::triggered, this, Guarded(services_, this, [this] { DrawBtnClick(); }));
 
   CButton = MakeAction(this, QStringLiteral("Const"), QStringLiteral("Show or hide the Coefficients"));
   CButton->setIcon(style->standardIcon(QStyle::SP_FileDialogListView));
@@ -162,7 +162,7 @@ void TMainForm::CreateMenus() {
   Window1->menuAction()->setStatusTip(QStringLiteral("Window related commands such as Tile and Cascade"));
   Window1->addActions({WindowCascadeItem, WindowTileItem, WindowArrangeItem, WindowMinimizeItem});
   windowListSeparator_ = Window1->addSeparator();
-  connect(Window1, &QMenu::aboutToShow, this, Guarded(this, [this] { UpdateWindowMenu(); }));
+  connect(Window1, &QMenu::aboutToShow, this, Guarded(services_, this, [this] { UpdateWindowMenu(); }));
 
   Help1 = menuBar()->addMenu(QStringLiteral("&Help"));
   Help1->menuAction()->setStatusTip(QStringLiteral("Help topics"));
@@ -204,7 +204,7 @@ QList<TMDIChild*> TMainForm::Children() const {
 }
 
 TMDIChild* TMainForm::OpenFractalWindow(const QString& caption) {
-  auto* child = new TMDIChild;
+  auto* child = new TMDIChild(services_);
   child->SetFrameClientSize([this] { return FrameClientSize(); });
   child->SetFileOptions(&fileOptions_);
   child->SetDrawingOptions(&drawingOptions_);
@@ -278,7 +278,7 @@ void TMainForm::UpdateWindowMenu() {
     QAction* action = Window1->addAction(prefix + child->windowTitle());
     action->setCheckable(true);
     action->setChecked(child == active);
-    connect(action, &QAction::triggered, this, Guarded(this, [this, child] {
+    connect(action, &QAction::triggered, this, Guarded(services_, this, [this, child] {
               if (child->isMinimized()) child->showNormal();
               MdiArea->setActiveSubWindow(child);
             }));
@@ -302,7 +302,7 @@ void TMainForm::FileExitItemClick() { close(); }
 void TMainForm::closeEvent(QCloseEvent* event) {
   // Every pass stops and none may start again, so the nested event loops of the passes unwind at once and the
   // application's own loop sees the quit; the frame is not destroyed before that has happened.
-  RunGuarded(this, [this] { SaveSettings(); });
+  RunGuarded(services_, this, [this] { SaveSettings(); });
   RequestExit();
   for (TMDIChild* child : Children()) child->Abort();
   Timer1->stop();

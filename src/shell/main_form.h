@@ -16,8 +16,9 @@
 #include "engine/formula.h"
 #include "files/file_options.h"
 #include "shell/recent_files.h"
-#include "windows/drawing_options.h"
-#include "windows/save_memory.h"
+#include "services/drawing_options.h"
+#include "services/save_memory.h"
+#include "services/services.h"
 
 class QAction;
 class QDragEnterEvent;
@@ -39,7 +40,9 @@ class TMainForm : public QMainWindow, public EngineHost {
   Q_OBJECT
 
  public:
-  explicit TMainForm(QWidget* parent = nullptr);
+  // services: the program's boxes, file dialogs, modal runs and settings, for the frame and every window it
+  // makes; they outlive the frame.
+  explicit TMainForm(TServices& services, QWidget* parent = nullptr);
   ~TMainForm() override;
 
   QMdiArea* MdiArea;
@@ -164,6 +167,7 @@ class TMainForm : public QMainWindow, public EngineHost {
   void dropEvent(QDropEvent* event) override;
 
  private:
+  TServices& services_;
   void ConnectFileCommands();
   void CreateHitCountActions();
   void CreateEditMenu();

@@ -6,18 +6,18 @@
 
 #include "shell/main_form.h"
 #include "windows/childwin.h"
-#include "windows/command_guard.h"
+#include "services/command_guard.h"
 
 void TMainForm::CreateHitCountActions() {
   SaveHitCounts1 = new QAction(QStringLiteral("Save &Hit Counts..."), this);
   SaveHitCounts1->setStatusTip(QStringLiteral("Save the current window's render, to continue, merge or repaint it later"));
-  connect(SaveHitCounts1, &QAction::triggered, this, Guarded(this, [this] { SaveHitCounts1Click(); }));
+  connect(SaveHitCounts1, &QAction::triggered, this, Guarded(services_, this, [this] { SaveHitCounts1Click(); }));
 
   ContinueButton = new QAction(QStringLiteral("Continue"), this);
   ContinueButton->setStatusTip(QStringLiteral("Go on drawing the stopped or loaded picture without clearing it"));
   ContinueButton->setIcon(style()->standardIcon(QStyle::SP_MediaSeekForward));
   ContinueButton->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F5));
-  connect(ContinueButton, &QAction::triggered, this, Guarded(this, [this] { ContinueButtonClick(); }));
+  connect(ContinueButton, &QAction::triggered, this, Guarded(services_, this, [this] { ContinueButtonClick(); }));
 }
 
 void TMainForm::SaveHitCounts1Click() {

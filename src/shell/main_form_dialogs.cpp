@@ -10,23 +10,23 @@
 #include "dialogs/size_dialog.h"
 #include "shell/main_form.h"
 #include "windows/childwin.h"
-#include "windows/command_guard.h"
-#include "windows/file_dialogs.h"
+#include "services/command_guard.h"
+#include "services/services.h"
 
 void TMainForm::ConnectDialogs() {
   // The debounce timers fire from the event loop, also while a pass draws; the guard keeps an error in the
   // window from unwinding through the engine's pump.
-  connect(Form4, &TForm4::colorsChanged, this, Guarded(this, [this] { UpdateColors(); }));
-  connect(CForm, &TCForm::coefficientsChanged, this, Guarded(this, [this] { UpdateCoefficiants(); }));
+  connect(Form4, &TForm4::colorsChanged, this, Guarded(services_, this, [this] { UpdateColors(); }));
+  connect(CForm, &TCForm::coefficientsChanged, this, Guarded(services_, this, [this] { UpdateCoefficiants(); }));
   connect(XYSize, &TXYSize::applySize, this,
-          Guarded(this, [this] { TP01(XYSize->ImageWidth(), XYSize->ImageHeight()); }));
+          Guarded(services_, this, [this] { TP01(XYSize->ImageWidth(), XYSize->ImageHeight()); }));
 
   CoolSpeedButton5->setShortcut(QKeySequence(Qt::Key_F2));
-  connect(CoolSpeedButton5, &QAction::triggered, this, Guarded(this, [this] { ParamsClick(); }));
+  connect(CoolSpeedButton5, &QAction::triggered, this, Guarded(services_, this, [this] { ParamsClick(); }));
   CButton->setShortcut(QKeySequence(Qt::Key_F3));
-  connect(CButton, &QAction::triggered, this, Guarded(this, [this] { CButtonClick(); }));
+  connect(CButton, &QAction::triggered, this, Guarded(services_, this, [this] { CButtonClick(); }));
 
-  connect(HelpAboutItem, &QAction::triggered, this, Guarded(this, [this] { HelpAboutItemClick(); }));
+  connect(HelpAboutItem, &QAction::triggered, this, Guarded(services_, this, [this] { HelpAboutItemClick(); }));
 }
 
 void TMainForm::GiveDialogsTo(TMDIChild* child) {
@@ -62,4 +62,4 @@ void TMainForm::CButtonClick() {
   if (TMDIChild* child = ActiveChild()) child->ConstantsDialog1Click();
 }
 
-void TMainForm::HelpAboutItemClick() { RunModalDialog(*AboutBox); }
+void TMainForm::HelpAboutItemClick() { services_.RunModalDialog(*AboutBox); }

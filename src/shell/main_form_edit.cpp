@@ -9,8 +9,8 @@
 
 #include "shell/main_form.h"
 #include "windows/childwin.h"
-#include "windows/command_guard.h"
-#include "windows/mode_word.h"
+#include "services/command_guard.h"
+#include "services/mode_word.h"
 
 namespace {
 const QString kUndoCaption = QStringLiteral("&Undo");
@@ -21,12 +21,12 @@ void TMainForm::CreateEditMenu() {
   EditUndoItem = new QAction(kUndoCaption, this);
   EditUndoItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
   EditUndoItem->setStatusTip(QStringLiteral("Undo the last change of the window's parameters and draw"));
-  connect(EditUndoItem, &QAction::triggered, this, Guarded(this, [this] { EditUndoItemClick(); }));
+  connect(EditUndoItem, &QAction::triggered, this, Guarded(services_, this, [this] { EditUndoItemClick(); }));
 
   EditRedoItem = new QAction(kRedoCaption, this);
   EditRedoItem->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
   EditRedoItem->setStatusTip(QStringLiteral("Redo the change undone last and draw"));
-  connect(EditRedoItem, &QAction::triggered, this, Guarded(this, [this] { EditRedoItemClick(); }));
+  connect(EditRedoItem, &QAction::triggered, this, Guarded(services_, this, [this] { EditRedoItemClick(); }));
 
   // After File; the active window's menus go in after it, before Window.
   Edit1 = new QMenu(QStringLiteral("&Edit"), this);
@@ -48,7 +48,7 @@ void TMainForm::UpdateEditMenu() {
 
 void TMainForm::WatchUndoStack(TMDIChild* child) {
   // The window is the connections' context: they go with it, before its stack tells of its own end.
-  const auto update = Guarded(this, [this] { UpdateMenuItems(); });
+  const auto update = Guarded(services_, this, [this] { UpdateMenuItems(); });
   connect(child->UndoStack(), &QUndoStack::indexChanged, child, update);
   connect(child->UndoStack(), &QUndoStack::undoTextChanged, child, update);
   connect(child->UndoStack(), &QUndoStack::redoTextChanged, child, update);

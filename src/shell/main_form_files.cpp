@@ -10,22 +10,22 @@
 #include "files/param_file.h"
 #include "shell/main_form.h"
 #include "windows/childwin.h"
-#include "windows/command_guard.h"
-#include "windows/file_dialogs.h"
+#include "services/command_guard.h"
+#include "services/services.h"
 
 void TMainForm::ConnectFileCommands() {
   // Save As is the program's only save, so it takes the usual save key.
   FileSaveAsItem->setShortcut(QKeySequence::Save);
-  connect(FileSaveAsItem, &QAction::triggered, this, Guarded(this, [this] { FileSaveAsItemClick(); }));
+  connect(FileSaveAsItem, &QAction::triggered, this, Guarded(services_, this, [this] { FileSaveAsItemClick(); }));
   LoadFromParameterFile1->setShortcut(QKeySequence::Open);
   LoadFromParameterFile1->setStatusTip(QStringLiteral("Load a parameter set into the current window and draw it"));
   connect(LoadFromParameterFile1, &QAction::triggered, this,
-          Guarded(this, [this] { LoadFromParameterFile1Click(); }));
+          Guarded(services_, this, [this] { LoadFromParameterFile1Click(); }));
   SaveParametersAs1->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
-  connect(SaveParametersAs1, &QAction::triggered, this, Guarded(this, [this] { SaveParametersAs1Click(); }));
+  connect(SaveParametersAs1, &QAction::triggered, this, Guarded(services_, this, [this] { SaveParametersAs1Click(); }));
   setAcceptDrops(true);
   JPGFileOptions1->setStatusTip(QStringLiteral("Options of the image files and of drawing"));
-  connect(JPGFileOptions1, &QAction::triggered, this, Guarded(this, [this] { JPGFileOptions1Click(); }));
+  connect(JPGFileOptions1, &QAction::triggered, this, Guarded(services_, this, [this] { JPGFileOptions1Click(); }));
 }
 
 void TMainForm::FileSaveAsItemClick() {
@@ -40,7 +40,7 @@ void TMainForm::LoadFromParameterFile1Click() {
   request.filter = QString::fromLatin1(kParamFileOpenFilter) +
                    QStringLiteral("|Hit-count documents|*.ovc|Parameter files and hit-count documents|*.ifs;*.ovc");
   request.directory = saveMemory_.parameterFolder;
-  const TFileDialogResult chosen = RunOpenFileDialog(this, request);
+  const TFileDialogResult chosen = services_.RunOpenFileDialog(this, request);
   if (!chosen.accepted || chosen.fileName.isEmpty()) return;
   // A hit-count document brings its picture along: nothing is drawn, Continue goes on with it.
   if (TMDIChild::IsHitCountFile(chosen.fileName)) {
@@ -89,9 +89,9 @@ void TMainForm::dropEvent(QDropEvent* event) {
   const QStringList paths = ParameterFilesOf(event->mimeData());
   if (paths.isEmpty()) return;
   event->acceptProposedAction();
-  RunGuarded(this, [this, paths] { OpenInNewWindows(paths); });
+  RunGuarded(services_, this, [this, paths] { OpenInNewWindows(paths); });
 }
 
 void TMainForm::JPGFileOptions1Click() {
-  if (TMDIChild::Options1Click(*Form2, fileOptions_, drawingOptions_)) SaveFileSettings();
+  if (TMDIChild::Options1Click(services_, *Form2, fileOptions_, drawingOptions_)) SaveFileSettings();
 }

@@ -15,8 +15,7 @@
 #include "shell/health_bar.h"
 #include "shell/main_form.h"
 #include "windows/childwin.h"
-#include "windows/command_guard.h"
-#include "windows/user_message.h"
+#include "services/command_guard.h"
 
 namespace {
 
@@ -40,7 +39,7 @@ void TMainForm::CreateRecentMenu() {
   File1->insertMenu(JPGFileOptions1, OpenRecent1);
   ClearRecentList1 = new QAction(QStringLiteral("Clear List"), this);
   ClearRecentList1->setStatusTip(QStringLiteral("Forget the parameter files used lately"));
-  connect(ClearRecentList1, &QAction::triggered, this, Guarded(this, [this] { ClearRecentList1Click(); }));
+  connect(ClearRecentList1, &QAction::triggered, this, Guarded(services_, this, [this] { ClearRecentList1Click(); }));
 
   HealthBar = new THealthBar(this);
   statusBar()->addPermanentWidget(HealthBar);
@@ -59,7 +58,7 @@ void TMainForm::RebuildRecentMenu() {
     QAction* action = OpenRecent1->addAction(TRecentFiles::MenuCaption(i, path));
     action->setStatusTip(path);
     action->setData(path);
-    connect(action, &QAction::triggered, this, Guarded(this, [this, path] { OpenRecentFile(path); }));
+    connect(action, &QAction::triggered, this, Guarded(services_, this, [this, path] { OpenRecentFile(path); }));
   }
   if (!paths.isEmpty()) OpenRecent1->addSeparator();
   OpenRecent1->addAction(ClearRecentList1);
@@ -71,7 +70,7 @@ void TMainForm::OpenRecentFile(const QString& path) {
     recentFiles_.Remove(path);
     RebuildRecentMenu();
     SaveFileSettings();
-    ShowInformation(this, QStringLiteral("The parameter file %1 cannot be found; it has been removed from the "
+    services_.ShowInformation(this, QStringLiteral("The parameter file %1 cannot be found; it has been removed from the "
                                          "recent files.")
                               .arg(path));
     return;
@@ -95,7 +94,7 @@ void TMainForm::RememberParameterFile(const QString& path) {
 void TMainForm::WatchWindow(TMDIChild* child) {
   child->SetSaveMemory(&saveMemory_);
   connect(child, &TMDIChild::ParameterFileUsed, this,
-          [this](const QString& path) { RunGuarded(this, [&] { RememberParameterFile(path); }); });
+          [this](const QString& path) { RunGuarded(services_, this, [&] { RememberParameterFile(path); }); });
   connect(child, &TMDIChild::HealthChanged, this, [this, child] {
     if (child == ActiveChild()) HealthBar->Show(child->Health());
   });
@@ -109,7 +108,7 @@ void TMainForm::ShowHealthOf(TMDIChild* child) {
 }
 
 void TMainForm::LoadSettings() {
-  const std::unique_ptr<QSettings> s = OpenSettings();
+  const std::unique_ptr<QSettings> s = services_.OpenSettings();
   // Each part on its own: a damaged value costs only itself.
   const QByteArray storedGeometry = s->value(settings_key::kFrameGeometry).toByteArray();
   if (!storedGeometry.isEmpty() && restoreGeometry(storedGeometry)) {
@@ -140,7 +139,7 @@ void TMainForm::LoadSettings() {
 }
 
 void TMainForm::SaveFileSettings() {
-  const std::unique_ptr<QSettings> s = OpenSettings();
+  const std::unique_ptr<QSettings> s = services_.OpenSettings();
   WriteFileOptions(*s, fileOptions_);
   WriteDrawingOptions(*s, drawingOptions_);
   WriteSaveMemory(*s, saveMemory_);
@@ -149,7 +148,7 @@ void TMainForm::SaveFileSettings() {
 
 void TMainForm::SaveSettings() {
   SaveFileSettings();
-  const std::unique_ptr<QSettings> s = OpenSettings();
+  const std::unique_ptr<QSettings> s = services_.OpenSettings();
   s->setValue(settings_key::kFrameGeometry, saveGeometry());
   s->setValue(settings_key::kFrameState, saveState());
   if (ToolWindowPlaced(Form4)) s->setValue(settings_key::kParametersPos, Form4->pos());

@@ -2,10 +2,11 @@
 
 #include <exception>
 
-#include "windows/command_guard.h"
-#include "windows/user_message.h"
+#include "services/command_guard.h"
+#include "services/services.h"
 
-TOvelApplication::TOvelApplication(int& argc, char** argv) : QApplication(argc, argv) {
+TOvelApplication::TOvelApplication(int& argc, char** argv, TServices& services)
+    : QApplication(argc, argv), services_(services) {
   setApplicationName(QStringLiteral("Ovel IFS"));
   setApplicationDisplayName(QStringLiteral("Ovel"));
 }
@@ -17,6 +18,6 @@ bool TOvelApplication::notify(QObject* receiver, QEvent* event) {
   } catch (...) {
     error = ErrorText(std::current_exception());
   }
-  ShowError(nullptr, error);
+  services_.ShowError(nullptr, error);
   return false;
 }

@@ -4,11 +4,17 @@
 
 #include <QApplication>
 
+class TServices;
+
 class TOvelApplication : public QApplication {
   Q_OBJECT
 
  public:
-  TOvelApplication(int& argc, char** argv);
+  // services show what notify catches; they outlive the application object.
+  TOvelApplication(int& argc, char** argv, TServices& services);
 
   bool notify(QObject* receiver, QEvent* event) override;
+
+ private:
+  TServices& services_;
 };

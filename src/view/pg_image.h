@@ -6,9 +6,9 @@
 // Use from a window:
 //   auto picture = std::make_unique<TPixelGraphic>();
 //   picture->SetSize(400, 300, TColorRes::Bits24);
-//   v.image = picture.get();                       // the view owns it from here on; do not delete it
+//   TPixelGraphic* shown = picture.get();          // the view owns it from here on; do not delete it
 //   PGImage1->SetPixelGraphic(std::move(picture)); // frees the picture shown before
-//   v.image->Changed();                            // or PGImage1->PictureChanged(): lays out and repaints
+//   shown->Changed();                              // or PGImage1->PictureChanged(): lays out and repaints
 //   connect(PGImage1, &TPGImage::PicBoxOnMouseUp, this, &TMDIChild::PGImage1PicBoxOnMouseUp);
 //   connect(PGImage1, &TPGImage::OnNewAutoSize, this, &TMDIChild::PGImage1NewAutoSize);
 //

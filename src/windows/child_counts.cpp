@@ -7,8 +7,7 @@
 #include "engine/formula.h"
 #include "files/hit_count_file.h"
 #include "windows/childwin.h"
-#include "windows/file_dialogs.h"
-#include "windows/user_message.h"
+#include "services/services.h"
 
 namespace {
 
@@ -34,7 +33,7 @@ void TMDIChild::SaveHitCounts1Click() {
                                            saveMemory_ ? saveMemory_->pictureFolder : QString());
   request.fileName = QFileInfo(request.fileName).completeBaseName() + QStringLiteral(".") +
                      QString::fromLatin1(kHitCountExtension);
-  const TFileDialogResult chosen = RunSaveFileDialog(this, request);
+  const TFileDialogResult chosen = services_.RunSaveFileDialog(this, request);
   if (!chosen.accepted || chosen.fileName.isEmpty()) return;
   QString path = chosen.fileName;
   if (!IsHitCountFile(path)) path += QStringLiteral(".") + QString::fromLatin1(kHitCountExtension);
@@ -79,13 +78,13 @@ void TMDIChild::LoadHitCounts(const QString& path) {
 void TMDIChild::Continue1Click() {
   if (passDepth_ > 0) return;  // the pass that draws goes on anyway
   if (!stopped_) {
-    ShowInformation(this, kNothingToContinue);
+    services_.ShowInformation(this, kNothingToContinue);
     return;
   }
   // Edits waiting in the dialogs count: a coefficient changed a moment ago changes where the hits land.
   if (ServedByDialogs()) TakePendingDialogEdits();
   if (stopped_->fingerprint != RenderFingerprintOf(v)) {
-    ShowInformation(this, kChangedSinceStopped);
+    services_.ShowInformation(this, kChangedSinceStopped);
     return;
   }
   RunPass(TEngineRun::Continue);

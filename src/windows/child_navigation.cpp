@@ -5,7 +5,7 @@
 
 #include "document/view_zoom.h"
 #include "windows/childwin.h"
-#include "windows/command_guard.h"
+#include "services/command_guard.h"
 
 namespace {
 
@@ -30,14 +30,14 @@ void TMDIChild::ConnectNavigation() {
   wheelRedraw_ = new QTimer(this);
   wheelRedraw_->setSingleShot(true);
   wheelRedraw_->setInterval(kWheelRestMs);
-  connect(wheelRedraw_, &QTimer::timeout, this, Guarded(this, [this] { UpdateGrafX(); }));
+  connect(wheelRedraw_, &QTimer::timeout, this, Guarded(services_, this, [this] { UpdateGrafX(); }));
 
   connect(PGImage1, &TPGImage::PicBoxOnWheel, this, [this](int delta, TShiftState s, int x, int y) {
-    RunGuarded(this, [&] { PGImage1PicBoxOnWheel(delta, s, x, y); });
+    RunGuarded(services_, this, [&] { PGImage1PicBoxOnWheel(delta, s, x, y); });
   });
-  connect(menus_->ZoomOut1, &QAction::triggered, this, Guarded(this, [this] { ZoomOut1Click(); }));
+  connect(menus_->ZoomOut1, &QAction::triggered, this, Guarded(services_, this, [this] { ZoomOut1Click(); }));
   connect(menus_->FitToWindow1, &QAction::toggled, this,
-          [this](bool fit) { RunGuarded(this, [&] { FitToWindow1Click(fit); }); });
+          [this](bool fit) { RunGuarded(services_, this, [&] { FitToWindow1Click(fit); }); });
 }
 
 void TMDIChild::PGImage1PicBoxOnWheel(int angleDelta, TShiftState shift, int x, int y) {

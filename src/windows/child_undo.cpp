@@ -161,7 +161,7 @@ void TMDIChild::ApplyParameters() {
   // painted again from its counts. The defined colouring's own edits take effect with the next hits, as always.
   if (v.logDensity || v.logDensity != before.values.logDensity) {
     RepaintPicture(v);
-    if (v.image) v.image->Changed();
+    if (doc_.Picture()) doc_.Picture()->Changed();
   }
 }
 

@@ -20,8 +20,8 @@
 #include "engine/formula.h"
 #include "engine/tone.h"
 #include "image/pixel_graphic.h"
-#include "windows/command_guard.h"
-#include "windows/mode_word.h"
+#include "services/command_guard.h"
+#include "services/mode_word.h"
 #include "windows/window_text.h"
 
 namespace {
@@ -50,7 +50,8 @@ class TPassEnd {
 };
 }  // namespace
 
-TMDIChild::TMDIChild(QWidget* parent) : QMdiSubWindow(parent), menus_(std::make_unique<TChildMenus>(this)) {
+TMDIChild::TMDIChild(TServices& services, QWidget* parent)
+    : QMdiSubWindow(parent), services_(services), menus_(std::make_unique<TChildMenus>(this)) {
   setWindowFlags(Qt::SubWindow | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint);
   setWindowTitle(QStringLiteral("Ovel"));
@@ -86,22 +87,22 @@ TMDIChild::TMDIChild(QWidget* parent) : QMdiSubWindow(parent), menus_(std::make_
   Timer1->setSingleShot(true);
   Timer2 = new QTimer(this);
   Timer2->setInterval(kProgressIntervalMs);
-  connect(Timer1, &QTimer::timeout, this, Guarded(this, [this] { Timer1Timer(); }));
-  connect(Timer2, &QTimer::timeout, this, Guarded(this, [this] { Timer2Timer(); }));
+  connect(Timer1, &QTimer::timeout, this, Guarded(services_, this, [this] { Timer1Timer(); }));
+  connect(Timer2, &QTimer::timeout, this, Guarded(services_, this, [this] { Timer2Timer(); }));
 
   connect(PGImage1, &TPGImage::PicBoxOnMouseDown, this,
           [this](Qt::MouseButton b, TShiftState s, int x, int y) {
-            RunGuarded(this, [&] { PGImage1PicBoxOnMouseDown(b, s, x, y); });
+            RunGuarded(services_, this, [&] { PGImage1PicBoxOnMouseDown(b, s, x, y); });
           });
   connect(PGImage1, &TPGImage::PicBoxOnMouseMove, this, [this](TShiftState s, int x, int y) {
-    RunGuarded(this, [&] { PGImage1PicBoxOnMouseMove(s, x, y); });
+    RunGuarded(services_, this, [&] { PGImage1PicBoxOnMouseMove(s, x, y); });
   });
   connect(PGImage1, &TPGImage::PicBoxOnMouseUp, this, [this](Qt::MouseButton b, TShiftState s, int x, int y) {
-    RunGuarded(this, [&] { PGImage1PicBoxOnMouseUp(b, s, x, y); });
+    RunGuarded(services_, this, [&] { PGImage1PicBoxOnMouseUp(b, s, x, y); });
   });
-  connect(PGImage1, &TPGImage::PicBoxOnDblClick, this, Guarded(this, [this] { PGImage1PicBoxOnDblClick(); }));
+  connect(PGImage1, &TPGImage::PicBoxOnDblClick, this, Guarded(services_, this, [this] { PGImage1PicBoxOnDblClick(); }));
   connect(PGImage1, &TPGImage::OnNewAutoSize, this, [this](int w, int h) {
-    RunGuarded(this, [&] { PGImage1NewAutoSize(w, h); });
+    RunGuarded(services_, this, [&] { PGImage1NewAutoSize(w, h); });
   });
   ConnectMenus();
   ConnectNavigation();
@@ -113,10 +114,10 @@ TMDIChild::TMDIChild(QWidget* parent) : QMdiSubWindow(parent), menus_(std::make_
   Timer1->start();
 }
 
+bool TMDIChild::ProgressTimerActive() const { return Timer2->isActive(); }
+
 TMDIChild::~TMDIChild() {
-  // The engine may still hold this record's address; stop it looking at a record that is going away.
-  v.abort = true;
-  v.image = nullptr;
+  // The document stops a pass still holding its record's address as it goes (~TFractalDocument).
   // The view outlives this object's members: it must not keep the document's picture.
   PGImage1->ShowPixelGraphic(nullptr);
   // The stack goes with the window's children and empties itself on the way, which would tell the frame.
@@ -128,24 +129,24 @@ void TMDIChild::ConnectMenus() {
   for (std::size_t i = 0; i < kMenuSizes.size(); ++i) {
     const TMenuSize size = kMenuSizes[i];
     connect(m.sizeItems[i], &QAction::triggered, this,
-            Guarded(this, [this, size] { SizeMenuClick(size.width, size.height); }));
+            Guarded(services_, this, [this, size] { SizeMenuClick(size.width, size.height); }));
   }
   // "Custom Size" and "Constants Dialog" work once the window has the dialogs (SetToolDialogs).
   m.CustomSize1->setEnabled(false);
-  connect(m.CustomSize1, &QAction::triggered, this, Guarded(this, [this] { CustomSize1Click(); }));
+  connect(m.CustomSize1, &QAction::triggered, this, Guarded(services_, this, [this] { CustomSize1Click(); }));
   for (int k = 1; k <= 9; ++k)
-    connect(m.miraItems[k - 1], &QAction::triggered, this, Guarded(this, [this, k] { MiraClick(k); }));
-  connect(m.Mira0113, &QAction::triggered, this, Guarded(this, [this] { Mira0113Click(); }));
+    connect(m.miraItems[k - 1], &QAction::triggered, this, Guarded(services_, this, [this, k] { MiraClick(k); }));
+  connect(m.Mira0113, &QAction::triggered, this, Guarded(services_, this, [this] { Mira0113Click(); }));
   for (int k = 1; k <= kIfsVariantCount; ++k)
-    connect(m.ifsItems[k - 1], &QAction::triggered, this, Guarded(this, [this, k] { IFSClick(k); }));
+    connect(m.ifsItems[k - 1], &QAction::triggered, this, Guarded(services_, this, [this, k] { IFSClick(k); }));
   for (int n = 1; n <= 3; ++n)
-    connect(m.mapsItems[n - 1], &QAction::triggered, this, Guarded(this, [this, n] { MapsClick(n); }));
+    connect(m.mapsItems[n - 1], &QAction::triggered, this, Guarded(services_, this, [this, n] { MapsClick(n); }));
   m.ConstantsDialog1->setEnabled(false);
-  connect(m.ConstantsDialog1, &QAction::triggered, this, Guarded(this, [this] { ConstantsDialog1Click(); }));
-  connect(m.Zoom1, &QAction::triggered, this, Guarded(this, [this] { Zoom1Click(); }));
-  connect(m.RectangleMode1, &QAction::triggered, this, Guarded(this, [this] { RectangleMode1Click(); }));
-  connect(m.ClearRectangle2, &QAction::triggered, this, Guarded(this, [this] { ClearRectangle2Click(); }));
-  connect(m.PopupMenu1, &QMenu::aboutToShow, this, Guarded(this, [this] { UpdateMenuItems(); }));
+  connect(m.ConstantsDialog1, &QAction::triggered, this, Guarded(services_, this, [this] { ConstantsDialog1Click(); }));
+  connect(m.Zoom1, &QAction::triggered, this, Guarded(services_, this, [this] { Zoom1Click(); }));
+  connect(m.RectangleMode1, &QAction::triggered, this, Guarded(services_, this, [this] { RectangleMode1Click(); }));
+  connect(m.ClearRectangle2, &QAction::triggered, this, Guarded(services_, this, [this] { ClearRectangle2Click(); }));
+  connect(m.PopupMenu1, &QMenu::aboutToShow, this, Guarded(services_, this, [this] { UpdateMenuItems(); }));
 }
 
 // --- Lifecycle -------------------------------------------------------------------------------------------------
@@ -187,7 +188,7 @@ void TMDIChild::closeEvent(QCloseEvent* event) {
 void TMDIChild::ShowNewPicture(std::unique_ptr<TPixelGraphic> replaced) {
   PGImage1->ShowPixelGraphic(doc_.Picture());
   replaced.reset();
-  if (v.image) v.image->Changed();
+  if (doc_.Picture()) doc_.Picture()->Changed();
 }
 
 // --- Render pass -----------------------------------------------------------------------------------------------
@@ -212,7 +213,7 @@ void TMDIChild::RunPass(TEngineRun run) {
   TPassEnd end([this] {
     --passDepth_;
     v.abort = true;
-    if (v.image) v.image->Changed();
+    if (doc_.Picture()) doc_.Picture()->Changed();
     Timer2->stop();
     setWindowTitle(TitleText);
   });
@@ -240,7 +241,7 @@ void TMDIChild::TypeFractal(TEngineRun run) {
   doc_.StartHealth();
   emit HealthChanged();
   TPassEnd end([this] {
-    if (v.image) v.image->Changed();
+    if (doc_.Picture()) doc_.Picture()->Changed();
     Timer2->stop();
     doc_.StopHealth();
     emit HealthChanged();
@@ -251,7 +252,7 @@ void TMDIChild::TypeFractal(TEngineRun run) {
 void TMDIChild::Timer2Timer() {
   // A log-density picture depends on the total of all hits: it is painted whole with each repaint.
   if (v.logDensity) PaintLogDensity(v);
-  if (v.image) v.image->Changed();
+  if (doc_.Picture()) doc_.Picture()->Changed();
   QCoreApplication::processEvents();
   // A pass that ended while the events above ran has put its title back; progress figures would stay forever.
   if (passDepth_ == 0 || v.abort) return;

@@ -22,10 +22,10 @@
 #include "files/file_options.h"
 #include "view/pg_image.h"
 #include "windows/child_menus.h"
-#include "windows/drawing_options.h"
-#include "windows/file_dialogs.h"
+#include "services/drawing_options.h"
+#include "services/services.h"
 #include "windows/image_size.h"
-#include "windows/save_memory.h"
+#include "services/save_memory.h"
 #include "windows/tool_dialogs.h"
 
 class QLabel;
@@ -38,20 +38,20 @@ class TMDIChild : public QMdiSubWindow {
   Q_OBJECT
 
  public:
-  explicit TMDIChild(QWidget* parent = nullptr);
+  // services: the boxes, file dialogs and modal runs of the program, given by the frame; they outlive the window.
+  explicit TMDIChild(TServices& services, QWidget* parent = nullptr);
   ~TMDIChild() override;
 
   // The fractal as it stands: parameters, view window, counters and the handles of picture and hit lists. Only
   // the window, its dialogs and the engine (through the pass) change it; the frame asks the window to act.
-  const TFractalParams& Params() const { return v; }
+  const TFractalParams& Params() const { return doc_.Record(); }
   bool IsFirstShowPending() const { return FirstShowPending; }
 
-  // Controls, open to the frame as a form's controls are.
-  TPGImage* PGImage1;
-  QStatusBar* StatusBar1;
-  QLabel* StatusPanels[3];  // "cx=", "cy=", "M="
-  QTimer* Timer1;           // 100 ms, once: the first-show setup
-  QTimer* Timer2;           // 500 ms while the engine runs: progress
+  // The window's controls, to look at and to drive with simulated input; only the window places and wires them.
+  TPGImage* PictureView() const { return PGImage1; }
+  QStatusBar* StatusBar() const { return StatusBar1; }
+  QLabel* StatusPanel(int index) const { return StatusPanels[index]; }  // 0 "cx=", 1 "cy=", 2 "M="
+  bool ProgressTimerActive() const;
   const TChildMenus& Menus() const { return *menus_; }
 
   // How many passes of this window are running, nested in one another (0 when idle).
@@ -168,7 +168,7 @@ class TMDIChild : public QMdiSubWindow {
   static bool IsHitCountFile(const QString& path);
   // The image file options and the drawing options through the "Options" dialog, both stored only on OK.
   // Independent of any window.
-  static bool Options1Click(TForm2& dialog, TFileOptions& options, TDrawingOptions& drawing);
+  static bool Options1Click(TServices& services, TForm2& dialog, TFileOptions& options, TDrawingOptions& drawing);
   // The image file options Save As uses: the frame's set, kept by the frame. Without one the window keeps
   // its own defaults.
   void SetFileOptions(const TFileOptions* options) { fileOptions_ = options; }
@@ -195,8 +195,14 @@ class TMDIChild : public QMdiSubWindow {
 
   // The fractal itself; the window is its view and its commands. v is the document's record, under the name
   // the handlers use.
+  TServices& services_;
+  TPGImage* PGImage1;
+  QStatusBar* StatusBar1;
+  QLabel* StatusPanels[3];  // "cx=", "cy=", "M="
+  QTimer* Timer1;           // 100 ms, once: the first-show setup
+  QTimer* Timer2;           // 500 ms while the engine runs: progress
   TFractalDocument doc_{TFractalDocument::TBlank{}};
-  TFractalParams& v = doc_.Record();
+  TDocumentRecord& v = doc_.Params();
   // Members outside v.
   double PixelStepX = 0, PixelStepY = 0;
   QString TitleText;

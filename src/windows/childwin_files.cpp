@@ -19,9 +19,8 @@
 #include "files/save_as.h"
 #include "image/pixel_graphic.h"
 #include "windows/childwin.h"
-#include "windows/file_dialogs.h"
-#include "windows/mode_word.h"
-#include "windows/user_message.h"
+#include "services/services.h"
+#include "services/mode_word.h"
 #include "windows/window_text.h"
 
 namespace {
@@ -54,10 +53,11 @@ QString StartFolder(const QString& caption) {
 }
 
 // A progress box driven by the writers' progress events. It appears only when the save takes longer than
-// SaveProgressMinimumDurationMs, and it blocks input to the program while it is up.
+// the services' SaveProgressMinimumDurationMs, and it blocks input to the program while it is up.
 class TSaveProgress {
  public:
-  TSaveProgress(QWidget* parent, TPixelGraphic& picture, const QString& path) : parent_(parent), path_(path) {
+  TSaveProgress(QWidget* parent, TPixelGraphic& picture, const QString& path, int minimumDurationMs)
+      : parent_(parent), path_(path), minimumDurationMs_(minimumDurationMs) {
     picture.OnProgressStart = [this](TPixelGraphic&) { Start(); };
     picture.OnProgress = [this](TPixelGraphic&, int step, int max, bool&) { Step(step, max); };
     picture.OnProgressEnd = [this](TPixelGraphic&) { End(); };
@@ -78,7 +78,7 @@ class TSaveProgress {
       dialog_->setAutoClose(false);
       dialog_->setAutoReset(false);
     }
-    dialog_->setMinimumDuration(SaveProgressMinimumDurationMs());
+    dialog_->setMinimumDuration(minimumDurationMs_);
     dialog_->setRange(0, 100);
     dialog_->setValue(0);
     percent_ = 0;
@@ -99,6 +99,7 @@ class TSaveProgress {
 
   QWidget* parent_;
   QString path_;
+  int minimumDurationMs_;
   QProgressDialog* dialog_ = nullptr;
   int percent_ = 0;
 };
@@ -150,7 +151,7 @@ void TMDIChild::SaveAs1Click() {
   if (!filterIndex && saveMemory_ && !saveMemory_->pictureExtension.isEmpty())
     filterIndex = PreselectedFilterIndex("x." + saveMemory_->pictureExtension.toStdString());
   request.filterIndex = filterIndex.value_or(0);
-  const TFileDialogResult chosen = RunSaveFileDialog(this, request);
+  const TFileDialogResult chosen = services_.RunSaveFileDialog(this, request);
   if (!chosen.accepted || chosen.fileName.isEmpty()) return;
 
   const QString path = QString::fromStdString(
@@ -161,16 +162,16 @@ void TMDIChild::SaveAs1Click() {
   // The save pumps events for its progress box, and a command arriving then may start a pass that gives the
   // window a new picture; so the picture and the parameters are taken as they are now and saved from a copy.
   std::unique_ptr<TPixelGraphic> picture;
-  if (v.image != nullptr) {
+  if (doc_.Picture() != nullptr) {
     picture = std::make_unique<TPixelGraphic>();
-    picture->Assign(v.image);
+    picture->Assign(doc_.Picture());
   }
   const TFractalParams params = v;
   std::unique_ptr<TSaveProgress> progress;
-  if (picture) progress = std::make_unique<TSaveProgress>(this, *picture, path);
+  if (picture) progress = std::make_unique<TSaveProgress>(this, *picture, path, services_.SaveProgressMinimumDurationMs());
   const TWarningBox warningBox = [this](const std::string& caption, const std::string& text,
                                         TWarningButtons buttons) {
-    return AskWarningBox(this, QString::fromStdString(caption), QString::fromStdString(text),
+    return services_.AskWarningBox(this, QString::fromStdString(caption), QString::fromStdString(text),
                          buttons == TWarningButtons::OKCancel);
   };
   const TFileOptions& options = fileOptions_ ? *fileOptions_ : ownFileOptions_;
@@ -209,7 +210,7 @@ void TMDIChild::LoadFromParameterFile(const QString& path) {
   SetModeWord(path);
   emit ParameterFileUsed(path);
   for (const QString& message : CollectMessages(messages, MissingVariableMessage(localPath)))
-    ShowInformation(this, message);
+    services_.ShowInformation(this, message);
 }
 
 void TMDIChild::LoadAfterFirstShow(const QString& path) {
@@ -229,7 +230,7 @@ void TMDIChild::SaveParametersAs1Click() {
   const TFileDialogRequest request =
       SaveRequest(QStringLiteral("Save Parameters As"), QString::fromLatin1(kParamFileOpenFilter),
                   saveMemory_ ? saveMemory_->parameterFolder : QString());
-  const TFileDialogResult chosen = RunSaveFileDialog(this, request);
+  const TFileDialogResult chosen = services_.RunSaveFileDialog(this, request);
   if (!chosen.accepted || chosen.fileName.isEmpty()) return;
   // What the dialogs show is what is saved, also when their debounce has not run out yet.
   TakePendingDialogEdits();
@@ -237,10 +238,10 @@ void TMDIChild::SaveParametersAs1Click() {
   emit ParameterFileUsed(QFile::decodeName(QByteArray::fromStdString(written)));
 }
 
-bool TMDIChild::Options1Click(TForm2& dialog, TFileOptions& options, TDrawingOptions& drawing) {
+bool TMDIChild::Options1Click(TServices& services, TForm2& dialog, TFileOptions& options, TDrawingOptions& drawing) {
   dialog.FillFromOptions(options);
   dialog.UseAllCoresCB->setChecked(drawing.useAllCores);
-  if (RunModalDialog(dialog) != QDialog::Accepted) return false;
+  if (services.RunModalDialog(dialog) != QDialog::Accepted) return false;
   // OK has checked every text already, so this stores them all.
   dialog.StoreIntoOptions(options);
   drawing.useAllCores = dialog.UseAllCoresCB->isChecked();

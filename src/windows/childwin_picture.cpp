@@ -8,7 +8,6 @@
 #include "document/view_coords.h"
 #include "image/pixel_graphic.h"
 #include "windows/childwin.h"
-#include "windows/user_message.h"
 #include "windows/window_text.h"
 
 namespace {
@@ -23,7 +22,7 @@ bool OnlyLeftButton(TShiftState shift) { return shift == TShiftState(ssLeft); }
 
 void TMDIChild::Resolution(int width, int height) {
   if (const auto problem = CheckImageSize(width, height)) {
-    ShowInformation(this, QString::fromStdString(*problem));
+    services_.ShowInformation(this, QString::fromStdString(*problem));
     return;
   }
   // The picture and the lists are made before anything changes: a size too large for memory fails here and
@@ -118,11 +117,11 @@ void TMDIChild::PGImage1PicBoxOnDblClick() {
 void TMDIChild::Zoom1Click() {
   if (v.imageWidth == 0) return;
   if (!PGImage1->Selection() && RectangleMode) {
-    ShowInformation(this, kNothingSelected);
+    services_.ShowInformation(this, kNothingSelected);
     return;
   }
   if (RegionIsEmpty(v)) {
-    ShowInformation(this, kEmptyRegion);
+    services_.ShowInformation(this, kEmptyRegion);
     return;
   }
   Timer2->stop();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <type_traits>
 
 namespace {
 bool AllZero(const THitList& list) { return std::all_of(list.begin(), list.end(), [](auto n) { return n == 0; }); }
@@ -12,13 +13,13 @@ TEST(FractalDocument, ResizeGivesANewBlackPictureAndZeroListsOnTheSameView) {
   TFractalDocument d;
   EXPECT_EQ(d.Picture(), nullptr);
   d.Resize(400, 300);
-  TFractalParams& v = d.Record();
+  const TFractalParams& v = d.Record();
   ASSERT_NE(d.Picture(), nullptr);
   EXPECT_EQ(v.image, d.Picture());
   d.Picture()->SetPixel(3, 4, 0xFFFFFF);
   (*v.redList)[7] = 5;
-  v.zoom = 1.5;
-  v.xCenter = 0.25;
+  d.Params().zoom = 1.5;
+  d.Params().xCenter = 0.25;
 
   d.Resize(300, 400);
   EXPECT_EQ(v.image, d.Picture());
@@ -53,7 +54,7 @@ TEST(FractalDocument, AResizeThatFailsChangesNothing) {
 
 TEST(FractalDocument, PrepareRunDerivesTheFamiliesAndTheEdgesOnlyWhenThereIsSomethingToDraw) {
   TFractalDocument d(400, 300);
-  d.Record().mira01 = true;
+  d.Params().mira01 = true;
   EXPECT_FALSE(d.PrepareRun());
   EXPECT_FALSE(d.Record().mira01);
   EXPECT_EQ(d.Record().plotXMax, 0.0);
@@ -85,7 +86,7 @@ TEST(FractalDocument, ZoomRefusesARegionWithoutExtentAndTakesAnyOther) {
 TEST(FractalDocument, ANewPictureKeepsTheListsAndHandsTheOldPictureBack) {
   TFractalDocument d;
   EXPECT_EQ(d.Resize(200, 100), nullptr);
-  TFractalParams& v = d.Record();
+  const TFractalParams& v = d.Record();
   const THitList* red = v.redList;
   (*v.redList)[3] = 9;
   TPixelGraphic* first = d.Picture();
@@ -105,4 +106,42 @@ TEST(FractalDocument, ANewPictureKeepsTheListsAndHandsTheOldPictureBack) {
   old = d.Resize(50, 60);
   EXPECT_NE(old, nullptr);
   EXPECT_EQ(v.image, d.Picture());
+}
+
+// The record the document hands out for editing cannot reseat its handles, one by one or by a whole assignment.
+template <typename T>
+concept CanReseatPicture = requires(T& v) { v.image = nullptr; };
+template <typename T>
+concept CanReseatLists = requires(T& v, THitList* list) { v.redList = list; };
+static_assert(CanReseatPicture<TFractalParams> && CanReseatLists<TFractalParams>);
+static_assert(!CanReseatPicture<TDocumentRecord> && !CanReseatLists<TDocumentRecord>);
+static_assert(!std::is_assignable_v<TDocumentRecord&, const TFractalParams&>);
+static_assert(!std::is_copy_assignable_v<TDocumentRecord>);
+
+TEST(FractalDocument, RestoredSettingsLeaveTheHandlesSizeAndRunningPassAsTheyAre) {
+  TFractalDocument d;
+  d.Resize(120, 80);
+  d.Params().iterations = 500;
+  d.Params().abort = true;
+  const TFractalParams& v = d.Record();
+  const THitList* red = v.redList;
+  const TLeadList* lead = v.leadList;
+
+  // Settings from another document of another size, its handles and run state included.
+  TFractalDocument other;
+  other.Resize(60, 40);
+  other.Params().red = 0.125;
+  other.Params().af[7] = -0.5;
+  other.Params().iterations = 9;
+  d.RestoreSettings(other.Record());
+
+  EXPECT_EQ(v.red, 0.125);
+  EXPECT_EQ(v.af[7], -0.5);
+  EXPECT_EQ(v.image, d.Picture());
+  EXPECT_EQ(v.redList, red);
+  EXPECT_EQ(v.leadList, lead);
+  EXPECT_EQ(v.imageWidth, 120);
+  EXPECT_EQ(v.plotHeight, 80);
+  EXPECT_EQ(v.iterations, 500);
+  EXPECT_TRUE(v.abort);
 }

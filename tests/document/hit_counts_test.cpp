@@ -62,10 +62,10 @@ void StartRender(TFractalDocument& doc, const TCase& c, std::uint64_t seed, TTon
       doc.Load(std::string(OVEL_SOURCE_DIR) + "/docs/gallery/" + c.file + ".ifs", '.', nullptr);
   ASSERT_FALSE(read.readError);
   doc.SetMaps(2);
-  doc.Record().randomize = c.randomize;
-  if (c.randomize) doc.Record().randomizer = c.randomizer;
-  doc.Record().logDensity = tone == TTone::LogDensity;
-  if (tone == TTone::Gradient) doc.Record().colouring = TColouring::Gradient;
+  doc.Params().randomize = c.randomize;
+  if (c.randomize) doc.Params().randomizer = c.randomizer;
+  doc.Params().logDensity = tone == TTone::LogDensity;
+  if (tone == TTone::Gradient) doc.Params().colouring = TColouring::Gradient;
   ASSERT_TRUE(doc.PrepareRun());
 }
 
@@ -90,12 +90,12 @@ TEST(HitCountDocument, AResumedRenderIsByteForByteTheRenderThatNeverStopped) {
       const std::uint64_t seed = 17;
       TFractalDocument whole(150, 110);
       StartRender(whole, c, seed, tone);
-      RunFor(whole.Record(), 150000, false);
+      RunFor(whole.Params(), 150000, false);
       const TRendered once = Snapshot(whole);
 
       TFractalDocument first(150, 110);
       StartRender(first, c, seed, tone);
-      RunFor(first.Record(), 60000, false);
+      RunFor(first.Params(), 60000, false);
       std::ostringstream bytes;
       WriteHitCountDocument(bytes, CaptureHitCounts(first, 60000, seed, {EngineOrbit(first.Record())}));
 
@@ -105,8 +105,8 @@ TEST(HitCountDocument, AResumedRenderIsByteForByteTheRenderThatNeverStopped) {
       const THitCountDocument saved = ReadHitCountDocument(in);
       TFractalDocument resumed(400, 300);
       RestoreHitCounts(resumed, saved);
-      RestoreEngineOrbit(saved.orbits.at(0), resumed.Record());
-      RunFor(resumed.Record(), 90000, true);
+      RestoreEngineOrbit(saved.orbits.at(0), resumed.Params());
+      RunFor(resumed.Params(), 90000, true);
       SCOPED_TRACE(std::string(c.file) + (c.randomize ? " randomized" : "") +
                    (tone == TTone::LogDensity ? ", log density" : tone == TTone::Gradient ? ", gradient" : ""));
       EXPECT_EQ(saved.HasColour(), tone == TTone::Gradient);
@@ -122,8 +122,8 @@ TEST(HitCountDocument, AResumedRenderIsByteForByteTheRenderThatNeverStopped) {
 TEST(HitCountDocument, RestoringPutsBackSizeParametersAndThePictureAndAFaultyOneChangesNothing) {
   TFractalDocument source(90, 60);
   StartRender(source, {"ifs-crystal", true, 1}, 4, TTone::Defined);
-  source.Record().red = 0.25;
-  RunFor(source.Record(), 20000, false);
+  source.Params().red = 0.25;
+  RunFor(source.Params(), 20000, false);
   THitCountDocument counts = CaptureHitCounts(source, 20000, 4, {});
 
   TFractalDocument target(400, 300);
@@ -141,7 +141,7 @@ TEST(HitCountDocument, RestoringPutsBackSizeParametersAndThePictureAndAFaultyOne
   for (auto& c : counts.counts) c.assign(600, 0);
   counts.lead.assign(600, 0);
   TFractalDocument untouched(70, 50);
-  untouched.Record().red = 0.75;
+  untouched.Params().red = 0.75;
   EXPECT_THROW(RestoreHitCounts(untouched, counts), EHitCountFile);
   EXPECT_EQ(untouched.Record().imageWidth, 70);
   EXPECT_EQ(untouched.Record().red, 0.75);

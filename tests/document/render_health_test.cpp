@@ -95,8 +95,8 @@ TEST(RenderHealth, ADocumentsPassCountsExactlyTheStepsTheEngineTookForItsRecord)
   constexpr std::int64_t kSteps = 20000;
   SetEngineStepBudget(kSteps);
   d.StartHealth();
-  d.Record().abort = false;
-  RunFractal(&d.Record());
+  d.Params().abort = false;
+  RunFractal(&d.Params());
   d.StopHealth();
   SetEngineStepBudget(kNoStepBudget);
 

@@ -33,17 +33,17 @@ TEST(SupersampledGrid, AHitIsFilteredIntoThePixelItLandsInAtEveryFactor) {
   for (const auto& point : points) {
     TFractalDocument plain(40, 30);
     plain.Resize(40, 30);
-    SetUpConstantMap(plain.Record(), point[0], point[1]);
+    SetUpConstantMap(plain.Params(), point[0], point[1]);
     ResetEngineState();
     SetEngineStepBudget(500);
-    RunFractal(&plain.Record());
+    RunFractal(&plain.Params());
     const int ix = static_cast<int>(std::lround(point[0])), iy = static_cast<int>(std::lround(point[1]));
     const std::size_t cell = static_cast<std::size_t>(ix) * 40 + iy;
     ASSERT_GT((*plain.Record().redList)[cell], 0);
     for (const int s : {2, 3, 4}) {
       TFractalDocument fine(40, 30);
       fine.Resize(40, 30);
-      SetUpConstantMap(fine.Record(), point[0], point[1]);
+      SetUpConstantMap(fine.Params(), point[0], point[1]);
       TSupersampledGrid grid(fine.Record(), s);
       ResetEngineState();
       SetEngineStepBudget(500);

@@ -14,7 +14,7 @@ namespace {
 TEST(UndoSnapshot, RestoreBringsBackTheSetAndKeepsTheRunningPassState) {
   TFractalDocument doc;
   doc.Resize(400, 300);
-  TFractalParams& v = doc.Record();
+  TDocumentRecord& v = doc.Params();
   v.red = 0.4;
   v.af[3] = 1.5;
   v.mira0102 = true;
@@ -41,7 +41,7 @@ TEST(UndoSnapshot, RestoreBringsBackTheSetAndKeepsTheRunningPassState) {
   EXPECT_FALSE(v.abort);
   EXPECT_EQ(v.iterations, 12345);
   EXPECT_EQ(v.ticks, 7);
-  EXPECT_EQ(v.image, picture);
+  EXPECT_EQ(doc.Record().image, picture);
   EXPECT_TRUE(SameParameterSet(before, doc.Snapshot()));
 }
 
@@ -83,16 +83,16 @@ TEST(UndoSnapshot, EdgesThatEveryRunRecomputesAreNoChange) {
   TFractalDocument doc;
   doc.Resize(400, 300);
   const TParamSnapshot before = doc.Snapshot();
-  AdjustCoordsForRun(doc.Record());
+  AdjustCoordsForRun(doc.Params());
   EXPECT_TRUE(SameParameterSet(before, doc.Snapshot()));
-  doc.Record().randomize = !doc.Record().randomize;
+  doc.Params().randomize = !doc.Record().randomize;
   EXPECT_FALSE(SameParameterSet(before, doc.Snapshot()));
 }
 
 TEST(ViewZoom, ThePointUnderTheCursorStaysWhereItWas) {
   TFractalDocument doc;
   doc.Resize(400, 300);
-  TFractalParams& v = doc.Record();
+  TDocumentRecord& v = doc.Params();
   v.xCenter = 0.3;
   v.yCenter = -0.2;
   for (const double factor : {1.25, 1 / 1.25, 4.0}) {
@@ -111,7 +111,7 @@ TEST(ViewZoom, ThePointUnderTheCursorStaysWhereItWas) {
 TEST(ViewZoom, ZoomsBeyondTheLimitsOrWithoutAPictureAreRefused) {
   TFractalDocument doc;
   doc.Resize(400, 300);
-  TFractalParams& v = doc.Record();
+  TDocumentRecord& v = doc.Params();
   v.zoom = kMaxZoom / 1.1;
   EXPECT_FALSE(ZoomAbout(v, 10, 10, 1.25));
   EXPECT_EQ(v.zoom, kMaxZoom / 1.1);
@@ -120,8 +120,8 @@ TEST(ViewZoom, ZoomsBeyondTheLimitsOrWithoutAPictureAreRefused) {
   EXPECT_FALSE(ZoomAbout(v, 10, 10, 0.0));
   EXPECT_FALSE(ZoomAbout(v, 10, 10, -2.0));
   TFractalDocument blank{TFractalDocument::TBlank{}};
-  blank.Record().zoom = 1;
-  EXPECT_FALSE(ZoomAbout(blank.Record(), 0, 0, 2.0));
+  blank.Params().zoom = 1;
+  EXPECT_FALSE(ZoomAbout(blank.Params(), 0, 0, 2.0));
   EXPECT_EQ(blank.Record().zoom, 1);
   // 120 eighths of a degree are one notch; a fine wheel's part of a notch zooms by part of the factor.
   EXPECT_DOUBLE_EQ(WheelZoomFactor(120), kWheelZoomFactor);

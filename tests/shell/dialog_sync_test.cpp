@@ -3,6 +3,8 @@
 // edits during a pass, Rand refilling the coefficients, the size dialog and the About box.
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include <QAction>
 #include <QCheckBox>
 #include <QDialog>
@@ -24,7 +26,7 @@
 #include "image/pixel_graphic.h"
 #include "shell/main_form.h"
 #include "shell_test_support.h"
-#include "windows/file_dialogs.h"
+#include "services/services.h"
 #include "windows/child_probe.h"
 
 namespace {
@@ -315,7 +317,7 @@ TEST_F(DialogSync, CustomSizeShowsTheWindowSizeAndApplyResizesTheWindow) {
 TEST_F(DialogSync, AboutShowsTheBoxModallyAndItsButtonClosesIt) {
   QDialog* shown = nullptr;
   bool closedByButton = false;
-  const TModalRunner previous = SetModalRunner([&](QDialog& dialog) {
+  const TModalRunner previous = std::exchange(TestServices().modalRunner, [&](QDialog& dialog) {
     shown = &dialog;
     dialog.show();
     frame->AboutBox->OKButton->click();
@@ -323,7 +325,7 @@ TEST_F(DialogSync, AboutShowsTheBoxModallyAndItsButtonClosesIt) {
     return dialog.result();
   });
   frame->HelpAboutItem->trigger();
-  SetModalRunner(previous);
+  TestServices().modalRunner = previous;
   EXPECT_EQ(shown, frame->AboutBox);
   EXPECT_TRUE(closedByButton);
   EXPECT_EQ(frame->AboutBox->OKButton->text(), QStringLiteral("Ovel IFS"));

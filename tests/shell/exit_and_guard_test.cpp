@@ -13,8 +13,8 @@
 #include "image/pixel_graphic.h"
 #include "shell/main_form.h"
 #include "shell_test_support.h"
-#include "windows/command_guard.h"
-#include "windows/mode_word.h"
+#include "services/command_guard.h"
+#include "services/mode_word.h"
 #include "windows/child_probe.h"
 
 namespace {
@@ -35,7 +35,7 @@ class TThrowingObject : public QObject {
 TEST(FrameExit, ExitWhilePassesInTwoWindowsRunEndsThemAllAndTheEventLoop) {
   RecordedMessages().clear();
   ClearExitRequest();
-  auto frame = std::make_unique<TMainForm>();
+  auto frame = std::make_unique<TMainForm>(TestServices());
   frame->show();
   ASSERT_TRUE(WaitUntil([&] { return frame->Children().size() == 1 && FirstShowDone(*frame->Children()[0]); }));
   frame->FileNewItem->trigger();
@@ -97,10 +97,10 @@ TEST(FrameExit, ExitWhilePassesInTwoWindowsRunEndsThemAllAndTheEventLoop) {
 
 TEST(ErrorGuard, ACommandThatThrowsIsReportedAndReturnsFalse) {
   RecordedMessages().clear();
-  EXPECT_FALSE(RunGuarded(nullptr, [] { throw std::runtime_error("the command failed"); }));
+  EXPECT_FALSE(RunGuarded(TestServices(), nullptr, [] { throw std::runtime_error("the command failed"); }));
   ASSERT_EQ(RecordedMessages().size(), 1);
   EXPECT_EQ(RecordedMessages().front(), QStringLiteral("the command failed"));
-  EXPECT_TRUE(RunGuarded(nullptr, [] {}));
+  EXPECT_TRUE(RunGuarded(TestServices(), nullptr, [] {}));
   EXPECT_EQ(RecordedMessages().size(), 1);
 }
 
@@ -116,7 +116,7 @@ TEST(ErrorGuard, AnErrorInAnyEventHandlerIsReportedAndTheLoopGoesOn) {
 
 TEST(ErrorGuard, AnEngineFaultEndsThePassKeepsThePictureAndTheWindowGoesOn) {
   RecordedMessages().clear();
-  auto frame = std::make_unique<TMainForm>();
+  auto frame = std::make_unique<TMainForm>(TestServices());
   frame->show();
   ASSERT_TRUE(WaitUntil([&] { return frame->Children().size() == 1 && FirstShowDone(*frame->Children()[0]); }));
   TMDIChild* w = frame->Children()[0];
@@ -127,9 +127,9 @@ TEST(ErrorGuard, AnEngineFaultEndsThePassKeepsThePictureAndTheWindowGoesOn) {
   EXPECT_EQ(RecordedMessages().front(), QString::fromLatin1(kFaultInvalidOperation));
   EXPECT_EQ(w->PassDepth(), 0);
   EXPECT_TRUE(w->Params().abort);
-  EXPECT_FALSE(w->Timer2->isActive());
+  EXPECT_FALSE(w->ProgressTimerActive());
   EXPECT_EQ(w->windowTitle(), QStringLiteral("Ovel-index.ifs"));
-  EXPECT_EQ(w->Params().image, w->PGImage1->PixelGraphic());
+  EXPECT_EQ(w->Params().image, w->PictureView()->PixelGraphic());
   EXPECT_EQ(w->Params().image->Width(), 400);
 
   // The window draws again once its coefficients are sound.

@@ -32,8 +32,8 @@
 #include "image/pixel_graphic.h"
 #include "shell/main_form.h"
 #include "shell_test_support.h"
-#include "windows/file_dialogs.h"
-#include "windows/mode_word.h"
+#include "services/services.h"
+#include "services/mode_word.h"
 #include "windows/child_probe.h"
 
 namespace {
@@ -61,29 +61,29 @@ class FileCommands : public FrameTest {
   void SetUp() override {
     ASSERT_TRUE(folder.isValid());
     savedGamma = TPixelGraphic::DefaultGamma();
-    SetSaveFileDialog([this](QWidget*, const TFileDialogRequest& request) {
+    TestServices().saveDialog = [this](QWidget*, const TFileDialogRequest& request) {
       saveRequests.append(request);
       return saveAnswer;
-    });
-    SetOpenFileDialog([this](QWidget*, const TFileDialogRequest& request) {
+    };
+    TestServices().openDialog = [this](QWidget*, const TFileDialogRequest& request) {
       openRequests.append(request);
       return openAnswer;
-    });
-    SetWarningAsker([this](QWidget*, const QString&, const QString& text, bool okCancel) {
+    };
+    TestServices().warningAsker = [this](QWidget*, const QString&, const QString& text, bool okCancel) {
       warnings.append(text);
       EXPECT_TRUE(okCancel);
       return warningAnswer;
-    });
+    };
     FrameTest::SetUp();
   }
 
   void TearDown() override {
     FrameTest::TearDown();
-    SetSaveFileDialog({});
-    SetOpenFileDialog({});
-    SetWarningAsker({});
-    SetModalRunner({});
-    SetSaveProgressMinimumDurationMs(500);
+    TestServices().saveDialog = {};
+    TestServices().openDialog = {};
+    TestServices().warningAsker = {};
+    TestServices().modalRunner = {};
+    TestServices().saveProgressMinimumDurationMs = 500;
     TPixelGraphic::SetDefaultGamma(savedGamma);
   }
 
@@ -335,27 +335,27 @@ TEST_F(FileCommands, OptionsAreStoredOnlyOnOk) {
   // Usable before any window exists.
   ASSERT_TRUE(frame->JPGFileOptions1->isEnabled());
   const QString point = QLocale().decimalPoint();
-  SetModalRunner([&](QDialog& dialog) {
+  TestServices().modalRunner = [&](QDialog& dialog) {
     auto& form = dynamic_cast<TForm2&>(dialog);
     EXPECT_EQ(form.JPEGWQualityEdit->text(), QStringLiteral("80"));
     form.JPEGWQualityEdit->setText(QStringLiteral("300"));
     form.ScreenGammaEdit->setText(QStringLiteral("2") + point + QStringLiteral("2"));
     form.OKButton->click();
     return dialog.result();
-  });
+  };
   frame->JPGFileOptions1->trigger();
   EXPECT_EQ(frame->ImageFileOptions().JPEGQuality, 44);
   EXPECT_DOUBLE_EQ(static_cast<double>(frame->ImageFileOptions().ScreenGamma), 2.2);
   // New pictures take the new screen gamma.
   EXPECT_DOUBLE_EQ(static_cast<double>(TPixelGraphic().Gamma), 2.2);
 
-  SetModalRunner([&](QDialog& dialog) {
+  TestServices().modalRunner = [&](QDialog& dialog) {
     auto& form = dynamic_cast<TForm2&>(dialog);
     EXPECT_EQ(form.JPEGWQualityEdit->text(), QStringLiteral("44"));
     form.JPEGWQualityEdit->setText(QStringLiteral("10"));
     form.CancelButton->click();
     return dialog.result();
-  });
+  };
   frame->JPGFileOptions1->trigger();
   EXPECT_EQ(frame->ImageFileOptions().JPEGQuality, 44);
   EXPECT_TRUE(RecordedMessages().isEmpty());
@@ -373,12 +373,12 @@ TEST_F(FileCommands, SaveAsWritesWithTheOptionsStoredThroughTheFrame) {
   frame->FileSaveAsItem->trigger();
   EXPECT_EQ(firstBytes(QStringLiteral("text.ppm")), QByteArray("P3"));
 
-  SetModalRunner([](QDialog& dialog) {
+  TestServices().modalRunner = [](QDialog& dialog) {
     auto& form = dynamic_cast<TForm2&>(dialog);
     form.PXMBinaryRB->setChecked(true);
     form.OKButton->click();
     return dialog.result();
-  });
+  };
   frame->JPGFileOptions1->trigger();
   EXPECT_TRUE(frame->ImageFileOptions().PXMWriteBinary);
   AnswerSave(QStringLiteral("binary.ppm"), 5);
@@ -541,7 +541,7 @@ TEST_F(FileCommands, ProgressBoxAppearsOnlyForSavesThatTakeAWhile) {
   EXPECT_EQ(watch.shown, 0);
 
   // With no delay the writer's progress events bring the box up.
-  SetSaveProgressMinimumDurationMs(0);
+  TestServices().saveProgressMinimumDurationMs = 0;
   AnswerSave(QStringLiteral("slow.tga"), 0);
   frame->FileSaveAsItem->trigger();
   EXPECT_EQ(watch.shown, 1);

@@ -44,9 +44,8 @@
 #include "image/pixel_graphic.h"
 #include "shell/main_form.h"
 #include "windows/childwin.h"
-#include "windows/file_dialogs.h"
-#include "windows/mode_word.h"
-#include "windows/user_message.h"
+#include "services/services.h"
+#include "services/mode_word.h"
 #include "windows/window_test_support.h"
 #include "windows/window_text.h"
 #include "windows/child_probe.h"
@@ -376,8 +375,8 @@ void TFrameStress::DefineCommands() {
     if (windows.isEmpty()) return;
     TMDIChild* w = windows[static_cast<qsizetype>(a[0] % windows.size())];
     Note("window " + std::to_string(a[0] % windows.size()));
-    if (SeenOnScreen(w->StatusBar1)) {
-      Mouse(w->StatusBar1, PointIn(w->StatusBar1, 500, 500), TMouse::Click);
+    if (SeenOnScreen(w->StatusBar())) {
+      Mouse(w->StatusBar(), PointIn(w->StatusBar(), 500, 500), TMouse::Click);
     } else {
       // Minimised: its status bar is not on the screen; the user picks it from the Window menu instead.
       Note("from the Window menu");
@@ -463,11 +462,11 @@ void TFrameStress::DefineCommands() {
   });
   Add("RightClick", 10, [this](const TArgs& a) {
     TMDIChild* w = Active();
-    if (!w || !SeenOnScreen(w->PGImage1->PicBox())) {
+    if (!w || !SeenOnScreen(w->PictureView()->PicBox())) {
       Note("picture not on screen");
       return;
     }
-    QWidget* box = w->PGImage1->PicBox();
+    QWidget* box = w->PictureView()->PicBox();
     Mouse(box, PointIn(box, a[0], a[1]), TMouse::RightClick);
     auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
     if (!popup || !popup->windowHandle()) {
@@ -500,11 +499,11 @@ void TFrameStress::DefineCommands() {
   // The mouse on the active window's picture.
   auto onPicture = [this](const char* what) -> QWidget* {
     TMDIChild* w = Active();
-    if (!w || !SeenOnScreen(w->PGImage1->PicBox())) {
+    if (!w || !SeenOnScreen(w->PictureView()->PicBox())) {
       Note(std::string(what) + ": picture not on screen");
       return nullptr;
     }
-    return w->PGImage1->PicBox();
+    return w->PictureView()->PicBox();
   };
   Add("Drag", 45, [this, onPicture](const TArgs& a) {
     QWidget* box = onPicture("drag");
@@ -759,7 +758,7 @@ QString TFrameStress::LoadPath(const TArgs& a) {
 }
 
 void TFrameStress::InstallSeams() {
-  SetSaveFileDialog([this](QWidget*, const TFileDialogRequest&) {
+  TestServices().saveDialog = [this](QWidget*, const TFileDialogRequest&) {
     TFileDialogResult result;
     if (!dialogArgsSet_) return result;
     dialogArgsSet_ = false;
@@ -769,8 +768,8 @@ void TFrameStress::InstallSeams() {
                                " filter " + std::to_string(result.filterIndex)
                          : std::string("save cancelled"));
     return result;
-  });
-  SetOpenFileDialog([this](QWidget*, const TFileDialogRequest&) {
+  };
+  TestServices().openDialog = [this](QWidget*, const TFileDialogRequest&) {
     TFileDialogResult result;
     if (!dialogArgsSet_) return result;
     dialogArgsSet_ = false;
@@ -779,26 +778,26 @@ void TFrameStress::InstallSeams() {
     Note(result.accepted ? "load " + QDir(folder_->path()).relativeFilePath(result.fileName).toStdString()
                          : std::string("load cancelled"));
     return result;
-  });
-  SetWarningAsker([this](QWidget*, const QString&, const QString&, bool okCancel) {
+  };
+  TestServices().warningAsker = [this](QWidget*, const QString&, const QString&, bool okCancel) {
     const bool ok = !okCancel || (dialogArgs_[3] >> 12) % 2 == 0;
     Note(ok ? "warning: OK" : "warning: Cancel");
     return ok;
-  });
-  SetModalRunner([this](QDialog& dialog) { return RunModal(dialog); });
+  };
+  TestServices().modalRunner = [this](QDialog& dialog) { return RunModal(dialog); };
   // Each box is also noted with the command that caused it.
-  previousSink_ = SetMessageSink([this](QWidget*, const QString& text) {
+  previousSink_ = std::exchange(TestServices().messageSink, [this](QWidget*, const QString& text) {
     RecordedMessages().append(text);
     Note("box " + Quoted(text.left(80)));
   });
 }
 
 void TFrameStress::RemoveSeams() {
-  SetSaveFileDialog({});
-  SetOpenFileDialog({});
-  SetWarningAsker({});
-  SetModalRunner({});
-  SetMessageSink(previousSink_);
+  TestServices().saveDialog = {};
+  TestServices().openDialog = {};
+  TestServices().warningAsker = {};
+  TestServices().modalRunner = {};
+  TestServices().messageSink = previousSink_;
 }
 
 int TFrameStress::RunModal(QDialog& dialog) {
@@ -868,8 +867,8 @@ void TFrameStress::BuildFrame() {
   // built, outside the application's event loop.
   ++report_.frames;
   // The frame takes the drawing option from the settings, as at a start of the program.
-  OpenSettings()->setValue(settings_key::kUseAllCores, options_.useAllCores);
-  frame_ = std::make_unique<TMainForm>();
+  TestServices().OpenSettings()->setValue(settings_key::kUseAllCores, options_.useAllCores);
+  frame_ = std::make_unique<TMainForm>(TestServices());
   if (frame_->DrawingOptions().useAllCores != options_.useAllCores)
     std::fprintf(stderr, "frame stress: the frame did not take the drawing option from the settings\n");
   // The Options dialog's own error box would wait for a click.
@@ -1144,7 +1143,7 @@ std::string TFrameStress::CheckWindows(bool idle) const {
     const TFractalParams& v = w.Params();
     const std::string who = "window " + std::to_string(i) + ": ";
     if (v.image == nullptr) return who + "no picture";
-    if (w.PGImage1->PixelGraphic() != v.image) return who + "the view shows another picture than the record's";
+    if (w.PictureView()->PixelGraphic() != v.image) return who + "the view shows another picture than the record's";
     if (v.image->Width() != v.imageWidth || v.image->Height() != v.imageHeight)
       return who + "picture " + std::to_string(v.image->Width()) + " x " + std::to_string(v.image->Height()) +
              ", record " + std::to_string(v.imageWidth) + " x " + std::to_string(v.imageHeight);
@@ -1160,7 +1159,7 @@ std::string TFrameStress::CheckWindows(bool idle) const {
     if (idle) {
       if (w.PassDepth() != 0) return who + "a pass is still running";
       if (!v.abort) return who + "idle but not stopped (abort is false)";
-      if (w.Timer2->isActive()) return who + "the progress timer still runs";
+      if (w.ProgressTimerActive()) return who + "the progress timer still runs";
       if (w.windowTitle() != TMDIChildProbe::TitleText(w))
         return who + "caption " + Quoted(w.windowTitle()) + " is not the title " + Quoted(TMDIChildProbe::TitleText(w));
     }

@@ -27,7 +27,7 @@
 #include <vector>
 
 #include "files/file_options.h"
-#include "windows/user_message.h"
+#include "windows/window_test_support.h"
 
 class TMainForm;
 class TMDIChild;

@@ -15,7 +15,7 @@
 #include "files/hit_count_file.h"
 #include "image/pixel_graphic.h"
 #include "shell_test_support.h"
-#include "windows/file_dialogs.h"
+#include "services/services.h"
 
 namespace {
 
@@ -41,21 +41,20 @@ class HitCountFrame : public FrameTest {
  protected:
   void SetUp() override {
     ASSERT_TRUE(folder.isValid());
-    InstallMessageRecorder();
-    SetSaveFileDialog([this](QWidget*, const TFileDialogRequest& request) {
+    TestServices().saveDialog = [this](QWidget*, const TFileDialogRequest& request) {
       saveRequests.append(request);
       return saveAnswer;
-    });
-    SetOpenFileDialog([this](QWidget*, const TFileDialogRequest& request) {
+    };
+    TestServices().openDialog = [this](QWidget*, const TFileDialogRequest& request) {
       openRequests.append(request);
       return openAnswer;
-    });
+    };
     FrameTest::SetUp();
   }
   void TearDown() override {
     FrameTest::TearDown();
-    SetSaveFileDialog({});
-    SetOpenFileDialog({});
+    TestServices().saveDialog = {};
+    TestServices().openDialog = {};
     SetEngineStepBudget(kNoStepBudget);
     ResetEngineState();
   }

@@ -11,16 +11,15 @@
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  TOvelApplication app(argc, argv);
+  TOvelApplication app(argc, argv, TestServices());
   // The frames read and write settings: never the user's. Each test starts from none (FrameTest::SetUp).
   QStandardPaths::setTestModeEnabled(true);
   QTemporaryDir settingsFolder;
   if (!settingsFolder.isValid()) return 2;
   TestSettingsFile() = settingsFolder.filePath(QStringLiteral("ovel-ifs.ini"));
-  SetSettingsFile(TestSettingsFile());
+  TestServices().settingsFile = TestSettingsFile();
   // Frames come and go between tests; only the exit test asks the application to quit.
   TOvelApplication::setQuitOnLastWindowClosed(false);
-  InstallMessageRecorder();
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

@@ -13,7 +13,7 @@
 
 #include "image/pixel_graphic.h"
 #include "shell_test_support.h"
-#include "windows/mode_word.h"
+#include "services/mode_word.h"
 #include "windows/child_probe.h"
 
 namespace {
@@ -48,7 +48,7 @@ TEST_F(Frame, StartsWithOneWindowThatIsRenamedAtItsFirstShow) {
   EXPECT_EQ(ModeWord(), QStringLiteral("Ovel IFS "));
   EXPECT_EQ(w->Params().image->Width(), 400);
   EXPECT_EQ(w->Params().image->Height(), 300);
-  EXPECT_TRUE(w->StatusPanels[0]->text().isEmpty());
+  EXPECT_TRUE(w->StatusPanel(0)->text().isEmpty());
   EXPECT_TRUE(frame->FileCloseItem->isEnabled());
   EXPECT_TRUE(frame->WindowMinimizeItem->isEnabled());
   EXPECT_TRUE(frame->FileSaveAsItem->isEnabled());
@@ -207,7 +207,7 @@ TEST_F(Frame, EscapeAndCtrlPeriodStopTheDrawing) {
 
 TEST_F(Frame, WindowsFitThemselvesIntoTheFrame) {
   TMDIChild* w = FirstWindow();
-  const QSize reported = w->PGImage1->NewAutoSize();
+  const QSize reported = w->PictureView()->NewAutoSize();
   const QSize frameClient(frame->width(), frame->height() - frame->menuBar()->height());
   EXPECT_EQ(w->ClientSize(), FitClientSize(reported.width(), reported.height(), frameClient));
 }

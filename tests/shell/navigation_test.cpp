@@ -24,7 +24,7 @@ namespace {
 
 class Navigation : public FrameTest {
  protected:
-  QWidget* Box(TMDIChild* w) const { return w->PGImage1->PicBox(); }
+  QWidget* Box(TMDIChild* w) const { return w->PictureView()->PicBox(); }
 
   // The world point the status bar shows for the mouse at box point p.
   QPointF ReadoutAt(TMDIChild* w, QPoint p) {
@@ -76,7 +76,7 @@ TEST_F(Navigation, TheWheelZoomsAboutThePointUnderTheCursorAndANotchRunIsOneStep
 
   Wheel(w, at, 1);
   EXPECT_DOUBLE_EQ(w->Params().zoom, 0.23 * 1.25);
-  EXPECT_EQ(w->StatusPanels[2]->text(), FormatReadout("M=", 0.23 * 1.25, UserDecimalPoint()));
+  EXPECT_EQ(w->StatusPanel(2)->text(), FormatReadout("M=", 0.23 * 1.25, UserDecimalPoint()));
   // The drawing follows once the wheel rests.
   StopOnceDrawn(w);
   const QPointF after = ReadoutAt(w, at);
@@ -121,28 +121,28 @@ TEST_F(Navigation, AWindowWithAPictureLargerThanTheFrameStaysInsideItsArea) {
   const QRect area = AreaRect(*frame);
   EXPECT_TRUE(area.contains(w->geometry())) << w->x() << "," << w->y() << " " << w->width() << "x" << w->height();
   // Scrolled, not cut off: the whole picture can be reached.
-  EXPECT_TRUE(w->PGImage1->horizontalScrollBar()->isVisible());
-  EXPECT_EQ(w->PGImage1->horizontalScrollBar()->maximum(),
-            1024 - w->PGImage1->viewport()->width());
-  EXPECT_TRUE(area.contains(w->mapTo(frame->MdiArea->viewport(), w->PGImage1->verticalScrollBar()->geometry().bottomRight())));
+  EXPECT_TRUE(w->PictureView()->horizontalScrollBar()->isVisible());
+  EXPECT_EQ(w->PictureView()->horizontalScrollBar()->maximum(),
+            1024 - w->PictureView()->viewport()->width());
+  EXPECT_TRUE(area.contains(w->mapTo(frame->MdiArea->viewport(), w->PictureView()->verticalScrollBar()->geometry().bottomRight())));
 }
 
 TEST_F(Navigation, FitToWindowShowsALargePictureWholeWithRightCoordinates) {
   TMDIChild* w = FirstWindow();
   w->Menus().sizeItems[6]->trigger();  // 1024 by 768; nothing selected yet, so nothing is drawn
-  EXPECT_FALSE(w->PGImage1->PictureScaled());
+  EXPECT_FALSE(w->PictureView()->PictureScaled());
   EXPECT_EQ(w->Menus().FitToWindow1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_0));
   w->Menus().FitToWindow1->trigger();
   EXPECT_TRUE(w->Menus().FitToWindow1->isChecked());
 
   // Whole, in the view, in the picture's aspect, without scroll bars; the picture keeps its size.
   const QSize box = Box(w)->size();
-  EXPECT_TRUE(w->PGImage1->PictureScaled());
-  EXPECT_TRUE(QRect(QPoint(0, 0), w->PGImage1->viewport()->size()).contains(Box(w)->geometry()));
+  EXPECT_TRUE(w->PictureView()->PictureScaled());
+  EXPECT_TRUE(QRect(QPoint(0, 0), w->PictureView()->viewport()->size()).contains(Box(w)->geometry()));
   EXPECT_LT(box.width(), 1024);
   EXPECT_NEAR(static_cast<double>(box.width()) / box.height(), 1024.0 / 768.0, 0.01);
-  EXPECT_FALSE(w->PGImage1->horizontalScrollBar()->isVisible());
-  EXPECT_FALSE(w->PGImage1->verticalScrollBar()->isVisible());
+  EXPECT_FALSE(w->PictureView()->horizontalScrollBar()->isVisible());
+  EXPECT_FALSE(w->PictureView()->verticalScrollBar()->isVisible());
   EXPECT_EQ(w->Params().image->Width(), 1024);
 
   // The readout is that of the image pixel under the mouse.
@@ -159,7 +159,7 @@ TEST_F(Navigation, FitToWindowShowsALargePictureWholeWithRightCoordinates) {
   QTest::mousePress(Box(w), Qt::LeftButton, Qt::NoModifier, from);
   QTest::mouseMove(Box(w), to);
   QTest::mouseRelease(Box(w), Qt::LeftButton, Qt::NoModifier, to);
-  const QRect selection = w->PGImage1->SelectionRect();
+  const QRect selection = w->PictureView()->SelectionRect();
   const double scale = 1024.0 / box.width();
   EXPECT_NEAR(selection.center().x(), (from.x() + to.x()) / 2.0 * scale, 2 * scale);
   EXPECT_NEAR(selection.center().y(), (from.y() + to.y()) / 2.0 * scale, 2 * scale);
@@ -177,7 +177,7 @@ TEST_F(Navigation, FitToWindowShowsALargePictureWholeWithRightCoordinates) {
 
   // Off again: natural size, scrolled.
   w->Menus().FitToWindow1->trigger();
-  EXPECT_FALSE(w->PGImage1->PictureScaled());
+  EXPECT_FALSE(w->PictureView()->PictureScaled());
   EXPECT_EQ(Box(w)->size(), QSize(1024, 768));
 }
 

@@ -60,7 +60,7 @@ TEST_F(NestedPass, DoubleClickZoomWhileMartinDrawsThenStopLeavesTheZoomedView) {
   QTimer::singleShot(0, [&] {
     When([w] { return Drawing(*w); },
          [&] {
-           QWidget* box = w->PGImage1->PicBox();
+           QWidget* box = w->PictureView()->PicBox();
            QTest::mouseDClick(box->window()->windowHandle(), Qt::LeftButton, Qt::NoModifier,
                               box->mapTo(box->window(), QPoint(box->width() / 3, box->height() / 3)));
          },

@@ -18,8 +18,8 @@
 #include "image/pixel_graphic.h"
 #include "shell/main_form.h"
 #include "shell_test_support.h"
-#include "windows/file_dialogs.h"
-#include "windows/mode_word.h"
+#include "services/services.h"
+#include "services/mode_word.h"
 
 namespace {
 
@@ -64,7 +64,7 @@ TBytes Headless(TFractalParams v, bool randomize, int orbits) {
 class ParallelPass : public FrameTest {
  protected:
   void TearDown() override {
-    SetModalRunner({});
+    TestServices().modalRunner = {};
     SetEngineStepBudget(kNoStepBudget);
     ReseedEngineRandomFromClock();
     FrameTest::TearDown();
@@ -72,14 +72,14 @@ class ParallelPass : public FrameTest {
 
   // "Use all processor cores" set through the Options dialog, closed with OK.
   void SetUseAllCores(bool on) {
-    SetModalRunner([on](QDialog& dialog) {
+    TestServices().modalRunner = [on](QDialog& dialog) {
       auto& form = dynamic_cast<TForm2&>(dialog);
       if (form.UseAllCoresCB->isChecked() != on) form.UseAllCoresCB->click();
       form.OKButton->click();
       return dialog.result();
-    });
+    };
     frame->JPGFileOptions1->trigger();
-    SetModalRunner({});
+    TestServices().modalRunner = {};
     ASSERT_EQ(frame->DrawingOptions().useAllCores, on);
   }
 

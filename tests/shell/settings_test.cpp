@@ -32,8 +32,8 @@
 #include "shell/main_form.h"
 #include "shell/recent_files.h"
 #include "shell_test_support.h"
-#include "windows/file_dialogs.h"
-#include "windows/mode_word.h"
+#include "services/services.h"
+#include "services/mode_word.h"
 
 namespace {
 
@@ -42,22 +42,22 @@ class Remembered : public FrameTest {
   void SetUp() override {
     ASSERT_TRUE(folder.isValid());
     savedGamma = TPixelGraphic::DefaultGamma();
-    SetSaveFileDialog([this](QWidget*, const TFileDialogRequest& request) {
+    TestServices().saveDialog = [this](QWidget*, const TFileDialogRequest& request) {
       saveRequests.append(request);
       return saveAnswer;
-    });
-    SetOpenFileDialog([this](QWidget*, const TFileDialogRequest& request) {
+    };
+    TestServices().openDialog = [this](QWidget*, const TFileDialogRequest& request) {
       openRequests.append(request);
       return openAnswer;
-    });
+    };
     FrameTest::SetUp();
   }
 
   void TearDown() override {
     FrameTest::TearDown();
-    SetSaveFileDialog({});
-    SetOpenFileDialog({});
-    SetModalRunner({});
+    TestServices().saveDialog = {};
+    TestServices().openDialog = {};
+    TestServices().modalRunner = {};
     ClearExitRequest();
     TPixelGraphic::SetDefaultGamma(savedGamma);
   }
@@ -68,7 +68,7 @@ class Remembered : public FrameTest {
     for (TMDIChild* child : frame->Children()) child->Abort();
     frame.reset();
     ClearExitRequest();
-    frame = std::make_unique<TMainForm>();
+    frame = std::make_unique<TMainForm>(TestServices());
     frame->show();
   }
 
@@ -80,7 +80,7 @@ class Remembered : public FrameTest {
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(text);
     file.close();
-    frame = std::make_unique<TMainForm>();
+    frame = std::make_unique<TMainForm>(TestServices());
   }
 
   QString Path(const QString& name) const { return folder.filePath(name); }
@@ -115,7 +115,7 @@ int PngFilterIndex() { return PreselectedFilterIndex("x.png").value(); }
 TEST_F(Remembered, OptionsFrameGeometryAndToolDialogPlacesComeBackInTheNextRun) {
   TMDIChild* w = FirstWindow();
   ASSERT_NE(w, nullptr);
-  SetModalRunner([](QDialog& dialog) {
+  TestServices().modalRunner = [](QDialog& dialog) {
     auto& form = dynamic_cast<TForm2&>(dialog);
     form.JPEGWQualityEdit->setText(QStringLiteral("55"));
     form.JPEGWIntFastRB->setChecked(true);
@@ -125,7 +125,7 @@ TEST_F(Remembered, OptionsFrameGeometryAndToolDialogPlacesComeBackInTheNextRun) 
                                   QStringLiteral("2"));
     form.OKButton->click();
     return dialog.result();
-  });
+  };
   frame->JPGFileOptions1->trigger();
   frame->setGeometry(30, 40, 700, 520);
   frame->CoolSpeedButton5->trigger();  // Params: the dialog shows beside the frame
@@ -157,13 +157,13 @@ TEST_F(Remembered, UseAllProcessorCoresComesBackInTheNextRun) {
   ASSERT_NE(FirstWindow(), nullptr);
   EXPECT_TRUE(frame->DrawingOptions().useAllCores);
   bool shownChecked = false;
-  SetModalRunner([&](QDialog& dialog) {
+  TestServices().modalRunner = [&](QDialog& dialog) {
     auto& form = dynamic_cast<TForm2&>(dialog);
     shownChecked = form.UseAllCoresCB->isChecked();
     form.UseAllCoresCB->click();
     form.OKButton->click();
     return dialog.result();
-  });
+  };
   frame->JPGFileOptions1->trigger();
   EXPECT_TRUE(shownChecked);
   EXPECT_FALSE(frame->DrawingOptions().useAllCores);
@@ -172,13 +172,13 @@ TEST_F(Remembered, UseAllProcessorCoresComesBackInTheNextRun) {
   ASSERT_NE(FirstWindow(), nullptr);
   EXPECT_FALSE(frame->DrawingOptions().useAllCores);
   // Cancel changes nothing, whatever was clicked.
-  SetModalRunner([&](QDialog& dialog) {
+  TestServices().modalRunner = [&](QDialog& dialog) {
     auto& form = dynamic_cast<TForm2&>(dialog);
     shownChecked = form.UseAllCoresCB->isChecked();
     form.UseAllCoresCB->click();
     form.CancelButton->click();
     return dialog.result();
-  });
+  };
   frame->JPGFileOptions1->trigger();
   EXPECT_FALSE(shownChecked);
   EXPECT_FALSE(frame->DrawingOptions().useAllCores);
@@ -266,7 +266,7 @@ TEST_F(Remembered, AFrameLeftOffEveryScreenComesBackWhereItCanBeReached) {
   frame->Form4->hide();
   frame->SaveSettings();
   frame.reset();
-  frame = std::make_unique<TMainForm>();
+  frame = std::make_unique<TMainForm>(TestServices());
   frame->show();
   EXPECT_TRUE(ReachableOnScreens(frame->frameGeometry(), AvailableScreenAreas()))
       << frame->frameGeometry().x() << "," << frame->frameGeometry().y();
@@ -395,17 +395,17 @@ TEST_F(Remembered, TheStatusBarShowsTheActiveWindowsRenderAndANewWindowSaysHowTo
   // Nothing drawn yet: the readout is empty, and the picture area says how to start.
   EXPECT_FALSE(w->Health().started);
   EXPECT_FALSE(frame->HealthBar->Field(THealthField::Steps)->isVisible());
-  const QString hint = w->PGImage1->HintText();
+  const QString hint = w->PictureView()->HintText();
   EXPECT_TRUE(hint.contains(QStringLiteral("G-Mira / Martin"))) << hint.toStdString();
   EXPECT_TRUE(hint.contains(QStringLiteral("IFS-01"))) << hint.toStdString();
   EXPECT_TRUE(hint.contains(QStringLiteral("parameter file"))) << hint.toStdString();
   // The hint is on the screen, never in the picture.
-  const QImage shown = w->PGImage1->PicBox()->grab().toImage();
+  const QImage shown = w->PictureView()->PicBox()->grab().toImage();
   int litOnScreen = 0;
   for (int y = 0; y < shown.height(); ++y)
     for (int x = 0; x < shown.width(); ++x) litOnScreen += (shown.pixel(x, y) & 0xFFFFFF) != 0;
   EXPECT_GT(litOnScreen, 100);
-  EXPECT_EQ(CountLitPixels(*w->PGImage1->PixelGraphic()), 0);
+  EXPECT_EQ(CountLitPixels(*w->PictureView()->PixelGraphic()), 0);
   saveAnswer = {true, Path(QStringLiteral("blank.bmp")), 0};
   frame->FileSaveAsItem->trigger();
   QImage saved(Path(QStringLiteral("blank.bmp")));
@@ -429,7 +429,7 @@ TEST_F(Remembered, TheStatusBarShowsTheActiveWindowsRenderAndANewWindowSaysHowTo
     w->Menus().miraItems[0]->trigger();
   });
   ASSERT_TRUE(WaitUntil([w] { return w->PassDepth() == 0 && w->Health().started; }));
-  EXPECT_TRUE(w->PGImage1->HintText().isEmpty());
+  EXPECT_TRUE(w->PictureView()->HintText().isEmpty());
   EXPECT_GT(during.stepsPerSecond, 0);
   EXPECT_GT(during.elapsedSeconds, 0);
   EXPECT_TRUE(stepsText.endsWith(QStringLiteral(" steps"))) << stepsText.toStdString();
@@ -446,7 +446,7 @@ TEST_F(Remembered, TheStatusBarShowsTheActiveWindowsRenderAndANewWindowSaysHowTo
   TMDIChild* second = NewWindow();
   ASSERT_EQ(frame->ActiveChild(), second);
   EXPECT_FALSE(frame->HealthBar->Field(THealthField::Steps)->isVisible());
-  EXPECT_FALSE(second->PGImage1->HintText().isEmpty());
+  EXPECT_FALSE(second->PictureView()->HintText().isEmpty());
   frame->MdiArea->setActiveSubWindow(w);
   EXPECT_TRUE(frame->HealthBar->Field(THealthField::Steps)->isVisibleTo(frame.get()));
   EXPECT_EQ(frame->HealthBar->Field(THealthField::Steps)->text(),

@@ -26,7 +26,7 @@ class FrameTest : public ::testing::Test {
   void SetUp() override {
     RecordedMessages().clear();
     ClearTestSettings();
-    frame = std::make_unique<TMainForm>();
+    frame = std::make_unique<TMainForm>(TestServices());
     frame->show();
   }
   void TearDown() override {

@@ -210,7 +210,7 @@ TEST_F(Undo, ASizeIsUndoneToANewPictureAndListsOfTheOldSize) {
   EXPECT_EQ(w->Params().plotHeight, 300);
   EXPECT_EQ(w->Params().image->Width(), 400);
   EXPECT_EQ(w->Params().image->Height(), 300);
-  EXPECT_EQ(w->Params().image, w->PGImage1->PixelGraphic());
+  EXPECT_EQ(w->Params().image, w->PictureView()->PixelGraphic());
   EXPECT_EQ(w->Params().redList->size(), 400u * 400u);
   EXPECT_EQ(frame->XYSize->ImageWidth(), 400);
   EXPECT_EQ(frame->XYSize->ImageHeight(), 300);
@@ -253,8 +253,8 @@ TEST_F(Undo, ALoadIsAStepAndEachWindowHasItsOwnStack) {
   QTemporaryDir folder;
   ASSERT_TRUE(folder.isValid());
   TFractalDocument file;
-  file.Record().zoom = 4.0;
-  file.Record().maps = 3;
+  file.Params().zoom = 4.0;
+  file.Params().maps = 3;
   const std::string path =
       file.SaveParameters(folder.filePath(QStringLiteral("p.png")).toStdString(), LocaleDecimalSeparator());
   w->LoadAfterFirstShow(QString::fromStdString(path));  // nothing selected in the file: no drawing

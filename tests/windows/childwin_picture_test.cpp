@@ -10,7 +10,7 @@
 #include "image/pixel_graphic.h"
 #include "window_test_support.h"
 #include "windows/childwin.h"
-#include "windows/mode_word.h"
+#include "services/mode_word.h"
 #include "windows/child_probe.h"
 
 namespace {
@@ -22,14 +22,14 @@ class ChildPicture : public ::testing::Test {
     SetModeWord(kModeNew);
     area.resize(1200, 1000);
     area.show();
-    w = new TMDIChild;
+    w = new TMDIChild(TestServices());
     w->SetFrameClientSize([] { return QSize(1200, 1000); });
     area.addSubWindow(w);
     w->show();
     ASSERT_TRUE(WaitUntil([this] { return FirstShowDone(*w); }));
   }
 
-  QWidget* Box() const { return w->PGImage1->PicBox(); }
+  QWidget* Box() const { return w->PictureView()->PicBox(); }
 
   void Drag(QPoint from, QPoint to) {
     QTest::mousePress(Box(), Qt::LeftButton, Qt::NoModifier, from);
@@ -42,7 +42,7 @@ class ChildPicture : public ::testing::Test {
     QTest::mouseRelease(Box(), Qt::LeftButton, Qt::NoModifier, at);
   }
 
-  QRect ViewSelection() const { return w->PGImage1->SelectionRect(); }
+  QRect ViewSelection() const { return w->PictureView()->SelectionRect(); }
 
   QMdiArea area;
   TMDIChild* w = nullptr;
@@ -114,16 +114,16 @@ TEST_F(ChildPicture, WindowFitsItsClientAreaAroundTheReportedPictureSize) {
 }
 
 TEST_F(ChildPicture, AfterFirstShowTheWindowSitsAroundItsWholePicture) {
-  const QSize reported = w->PGImage1->NewAutoSize();
+  const QSize reported = w->PictureView()->NewAutoSize();
   EXPECT_EQ(w->ClientSize(), FitClientSize(reported.width(), reported.height(), QSize(1200, 1000)));
   // The picture is shown whole: the view is at least as large as the picture.
-  EXPECT_GE(w->PGImage1->viewport()->width(), 400);
-  EXPECT_GE(w->PGImage1->viewport()->height(), 300);
+  EXPECT_GE(w->PictureView()->viewport()->width(), 400);
+  EXPECT_GE(w->PictureView()->viewport()->height(), 300);
 }
 
 TEST_F(ChildPicture, DraggedRectangleIsFittedToThePictureAspectBeforeTheRegionIsMarked) {
   Drag(QPoint(150, 140), QPoint(249, 159));  // 100 x 20
-  ASSERT_TRUE(w->PGImage1->Selection());
+  ASSERT_TRUE(w->PictureView()->Selection());
   EXPECT_EQ(ViewSelection(), QRect(166, 124, 69, 51));
   TFractalParams expected = w->Params();
   MarkRegion(expected, TPixelRect{166, 124, 69, 51});
@@ -144,7 +144,7 @@ TEST_F(ChildPicture, ClickModeMarksTheHalfSizeRegionAroundTheClick) {
   EXPECT_DOUBLE_EQ(w->Params().selYMin, expected.selYMin);
   EXPECT_DOUBLE_EQ(w->Params().selXCenter, expected.selXCenter);
   // From the next press on the view no longer draws rectangles.
-  EXPECT_EQ(w->PGImage1->ActionMode(), TActionMode::amNone);
+  EXPECT_EQ(w->PictureView()->ActionMode(), TActionMode::amNone);
 
   w->Zoom1Click();
   EXPECT_TRUE(RecordedMessages().isEmpty());
@@ -170,9 +170,9 @@ TEST_F(ChildPicture, ZoomWithoutASelectionIsRefused) {
 
   // A cleared rectangle counts as none.
   Drag(QPoint(10, 10), QPoint(60, 60));
-  ASSERT_TRUE(w->PGImage1->Selection());
+  ASSERT_TRUE(w->PictureView()->Selection());
   w->Menus().ClearRectangle2->trigger();
-  EXPECT_FALSE(w->PGImage1->Selection());
+  EXPECT_FALSE(w->PictureView()->Selection());
   RecordedMessages().clear();
   w->Menus().Zoom1->trigger();
   ASSERT_EQ(RecordedMessages().size(), 1);
@@ -181,7 +181,7 @@ TEST_F(ChildPicture, ZoomWithoutASelectionIsRefused) {
 }
 
 TEST_F(ChildPicture, ZoomIntoARegionWithoutSizeIsRefusedAndTheViewStays) {
-  w->PGImage1->SetSelection(true);
+  w->PictureView()->SetSelection(true);
   TMDIChildProbe::Record(*w).selXMin = TMDIChildProbe::Record(*w).selXMax = 1.0;
   TMDIChildProbe::Record(*w).selYMin = TMDIChildProbe::Record(*w).selYMax = 1.0;
   TMDIChildProbe::Record(*w).selZoom = 0.0;
@@ -190,7 +190,7 @@ TEST_F(ChildPicture, ZoomIntoARegionWithoutSizeIsRefusedAndTheViewStays) {
   EXPECT_TRUE(RecordedMessages().front().contains(QStringLiteral("no size")));
   EXPECT_DOUBLE_EQ(w->Params().zoom, 0.23);
   EXPECT_DOUBLE_EQ(w->Params().xCenter, 0.0);
-  EXPECT_TRUE(w->PGImage1->Selection());
+  EXPECT_TRUE(w->PictureView()->Selection());
 }
 
 TEST_F(ChildPicture, ZoomMakesTheMarkedRegionTheViewAndStartsAFreshPicture) {
@@ -201,34 +201,34 @@ TEST_F(ChildPicture, ZoomMakesTheMarkedRegionTheViewAndStartsAFreshPicture) {
   EXPECT_DOUBLE_EQ(w->Params().xCenter, marked.selXCenter);
   EXPECT_DOUBLE_EQ(w->Params().yCenter, marked.selYCenter);
   EXPECT_DOUBLE_EQ(w->Params().zoom, marked.selZoom);
-  EXPECT_FALSE(w->PGImage1->Selection());
-  EXPECT_EQ(w->PGImage1->ActionMode(), TActionMode::amNone);
+  EXPECT_FALSE(w->PictureView()->Selection());
+  EXPECT_EQ(w->PictureView()->ActionMode(), TActionMode::amNone);
   EXPECT_EQ(w->Params().image->Width(), 400);
 }
 
 TEST_F(ChildPicture, DoubleClickInsideTheRectangleZoomsIntoIt) {
   Drag(QPoint(100, 75), QPoint(299, 224));
-  ASSERT_TRUE(w->PGImage1->Selection());
+  ASSERT_TRUE(w->PictureView()->Selection());
   const double wanted = w->Params().selZoom;
   QTest::mouseDClick(Box(), Qt::LeftButton, Qt::NoModifier, QPoint(200, 150));
-  ASSERT_TRUE(WaitUntil([this] { return !w->PGImage1->Selection(); }));
+  ASSERT_TRUE(WaitUntil([this] { return !w->PictureView()->Selection(); }));
   EXPECT_TRUE(RecordedMessages().isEmpty());
   EXPECT_DOUBLE_EQ(w->Params().zoom, wanted);
-  EXPECT_EQ(w->PGImage1->ActionMode(), TActionMode::amNone);
+  EXPECT_EQ(w->PictureView()->ActionMode(), TActionMode::amNone);
 }
 
 TEST_F(ChildPicture, StatusBarReadsTheWorldPointUnderTheMouseAtThePictureCentre) {
   When([this] { return Drawing(*w); }, [this] { w->Abort(); }, [this] { w->Abort(); });
   w->Menus().miraItems[0]->trigger();
   QTest::mouseMove(Box(), QPoint(200, 150));
-  ASSERT_TRUE(WaitUntil([this] { return !w->StatusPanels[2]->text().isEmpty(); }));
-  const QString cx = w->StatusPanels[0]->text();
-  const QString cy = w->StatusPanels[1]->text();
+  ASSERT_TRUE(WaitUntil([this] { return !w->StatusPanel(2)->text().isEmpty(); }));
+  const QString cx = w->StatusPanel(0)->text();
+  const QString cy = w->StatusPanel(1)->text();
   ASSERT_TRUE(cx.startsWith(QStringLiteral("cx="))) << cx.toStdString();
   ASSERT_TRUE(cy.startsWith(QStringLiteral("cy="))) << cy.toStdString();
   EXPECT_NEAR(QLocale().toDouble(cx.mid(3)), 0.0, 1e-12);
   EXPECT_NEAR(QLocale().toDouble(cy.mid(3)), 0.0, 1e-12);
-  EXPECT_EQ(w->StatusPanels[2]->text(), QStringLiteral("M=0") + QLocale().decimalPoint() + QStringLiteral("230000000000"));
+  EXPECT_EQ(w->StatusPanel(2)->text(), QStringLiteral("M=0") + QLocale().decimalPoint() + QStringLiteral("230000000000"));
   EXPECT_NEAR(TMDIChildProbe::CursorX(*w), 0.0, 1e-12);
 }
 

@@ -11,7 +11,7 @@
 
 #include "image/pixel_graphic.h"
 #include "window_test_support.h"
-#include "windows/mode_word.h"
+#include "services/mode_word.h"
 #include "windows/window_text.h"
 #include "windows/child_probe.h"
 
@@ -34,7 +34,7 @@ class ChildWindow : public ::testing::Test {
   }
 
   TMDIChild* Open(const QString& caption = QStringLiteral("Ovel IFS: 1")) {
-    auto* w = new TMDIChild;
+    auto* w = new TMDIChild(TestServices());
     area.addSubWindow(w);
     w->setWindowTitle(caption);
     w->show();
@@ -53,7 +53,7 @@ class ChildWindow : public ::testing::Test {
 };
 
 TEST_F(ChildWindow, FirstShowGivesABlackDefaultPictureAndTheIndexCaption) {
-  auto* w = new TMDIChild;
+  auto* w = new TMDIChild(TestServices());
   area.addSubWindow(w);
   w->setWindowTitle(QStringLiteral("Ovel IFS: 1"));
   w->show();
@@ -66,18 +66,18 @@ TEST_F(ChildWindow, FirstShowGivesABlackDefaultPictureAndTheIndexCaption) {
   EXPECT_EQ(w->windowTitle(), QStringLiteral("Ovel-index.ifs"));
   EXPECT_EQ(TMDIChildProbe::TitleText(*w), QStringLiteral("Ovel-index.ifs"));
   EXPECT_EQ(ModeWord(), QStringLiteral("Ovel IFS "));
-  ASSERT_NE(w->PGImage1->PixelGraphic(), nullptr);
-  EXPECT_EQ(w->Params().image, w->PGImage1->PixelGraphic());
+  ASSERT_NE(w->PictureView()->PixelGraphic(), nullptr);
+  EXPECT_EQ(w->Params().image, w->PictureView()->PixelGraphic());
   EXPECT_EQ(w->Params().image->Width(), 400);
   EXPECT_EQ(w->Params().image->Height(), 300);
   EXPECT_TRUE(AllBlack(*w->Params().image));
-  for (QLabel* panel : w->StatusPanels) EXPECT_TRUE(panel->text().isEmpty());
-  EXPECT_EQ(w->StatusPanels[0]->width(), 150);
-  EXPECT_EQ(w->StatusPanels[2]->width(), 120);
+  for (int k = 0; k < 3; ++k) EXPECT_TRUE(w->StatusPanel(k)->text().isEmpty());
+  EXPECT_EQ(w->StatusPanel(0)->width(), 150);
+  EXPECT_EQ(w->StatusPanel(2)->width(), 120);
   // The first pass finds no family and leaves the window idle; randomize waits for the first real run.
   EXPECT_TRUE(w->Params().abort);
   EXPECT_TRUE(w->Params().randomize);
-  EXPECT_FALSE(w->Timer2->isActive());
+  EXPECT_FALSE(w->ProgressTimerActive());
   EXPECT_EQ(w->Params().imageWidth, 400);
   EXPECT_EQ(w->Params().plotHeight, 300);
   EXPECT_DOUBLE_EQ(w->Params().zoom, 0.23);
@@ -87,13 +87,13 @@ TEST_F(ChildWindow, FirstShowGivesABlackDefaultPictureAndTheIndexCaption) {
   EXPECT_TRUE(w->Params().none);
   ASSERT_NE(w->Params().redList, nullptr);
   EXPECT_EQ(w->Params().redList->size(), 160000u);
-  EXPECT_EQ(w->PGImage1->ActionMode(), TActionMode::amMoveResizeCreateSelection);
+  EXPECT_EQ(w->PictureView()->ActionMode(), TActionMode::amMoveResizeCreateSelection);
   EXPECT_TRUE(w->Menus().mapsItems[1]->isChecked());
   EXPECT_TRUE(w->Menus().RectangleMode1->isChecked());
 }
 
 TEST_F(ChildWindow, ClosedBeforeItsFirstShowStillGetsItsSetupAndStaysMinimised) {
-  auto* w = new TMDIChild;
+  auto* w = new TMDIChild(TestServices());
   area.addSubWindow(w);
   w->show();
   w->close();
@@ -209,7 +209,7 @@ TEST_F(ChildWindow, CaptionShowsProgressFiguresWhileDrawingAndTheTitleAfterwards
   w->Menus().miraItems[0]->trigger();
   EXPECT_TRUE(progress.match(seen).hasMatch()) << seen.toStdString();
   EXPECT_EQ(w->windowTitle(), QStringLiteral("Ovel-index.ifs"));
-  EXPECT_FALSE(w->Timer2->isActive());
+  EXPECT_FALSE(w->ProgressTimerActive());
 }
 
 TEST_F(ChildWindow, APresetChosenWhileDrawingNestsAndOneStopEndsBoth) {
@@ -240,7 +240,7 @@ TEST_F(ChildWindow, APresetChosenWhileDrawingNestsAndOneStopEndsBoth) {
   EXPECT_TRUE(w->Params().abort);
   EXPECT_TRUE(w->Params().mira0101 && w->Params().mira0102);
   EXPECT_EQ(w->windowTitle(), QStringLiteral("Ovel-index.ifs"));
-  EXPECT_FALSE(w->Timer2->isActive());
+  EXPECT_FALSE(w->ProgressTimerActive());
 }
 
 TEST_F(ChildWindow, APassInASecondWindowPausesTheFirstAndItsStopEndsBoth) {

@@ -13,7 +13,6 @@ int main(int argc, char** argv) {
   QApplication::setQuitOnLastWindowClosed(false);
   TPumpingHost host;
   SetEngineHost(&host);
-  InstallMessageRecorder();
   ::testing::InitGoogleTest(&argc, argv);
   const int result = RUN_ALL_TESTS();
   SetEngineHost(nullptr);

@@ -9,12 +9,14 @@
 #include <QElapsedTimer>
 #include <QStringList>
 #include <QTimer>
+#include <QSettings>
 #include <functional>
+#include <memory>
 #include <ostream>
 
 #include "engine/formula.h"
+#include "services/services.h"
 #include "windows/childwin.h"
-#include "windows/user_message.h"
 
 // Readable QStrings in failure messages.
 inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
@@ -30,8 +32,69 @@ inline QStringList& RecordedMessages() {
   static QStringList messages;
   return messages;
 }
-inline void InstallMessageRecorder() {
-  SetMessageSink([](QWidget*, const QString& text) { RecordedMessages().append(text); });
+
+using TFileDialogFunction = std::function<TFileDialogResult(QWidget* parent, const TFileDialogRequest& request)>;
+using TWarningAsker = std::function<bool(QWidget* parent, const QString& caption, const QString& text, bool okCancel)>;
+using TModalRunner = std::function<int(QDialog& dialog)>;
+using TMessageSink = std::function<void(QWidget* parent, const QString& text)>;
+
+// The services the windows and frames under test are given: every box goes to the sink (by default the
+// recorder), the settings to a file of the test run's own; a dialog a test has not answered runs as it would
+// for the user, which only a test that clicks it from a timer may let happen.
+struct TTestServices : TServices {
+  TFileDialogFunction saveDialog, openDialog;
+  TWarningAsker warningAsker;
+  TModalRunner modalRunner;
+  TMessageSink messageSink;
+  QString settingsFile;  // empty: the user's, which no test may touch
+  int saveProgressMinimumDurationMs = 500;
+
+  // Forgets every answer a test set.
+  void ClearAnswers() {
+    saveDialog = openDialog = {};
+    warningAsker = {};
+    modalRunner = {};
+    messageSink = {};
+    saveProgressMinimumDurationMs = 500;
+  }
+
+  TFileDialogResult RunSaveFileDialog(QWidget* parent, const TFileDialogRequest& request) override {
+    return saveDialog ? saveDialog(parent, request) : TServices::RunSaveFileDialog(parent, request);
+  }
+  TFileDialogResult RunOpenFileDialog(QWidget* parent, const TFileDialogRequest& request) override {
+    return openDialog ? openDialog(parent, request) : TServices::RunOpenFileDialog(parent, request);
+  }
+  bool AskWarningBox(QWidget* parent, const QString& caption, const QString& text, bool okCancel) override {
+    return warningAsker ? warningAsker(parent, caption, text, okCancel)
+                        : TServices::AskWarningBox(parent, caption, text, okCancel);
+  }
+  int RunModalDialog(QDialog& dialog) override {
+    return modalRunner ? modalRunner(dialog) : TServices::RunModalDialog(dialog);
+  }
+  void ShowInformation(QWidget* parent, const QString& text) override { Show(parent, text); }
+  void ShowError(QWidget* parent, const QString& text) override { Show(parent, text); }
+  std::unique_ptr<QSettings> OpenSettings() override {
+    if (settingsFile.isEmpty()) {
+      ADD_FAILURE() << "a test opened the user's settings";
+      return TServices::OpenSettings();
+    }
+    return std::make_unique<QSettings>(settingsFile, QSettings::IniFormat);
+  }
+  int SaveProgressMinimumDurationMs() const override { return saveProgressMinimumDurationMs; }
+
+ private:
+  void Show(QWidget* parent, const QString& text) {
+    if (messageSink)
+      messageSink(parent, text);
+    else
+      RecordedMessages().append(text);
+  }
+};
+
+// One for the test program, as the desktop program has one.
+inline TTestServices& TestServices() {
+  static TTestServices services;
+  return services;
 }
 
 inline constexpr int kWaitMs = 10000;

@@ -6,7 +6,7 @@
 
 TEST(WindowText, ProgressCaptionPutsPlainDigitsAfterEachFixedNumber) {
   TFractalDocument d;
-  TFractalParams& v = d.Record();
+  TDocumentRecord& v = d.Params();
   v.ticks = 7;
   v.iterations = 123456789012LL;
   v.lyapunov = 0.5;

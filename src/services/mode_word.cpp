@@ -1,4 +1,4 @@
-#include "windows/mode_word.h"
+#include "services/mode_word.h"
 
 namespace {
 // Process-wide on purpose: the frame's timer and every window read and write the one word of the program.

@@ -9,16 +9,17 @@
 
 class QString;
 class QWidget;
+class TServices;
 
 // The text a user is shown for an error caught anywhere: the exception's own message, or a plain sentence for
 // running out of memory and for anything that is not a std::exception.
 QString ErrorText(std::exception_ptr error);
 
-// Runs the command; returns false when it failed (the error has been shown by then).
-bool RunGuarded(QWidget* parent, const std::function<void()>& command);
+// Runs the command; returns false when it failed (the error has been shown by then, through services).
+bool RunGuarded(TServices& services, QWidget* parent, const std::function<void()>& command);
 
 // A slot that runs `command` through RunGuarded, for connect().
 template <typename F>
-auto Guarded(QWidget* parent, F command) {
-  return [parent, command = std::move(command)](auto&&...) { RunGuarded(parent, command); };
+auto Guarded(TServices& services, QWidget* parent, F command) {
+  return [&services, parent, command = std::move(command)](auto&&...) { RunGuarded(services, parent, command); };
 }

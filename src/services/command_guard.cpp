@@ -1,11 +1,12 @@
-#include "windows/command_guard.h"
+#include "services/command_guard.h"
 
 #include <exception>
 #include <new>
 
 #include <QString>
 
-#include "windows/user_message.h"
+#include "services/services.h"
+
 
 QString ErrorText(std::exception_ptr error) {
   try {
@@ -19,7 +20,7 @@ QString ErrorText(std::exception_ptr error) {
   }
 }
 
-bool RunGuarded(QWidget* parent, const std::function<void()>& command) {
+bool RunGuarded(TServices& services, QWidget* parent, const std::function<void()>& command) {
   QString error;
   try {
     command();
@@ -28,6 +29,6 @@ bool RunGuarded(QWidget* parent, const std::function<void()>& command) {
     error = ErrorText(std::current_exception());
   }
   // Shown after the handler has been left: the box runs an event loop of its own.
-  ShowError(parent, error);
+  services.ShowError(parent, error);
   return false;
 }

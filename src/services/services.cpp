@@ -1,33 +1,14 @@
-#include "windows/file_dialogs.h"
+#include "services/services.h"
 
+#include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QSettings>
 
 namespace {
 
 constexpr int kDefaultProgressDelayMs = 500;
-
-TFileDialogFunction& SaveDialog() {
-  static TFileDialogFunction dialog;
-  return dialog;
-}
-TFileDialogFunction& OpenDialog() {
-  static TFileDialogFunction dialog;
-  return dialog;
-}
-TWarningAsker& Asker() {
-  static TWarningAsker asker;
-  return asker;
-}
-TModalRunner& Runner() {
-  static TModalRunner runner;
-  return runner;
-}
-int& ProgressDelay() {
-  static int delay = kDefaultProgressDelayMs;
-  return delay;
-}
 
 TFileDialogResult RunPlatformDialog(QWidget* parent, const TFileDialogRequest& request, bool save) {
   QFileDialog dialog(parent, request.caption, request.directory);
@@ -49,30 +30,15 @@ TFileDialogResult RunPlatformDialog(QWidget* parent, const TFileDialogRequest& r
 
 }  // namespace
 
-TFileDialogResult RunSaveFileDialog(QWidget* parent, const TFileDialogRequest& request) {
-  if (SaveDialog()) return SaveDialog()(parent, request);
+TFileDialogResult TServices::RunSaveFileDialog(QWidget* parent, const TFileDialogRequest& request) {
   return RunPlatformDialog(parent, request, true);
 }
 
-TFileDialogResult RunOpenFileDialog(QWidget* parent, const TFileDialogRequest& request) {
-  if (OpenDialog()) return OpenDialog()(parent, request);
+TFileDialogResult TServices::RunOpenFileDialog(QWidget* parent, const TFileDialogRequest& request) {
   return RunPlatformDialog(parent, request, false);
 }
 
-TFileDialogFunction SetSaveFileDialog(TFileDialogFunction dialog) {
-  TFileDialogFunction previous = std::move(SaveDialog());
-  SaveDialog() = std::move(dialog);
-  return previous;
-}
-
-TFileDialogFunction SetOpenFileDialog(TFileDialogFunction dialog) {
-  TFileDialogFunction previous = std::move(OpenDialog());
-  OpenDialog() = std::move(dialog);
-  return previous;
-}
-
-bool AskWarningBox(QWidget* parent, const QString& caption, const QString& text, bool okCancel) {
-  if (Asker()) return Asker()(parent, caption, text, okCancel);
+bool TServices::AskWarningBox(QWidget* parent, const QString& caption, const QString& text, bool okCancel) {
   // The library separates its paragraphs by carriage returns alone, which a Qt label does not break on.
   QString shown = text;
   shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
@@ -80,26 +46,22 @@ bool AskWarningBox(QWidget* parent, const QString& caption, const QString& text,
   return QMessageBox::warning(parent, caption, shown, buttons, QMessageBox::Ok) == QMessageBox::Ok;
 }
 
-TWarningAsker SetWarningAsker(TWarningAsker asker) {
-  TWarningAsker previous = std::move(Asker());
-  Asker() = std::move(asker);
-  return previous;
+int TServices::RunModalDialog(QDialog& dialog) { return dialog.exec(); }
+
+void TServices::ShowInformation(QWidget* parent, const QString& text) {
+  QMessageBox::information(parent, QApplication::applicationDisplayName(), text, QMessageBox::Ok);
 }
 
-int RunModalDialog(QDialog& dialog) {
-  if (Runner()) return Runner()(dialog);
-  return dialog.exec();
+void TServices::ShowError(QWidget* parent, const QString& text) {
+  QMessageBox::critical(parent, QApplication::applicationDisplayName(), text, QMessageBox::Ok);
 }
 
-TModalRunner SetModalRunner(TModalRunner runner) {
-  TModalRunner previous = std::move(Runner());
-  Runner() = std::move(runner);
-  return previous;
+std::unique_ptr<QSettings> TServices::OpenSettings() {
+  return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("ovel-ifs"),
+                                     QStringLiteral("ovel-ifs"));
 }
 
-int SaveProgressMinimumDurationMs() { return ProgressDelay(); }
-
-void SetSaveProgressMinimumDurationMs(int milliseconds) { ProgressDelay() = std::max(0, milliseconds); }
+int TServices::SaveProgressMinimumDurationMs() const { return kDefaultProgressDelayMs; }
 
 QStringList NameFiltersOf(const QString& filter) {
   QStringList parts = filter.split(QLatin1Char('|'));
