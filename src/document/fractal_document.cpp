@@ -31,6 +31,8 @@ std::unique_ptr<TPixelGraphic> TFractalDocument::NewPicture() {
   std::unique_ptr<TPixelGraphic> picture = BlackPicture(v_.imageWidth, v_.imageHeight);
   std::swap(picture, picture_);
   AttachHandles();
+  // A pass of the gradient colouring counts into colour cells, made the first time one starts.
+  EnsureColourCells(v_, lists_);
   return picture;
 }
 
