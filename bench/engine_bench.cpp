@@ -16,6 +16,7 @@
 #include "engine/orbits.h"
 #include "engine/fractal_params.h"
 #include "engine/render_context.h"
+#include "engine/tone.h"
 #include "image/pixel_graphic.h"
 
 namespace {
@@ -27,6 +28,7 @@ struct TBenchFractal {
   TFractalParams v;
   TPixelGraphic image;
   THitList red, green, blue;
+  TColourCells colourCells;
 
   TBenchFractal(int width, int height, double xMin, double xMax, double yMin, double yMax) {
     image.SetSize(width, height, TColorRes::Bits24);
@@ -117,6 +119,24 @@ void BM_Ifs0101None(benchmark::State& state) {
 }
 BENCHMARK(BM_Ifs0101None)->Args({400, 300})->Args({1024, 768})->Unit(benchmark::kNanosecond);
 
+// The gradient colouring's cost per step: the same set with the colour coordinate moved and each point's colour
+// level added to its cell, beside BM_Ifs0101None and BM_Ifs0101NoneOrbits.
+void UseGradientColouring(TBenchFractal& f) {
+  const std::size_t n = static_cast<std::size_t>(std::max(f.v.imageWidth, f.v.imageHeight));
+  f.colourCells.sums.assign(n * n, 0);
+  f.colourCells.hits.assign(n * n, 0);
+  f.v.colourCells = &f.colourCells;
+  f.v.colouring = TColouring::Gradient;
+}
+
+void BM_Ifs0101NoneGradient(benchmark::State& state) {
+  TBenchFractal f(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), -0.1, 1.1, -0.1, 1.1);
+  SetSierpinski(f.v);
+  UseGradientColouring(f);
+  RunBench(state, f);
+}
+BENCHMARK(BM_Ifs0101NoneGradient)->Args({400, 300})->Args({1024, 768})->Unit(benchmark::kNanosecond);
+
 // Arguments: orbits, threads.
 void BM_Ifs0101NoneOrbits(benchmark::State& state) {
   TBenchFractal f(400, 300, -0.1, 1.1, -0.1, 1.1);
@@ -131,6 +151,20 @@ void OrbitScaling(benchmark::internal::Benchmark* b) {
   const int most = std::min(kOrbits, std::max(2, cores));
   for (int threads = 1; threads <= most; ++threads) b->Args({kOrbits, threads});
 }
+// Arguments: orbits, threads.
+void BM_Ifs0101NoneOrbitsGradient(benchmark::State& state) {
+  TBenchFractal f(400, 300, -0.1, 1.1, -0.1, 1.1);
+  SetSierpinski(f.v);
+  UseGradientColouring(f);
+  const int orbits = static_cast<int>(state.range(0)), threads = static_cast<int>(state.range(1));
+  RunBench(state, f, [&](TFractalParams* v) { RunFractalOrbits(v, orbits, threads); });
+}
+BENCHMARK(BM_Ifs0101NoneOrbitsGradient)
+    ->Apply([](benchmark::internal::Benchmark* b) { b->Args({8, 1}); })
+    ->UseRealTime()
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kNanosecond);
+
 // Wall-clock rates; the CPU column is the whole process's, so items_per_second * Time / CPU is main steps per CPU
 // second, the figure to compare with the single orbit's on a machine too busy for wall-clock scaling.
 BENCHMARK(BM_Ifs0101NoneOrbits)
@@ -219,5 +253,25 @@ void BM_Latoocarfian01(benchmark::State& state) {
 BENCHMARK(BM_Latoocarfian01)->Unit(benchmark::kNanosecond);
 
 }  // namespace
+
+// Re-colouring a 1920 x 1080 picture of the gradient colouring from its colour cells, as a gradient change in a
+// window or --retone does (without reading the document).
+void BM_RepaintGradient1080p(benchmark::State& state) {
+  TBenchFractal f(1920, 1080, -0.1, 1.1, -0.1, 1.1);
+  UseGradientColouring(f);
+  std::uint64_t mix = 88172645463325252ull;
+  for (std::size_t cell = 0; cell < f.colourCells.hits.size(); ++cell) {
+    mix ^= mix << 13, mix ^= mix >> 7, mix ^= mix << 17;
+    const std::uint32_t hits = static_cast<std::uint32_t>(mix % 5 == 0 ? mix % 4000 : 0);
+    f.colourCells.hits[cell] = hits;
+    f.colourCells.sums[cell] = std::uint64_t{hits} * (mix >> 53);
+  }
+  for (auto _ : state) {
+    f.v.gradientView.offset += 0.01;
+    PaintGradientColours(f.v);
+  }
+  state.SetItemsProcessed(state.iterations() * 1920 * 1080);
+}
+BENCHMARK(BM_RepaintGradient1080p)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -7,6 +7,7 @@
 #include "document/hit_counts.h"
 #include "engine/tone.h"
 #include "files/file_format_writer.h"
+#include "files/gradient_file.h"
 #include "files/image_export.h"
 
 namespace {
@@ -37,6 +38,9 @@ void Restore(TFractalDocument& document, const THitCountDocument& counts, const 
   TDocumentRecord& v = document.Params();
   ApplyColourOptions(options, v);
   if (options.white) v.invert = true;
+  if (v.colouring == TColouring::Gradient && !counts.HasColour())
+    throw EHitCountFile("the document holds no colour coordinates to paint a gradient from: it was drawn with the "
+                        "defined colouring (render it again with --colouring gradient)");
   RepaintPicture(v);
 }
 
@@ -57,6 +61,13 @@ void ApplyColourOptions(const TRenderOptions& options, TFractalParams& v) {
   }
   if (options.brightness) v.toneBrightness = *options.brightness;
   if (options.toneGamma) v.toneGamma = *options.toneGamma;
+  if (options.colouring) v.colouring = *options.colouring;
+  if (options.colourPositions) v.colourPositions = *options.colourPositions;
+  if (options.gradient) v.gradient = GradientFromNameOrFile(*options.gradient);
+  if (options.gradientOffset) v.gradientView.offset = *options.gradientOffset;
+  if (options.gradientScale) v.gradientView.scale = *options.gradientScale;
+  if (options.gradientReversed) v.gradientView.reversed = true;
+  if (options.vibrancy) v.vibrancy = *options.vibrancy;
 }
 
 bool IsHitCountPath(const std::string& path) {

@@ -265,6 +265,9 @@ TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderRe
   // A supersampled document goes on supersampled as it was drawn; the filter radius is the command line's.
   const int supersample = resumed ? static_cast<int>(resumed->supersample) : options.supersample;
   const bool supersampled = resumed ? supersample > 1 : options.Supersampled();
+  if (supersampled && v.colouring == TColouring::Gradient)
+    throw ERenderFailed("the gradient colouring cannot be drawn supersampled: its colour cells are not filtered into "
+                        "the picture (draw it without --supersample and --filter-radius)");
   if (supersampled) {
     const int w = resumed ? static_cast<int>(resumed->width) : options.width;
     const int h = resumed ? static_cast<int>(resumed->height) : options.height;

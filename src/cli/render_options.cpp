@@ -8,6 +8,7 @@
 #include <map>
 #include <tuple>
 
+#include "engine/gradient.h"
 #include "engine/supersample.h"
 #include "engine/tone.h"
 #include "explore/explore_family.h"
@@ -67,6 +68,32 @@ T Choice(const std::string& option, const std::string& value, const std::map<std
   Refuse(option, value, names);
 }
 
+std::array<double, kColourPositions> ColourPositions(const std::string& value) {
+  std::array<double, kColourPositions> positions{};
+  const std::string expected = "three numbers from 0 to 1 separated by commas (P1,P2,P3)";
+  std::size_t from = 0;
+  for (int k = 0; k < kColourPositions; ++k) {
+    const std::size_t comma = k + 1 < kColourPositions ? value.find(',', from) : value.size();
+    if (comma == std::string::npos) Refuse("--colour-positions", value, expected);
+    double p = 0;
+    if (!ParseGeneralNumber(value.substr(from, comma - from), '.', p) || !ColourPositionIsValid(p))
+      Refuse("--colour-positions", value, expected);
+    positions[static_cast<std::size_t>(k)] = p;
+    from = comma + 1;
+  }
+  return positions;
+}
+
+std::string GradientName(const std::string& value) {
+  if (FindBuiltInGradient(value) != nullptr) return value;
+  const auto dot = value.rfind('.');
+  std::string extension = dot == std::string::npos ? "" : value.substr(dot + 1);
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (extension != "map" && extension != "ggr")
+    Refuse("--gradient", value, "a built-in gradient (see --help) or a .map or .ggr file");
+  return value;
+}
+
 std::pair<int, int> Size(const std::string& value) {
   const auto x = value.find_first_of("xX");
   const std::string expected = "WxH with W and H from 1 to " + std::to_string(kMaxRenderSide);
@@ -110,6 +137,7 @@ const std::map<std::string, TSwitch>& Switches() {
       {"--tiff-white-is-zero", [](TRenderOptions& o) { o.fileOptions.TIFFWhiteIsZero = true; }},
       {"--no-gamma", [](TRenderOptions& o) { o.fileOptions.WriteGamma = false; }},
       {"--merge", [](TRenderOptions& o) { o.merge = true; }},
+      {"--gradient-reverse", [](TRenderOptions& o) { o.gradientReversed = true; }},
       {"--keep-view", [](TRenderOptions& o) { o.keepView = true; }},
   };
   return switches;
@@ -220,6 +248,21 @@ const std::map<std::string, TValued>& ValuedOptions() {
        [](TRenderOptions& o, const std::string& v) {
          o.brightness = NumberInRange("--brightness", v, kMinToneBrightness, kMaxToneBrightness);
        }},
+      {"--colouring",
+       [](TRenderOptions& o, const std::string& v) {
+         o.colouring = Choice<TColouring>("--colouring", v,
+                                          {{"defined", TColouring::Defined}, {"gradient", TColouring::Gradient}});
+       }},
+      {"--gradient", [](TRenderOptions& o, const std::string& v) { o.gradient = GradientName(v); }},
+      {"--gradient-offset",
+       [](TRenderOptions& o, const std::string& v) { o.gradientOffset = NumberInRange("--gradient-offset", v, -1e6, 1e6); }},
+      {"--gradient-scale",
+       [](TRenderOptions& o, const std::string& v) {
+         o.gradientScale = NumberInRange("--gradient-scale", v, kMinGradientScale, kMaxGradientScale);
+       }},
+      {"--vibrancy",
+       [](TRenderOptions& o, const std::string& v) { o.vibrancy = NumberInRange("--vibrancy", v, kMinVibrancy, kMaxVibrancy); }},
+      {"--colour-positions", [](TRenderOptions& o, const std::string& v) { o.colourPositions = ColourPositions(v); }},
       {"--tone-gamma",
        [](TRenderOptions& o, const std::string& v) {
          o.toneGamma = NumberInRange("--tone-gamma", v, kMinToneGamma, kMaxToneGamma);
@@ -296,6 +339,9 @@ TRenderOptions ParseRenderArguments(const std::vector<std::string>& args) {
   } else if (!positional.empty()) {
     options.paramsPath = positional[0];
   }
+  if (options.resumePath && (options.colouring || options.colourPositions))
+    throw ERenderUsage(std::string(options.colouring ? "--colouring" : "--colour-positions") +
+                       " decides what a render counts and cannot change when it is resumed");
   if (stepsGiven && options.seconds) throw ERenderUsage("--steps and --seconds cannot be used together");
   if (options.quality && (stepsGiven || options.seconds))
     throw ERenderUsage(std::string("--quality and ") + (stepsGiven ? "--steps" : "--seconds") +
@@ -326,6 +372,8 @@ TRenderOptions ParseRenderArguments(const std::vector<std::string>& args) {
   return options;
 }
 
+std::string RenderHelpTemplate();
+
 std::string RenderUsageText() {
   return "Usage: ovel-ifs-render [PARAMS.ifs] [-o OUT] [--size WxH] [--steps N | --seconds S] [--seed N]\n"
          "                       [--maps 0..3] [--orbits K] [--threads T] [--white] [--random] [--write-params]\n"
@@ -338,7 +386,34 @@ std::string RenderUsageText() {
          "Try 'ovel-ifs-render --help' for more information.\n";
 }
 
+namespace {
+
+// The built-in gradient names, wrapped as the help's other text is.
+std::string GradientNamesText() {
+  const std::string indent(27, ' ');
+  std::string text = indent + "Built-in gradients:";
+  std::size_t lineLength = text.size();
+  for (const TGradient& g : BuiltInGradients()) {
+    if (lineLength + 1 + g.name.size() > 100) {
+      text += "\n" + indent;
+      lineLength = indent.size() - 1;
+    }
+    text += " " + g.name;
+    lineLength += 1 + g.name.size();
+  }
+  return text + "\n";
+}
+
+}  // namespace
+
 std::string RenderHelpText() {
+  std::string help = RenderHelpTemplate();
+  const std::string marker = "@GRADIENTS@";
+  help.replace(help.find(marker), marker.size(), GradientNamesText());
+  return help;
+}
+
+std::string RenderHelpTemplate() {
   return R"(Usage: ovel-ifs-render [PARAMS.ifs] [-o OUT] [--size WxH] [--steps N | --seconds S] [--seed N]
                        [--maps 0..3] [--orbits K] [--threads T] [--white] [--random] [--write-params]
                        [--quiet] [file options] [--save-counts FILE.ovc] [colour options]
@@ -447,7 +522,24 @@ Colour options (over those of the parameter set or document):
                            brightness and gains detail instead of burning out
   --brightness B           brightness of the log-density tone, 0.01 to 100 (default 1)
   --tone-gamma G           gamma of the log-density tone, 0.1 to 10 (default 2.2)
-
+  --colouring defined|gradient
+                           the defined colouring (the default: red, green and blue counts by map
+                           group, with the colour factors) or the gradient colouring: each map group
+                           has a colour position, every step moves the orbit's colour coordinate
+                           halfway towards the position of the map it applied, and each pixel shows
+                           the gradient at the mean coordinate of its points, as bright as the log
+                           of its density (--brightness, --tone-gamma, --vibrancy)
+  --gradient NAME|FILE     the gradient: a built-in name (below) or a Fractint-style .map (lines of
+                           "r g b") or a GIMP .ggr file (default plasma)
+  --gradient-offset X      rotate the gradient by X (a fraction of its length; it wraps around)
+  --gradient-scale S       show the gradient S times over the colour coordinate, 0.01 to 100
+                           (default 1)
+  --gradient-reverse       read the gradient from its far end
+  --vibrancy V             0 to 1 (default 1): how much of the tone's gamma acts on each pixel's
+                           brightness alone, so colours keep their saturation, rather than on each
+                           channel (which washes dense parts towards white)
+  --colour-positions A,B,C colour positions of the three map groups, 0 to 1 each (default 0,1,0.5)
+@GRADIENTS@
 File options (the defaults are those of the program's Options dialog):
   --jpeg-quality Q         JPEG quality, 0 to 100 (default 80)
   --jpeg-dct int|fast|float

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "document/first_show.h"
+#include "engine/fractal_params.h"
 #include "files/file_options.h"
 
 inline constexpr char kRenderProgramName[] = "ovel-ifs-render";
@@ -79,6 +80,12 @@ struct TRenderOptions {
   std::optional<double> red, green, blue, intensity;
   std::optional<TRenderTone> tone;
   std::optional<double> brightness, toneGamma;
+  // The gradient colouring.
+  std::optional<TColouring> colouring;
+  std::optional<std::string> gradient;  // a built-in name or a .map / .ggr file
+  std::optional<double> gradientOffset, gradientScale, vibrancy;
+  bool gradientReversed = false;
+  std::optional<std::array<double, kColourPositions>> colourPositions;
 
   // Supersampling: hits land in a grid supersample times finer on each side, filtered into the picture.
   int supersample = 1;

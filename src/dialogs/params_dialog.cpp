@@ -10,6 +10,7 @@
 #include <QSlider>
 #include <QTimer>
 
+#include "dialogs/gradient_panel.h"
 #include "dialogs/tool_window.h"
 
 namespace {
@@ -141,6 +142,9 @@ TForm4::TForm4(QWidget* parent) : QWidget(parent) {
     ++row;
   }
 
+  GradientPanel = new TGradientPanel(this);
+  grid->addWidget(GradientPanel, row++, 0, 1, kColumns);
+
   auto* families = new QGridLayout;
   families->addWidget(Mira01, 0, 0);
   families->addWidget(Latoocarfian01, 1, 0);
@@ -185,10 +189,15 @@ TForm4::TForm4(QWidget* parent) : QWidget(parent) {
                        Linear, Sinusoidal, Spherical, Swirl, Horseshoe, Polar, Bent}) {
     connect(b, &QCheckBox::clicked, this, &TForm4::ControlChange);
   }
+  connect(GradientPanel, &TGradientPanel::changed, this, &TForm4::ControlChange);
+  connect(GradientPanel->GradientColouring, &QCheckBox::toggled, this,
+          [this] { ShowToneSliders(LogDensity->isChecked()); });
   connect(ColorTimer, &QTimer::timeout, this, &TForm4::ColorTimerTimer);
 }
 
 void TForm4::ShowToneSliders(bool on) {
+  // The gradient colouring paints by log density too.
+  on = on || GradientPanel->GradientColouring->isChecked();
   for (QWidget* w : {static_cast<QWidget*>(ToneBrightness), static_cast<QWidget*>(ToneGamma),
                      static_cast<QWidget*>(BrightnessLabel), static_cast<QWidget*>(ToneGammaLabel)})
     w->setEnabled(on);
@@ -293,11 +302,13 @@ void TForm4::SetValueLabels(const TFractalParams& v) {
 
 void TForm4::FillFromRecord(const TFractalParams& v) {
   SetControls(ParameterControlsFromRecord(v));
+  GradientPanel->FillFromRecord(v);
   SetValueLabels(v);
 }
 
 void TForm4::ApplyToRecord(TFractalParams& v) {
   ApplyParameterControls(Controls(), v);
+  GradientPanel->ApplyToRecord(v);
   SetValueLabels(v);
 }
 

@@ -8,6 +8,7 @@
 #include "dialogs/dialog_conversions.h"
 
 class QCheckBox;
+class TGradientPanel;
 class QLabel;
 class QSlider;
 class QTimer;
@@ -73,6 +74,7 @@ class TForm4 : public QWidget {
   QCheckBox* Horseshoe;
   QCheckBox* Polar;
   QCheckBox* Bent;
+  TGradientPanel* GradientPanel;  // the gradient colouring
   QTimer* ColorTimer;
 
  public slots:

@@ -31,6 +31,8 @@ std::unique_ptr<TPixelGraphic> TFractalDocument::NewPicture() {
   std::unique_ptr<TPixelGraphic> picture = BlackPicture(v_.imageWidth, v_.imageHeight);
   std::swap(picture, picture_);
   AttachHandles();
+  // A pass of the gradient colouring counts into colour cells, made the first time one starts.
+  EnsureColourCells(v_, lists_);
   return picture;
 }
 
@@ -46,6 +48,7 @@ std::unique_ptr<TPixelGraphic> TFractalDocument::Resize(int width, int height) {
   v_.imageHeight = height;
   v_.plotWidth = v_.imageWidth;
   v_.plotHeight = v_.imageHeight;
+  EnsureColourCells(v_, lists_);
   return picture;
 }
 
@@ -100,6 +103,7 @@ bool TFractalDocument::ZoomToRegion() {
 }
 
 bool TFractalDocument::PrepareRun() {
+  EnsureColourCells(v_, lists_);
   DeriveFamilySwitches(v_);
   if (!SelectsAFamily(v_)) return false;
   AdjustCoordsForRun(v_);

@@ -42,6 +42,7 @@ class TDocumentRecord : public TFractalParams {
   using TFractalParams::greenList;
   using TFractalParams::blueList;
   using TFractalParams::leadList;
+  using TFractalParams::colourCells;
 };
 
 class TFractalDocument {

@@ -73,6 +73,15 @@ THitCountDocument CaptureHitCounts(const TFractalDocument& doc, std::uint64_t ma
       for (int c = 0; c < 3; ++c) d.counts[c].push_back((*lists[c])[cell]);
       d.lead.push_back(v.leadList != nullptr ? (*v.leadList)[cell] : kNoLead);
     }
+  if (PaintsByGradient(v)) {
+    d.colourSums.reserve(d.CellCount());
+    d.colourHits.reserve(d.CellCount());
+    for (std::size_t ix = 0; ix < d.width; ++ix)
+      for (std::size_t iy = 0; iy < d.height; ++iy) {
+        d.colourSums.push_back(v.colourCells->sums[ix * n + iy]);
+        d.colourHits.push_back(v.colourCells->hits[ix * n + iy]);
+      }
+  }
   return d;
 }
 
@@ -129,6 +138,20 @@ std::unique_ptr<TPixelGraphic> RestoreHitCounts(TFractalDocument& doc, const THi
       for (int c = 0; c < 3; ++c) (*lists[c])[cell] = counts.counts[c][k];
       (*r.leadList)[cell] = counts.lead[k];
     }
+  // PrepareRun made colour cells for a parameter set that colours by gradient.
+  if (doc.Record().colourCells != nullptr) {
+    TColourCells& cells = *doc.Record().colourCells;
+    std::fill(cells.sums.begin(), cells.sums.end(), 0);
+    std::fill(cells.hits.begin(), cells.hits.end(), 0);
+    if (counts.HasColour()) {
+      k = 0;
+      for (std::size_t ix = 0; ix < counts.width; ++ix)
+        for (std::size_t iy = 0; iy < counts.height; ++iy, ++k) {
+          cells.sums[ix * n + iy] = counts.colourSums[k];
+          cells.hits[ix * n + iy] = counts.colourHits[k];
+        }
+    }
+  }
   RepaintPicture(v);
   return replaced;
 }
@@ -140,6 +163,10 @@ TRenderFingerprint RenderFingerprintOf(const TFractalParams& v) {
   shape.sqrtFilter = shape.invert = shape.logDensity = false;
   shape.toneBrightness = kDefaultToneBrightness;
   shape.toneGamma = kDefaultToneGamma;
+  // How the colour coordinate is painted may change too; the colouring and the positions decide what is counted.
+  shape.gradient = {};
+  shape.gradientView = {};
+  shape.vibrancy = kDefaultVibrancy;
   std::ostringstream text;
   WriteParameterFile(text, shape, '.', TNumberDigits::Exact);
   text << "maps " << v.maps << " size " << v.imageWidth << "x" << v.imageHeight;

@@ -31,4 +31,19 @@ void AttachHitLists(TFractalParams& v, const THitLists& lists) {
   v.greenList = lists.green.get();
   v.blueList = lists.blue.get();
   v.leadList = lists.lead.get();
+  v.colourCells = lists.colour.get();
+}
+
+void EnsureColourCells(TFractalParams& v, THitLists& lists) {
+  if (v.colouring != TColouring::Gradient) return;
+  const std::size_t n = static_cast<std::size_t>(std::max(0, std::max(v.imageWidth, v.imageHeight)));
+  if (lists.colour != nullptr && lists.colour->hits.size() == n * n && lists.colour->sums.size() == n * n) {
+    v.colourCells = lists.colour.get();
+    return;
+  }
+  auto cells = std::make_unique<TColourCells>();
+  cells->sums.assign(n * n, 0);
+  cells->hits.assign(n * n, 0);
+  lists.colour = std::move(cells);
+  v.colourCells = lists.colour.get();
 }

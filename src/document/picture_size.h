@@ -33,6 +33,9 @@ std::optional<std::string> CheckImageSize(int width, int height);
 struct THitLists {
   std::unique_ptr<THitList> red, green, blue;
   std::unique_ptr<TLeadList> lead;  // each cell's lead channel, which the engine keeps beside the counts
+  // The gradient colouring's cells, made only for a record that colours by gradient (they take as much memory as
+  // the counts): see EnsureColourCells.
+  std::unique_ptr<TColourCells> colour;
 };
 // All four are built before any is returned, so a failed allocation (std::bad_alloc) leaves the caller's
 // lists as they were.
@@ -40,3 +43,6 @@ THitLists CreateTList(int width, int height);
 
 // Points the record's list handles at the lists.
 void AttachHitLists(TFractalParams& v, const THitLists& lists);
+// Makes the lists' colour cells, all zero, when the record colours by gradient and has none of the grid's size,
+// and attaches them.
+void EnsureColourCells(TFractalParams& v, THitLists& lists);

@@ -9,6 +9,7 @@ void ClearRunState(TFractalParams& v) {
   v.greenList = nullptr;
   v.blueList = nullptr;
   v.leadList = nullptr;
+  v.colourCells = nullptr;
   v.plotX = 0;
   v.plotY = 0;
   v.ticks = 0;

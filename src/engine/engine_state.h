@@ -17,6 +17,7 @@ struct TOrbitState {
   double xs = 0, ys = 0;  // main point saved while the neighbour is iterated
   double lsum = 0;        // sum of the logarithms of the separation growth
   double miraSign = 0, miraF = 0, miraB = 0;
+  double colour = 0;      // the gradient colouring's colour coordinate, 0..1; it moves only while that colouring is on
   TEngineRandom random;                      // the map choice's stream (orbit 0: also the random coefficients')
   std::int64_t mainSteps = 0, restarts = 0;  // the orbit's own counters
 };

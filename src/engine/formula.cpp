@@ -32,6 +32,7 @@ class TOrbitStepper {
 
   void MainStep() {
     SelectMap(s_);
+    if (t_.gradient) MoveColour(s_, t_);
     FormulaStep();
     ++s_.v->iterations;
     ++s_.mainSteps;
@@ -102,8 +103,14 @@ class TOrbitStepper {
     clean = false;
     if (RaisedFaultFlags() != 0) [[unlikely]]
       return 0;
-    const int made = t_.kind == EStepKind::Ifs0101None ? BatchSteps<EStepKind::Ifs0101None>(limit)
-                                                       : BatchSteps<EStepKind::General>(limit);
+    // The gradient colouring has batches of its own, so that the defined colouring's stay as they were.
+    int made = 0;
+    if (t_.gradient)
+      made = t_.kind == EStepKind::Ifs0101None ? BatchSteps<EStepKind::Ifs0101None, true>(limit)
+                                               : BatchSteps<EStepKind::General, true>(limit);
+    else
+      made = t_.kind == EStepKind::Ifs0101None ? BatchSteps<EStepKind::Ifs0101None, false>(limit)
+                                               : BatchSteps<EStepKind::General, false>(limit);
     if (made == 0) return 0;
     if (RaisedFaultFlags() != 0 || !batchFinite_) [[unlikely]] {
       ClearFaultFlags();
@@ -140,6 +147,7 @@ class TOrbitStepper {
   // A batch between its orbit and its hits: each step's cell (-1 off the picture) and map group (0, 1, 2).
   std::int64_t batchCells_[kPassesPerPumpCheck];
   std::uint8_t batchGroups_[kPassesPerPumpCheck];
+  std::uint16_t batchLevels_[kPassesPerPumpCheck];  // with the gradient colouring: each step's colour level
 
  private:
   TSink& Sink() { return static_cast<TSink&>(*this); }
@@ -155,6 +163,11 @@ class TOrbitStepper {
     s.j = 19 * group + (group >> 1);
   }
   static void SelectMap(TEngineState& s) { SelectMap(s, s.v->maps); }
+
+  // The colour coordinate moves halfway towards the colour position of the map group just chosen.
+  static void MoveColour(TOrbitState& s, const TRenderTarget& t) {
+    s.colour = (s.colour + t.colourPositions[(s.j >= 19) + (s.j >= 39)]) * 0.5;
+  }
 
   // The formula stage and the variations of a formula step: the new point in x, y (and fx, fy), not yet plotted.
   template <EStepKind K>
@@ -211,13 +224,13 @@ class TOrbitStepper {
       Sink().Miss();
       return;
     }
-    Sink().Hit(cell, kFourthHit[(s_.j >= 19) + (s_.j >= 39)]);
+    Sink().Hit(cell, kFourthHit[(s_.j >= 19) + (s_.j >= 39)], ColourLevelOf(s_.colour));
   }
 
   // The orbit of a batch: leaves the state after it in batchState_, each step's cell and map group in batchCells_
   // and batchGroups_, and whether every point was finite in batchFinite_.
   // Not inlined: in a function of its own the orbit keeps its variables in registers.
-  template <EStepKind K>
+  template <EStepKind K, bool Gradient>
   [[gnu::noinline]] int BatchSteps(int limit) {
     TOrbitState s = s_;
     const TFractalParams& v = *s_.v;
@@ -229,11 +242,13 @@ class TOrbitStepper {
     for (; made < limit; ++made) {
       if (Escaped(s.x, s.y)) break;  // the step restarts: not made here
       SelectMap(s, maps);
+      if constexpr (Gradient) MoveColour(s, t);
       ApplyFormulas<K>(s, v, t.noneOnly);
       const double x = s.x, y = s.y;
       nonFinite += (x - x) + (y - y);
       batchCells_[made] = CellOf(t, x, y);
       batchGroups_[made] = static_cast<std::uint8_t>((s.j >= 19) + (s.j >= 39));
+      if constexpr (Gradient) batchLevels_[made] = static_cast<std::uint16_t>(ColourLevelOf(s.colour));
     }
     // Everything the batch computed is in memory before the flags are read.
     batchState_ = s;
@@ -331,6 +346,9 @@ class TSingleRun final : public TRunLoop, public TOrbitStepper<TSingleRun> {
   void BatchHits(int made) {
     // A copy the marks' byte stores cannot alias.
     const TRenderTarget t = target_;
+    if (t.gradient)
+      for (int i = 0; i < made; ++i)
+        if (batchCells_[i] >= 0) AddColour(t, batchCells_[i], batchLevels_[i]);
     if (t.image == nullptr) {
       // Counts only: nothing to paint, so a hit notes its channel in the lead list at once.
       for (int i = 0; i < made; ++i) {
@@ -348,7 +366,8 @@ class TSingleRun final : public TRunLoop, public TOrbitStepper<TSingleRun> {
     }
   }
 
-  void Hit(std::int64_t cell, int fourth) {
+  void Hit(std::int64_t cell, int fourth, std::uint32_t level) {
+    if (target_.gradient) AddColour(target_, cell, level);
     if (target_.image == nullptr) {
       AddHits(target_, cell, fourth);
       if (target_.lead != nullptr) target_.lead[cell] = static_cast<std::uint8_t>(fourth + 1);
@@ -412,8 +431,9 @@ class TLoggedOrbit final : public TOrbitStepper<TLoggedOrbit> {
  public:
   TLoggedOrbit(TEngineState& orbit, const TRenderTarget& target) : TOrbitStepper<TLoggedOrbit>(orbit, target) {}
 
-  TOrbitEnd Run(std::int64_t steps, bool leader, std::uint32_t* log, std::size_t& logCount) {
+  TOrbitEnd Run(std::int64_t steps, bool leader, std::uint32_t* log, std::uint16_t* levels, std::size_t& logCount) {
     log_ = log;
+    levels_ = t_.gradient ? levels : nullptr;
     logCount_ = 0;
     struct TCountOnExit {
       const std::size_t& from;
@@ -447,6 +467,8 @@ class TLoggedOrbit final : public TOrbitStepper<TLoggedOrbit> {
   friend class TOrbitStepper<TLoggedOrbit>;
 
   void BatchHits(int made) {
+    if (levels_ != nullptr)
+      for (int i = 0; i < made; ++i) levels_[logCount_ + static_cast<std::size_t>(i)] = batchLevels_[i];
     for (int i = 0; i < made; ++i) {
       const std::int64_t cell = batchCells_[i];
       if (cell < 0)
@@ -459,10 +481,15 @@ class TLoggedOrbit final : public TOrbitStepper<TLoggedOrbit> {
   void Hit(std::int64_t cell, int fourth) {
     log_[logCount_++] = static_cast<std::uint32_t>(cell) << 2 | static_cast<std::uint32_t>(fourth);
   }
+  void Hit(std::int64_t cell, int fourth, std::uint32_t level) {
+    if (levels_ != nullptr) levels_[logCount_] = static_cast<std::uint16_t>(level);
+    Hit(cell, fourth);
+  }
   void Miss() { log_[logCount_++] = kNoHitLogged; }
   void BeforeFault() {}
 
   std::uint32_t* log_ = nullptr;
+  std::uint16_t* levels_ = nullptr;  // with the gradient colouring only
   std::size_t logCount_ = 0;
 };
 
@@ -495,7 +522,7 @@ class TTracedOrbit final : public TOrbitStepper<TTracedOrbit> {
  private:
   friend class TOrbitStepper<TTracedOrbit>;
 
-  void Hit(std::int64_t, int) { Note(); }
+  void Hit(std::int64_t, int, std::uint32_t) { Note(); }
   void Miss() { Note(); }
   void BeforeFault() {}
   void BatchHits(int) {}
@@ -529,9 +556,9 @@ void RunSingleFormulaStep(TRenderContext& context) {
 }
 
 TOrbitEnd RunOrbitSteps(TEngineState& orbit, const TRenderTarget& target, std::int64_t steps, bool leader,
-                        std::uint32_t* log, std::size_t& logCount) {
+                        std::uint32_t* log, std::uint16_t* levels, std::size_t& logCount) {
   TLoggedOrbit stepper(orbit, target);
-  return stepper.Run(steps, leader, log, logCount);
+  return stepper.Run(steps, leader, log, levels, logCount);
 }
 
 TOrbitTrace TraceOrbit(const TFractalParams& v, std::uint64_t seed, std::int64_t steps) {

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/gradient.h"
+
 class TPixelGraphic;
 
 // One hit count per pixel cell, N x N entries, N = max(imageWidth, imageHeight).
@@ -13,6 +15,21 @@ using THitList = std::vector<std::int32_t>;
 // Per cell of the same grid: 0 for a cell not hit since the last reset, else 1 + the channel of its last hit
 // (red 0, green 1, blue 2), which decides the cell's colour.
 using TLeadList = std::vector<std::uint8_t>;
+
+// The gradient colouring's per-cell record of the points that landed in a cell: how many (saturating at the 32-bit
+// maximum, where the sum stops too) and the sum of their colour levels (kColourLevels steps of the colour
+// coordinate). Integers, so that the order in which parallel orbits add them cannot change the sum.
+struct TColourCells {
+  std::vector<std::uint64_t> sums;
+  std::vector<std::uint32_t> hits;
+};
+inline constexpr int kColourLevels = 2048;
+
+// The defined colouring (the red, green and blue counts) or the gradient colouring (the colour coordinate).
+enum class TColouring : std::uint8_t { Defined = 0, Gradient = 1 };
+inline constexpr int kColourPositions = 3;  // one per map group (offsets 0, 19, 39)
+inline constexpr std::array<double, kColourPositions> kDefaultColourPositions = {0.0, 1.0, 0.5};
+inline constexpr double kDefaultVibrancy = 1.0;
 
 // Coefficient arrays are indexed from 1 as in the formulas; slot 0 is unused.
 constexpr int kCoefficientCount = 60;
@@ -55,6 +72,15 @@ struct TFractalParams {
   // The log-density tone, in place of the linear or square-root levels; brightness and gamma apply to it only.
   bool logDensity = false;
   double toneBrightness = 1.0, toneGamma = 2.2;
+  // The gradient colouring: each map group's colour position (0..1), towards which the orbit's colour coordinate
+  // moves halfway at each step of that group; the gradient and how it is laid over the coordinate; the vibrancy
+  // (0..1: how much of the tone's gamma acts on each channel's colour rather than on the density alone). It paints
+  // by log density with toneBrightness and toneGamma.
+  TColouring colouring = TColouring::Defined;
+  std::array<double, kColourPositions> colourPositions = kDefaultColourPositions;
+  TGradientRef gradient;
+  TGradientView gradientView;
+  double vibrancy = kDefaultVibrancy;
 
   // G-Mira / Martin variant switches 01..13 (the engine draws 01..11; 12 and 13 are stored only).
   bool mira0101 = false, mira0102 = false, mira0103 = false, mira0104 = false, mira0105 = false,
@@ -73,6 +99,8 @@ struct TFractalParams {
   THitList* blueList = nullptr;
   // Optional: kept up to date by the engine when present (hit-count documents and re-toning need it).
   TLeadList* leadList = nullptr;
+  // Optional: the gradient colouring counts into it when present (and the lists are of the grid's size).
+  TColourCells* colourCells = nullptr;
   // Large renders (posters, supersampled grids): the lists hold imageWidth x imageHeight cells, cell
   // ix * imageHeight + iy, instead of a window's N x N grid, and the engine paints no picture (image is not used):
   // the counts and lead channels are what the render makes, toned into a picture afterwards.

@@ -19,6 +19,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "engine/engine_math.h"
@@ -52,6 +53,12 @@ static_assert(2 * kMaxOrbits * kMinOrbitRoundSteps <= kMaxRoundPositions && kRou
 constexpr std::size_t kPrefetchDistance = 16;
 // A log entry holds a cell below 2^30.
 constexpr std::int64_t kMaxLoggedCells = std::int64_t{1} << 30;
+
+// A dealt hit is (position << 32) | log entry, positions below 2^kRoundPositionBits; with the gradient colouring the
+// point's colour level rides in the bits above them.
+constexpr int kLevelShift = 32 + kRoundPositionBits;
+constexpr std::uint64_t kPositionMask = (std::uint64_t{1} << kRoundPositionBits) - 1;
+static_assert(kColourLevels <= (1 << (64 - kLevelShift)));
 
 constexpr const char* kGridTooLarge = "The picture is too large to be drawn by parallel orbits";
 constexpr const char* kOrbitsDoNotFit = "The orbits to continue do not make one parallel run";
@@ -221,6 +228,7 @@ struct alignas(128) TOrbit {
   TEngineState state;
   TFractalParams record;           // orbits k > 0: the run's record as of the round's start, with its own counters
   std::vector<std::uint32_t> log;  // this round: per point, (cell << 2) | channel of its fourth hit, or kNoHitLogged
+  std::vector<std::uint16_t> levels;  // with the gradient colouring: per point, its colour level
   std::size_t logCount = 0;
   std::int64_t first = 0;  // index of its first step this round within the round (see RoundShare)
   std::int64_t share = 0;  // main steps asked of it this round
@@ -323,6 +331,7 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
       // Room for two points a step: the leader's Lyapunov steps plot too.
       const std::size_t room = static_cast<std::size_t>(2 * o.share);
       if (o.log.size() < room) o.log.resize(room);
+      if (target_.gradient && o.levels.size() < room) o.levels.resize(room);
       if (k > 0) {
         const std::int64_t iterations = o.record.iterations;
         o.record = v;
@@ -398,7 +407,7 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
     o.faulted = false;
     const std::int64_t before = o.state.mainSteps;
     try {
-      o.end = RunOrbitSteps(o.state, target_, o.share, k == 0, o.log.data(), o.logCount);
+      o.end = RunOrbitSteps(o.state, target_, o.share, k == 0, o.log.data(), o.levels.data(), o.logCount);
     } catch (const EFloatingPointFault& fault) {
       o.faulted = true;
       o.fault = fault.what();
@@ -450,15 +459,18 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
     }
     std::uint64_t* hits = dealt.hits.get();
     const std::uint64_t stride = active == 1 ? 1 : static_cast<std::uint64_t>(active);
+    const bool gradient = target_.gradient;
     for (int k = t; k < active; k += step) {
       const TOrbit& o = Orbit(k);
       const std::uint32_t* log = o.log.data();
+      const std::uint16_t* levels = o.levels.data();
       std::uint64_t position =
           active == 1 ? 0 : static_cast<std::uint64_t>(o.first) * stride + static_cast<std::uint64_t>(k);
       for (std::size_t i = 0; i < o.logCount; ++i, position += stride) {
         const std::uint32_t entry = log[i];
         if (entry == kNoHitLogged) continue;
-        const std::uint64_t hit = position << 32 | entry;
+        std::uint64_t hit = position << 32 | entry;
+        if (gradient) hit |= std::uint64_t{levels[i]} << kLevelShift;
         std::uint64_t* at = hits + end[partOfEntry(entry)]++;
 #if defined(__SSE2__)
         if (threads > 1) {
@@ -488,7 +500,7 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
     if (serialRound_ == kSerialRounds) PaintAll();
     const std::uint64_t serialBase = static_cast<std::uint64_t>(serialRound_++) << kRoundPositionBits;
     const std::uint64_t limit = static_cast<std::uint64_t>(std::min<std::int64_t>(below, kMaxRoundPositions));
-    RunParts(work, [&](int part) {
+    const auto merge = [&](int part, auto gradient) {
       const TRenderTarget& target = target_;
       std::int32_t* const* counts = target.counts;
       std::uint32_t* const marks = marks_.data();
@@ -507,20 +519,27 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
             __builtin_prefetch(counts[2] + ahead, 1);
             __builtin_prefetch(marks + ahead, 1);
           }
-          const std::uint64_t position = entries[i] >> 32;
+          std::uint64_t position = entries[i] >> 32;
+          if constexpr (decltype(gradient)::value) position &= kPositionMask;
           if (position >= limit) [[unlikely]]
             continue;
           const std::uint32_t entry = static_cast<std::uint32_t>(entries[i]);
           const std::uint32_t cell = entry >> 2;
           const std::uint32_t fourth = entry & 3;
           AddHits(target, cell, static_cast<int>(fourth));
+          if constexpr (decltype(gradient)::value) AddColour(target, cell, static_cast<std::uint32_t>(entries[i] >> kLevelShift));
           const std::uint32_t mark = marks[cell];
           const std::uint32_t hit = static_cast<std::uint32_t>((serialBase + position + 1) << 2) | fourth;
           if (mark == 0) pending.push_back(cell);
           marks[cell] = std::max(mark, hit);
         }
       }
-    });
+    };
+    // The gradient colouring's merge is a loop of its own, so that the defined colouring's stays as it was.
+    if (target_.gradient)
+      RunParts(work, [&](int part) { merge(part, std::true_type{}); });
+    else
+      RunParts(work, [&](int part) { merge(part, std::false_type{}); });
     // Painted between merges, never inside one: a painted cell forgets its last hit.
     std::size_t waiting = 0;
     for (const auto& pending : pending_) waiting += pending.items.size();

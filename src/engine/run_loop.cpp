@@ -51,6 +51,14 @@ TRenderTarget RenderTargetOf(const TFractalParams& v) {
     added[2] = 0;
     added[fourth] += t.weight;
   }
+  if (v.colouring == TColouring::Gradient && cells > 0 && v.colourCells != nullptr &&
+      static_cast<std::int64_t>(v.colourCells->sums.size()) >= cells &&
+      static_cast<std::int64_t>(v.colourCells->hits.size()) >= cells) {
+    t.gradient = true;
+    t.colourSums = v.colourCells->sums.data();
+    t.colourHits = v.colourCells->hits.data();
+    for (int k = 0; k < 3; ++k) t.colourPositions[k] = ColourPositionOrDefault(v, k);
+  }
   t.noneOnly = v.none && !(v.linear || v.sinusoidal || v.spherical || v.swirl || v.horseshoe || v.polar || v.bent);
   const bool ifs0101Only = v.ifs01 && v.ifs0101 && !(v.ifs0102 || v.ifs0103 || v.ifs0104 || v.ifs0105 ||
                                                      v.ifs0106 || v.ifs0107 || v.ifs0108);
@@ -81,6 +89,7 @@ void StartOrbitOver(TEngineState& s) {
   s.z = kStartValue;
   s.fx = s.x;
   s.fy = s.y;
+  // The colour coordinate is left as it is: each step halves what it remembers of where it started.
 }
 
 // Black for the cells (ix, iy) < N that lie inside the picture; the rest of an N x N grid is off the picture.
@@ -174,5 +183,9 @@ void TRunLoop::Reset() {
   if (cells == 0) return;
   for (int c = 0; c < 3; ++c) std::fill_n(target_.counts[c], cells, 0);
   if (target_.lead != nullptr) std::fill_n(target_.lead, cells, 0);
+  if (target_.gradient) {
+    std::fill_n(target_.colourSums, cells, 0);
+    std::fill_n(target_.colourHits, cells, 0);
+  }
   if (target_.image != nullptr) ClearPicture(*target_.image, target_.gridRows);
 }

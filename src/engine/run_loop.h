@@ -62,6 +62,12 @@ struct TRenderTarget {
   // What the four hits of a point (red, green, red, then the fourth) add to the red, green and blue counts, by the
   // channel of the fourth hit.
   std::int64_t added[3][3] = {};
+  // The gradient colouring, when the record asks for it and has colour cells of the grid's size: each step moves
+  // the orbit's colour coordinate halfway to its map group's position, and each point adds its colour level.
+  bool gradient = false;
+  double colourPositions[3] = {0, 0, 0};
+  std::uint64_t* colourSums = nullptr;
+  std::uint32_t* colourHits = nullptr;
   // How an orbit steps.
   bool noneOnly = false;  // the variation stage is the identity
   EStepKind kind = EStepKind::General;
@@ -74,6 +80,22 @@ TRenderTarget RenderTargetOf(const TFractalParams& v);
 inline void AddHits(const TRenderTarget& t, std::int64_t cell, int fourth) {
   const std::int64_t* added = t.added[fourth];
   for (int c = 0; c < 3; ++c) t.counts[c][cell] = Saturated(t.counts[c][cell] + added[c]);
+}
+
+// The colour level (0 .. kColourLevels - 1) a point with colour coordinate c (0..1) adds to its cell.
+inline std::uint32_t ColourLevelOf(double c) {
+  const std::int32_t level = static_cast<std::int32_t>(c * kColourLevels);
+  return static_cast<std::uint32_t>(std::clamp<std::int32_t>(level, 0, kColourLevels - 1));
+}
+
+// One point of the gradient colouring in `cell`. A cell whose point count is saturated keeps its sum too, so that
+// its mean stays that of the points it counted.
+inline void AddColour(const TRenderTarget& t, std::int64_t cell, std::uint32_t level) {
+  const std::uint32_t hits = t.colourHits[cell];
+  if (hits == std::numeric_limits<std::uint32_t>::max()) [[unlikely]]
+    return;
+  t.colourHits[cell] = hits + 1;
+  t.colourSums[cell] += level;
 }
 
 // Paints a cell from its counts, `channel` being that of its last hit, which the lead list keeps. The colour
@@ -159,15 +181,16 @@ class TRunLoop {
 
 // Runs `run` and, when the record paints by log density, which depends on the total of all hits, paints the whole
 // picture once it has returned, however it ends: what the run painted cell by cell on the way is replaced.
+// So does the gradient colouring, which paints by log density too.
 template <class TRun>
 void RunThenPaint(TFractalParams* v, TRun run) {
   try {
     run();
   } catch (...) {
-    if (v->logDensity) PaintLogDensity(*v);
+    if (v->logDensity || PaintsByGradient(*v)) RepaintPicture(*v);
     throw;
   }
-  if (v->logDensity) PaintLogDensity(*v);
+  if (v->logDensity || PaintsByGradient(*v)) RepaintPicture(*v);
 }
 
 // One formula step on the context's orbit 0 (formula.cpp).
@@ -183,5 +206,6 @@ enum class TOrbitEnd {
   Restart,  // the leader stopped where a run makes a random restart (escape or wild Lyapunov estimate)
 };
 inline constexpr std::uint32_t kNoHitLogged = 0xFFFFFFFFu;
+// With the gradient colouring, `levels` receives each logged point's colour level beside its log entry.
 TOrbitEnd RunOrbitSteps(TEngineState& orbit, const TRenderTarget& target, std::int64_t steps, bool leader,
-                        std::uint32_t* log, std::size_t& logCount);
+                        std::uint32_t* log, std::uint16_t* levels, std::size_t& logCount);

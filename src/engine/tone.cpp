@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/gradient.h"
 #include "image/pixel_graphic.h"
 
 bool ToneBrightnessIsValid(double brightness) {
@@ -95,7 +96,9 @@ void PaintHitColours(const TFractalParams& v) {
 }
 
 void RepaintPicture(const TFractalParams& v) {
-  if (v.logDensity)
+  if (PaintsByGradient(v))
+    PaintGradientColours(v);
+  else if (v.logDensity)
     PaintLogDensity(v);
   else
     PaintHitColours(v);
@@ -121,5 +124,71 @@ void PaintLogDensity(const TFractalParams& v) {
       const std::int64_t cell = ix * n + iy;
       const std::int32_t count[3] = {(*lists[0])[cell], (*lists[1])[cell], (*lists[2])[cell]};
       v.image->SetPixel(ix, iy, LogDensityColor(tone, count, lead != nullptr ? (*lead)[cell] : kNoLeadChannel));
+    }
+}
+
+bool VibrancyIsValid(double vibrancy) { return vibrancy >= kMinVibrancy && vibrancy <= kMaxVibrancy; }
+bool ColourPositionIsValid(double position) { return position >= 0 && position <= 1; }
+
+double ColourPositionOrDefault(const TFractalParams& v, int k) {
+  const double p = v.colourPositions[static_cast<std::size_t>(k)];
+  return ColourPositionIsValid(p) ? p : kDefaultColourPositions[static_cast<std::size_t>(k)];
+}
+
+bool PaintsByGradient(const TFractalParams& v) {
+  if (v.colouring != TColouring::Gradient || v.colourCells == nullptr || v.countsOnly) return false;
+  const std::int64_t n = std::max<std::int64_t>(0, std::max(v.imageWidth, v.imageHeight));
+  return n > 0 && static_cast<std::int64_t>(v.colourCells->sums.size()) >= n * n &&
+         static_cast<std::int64_t>(v.colourCells->hits.size()) >= n * n;
+}
+
+TGradientTone GradientToneOf(const TFractalParams& v, std::uint64_t totalPoints, std::int64_t cells) {
+  TGradientTone t;
+  t.densityScale = totalPoints > 0 ? static_cast<double>(cells) / static_cast<double>(totalPoints) : 0;
+  const double brightness = ToneBrightnessIsValid(v.toneBrightness) ? v.toneBrightness : kDefaultToneBrightness;
+  const double gamma = ToneGammaIsValid(v.toneGamma) ? v.toneGamma : kDefaultToneGamma;
+  t.levelScale = brightness / std::log1p(kGradientDensityReference);
+  t.vibrancy = VibrancyIsValid(v.vibrancy) ? v.vibrancy : kDefaultVibrancy;
+  t.invert = v.invert;
+  t.colours = SampleGradient(v.gradient.Get(), v.gradientView, kColourLevels);
+  for (int k = 0; k <= TGradientTone::kGammaSteps; ++k)
+    t.gammaTable[k] = std::pow(static_cast<double>(k) / TGradientTone::kGammaSteps, 1 / gamma);
+  return t;
+}
+
+TColor GradientCellColor(const TGradientTone& tone, std::uint32_t hits, std::uint64_t sum) {
+  if (hits == 0) return tone.invert ? 0xFFFFFFu : 0u;
+  const std::uint64_t mean = std::min<std::uint64_t>((sum + hits / 2) / hits, kColourLevels - 1);
+  const std::array<double, 3>& colour = tone.colours[static_cast<std::size_t>(mean)];
+  const double level =
+      std::clamp(std::log1p(static_cast<double>(hits) * tone.densityScale) * tone.levelScale, 0.0, 1.0);
+  const auto gammaOf = [&](double x) { return tone.gammaTable[Round(x * TGradientTone::kGammaSteps)]; };
+  const double lit = tone.vibrancy * gammaOf(level);
+  TColor result = 0;
+  for (int k = 0; k < 3; ++k) {
+    const double c = colour[static_cast<std::size_t>(k)];
+    const double value = lit * c + (1 - tone.vibrancy) * gammaOf(level * c);
+    std::uint8_t byte = static_cast<std::uint8_t>(std::clamp(Round(value * 255), 0, 255));
+    if (tone.invert) byte = static_cast<std::uint8_t>(255 - byte);
+    result |= static_cast<TColor>(byte) << (8 * k);
+  }
+  return result;
+}
+
+void PaintGradientColours(const TFractalParams& v) {
+  if (!PaintsByGradient(v) || v.image == nullptr || v.image->Empty()) return;
+  const std::int64_t n = std::max(v.imageWidth, v.imageHeight);
+  const int columns = static_cast<int>(std::min<std::int64_t>(n, v.image->Width()));
+  const int rows = static_cast<int>(std::min<std::int64_t>(n, v.image->Height()));
+  const std::uint64_t* sums = v.colourCells->sums.data();
+  const std::uint32_t* hits = v.colourCells->hits.data();
+  std::uint64_t total = 0;
+  for (int ix = 0; ix < columns; ++ix)
+    for (int iy = 0; iy < rows; ++iy) total += hits[ix * n + iy];
+  const TGradientTone tone = GradientToneOf(v, total, std::int64_t{columns} * rows);
+  for (int ix = 0; ix < columns; ++ix)
+    for (int iy = 0; iy < rows; ++iy) {
+      const std::int64_t cell = ix * n + iy;
+      v.image->SetPixel(ix, iy, GradientCellColor(tone, hits[cell], sums[cell]));
     }
 }

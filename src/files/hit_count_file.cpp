@@ -19,6 +19,8 @@ constexpr std::size_t kHeaderBytes = 72;
 constexpr std::size_t kHeaderCrcAt = kHeaderBytes - 4;
 constexpr std::uint32_t kFlagWhite = 1, kFlagJoined = 2;
 constexpr std::size_t kOrbitBytes = 14 * 8 + 4 + 4 * 8 + 4 * 8;
+// Version 2: the colour coordinate follows.
+constexpr std::size_t kColourOrbitBytes = kOrbitBytes + 8;
 constexpr std::size_t kChunk = std::size_t{1} << 16;
 
 // ---- little-endian bytes ---------------------------------------------------------------------------------------
@@ -68,11 +70,15 @@ std::uint32_t Crc(std::uint32_t crc, const std::uint8_t* data, std::size_t size)
 
 struct TLayout {
   std::uint32_t width = 0, height = 0, orbits = 0, parameterBytes = 0, supersample = 1;
+  bool colour = false;
   std::uint64_t Cells() const { return std::uint64_t{width} * height * supersample * supersample; }
-  std::uint64_t BodyBytes() const { return parameterBytes + Cells() * (3 * 4 + 1) + std::uint64_t{orbits} * kOrbitBytes; }
+  std::size_t OrbitBytes() const { return colour ? kColourOrbitBytes : kOrbitBytes; }
+  std::uint64_t BodyBytes() const {
+    return parameterBytes + Cells() * (3 * 4 + 1 + (colour ? 8 + 4 : 0)) + std::uint64_t{orbits} * OrbitBytes();
+  }
 };
 
-void PutOrbit(std::vector<std::uint8_t>& out, const THitCountOrbit& o) {
+void PutOrbit(std::vector<std::uint8_t>& out, const THitCountOrbit& o, bool colour) {
   const TOrbitState& s = o.state;
   for (double d : {s.x, s.y, s.z, s.fx, s.fy, s.xe, s.ye, s.xs, s.ys, s.lsum, o.lyapunov, s.miraSign, s.miraF,
                    s.miraB})
@@ -83,9 +89,10 @@ void PutOrbit(std::vector<std::uint8_t>& out, const THitCountOrbit& o) {
   PutU64(out, static_cast<std::uint64_t>(s.mainSteps));
   PutU64(out, static_cast<std::uint64_t>(s.restarts));
   PutU64(out, static_cast<std::uint64_t>(o.roundSteps));
+  if (colour) PutDouble(out, s.colour);
 }
 
-THitCountOrbit GetOrbit(const std::uint8_t* p) {
+THitCountOrbit GetOrbit(const std::uint8_t* p, bool colour) {
   THitCountOrbit o;
   TOrbitState& s = o.state;
   double* doubles[] = {&s.x,  &s.y,  &s.z,    &s.fx,       &s.fy,       &s.xe,    &s.ye,
@@ -104,6 +111,7 @@ THitCountOrbit GetOrbit(const std::uint8_t* p) {
   s.mainSteps = static_cast<std::int64_t>(GetU64(p + 8));
   s.restarts = static_cast<std::int64_t>(GetU64(p + 16));
   o.roundSteps = static_cast<std::int64_t>(GetU64(p + 24));
+  if (colour) s.colour = GetDouble(p + 32);
   return o;
 }
 
@@ -192,8 +200,8 @@ std::vector<std::uint8_t> Inflate(std::istream& in, std::uint64_t compressed, st
 bool SameOrbit(const THitCountOrbit& a, const THitCountOrbit& b) {
   // Bit patterns, not values: a resumed render must continue from exactly these numbers, -0 and NaN included.
   std::vector<std::uint8_t> x, y;
-  PutOrbit(x, a);
-  PutOrbit(y, b);
+  PutOrbit(x, a, true);
+  PutOrbit(y, b, true);
   return x == y;
 }
 
@@ -228,6 +236,8 @@ void THitCountDocument::CheckShape() const {
   if (lead.size() != CellCount()) Fail("The lead channels do not match the picture size");
   if (std::any_of(lead.begin(), lead.end(), [](TLeadChannel l) { return l > 3; }))
     Fail("A lead channel is out of range");
+  if (HasColour() && (colourSums.size() != CellCount() || colourHits.size() != CellCount()))
+    Fail("The colour cells do not match the picture size");
   if (parameters.size() > kHitCountMaxParameterBytes) Fail("The parameter set is too long");
   if (orbits.size() > kHitCountMaxOrbits) Fail("Too many orbits");
 }
@@ -247,13 +257,28 @@ void WriteHitCountDocument(std::ostream& out, const THitCountDocument& doc) {
     }
   }
   deflater.Add(doc.lead.data(), doc.lead.size());
+  const bool colour = doc.HasColour();
+  if (colour) {
+    for (std::size_t i = 0; i < doc.colourSums.size(); i += kChunk) {
+      bytes.clear();
+      const std::size_t end = std::min(doc.colourSums.size(), i + kChunk);
+      for (std::size_t k = i; k < end; ++k) PutU64(bytes, doc.colourSums[k]);
+      deflater.Add(bytes);
+    }
+    for (std::size_t i = 0; i < doc.colourHits.size(); i += kChunk) {
+      bytes.clear();
+      const std::size_t end = std::min(doc.colourHits.size(), i + kChunk);
+      for (std::size_t k = i; k < end; ++k) PutU32(bytes, doc.colourHits[k]);
+      deflater.Add(bytes);
+    }
+  }
   bytes.clear();
-  for (const THitCountOrbit& o : doc.orbits) PutOrbit(bytes, o);
+  for (const THitCountOrbit& o : doc.orbits) PutOrbit(bytes, o, colour);
   deflater.Add(bytes);
   const std::vector<std::uint8_t>& compressed = deflater.Finish();
 
   std::vector<std::uint8_t> header(kMagic, kMagic + sizeof kMagic);
-  PutU32(header, kHitCountVersion);
+  PutU32(header, colour ? kHitCountColourVersion : kHitCountVersion);
   PutU32(header, doc.width);
   PutU32(header, doc.height);
   PutU32(header, static_cast<std::uint32_t>(doc.orbits.size()));
@@ -280,9 +305,9 @@ THitCountDocument ReadHitCountDocument(std::istream& in) {
   if (GetU32(header + kHeaderCrcAt) != Crc(static_cast<std::uint32_t>(crc32(0, nullptr, 0)), header, kHeaderCrcAt))
     Fail("The header is damaged (checksum mismatch)");
   const std::uint32_t version = GetU32(header + 8);
-  if (version != kHitCountVersion)
-    Fail("Hit-count document version " + std::to_string(version) + " is not supported (this program reads version " +
-         std::to_string(kHitCountVersion) + ")");
+  if (version != kHitCountVersion && version != kHitCountColourVersion)
+    Fail("Hit-count document version " + std::to_string(version) + " is not supported (this program reads versions " +
+         std::to_string(kHitCountVersion) + " and " + std::to_string(kHitCountColourVersion) + ")");
 
   THitCountDocument doc;
   TLayout layout;
@@ -290,6 +315,7 @@ THitCountDocument ReadHitCountDocument(std::istream& in) {
   layout.height = doc.height = GetU32(header + 16);
   layout.orbits = GetU32(header + 20);
   layout.parameterBytes = GetU32(header + 24);
+  layout.colour = version == kHitCountColourVersion;
   doc.maps = GetU32(header + 28);
   const std::uint32_t flags = GetU32(header + 32);
   doc.white = (flags & kFlagWhite) != 0;
@@ -324,9 +350,15 @@ THitCountDocument ReadHitCountDocument(std::istream& in) {
   }
   doc.lead.assign(p, p + cells);
   p += cells;
+  if (layout.colour) {
+    doc.colourSums.resize(cells);
+    for (std::size_t k = 0; k < cells; ++k, p += 8) doc.colourSums[k] = GetU64(p);
+    doc.colourHits.resize(cells);
+    for (std::size_t k = 0; k < cells; ++k, p += 4) doc.colourHits[k] = GetU32(p);
+  }
   doc.orbits.reserve(layout.orbits);
-  doc.orbits.reserve(layout.orbits);
-  for (std::uint32_t k = 0; k < layout.orbits; ++k, p += kOrbitBytes) doc.orbits.push_back(GetOrbit(p));
+  for (std::uint32_t k = 0; k < layout.orbits; ++k, p += layout.OrbitBytes())
+    doc.orbits.push_back(GetOrbit(p, layout.colour));
   doc.CheckShape();
   return doc;
 }
@@ -361,6 +393,8 @@ THitCountDocument MergeHitCountDocuments(const std::vector<THitCountDocument>& d
   sum.supersample = first.supersample;
   sum.counts = first.counts;
   sum.lead = first.lead;
+  sum.colourSums = first.colourSums;
+  sum.colourHits = first.colourHits;
   sum.mainSteps = first.mainSteps;
   for (std::size_t d = 1; d < docs.size(); ++d) {
     const THitCountDocument& other = docs[d];
@@ -377,6 +411,9 @@ THitCountDocument MergeHitCountDocuments(const std::vector<THitCountDocument>& d
     if (other.white != first.white)
       Fail("Cannot merge: " + which + (other.white ? " is" : " is not") + " White, document 1" +
            (first.white ? " is" : " is not"));
+    if (other.HasColour() != first.HasColour())
+      Fail("Cannot merge: " + which + (other.HasColour() ? " holds" : " holds no") +
+           " colour cells of the gradient colouring, document 1" + (first.HasColour() ? " does" : " does not"));
     const std::vector<std::string> lines = Lines(other.parameters);
     for (std::size_t k = 0; k < std::max(lines.size(), firstLines.size()); ++k) {
       const std::string a = k < firstLines.size() ? firstLines[k] : "(none)";
@@ -396,6 +433,13 @@ THitCountDocument MergeHitCountDocuments(const std::vector<THitCountDocument>& d
     }
     for (std::size_t k = 0; k < sum.lead.size(); ++k)
       if (other.lead[k] != kNoLead) sum.lead[k] = other.lead[k];
+    // A cell whose point count would pass the 32-bit maximum keeps its sum with it, as a render does.
+    for (std::size_t k = 0; k < sum.colourHits.size(); ++k) {
+      const std::uint64_t hits = std::uint64_t{sum.colourHits[k]} + other.colourHits[k];
+      if (hits > std::numeric_limits<std::uint32_t>::max()) continue;
+      sum.colourHits[k] = static_cast<std::uint32_t>(hits);
+      sum.colourSums[k] += other.colourSums[k];
+    }
     sum.mainSteps = other.mainSteps > std::numeric_limits<std::uint64_t>::max() - sum.mainSteps
                         ? std::numeric_limits<std::uint64_t>::max()
                         : sum.mainSteps + other.mainSteps;

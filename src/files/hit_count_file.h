@@ -13,7 +13,10 @@
 #include "engine/engine_state.h"
 
 inline constexpr char kHitCountExtension[] = "ovc";
+// Version 2 adds the gradient colouring's colour cells and each orbit's colour coordinate; a document without them
+// is written as version 1, as before. Both versions read.
 inline constexpr std::uint32_t kHitCountVersion = 1;
+inline constexpr std::uint32_t kHitCountColourVersion = 2;
 
 // Limits a reader checks before it believes a header: larger values are refused, not allocated.
 // The renderer's largest side: a document restores into N x N hit lists, N the longer side.
@@ -55,10 +58,15 @@ struct THitCountDocument {
   // each cell's lead channel at the same index.
   std::array<std::vector<std::int32_t>, 3> counts;
   std::vector<TLeadChannel> lead;
+  // The gradient colouring's points and colour-level sums per cell, in the same order; both empty when the render
+  // had no colour cells (then the document is version 1).
+  std::vector<std::uint64_t> colourSums;
+  std::vector<std::uint32_t> colourHits;
   // The orbits, in index order; empty for a document made by merging, which cannot be continued.
   std::vector<THitCountOrbit> orbits;
 
   std::uint64_t CellCount() const { return std::uint64_t{width} * height * supersample * supersample; }
+  bool HasColour() const { return !colourHits.empty() || !colourSums.empty(); }
   // Throws EHitCountFile when the vectors do not match the size or a lead value is out of range.
   void CheckShape() const;
 };

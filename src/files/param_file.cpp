@@ -17,6 +17,7 @@
 #include <locale.h>
 
 #include "engine/tone.h"
+#include "files/gradient_file.h"
 #include "files/safe_file.h"
 
 namespace {
@@ -259,11 +260,30 @@ void WriteParameterFile(std::ostream& out, const TFractalParams& v, char decimal
   }
   // The tone lines follow only when the tone is not the defined colouring's, so that such files stay the
   // 170 lines every reader of that layout knows.
-  if (ToneLinesNeeded(v)) {
+  if (ToneLinesNeeded(v) || GradientLinesNeeded(v)) {
     out << (v.logDensity ? "1" : "0") << "\r\n";
     out << FormatGeneralNumber(v.toneBrightness, decimalSeparator, digits) << "\r\n";
     out << FormatGeneralNumber(v.toneGamma, decimalSeparator, digits) << "\r\n";
   }
+  if (GradientLinesNeeded(v)) {
+    const TGradient& gradient = v.gradient.Get();
+    std::string name = gradient.name.empty() ? std::string("gradient") : gradient.name;
+    for (char& c : name)
+      if (c == '\r' || c == '\n') c = ' ';
+    out << (v.colouring == TColouring::Gradient ? "1" : "0") << "\r\n";
+    out << name << "\r\n" << GradientColoursToHex(gradient) << "\r\n";
+    out << FormatGeneralNumber(v.gradientView.offset, decimalSeparator, digits) << "\r\n";
+    out << FormatGeneralNumber(v.gradientView.scale, decimalSeparator, digits) << "\r\n";
+    out << (v.gradientView.reversed ? "1" : "0") << "\r\n";
+    out << FormatGeneralNumber(v.vibrancy, decimalSeparator, digits) << "\r\n";
+    for (const double position : v.colourPositions)
+      out << FormatGeneralNumber(position, decimalSeparator, digits) << "\r\n";
+  }
+}
+
+bool GradientLinesNeeded(const TFractalParams& v) {
+  return v.colouring != TColouring::Defined || v.gradient.gradient != nullptr || v.gradientView != TGradientView{} ||
+         v.vibrancy != kDefaultVibrancy || v.colourPositions != kDefaultColourPositions;
 }
 
 bool ToneLinesNeeded(const TFractalParams& v) {
@@ -279,6 +299,59 @@ std::string SaveParameterFile(const std::string& picturePath, const TFractalPara
   WriteFileAtomically(path, [&](std::ostream& out) { WriteParameterFile(out, v, decimalSeparator); });
   return path;
 }
+
+namespace {
+
+// The gradient lines after the tone lines, all or none: a file without them, or with one that does not read or lies
+// outside its range, keeps the defined colouring and the default gradient.
+void ReadGradientLines(TLineReader& lines, TFractalParams& v, char separator, char foreign, char decimalSeparator) {
+  v.colouring = TColouring::Defined;
+  v.colourPositions = kDefaultColourPositions;
+  v.gradient = {};
+  v.gradientView = {};
+  v.vibrancy = kDefaultVibrancy;
+  constexpr int kGradientLineCount = 10;
+  std::string text[kGradientLineCount];
+  bool overlong = false;
+  for (int k = 0; k < kGradientLineCount; ++k) {
+    lines.Next(text[k], overlong);
+    if (lines.Failed() || overlong || text[k].empty()) return;
+    // The name and the colours are no numbers.
+    if (k == 1 || k == 2) continue;
+    text[k] = ReplaceChar(text[k], foreign, separator);
+    if (decimalSeparator != separator && IsPlainSeparator(decimalSeparator))
+      text[k] = ReplaceChar(text[k], decimalSeparator, separator);
+  }
+  const auto flag = [](const std::string& line, bool& value) {
+    value = line == "1";
+    return line == "0" || line == "1";
+  };
+  bool gradientOn = false;
+  TGradient gradient;
+  gradient.name = text[1];
+  TGradientView view;
+  double vibrancy = 0;
+  std::array<double, kColourPositions> positions{};
+  if (!flag(text[0], gradientOn) || !GradientColoursFromHex(text[2], gradient) ||
+      !ParseGeneralNumber(text[3], separator, view.offset) || !ParseGeneralNumber(text[4], separator, view.scale) ||
+      !GradientScaleIsValid(view.scale) || !flag(text[5], view.reversed) ||
+      !ParseGeneralNumber(text[6], separator, vibrancy) || !VibrancyIsValid(vibrancy))
+    return;
+  for (int k = 0; k < kColourPositions; ++k)
+    if (!ParseGeneralNumber(text[7 + k], separator, positions[static_cast<std::size_t>(k)]) ||
+        !ColourPositionIsValid(positions[static_cast<std::size_t>(k)]))
+      return;
+  const TGradient* builtIn = FindBuiltInGradient(gradient.name);
+  v.gradient = builtIn != nullptr && *builtIn == gradient ? BuiltInGradientRef(gradient.name)
+                                                          : TGradientRef{std::make_shared<const TGradient>(gradient)};
+  if (builtIn != nullptr && builtIn->name == kDefaultGradientName && *builtIn == gradient) v.gradient = {};
+  v.colouring = gradientOn ? TColouring::Gradient : TColouring::Defined;
+  v.gradientView = view;
+  v.vibrancy = vibrancy;
+  v.colourPositions = positions;
+}
+
+}  // namespace
 
 TParamReadResult ReadParameterFile(std::istream& in, TFractalParams& v, char decimalSeparator,
                                    const std::string& caption, const TParamMessage& message) {
@@ -339,6 +412,11 @@ TParamReadResult ReadParameterFile(std::istream& in, TFractalParams& v, char dec
   v.logDensity = false;
   v.toneBrightness = kDefaultToneBrightness;
   v.toneGamma = kDefaultToneGamma;
+  v.colouring = TColouring::Defined;
+  v.colourPositions = kDefaultColourPositions;
+  v.gradient = {};
+  v.gradientView = {};
+  v.vibrancy = kDefaultVibrancy;
   if (!paramReading) return result;
   std::string toneLines[3];
   for (std::string& toneLine : toneLines) {
@@ -356,6 +434,7 @@ TParamReadResult ReadParameterFile(std::istream& in, TFractalParams& v, char dec
   v.logDensity = toneLines[0] == "1";
   v.toneBrightness = brightness;
   v.toneGamma = gamma;
+  ReadGradientLines(lines, v, separator, foreign, decimalSeparator);
   return result;
 }
 

@@ -53,7 +53,13 @@ std::string MissingVariableMessage(const std::string& caption);
 // (ToneLinesNeeded), three optional lines: log density (0 or 1), tone brightness and tone gamma. Readers of the
 // 170-line layout ignore them; a file without them, or with one that does not read or lies outside its range, loads
 // with the defined colouring.
+// Then, when the colouring is not the defined colouring with the default gradient settings (GradientLinesNeeded),
+// the tone lines are written in any case and ten gradient lines follow them: the gradient colouring (0 or 1), the
+// gradient's name, its colours (GradientColoursToHex), the offset, the scale, reversed (0 or 1), the vibrancy and
+// the colour positions of the three map groups. A file without them, or with one that does not read, loads with
+// the defined colouring and the default gradient.
 bool ToneLinesNeeded(const TFractalParams& v);
+bool GradientLinesNeeded(const TFractalParams& v);
 void WriteParameterFile(std::ostream& out, const TFractalParams& v, char decimalSeparator,
                         TNumberDigits digits = TNumberDigits::Fifteen);
 

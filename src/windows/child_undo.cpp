@@ -159,7 +159,8 @@ void TMDIChild::ApplyParameters() {
   RecordDialogEdit(before, shown, kParametersStep, kParametersMergeId);
   // Switching the tone, and any edit under log density, shows at once, drawing or not: the whole picture is
   // painted again from its counts. The defined colouring's own edits take effect with the next hits, as always.
-  if (v.logDensity || v.logDensity != before.values.logDensity) {
+  // So does every edit of the gradient colouring: it paints from the colour cells.
+  if (v.logDensity || v.logDensity != before.values.logDensity || PaintsByGradient(v)) {
     RepaintPicture(v);
     if (doc_.Picture()) doc_.Picture()->Changed();
   }

@@ -252,7 +252,8 @@ void TMDIChild::TypeFractal(TEngineRun run) {
 
 void TMDIChild::Timer2Timer() {
   // A log-density picture depends on the total of all hits: it is painted whole with each repaint.
-  if (v.logDensity) PaintLogDensity(v);
+  // So does one of the gradient colouring.
+  if (v.logDensity || PaintsByGradient(v)) RepaintPicture(v);
   if (doc_.Picture()) doc_.Picture()->Changed();
   QCoreApplication::processEvents();
   // A pass that ended while the events above ran has put its title back; progress figures would stay forever.

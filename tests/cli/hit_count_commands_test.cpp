@@ -53,11 +53,15 @@ TEST(HitCountCommands, ARenderResumedIsByteForByteOneLongRenderPictureAndDocumen
   TempFolder folder;
   for (const char* params : {"martin-loops", "ifs-crystal", "gumowski-mira"}) {
     for (const int supersample : {1, 3})
-    for (const bool log : {false, true}) {
+    for (const int tone : {0, 1, 2}) {
+      const bool log = tone == 1;
+      // The gradient colouring does not draw supersampled.
+      if (supersample > 1 && tone == 2) continue;
       TRenderOptions whole = Render(folder / "whole.bmp", 250000);
       whole.paramsPath = Gallery(params);
       whole.saveCountsPath = folder / "whole.ovc";
       if (log) whole.tone = TRenderTone::Log;
+      if (tone == 2) whole.colouring = TColouring::Gradient;
       // A supersampled document keeps its grid; the filter is the command line's, at resume as at the start.
       whole.supersample = supersample;
       whole.filterRadius = supersample > 1 ? 1 : 0;
@@ -76,7 +80,8 @@ TEST(HitCountCommands, ARenderResumedIsByteForByteOneLongRenderPictureAndDocumen
       rest.saveCountsPath = folder / "resumed.ovc";
       rest.filterRadius = whole.filterRadius;
       const TRenderSummary summary = RenderParameterSet(rest);
-      SCOPED_TRACE(std::string(params) + (log ? " log" : "") + " supersampled " + std::to_string(supersample));
+      SCOPED_TRACE(std::string(params) + (log ? " log" : tone == 2 ? " gradient" : "") + " supersampled " +
+                   std::to_string(supersample));
       EXPECT_TRUE(summary.resumed);
       EXPECT_EQ(summary.steps, 149999);
       EXPECT_EQ(ReadBytes(folder / "resumed.bmp"), ReadBytes(folder / "whole.bmp"));
@@ -116,6 +121,48 @@ TEST(HitCountCommands, RetoningWithTheStoredSettingsGivesThePictureTheRenderWrot
   render.saveCountsPath.reset();
   RenderParameterSet(render);
   EXPECT_EQ(ReadBytes(folder / "log.bmp"), ReadBytes(folder / "log-render.bmp"));
+}
+
+TEST(HitCountCommands, AGradientDocumentIsRecolouredWithAnotherGradientAsIfDrawnWithItFromTheStart) {
+  TempFolder folder;
+  TRenderOptions render = Render(folder / "render.bmp", 80000);
+  render.paramsPath = Gallery("sine-ribbon");
+  render.saveCountsPath = folder / "render.ovc";
+  render.colouring = TColouring::Gradient;
+  RenderParameterSet(render);
+
+  TRenderOptions retone;
+  retone.retonePath = folder / "render.ovc";
+  retone.outputPath = folder / "again.bmp";
+  RetoneDocument(retone);
+  EXPECT_EQ(ReadBytes(folder / "again.bmp"), ReadBytes(folder / "render.bmp"));
+
+  retone.outputPath = folder / "viridis.bmp";
+  retone.gradient = "viridis";
+  retone.gradientOffset = 0.3;
+  retone.vibrancy = 0.5;
+  RetoneDocument(retone);
+  EXPECT_NE(ReadBytes(folder / "viridis.bmp"), ReadBytes(folder / "render.bmp"));
+  render.gradient = "viridis";
+  render.gradientOffset = 0.3;
+  render.vibrancy = 0.5;
+  render.outputPath = folder / "viridis-render.bmp";
+  render.saveCountsPath.reset();
+  RenderParameterSet(render);
+  EXPECT_EQ(ReadBytes(folder / "viridis.bmp"), ReadBytes(folder / "viridis-render.bmp"));
+
+  // A document of the defined colouring holds no colour coordinates to paint a gradient from.
+  TRenderOptions defined = Render(folder / "defined.ovc", 20000);
+  defined.paramsPath = Gallery("sine-ribbon");
+  RenderParameterSet(defined);
+  TRenderOptions wrong;
+  wrong.retonePath = folder / "defined.ovc";
+  wrong.outputPath = folder / "wrong.bmp";
+  wrong.colouring = TColouring::Gradient;
+  EXPECT_EQ(Failure([&] { RetoneDocument(wrong); }),
+            "the document holds no colour coordinates to paint a gradient from: it was drawn with the defined "
+            "colouring (render it again with --colouring gradient)");
+  EXPECT_FALSE(std::filesystem::exists(folder / "wrong.bmp"));
 }
 
 TEST(HitCountCommands, MergedDocumentsHoldTheSumOfTheirCountsAndRefuseAnotherParameterSet) {

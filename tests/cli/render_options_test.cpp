@@ -1,5 +1,7 @@
 #include "cli/render_options.h"
 
+#include "engine/gradient.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -122,6 +124,39 @@ TEST(RenderOptions, RefusesBadArgumentsNamingTheProblem) {
   EXPECT_EQ(UsageError({"--quality", "5", "--steps", "9"}), "--quality and --steps cannot be used together");
 }
 
+TEST(RenderOptions, GradientOptionsAreReadAndBadOnesRefused) {
+  const TRenderOptions o = ParseRenderArguments({"--colouring", "gradient", "--gradient=Magma", "--gradient-offset",
+                                                 "-0.25", "--vibrancy", "0.5", "--colour-positions", "0.1,1,0",
+                                                 "--gradient-reverse", "--gradient-scale", "3"});
+  EXPECT_EQ(o.colouring, TColouring::Gradient);
+  EXPECT_EQ(o.gradient, "Magma");
+  EXPECT_EQ(o.gradientOffset, -0.25);
+  EXPECT_EQ(o.vibrancy, 0.5);
+  EXPECT_EQ(o.colourPositions, (std::array<double, 3>{0.1, 1, 0}));
+  EXPECT_TRUE(o.gradientReversed);
+  EXPECT_EQ(o.gradientScale, 3);
+  const auto refusal = [](const std::vector<std::string>& args) {
+    try {
+      ParseRenderArguments(args);
+    } catch (const ERenderUsage& e) {
+      return std::string(e.what());
+    }
+    return std::string("(accepted)");
+  };
+  EXPECT_EQ(refusal({"--colouring", "hue"}), "invalid value 'hue' for --colouring: expected defined|gradient");
+  EXPECT_EQ(refusal({"--gradient", "nosuch"}),
+            "invalid value 'nosuch' for --gradient: expected a built-in gradient (see --help) or a .map or .ggr file");
+  EXPECT_EQ(refusal({"--vibrancy", "1.5"}), "invalid value '1.5' for --vibrancy: expected a number from 0 to 1");
+  EXPECT_EQ(refusal({"--colour-positions", "0.1,2,0"}),
+            "invalid value '0.1,2,0' for --colour-positions: expected three numbers from 0 to 1 separated by commas "
+            "(P1,P2,P3)");
+  EXPECT_EQ(refusal({"--colour-positions", "0.1,0.2"}),
+            "invalid value '0.1,0.2' for --colour-positions: expected three numbers from 0 to 1 separated by commas "
+            "(P1,P2,P3)");
+  EXPECT_EQ(refusal({"--resume", "a.ovc", "--colouring", "gradient"}),
+            "--colouring decides what a render counts and cannot change when it is resumed");
+}
+
 TEST(RenderOptions, HelpDocumentsEveryOption) {
   const std::string help = RenderHelpText();
   for (const char* option :
@@ -129,8 +164,11 @@ TEST(RenderOptions, HelpDocumentsEveryOption) {
         "--write-params", "--quiet", "--help", "--version", "--jpeg-quality", "--jpeg-dct", "--progressive",
         "--pnm-binary", "--tiff-compression", "--tiff-cmyk", "--tiff-byte-order", "--tiff-white-is-zero",
         "--tiff-res-unit", "--tiff-res X,Y", "--no-gamma", "--gamma", "--supersample", "--filter-radius",
-        "--quality", "Exit status"}) {
+        "--quality", "--colouring defined|gradient", "--gradient NAME|FILE", "--gradient-offset", "--gradient-scale",
+        "--gradient-reverse", "--vibrancy", "--colour-positions", "Exit status"}) {
     EXPECT_NE(help.find(option), std::string::npos) << option;
   }
+  for (const TGradient& g : BuiltInGradients()) EXPECT_NE(help.find(" " + g.name), std::string::npos) << g.name;
+  EXPECT_EQ(help.find("@"), std::string::npos);
   EXPECT_EQ(RenderUsageText().rfind("Usage: ovel-ifs-render [PARAMS.ifs]", 0), 0u);
 }

@@ -16,6 +16,7 @@ struct TRendered {
   std::vector<std::uint8_t> pixels;
   THitList red, green, blue;
   TLeadList lead;
+  TColourCells colour;
   std::int64_t restarts = 0;
 };
 
@@ -28,6 +29,7 @@ TRendered Snapshot(const TFractalDocument& doc) {
   r.green = *v.greenList;
   r.blue = *v.blueList;
   r.lead = *v.leadList;
+  if (v.colourCells != nullptr) r.colour = *v.colourCells;
   r.restarts = GetEngineCounters().restarts;
   return r;
 }
@@ -38,6 +40,8 @@ void ExpectSame(const TRendered& a, const TRendered& b) {
   EXPECT_EQ(a.green, b.green);
   EXPECT_EQ(a.blue, b.blue);
   EXPECT_EQ(a.lead, b.lead);
+  EXPECT_EQ(a.colour.sums, b.colour.sums);
+  EXPECT_EQ(a.colour.hits, b.colour.hits);
 }
 
 // A gallery parameter set; with `randomize` its family draws random coefficients from the seed instead, spread by
@@ -48,7 +52,9 @@ struct TCase {
   double randomizer;
 };
 
-void StartRender(TFractalDocument& doc, const TCase& c, std::uint64_t seed, bool logDensity) {
+enum class TTone { Defined, LogDensity, Gradient };
+
+void StartRender(TFractalDocument& doc, const TCase& c, std::uint64_t seed, TTone tone) {
   ResetEngineState();
   SeedEngineRandom(seed);
   doc.Resize(doc.Record().imageWidth, doc.Record().imageHeight);
@@ -58,7 +64,8 @@ void StartRender(TFractalDocument& doc, const TCase& c, std::uint64_t seed, bool
   doc.SetMaps(2);
   doc.Params().randomize = c.randomize;
   if (c.randomize) doc.Params().randomizer = c.randomizer;
-  doc.Params().logDensity = logDensity;
+  doc.Params().logDensity = tone == TTone::LogDensity;
+  if (tone == TTone::Gradient) doc.Params().colouring = TColouring::Gradient;
   ASSERT_TRUE(doc.PrepareRun());
 }
 
@@ -78,16 +85,16 @@ TEST(HitCountDocument, AResumedRenderIsByteForByteTheRenderThatNeverStopped) {
   std::int64_t restarts = 0;
   const TCase cases[] = {{"martin-loops", false, 0}, {"gumowski-mira", false, 0}, {"ifs-crystal", false, 0},
                          {"ifs-crystal", true, 2.6}};
-  for (const bool logDensity : {false, true}) {
+  for (const TTone tone : {TTone::Defined, TTone::LogDensity, TTone::Gradient}) {
     for (const TCase& c : cases) {
       const std::uint64_t seed = 17;
       TFractalDocument whole(150, 110);
-      StartRender(whole, c, seed, logDensity);
+      StartRender(whole, c, seed, tone);
       RunFor(whole.Params(), 150000, false);
       const TRendered once = Snapshot(whole);
 
       TFractalDocument first(150, 110);
-      StartRender(first, c, seed, logDensity);
+      StartRender(first, c, seed, tone);
       RunFor(first.Params(), 60000, false);
       std::ostringstream bytes;
       WriteHitCountDocument(bytes, CaptureHitCounts(first, 60000, seed, {EngineOrbit(first.Record())}));
@@ -100,7 +107,9 @@ TEST(HitCountDocument, AResumedRenderIsByteForByteTheRenderThatNeverStopped) {
       RestoreHitCounts(resumed, saved);
       RestoreEngineOrbit(saved.orbits.at(0), resumed.Params());
       RunFor(resumed.Params(), 90000, true);
-      SCOPED_TRACE(std::string(c.file) + (c.randomize ? " randomized" : "") + (logDensity ? ", log density" : ""));
+      SCOPED_TRACE(std::string(c.file) + (c.randomize ? " randomized" : "") +
+                   (tone == TTone::LogDensity ? ", log density" : tone == TTone::Gradient ? ", gradient" : ""));
+      EXPECT_EQ(saved.HasColour(), tone == TTone::Gradient);
       ExpectSame(Snapshot(resumed), once);
       EXPECT_EQ(GetEngineCounters().restarts, once.restarts);
       EXPECT_GT(std::count_if(once.lead.begin(), once.lead.end(), [](std::uint8_t l) { return l != 0; }), 1000);
@@ -112,7 +121,7 @@ TEST(HitCountDocument, AResumedRenderIsByteForByteTheRenderThatNeverStopped) {
 
 TEST(HitCountDocument, RestoringPutsBackSizeParametersAndThePictureAndAFaultyOneChangesNothing) {
   TFractalDocument source(90, 60);
-  StartRender(source, {"ifs-crystal", true, 1}, 4, false);
+  StartRender(source, {"ifs-crystal", true, 1}, 4, TTone::Defined);
   source.Params().red = 0.25;
   RunFor(source.Params(), 20000, false);
   THitCountDocument counts = CaptureHitCounts(source, 20000, 4, {});

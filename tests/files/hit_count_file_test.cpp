@@ -126,6 +126,42 @@ TEST(HitCountFile, ADocumentReadsBackBitForBitIncludingNegativeZeroAndNaNInItsOr
   EXPECT_EQ(Bytes(back), Bytes(d));
 }
 
+TEST(HitCountFile, ColourCellsAndColourCoordinatesMakeAVersion2DocumentThatReadsBack) {
+  THitCountDocument d = SmallDocument(7, 5, 2);
+  EXPECT_EQ(Bytes(d)[8], 1) << "without colour cells the document stays version 1";
+  for (std::size_t k = 0; k < d.CellCount(); ++k) {
+    d.colourSums.push_back((std::uint64_t{1} << 40) + k * 2047);
+    d.colourHits.push_back(static_cast<std::uint32_t>(k == 3 ? 0xffffffffu : k));
+  }
+  d.orbits[0].state.colour = 0.3;
+  d.orbits[1].state.colour = 1;
+  const std::string bytes = Bytes(d);
+  EXPECT_EQ(bytes[8], 2);
+  const THitCountDocument back = Read(bytes);
+  ExpectSame(d, back);
+  EXPECT_EQ(back.colourSums, d.colourSums);
+  EXPECT_EQ(back.colourHits, d.colourHits);
+  EXPECT_EQ(back.orbits[0].state.colour, 0.3);
+  EXPECT_EQ(back.orbits[1].state.colour, 1);
+  for (std::size_t n = 0; n < bytes.size(); n += 7) EXPECT_NE(ReadError(bytes.substr(0, n)), "(read without error)");
+
+  THitCountDocument wrong = d;
+  wrong.colourHits.pop_back();
+  EXPECT_THROW(Bytes(wrong), EHitCountFile);
+  // Documents with colour cells add theirs; one without cannot be added to them.
+  const THitCountDocument sum = MergeHitCountDocuments({d, d});
+  EXPECT_EQ(sum.colourHits[2], 4u);
+  EXPECT_EQ(sum.colourSums[2], 2 * d.colourSums[2]);
+  EXPECT_EQ(sum.colourHits[3], 0xffffffffu) << "a saturated cell keeps its count and its sum";
+  EXPECT_EQ(sum.colourSums[3], d.colourSums[3]);
+  try {
+    MergeHitCountDocuments({d, SmallDocument(7, 5, 0)});
+    ADD_FAILURE() << "merged";
+  } catch (const EHitCountFile& e) {
+    EXPECT_STREQ(e.what(), "Cannot merge: document 2 holds no colour cells of the gradient colouring, document 1 does");
+  }
+}
+
 TEST(HitCountFile, EveryFlippedByteAndEveryCutIsRefusedWithAReason) {
   const std::string good = Bytes(SmallDocument(5, 4, 2));
   for (std::size_t i = 0; i < good.size(); ++i) {
@@ -141,11 +177,11 @@ TEST(HitCountFile, EveryFlippedByteAndEveryCutIsRefusedWithAReason) {
 TEST(HitCountFile, ForeignFilesAndOtherVersionsGetTheirOwnMessages) {
   EXPECT_EQ(ReadError(""), "This is not a hit-count document");
   EXPECT_EQ(ReadError("Ovel-IFS v0.005\r\n0.5\r\n"), "This is not a hit-count document");
-  std::string v2 = Header(1, 1, 0, 0);
-  v2[8] = 2;
-  const std::uint32_t crc = static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(v2.data()), 68));
-  for (int k = 0; k < 4; ++k) v2[68 + k] = static_cast<char>(crc >> (8 * k));
-  EXPECT_EQ(ReadError(v2), "Hit-count document version 2 is not supported (this program reads version 1)");
+  std::string v3 = Header(1, 1, 0, 0);
+  v3[8] = 3;
+  const std::uint32_t crc = static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(v3.data()), 68));
+  for (int k = 0; k < 4; ++k) v3[68 + k] = static_cast<char>(crc >> (8 * k));
+  EXPECT_EQ(ReadError(v3), "Hit-count document version 3 is not supported (this program reads versions 1 and 2)");
 }
 
 TEST(HitCountFile, ASupersampledDocumentKeepsItsFactorAndGridAndAnUnknownFactorIsRefused) {
