@@ -4,6 +4,7 @@
 #include <functional>
 
 #include <QAction>
+#include <QScreen>
 
 #include "dialogs/coefficients_dialog.h"
 #include "dialogs/params_dialog.h"
@@ -21,16 +22,31 @@ int StackedHeight(const QWidget* dialog) {
   return dialog ? dialog->frameGeometry().height() + kToolWindowGap : 0;
 }
 
+// A dialog stacked under `above` on a screen too short for both: beside it instead, at its top, when the screen
+// has room there; else it stays where it was put.
+void MoveBesideIfCovering(QWidget* dialog, const QWidget* above) {
+  const QRect upper = above->frameGeometry();
+  // Before its first show a window has no frame yet: leave room for a caption bar and borders.
+  const QRect own(dialog->pos(), dialog->frameGeometry().size() + QSize(8, 32));
+  if (!own.intersects(upper) || !dialog->screen()) return;
+  const QRect screen = dialog->screen()->availableGeometry();
+  const int x = upper.right() + 1 + kToolWindowGap;
+  if (x + own.width() <= screen.right() + 1) dialog->move(x, upper.top());
+}
+
 // Hides a visible dialog; otherwise fills it and shows it, `below` pixels under the frame's top on its first show,
-// beside `window` when the frame has no room beside it.
-void ToggleToolWindow(QWidget* dialog, const std::function<void()>& fill, int below, const QWidget* window) {
+// beside `window` when the frame has no room beside it, and beside `above` when there is no room under it.
+void ToggleToolWindow(QWidget* dialog, const std::function<void()>& fill, int below, const QWidget* window,
+                      const QWidget* above = nullptr) {
   if (!dialog) return;
   if (dialog->isVisible()) {
     dialog->hide();
     return;
   }
   fill();
+  const bool first = !ToolWindowPlaced(dialog);
   PlaceToolWindowOnce(dialog, below, window);
+  if (first && above != nullptr && above->isVisible()) MoveBesideIfCovering(dialog, above);
   dialog->show();
   dialog->raise();
 }
@@ -73,7 +89,8 @@ void TMDIChild::Parameters1Click() {
 }
 
 void TMDIChild::ConstantsDialog1Click() {
-  ToggleToolWindow(dialogs_.coefficients, [this] { Parameters1Update(); }, StackedHeight(dialogs_.params), this);
+  ToggleToolWindow(dialogs_.coefficients, [this] { Parameters1Update(); }, StackedHeight(dialogs_.params), this,
+                   dialogs_.params);
 }
 
 void TMDIChild::XYSize1Click() {
