@@ -449,16 +449,10 @@ int RunRenderCommand(const std::vector<std::string>& args, std::ostream& out, st
     };
   }
 
-  if (options.explore) {
+  // A command's failure is the one line the user sees.
+  const auto guarded = [&](const auto& command) {
     try {
-      const TExploreRunSummary summary = ExploreToFolder(options, report);
-      clearBar();
-      if (summary.interrupted) {
-        err << FormatExploreSummary(summary) << "\n";
-        return static_cast<int>(TRenderExit::Interrupted);
-      }
-      if (!options.quiet) err << FormatExploreSummary(summary) << "\n";
-      return static_cast<int>(TRenderExit::Ok);
+      return command();
     } catch (const std::bad_alloc&) {
       clearBar();
       err << prefix << "error: not enough memory\n";
@@ -467,9 +461,20 @@ int RunRenderCommand(const std::vector<std::string>& args, std::ostream& out, st
       err << prefix << "error: " << error.what() << "\n";
     }
     return static_cast<int>(TRenderExit::Error);
+  };
+  if (options.explore) {
+    return guarded([&] {
+      const TExploreRunSummary summary = ExploreToFolder(options, report);
+      clearBar();
+      if (summary.interrupted) {
+        err << FormatExploreSummary(summary) << "\n";
+        return static_cast<int>(TRenderExit::Interrupted);
+      }
+      if (!options.quiet) err << FormatExploreSummary(summary) << "\n";
+      return static_cast<int>(TRenderExit::Ok);
+    });
   }
-
-  try {
+  return guarded([&] {
     const TRenderSummary summary = options.merge        ? MergeDocuments(options)
                                    : options.retonePath ? RetoneDocument(options)
                                                         : RenderParameterSet(options, report);
@@ -482,12 +487,5 @@ int RunRenderCommand(const std::vector<std::string>& args, std::ostream& out, st
     }
     if (!options.quiet) err << FormatRenderSummary(summary) << "\n";
     return static_cast<int>(TRenderExit::Ok);
-  } catch (const std::bad_alloc&) {
-    clearBar();
-    err << prefix << "error: not enough memory\n";
-  } catch (const std::exception& error) {
-    clearBar();
-    err << prefix << "error: " << error.what() << "\n";
-  }
-  return static_cast<int>(TRenderExit::Error);
+  });
 }
