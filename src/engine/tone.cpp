@@ -11,12 +11,29 @@ bool ToneBrightnessIsValid(double brightness) {
 }
 bool ToneGammaIsValid(double gamma) { return gamma >= kMinToneGamma && gamma <= kMaxToneGamma; }
 
+namespace {
+
+// What both log-density tones take from the record and the totals: a brightness or gamma out of range (a hand-edited
+// file) falls back to the default rather than darkening or blowing out the whole picture.
+struct TToneBasis {
+  double densityScale, brightness, gamma;
+};
+
+template <class TTotal>
+TToneBasis ToneBasisOf(const TFractalParams& v, TTotal total, std::int64_t cells) {
+  return {total > 0 ? static_cast<double>(cells) / static_cast<double>(total) : 0,
+          ToneBrightnessIsValid(v.toneBrightness) ? v.toneBrightness : kDefaultToneBrightness,
+          ToneGammaIsValid(v.toneGamma) ? v.toneGamma : kDefaultToneGamma};
+}
+
+}  // namespace
+
 TLogDensityTone LogDensityToneOf(const TFractalParams& v, std::int64_t totalHits, std::int64_t cells) {
   TLogDensityTone t;
-  t.densityScale = totalHits > 0 ? static_cast<double>(cells) / static_cast<double>(totalHits) : 0;
-  const double brightness = ToneBrightnessIsValid(v.toneBrightness) ? v.toneBrightness : kDefaultToneBrightness;
-  const double gamma = ToneGammaIsValid(v.toneGamma) ? v.toneGamma : kDefaultToneGamma;
-  t.levelScale = brightness / std::log1p(kLogDensityReference);
+  const TToneBasis basis = ToneBasisOf(v, totalHits, cells);
+  const double gamma = basis.gamma;
+  t.densityScale = basis.densityScale;
+  t.levelScale = basis.brightness / std::log1p(kLogDensityReference);
   // A colour factor that is no number would poison every level; it counts as 0 there, as a saturated colour would.
   t.factor[0] = std::isfinite(v.red) ? v.red : 0;
   t.factor[1] = std::isfinite(v.green) ? v.green : 0;
@@ -144,10 +161,10 @@ bool PaintsByGradient(const TFractalParams& v) {
 
 TGradientTone GradientToneOf(const TFractalParams& v, std::uint64_t totalPoints, std::int64_t cells) {
   TGradientTone t;
-  t.densityScale = totalPoints > 0 ? static_cast<double>(cells) / static_cast<double>(totalPoints) : 0;
-  const double brightness = ToneBrightnessIsValid(v.toneBrightness) ? v.toneBrightness : kDefaultToneBrightness;
-  const double gamma = ToneGammaIsValid(v.toneGamma) ? v.toneGamma : kDefaultToneGamma;
-  t.levelScale = brightness / std::log1p(kGradientDensityReference);
+  const TToneBasis basis = ToneBasisOf(v, totalPoints, cells);
+  const double gamma = basis.gamma;
+  t.densityScale = basis.densityScale;
+  t.levelScale = basis.brightness / std::log1p(kGradientDensityReference);
   t.vibrancy = VibrancyIsValid(v.vibrancy) ? v.vibrancy : kDefaultVibrancy;
   t.invert = v.invert;
   t.colours = SampleGradient(v.gradient.Get(), v.gradientView, kColourLevels);

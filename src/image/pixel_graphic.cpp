@@ -3,13 +3,16 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <mutex>
 #include <ostream>
 
 #include "image/color_reduction.h"
 
 namespace {
 
-// Process-wide on purpose: every new pixel image, whoever makes it, takes the screen gamma in force.
+// Process-wide on purpose: every new pixel image, whoever makes it, takes the screen gamma in force. Workers make
+// images too (thumbnails, background renders) while the GUI thread may change it, hence the lock.
+std::mutex defaultGammaLock;
 long double defaultGamma = 1.8L;
 
 constexpr int kHeaderSize = 40;
@@ -107,13 +110,19 @@ TColorRes ColorResOfBitCount(int bitCount) {
   }
 }
 
-TPixelGraphic::TPixelGraphic() : Gamma(defaultGamma) {}
+TPixelGraphic::TPixelGraphic() : Gamma(DefaultGamma()) {}
 
 TPixelGraphic::~TPixelGraphic() = default;
 
-void TPixelGraphic::SetDefaultGamma(long double gamma) { defaultGamma = gamma; }
+void TPixelGraphic::SetDefaultGamma(long double gamma) {
+  const std::lock_guard<std::mutex> lock(defaultGammaLock);
+  defaultGamma = gamma;
+}
 
-long double TPixelGraphic::DefaultGamma() { return defaultGamma; }
+long double TPixelGraphic::DefaultGamma() {
+  const std::lock_guard<std::mutex> lock(defaultGammaLock);
+  return defaultGamma;
+}
 
 void TPixelGraphic::RaiseOutOfRange() { throw EPGXYIndexOutOfRange(PGMessage::XYIndexOutOfRange); }
 

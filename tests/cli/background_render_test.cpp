@@ -150,3 +150,21 @@ TEST(BackgroundRender, RefusesWhatCannotBeDoneNamingWhy) {
   EXPECT_EQ(memory.rfind("Cannot render: the render needs ", 0), 0u) << memory;
   EXPECT_NE(memory.find(" MiB of memory, but only "), std::string::npos) << memory;
 }
+
+// The desktop program's options may change the screen gamma while a render makes its picture on a worker: the
+// picture takes one of the gammas set, and the thread checker sees no race.
+TEST(BackgroundRender, ThePictureOfAWorkerTakesAGammaSetWhileItRuns) {
+  const long double previous = TPixelGraphic::DefaultGamma();
+  TBackgroundRender render(Spec(2, 0));
+  const std::atomic<bool> cancel{false};
+  std::atomic<bool> done{false};
+  std::thread worker([&] {
+    render.Run(cancel);
+    done = true;
+  });
+  for (int k = 0; !done; ++k) TPixelGraphic::SetDefaultGamma(k % 2 == 0 ? 2.2L : 1.8L);
+  worker.join();
+  TPixelGraphic::SetDefaultGamma(previous);
+  const long double gamma = render.Document().Picture()->Gamma;
+  EXPECT_TRUE(gamma == 2.2L || gamma == 1.8L) << static_cast<double>(gamma);
+}
