@@ -350,16 +350,7 @@ TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderRe
                           wrong.what());
     }
   }
-  if (grid) {
-    // The record takes what the run left in the grid's: random coefficients, the estimate, the last point.
-    const TFractalParams& g = grid->Record();
-    v.af = g.af;
-    v.af2 = g.af2;
-    v.iterations = g.iterations;
-    v.lyapunov = g.lyapunov;
-    grid->FilterInto(document, options.filterRadius);
-    RepaintPicture(v);
-  }
+  if (grid) grid->FinishInto(document, options.filterRadius);
   summary.seconds = std::chrono::duration<double>(TClock::now() - start).count();
   summary.steps = GetEngineCounters().mainSteps;
   summary.restarts = GetEngineCounters().restarts;

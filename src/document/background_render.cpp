@@ -111,10 +111,7 @@ void TBackgroundRender::Run(const std::atomic<bool>& cancel, const TProgress& pr
   context_->SetStepBudget(spec_.steps);
   const auto makePreview = [&] {
     if (!preview) return;
-    if (grid_) {
-      grid_->FilterInto(*document_, spec_.filterRadius);
-      RepaintPicture(v);
-    }
+    if (grid_) grid_->FinishInto(*document_, spec_.filterRadius);
     auto copy = std::make_unique<TPixelGraphic>();
     copy->Assign(document_->Picture());
     preview(std::move(copy));
@@ -131,18 +128,8 @@ void TBackgroundRender::Run(const std::atomic<bool>& cancel, const TProgress& pr
   context_->SetHost(nullptr);
   cancelled_ = host.cancelled;
   stepsDone_ = context_->Counters().mainSteps;
-  Finish();
+  if (grid_) grid_->FinishInto(*document_, spec_.filterRadius);
   if (progress) progress({stepsDone_, spec_.steps, 0});
-}
-
-void TBackgroundRender::Finish() {
-  if (!grid_) return;
-  TFractalParams& v = document_->Params();
-  const TFractalParams& g = grid_->Record();
-  v.iterations = g.iterations;
-  v.lyapunov = g.lyapunov;
-  grid_->FilterInto(*document_, spec_.filterRadius);
-  RepaintPicture(v);
 }
 
 THitCountDocument TBackgroundRender::Counts() const {

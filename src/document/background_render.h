@@ -74,8 +74,6 @@ class TBackgroundRender {
   THitCountDocument Counts() const;
 
  private:
-  void Finish();
-
   TBackgroundRenderSpec spec_;
   std::unique_ptr<TRenderContext> context_;
   TOrbitsLeft left_;

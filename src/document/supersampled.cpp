@@ -6,6 +6,7 @@
 #include "document/fractal_document.h"
 #include "engine/huge_pages.h"
 #include "engine/supersample.h"
+#include "engine/tone.h"
 #include "files/hit_count_file.h"
 
 TSupersampledGrid::TSupersampledGrid(const TFractalParams& v, int supersample)
@@ -49,6 +50,16 @@ void TSupersampledGrid::FilterInto(TFractalDocument& document, double filterRadi
   const std::int64_t stride = std::max(v.imageWidth, v.imageHeight);
   FilterSupersampled(grid, supersample_, filterRadius, v.imageWidth, v.imageHeight, stride, counts,
                      v.leadList != nullptr ? v.leadList->data() : nullptr);
+}
+
+void TSupersampledGrid::FinishInto(TFractalDocument& document, double filterRadius) const {
+  TFractalParams& v = document.Params();
+  v.af = grid_.af;
+  v.af2 = grid_.af2;
+  v.iterations = grid_.iterations;
+  v.lyapunov = grid_.lyapunov;
+  FilterInto(document, filterRadius);
+  RepaintPicture(v);
 }
 
 void TSupersampledGrid::Restore(const THitCountDocument& counts) {

@@ -28,6 +28,10 @@ class TSupersampledGrid {
 
   // The grid filtered into the document's counts and lead channels (engine/supersample.h); the caller paints.
   void FilterInto(TFractalDocument& document, double filterRadius) const;
+  // The end of a render (or a preview of one): the document's record takes what the run left in the grid's (the
+  // coefficients a random restart drew, the iterations, the estimate), and the grid is filtered into the
+  // document's counts, which paint its picture.
+  void FinishInto(TFractalDocument& document, double filterRadius) const;
   // The counts and lead channels of a supersampled document of this grid's shape, to go on drawing it. Raises
   // EHitCountFile when the document's grid is not this one's.
   void Restore(const THitCountDocument& counts);
