@@ -90,8 +90,8 @@ void CheckAnimation(const TAnimation& animation);
 
 // ---- Interpolation ----
 
-// The parameter set at `time` (clamped to the keyframes' span): a keyframe's own set, exactly, at its time. The
-// record's handles are null and its size is the animation's.
+// The parameter set at `time` (clamped to the keyframes' span): a keyframe's own set, exactly, at its time, and
+// between two keyframes the first one's set with the moving fields interpolated. The record's handles are null.
 TFractalParams ParamsAtTime(const TAnimation& animation, double time);
 TFractalParams FrameParams(const TAnimation& animation, int frame);
 
