@@ -5,6 +5,7 @@
 #include <cmath>
 #include <utility>
 
+#include "document/presets.h"
 #include "engine/supersample.h"
 
 namespace {
@@ -226,6 +227,11 @@ void CheckAnimation(const TAnimation& a) {
   if (a.FrameCount() > kMaxAnimationFrames)
     throw EAnimation("the animation has more than " + std::to_string(kMaxAnimationFrames) + " frames");
   CheckKeyframesMatch(a.keyframes);
+  TFractalParams first = a.keyframes.front().params;
+  DeriveFamilySwitches(first);
+  if (!SelectsAFamily(first))
+    throw EAnimation("the keyframes select nothing to draw: no G-Mira / Martin or IFS-01 variant and not "
+                     "Latoocarfian 01");
   const bool supersampled = a.supersample > 1 || a.filterRadius > 0;
   if (supersampled && a.keyframes.front().params.colouring == TColouring::Gradient)
     throw EAnimation("the gradient colouring cannot be drawn supersampled: its colour cells are not filtered into "

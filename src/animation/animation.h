@@ -147,6 +147,8 @@ TFrameRunResult RenderFrames(const TAnimation& animation, const TFrameRun& run, 
 
 // The video formats by the output's extension: mp4 (H.264), webm (VP9), gif.
 bool IsVideoPath(const std::string& path);
+// Raises EAnimation when output is no video path or ffmpeg is not installed: before any frame is drawn for it.
+void CheckVideoEncoder(const std::string& output);
 // Encodes frames first..last of pattern into output with ffmpeg, found on PATH: under a temporary name beside it,
 // renamed when complete. Raises EAnimation when ffmpeg is not installed or fails (with its last message).
 void EncodeVideo(const std::string& pattern, int first, int last, double frameRate, const std::string& output);

@@ -61,14 +61,18 @@ bool IsVideoPath(const std::string& path) {
   return extension == "mp4" || extension == "webm" || extension == "gif";
 }
 
-void EncodeVideo(const std::string& pattern, int first, int last, double frameRate, const std::string& output) {
+void CheckVideoEncoder(const std::string& output) {
   if (!IsVideoPath(output))
     throw EAnimation("the video " + Quoted(output) + " must end in .mp4, .webm or .gif");
-  const std::string ffmpeg = FindOnPath("ffmpeg");
-  if (ffmpeg.empty())
+  if (FindOnPath("ffmpeg").empty())
     throw EAnimation("cannot make " + Quoted(output) +
                      ": ffmpeg is not installed (Debian: apt-get install ffmpeg), or not on PATH; the frames can be "
                      "rendered without it with -o DIR/frame-%04d.png");
+}
+
+void EncodeVideo(const std::string& pattern, int first, int last, double frameRate, const std::string& output) {
+  CheckVideoEncoder(output);
+  const std::string ffmpeg = FindOnPath("ffmpeg");
   const std::filesystem::path target(output);
   const std::string extension = ExtensionOf(output);
   std::string hidden = ".";
