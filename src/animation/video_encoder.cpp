@@ -72,6 +72,14 @@ void CheckVideoEncoder(const std::string& output) {
 
 void EncodeVideo(const std::string& pattern, int first, int last, double frameRate, const std::string& output) {
   CheckVideoEncoder(output);
+  // ffmpeg ends the video quietly at the first frame it does not find; a video short of frames is an error.
+  for (int frame = first; frame <= last; ++frame) {
+    const std::string name = FrameFileName(pattern, frame);
+    std::error_code ignored;
+    if (!std::filesystem::is_regular_file(name, ignored))
+      throw EAnimation("cannot make " + Quoted(output) + ": frame " + std::to_string(frame) + " is missing (" +
+                       Quoted(name) + ")");
+  }
   const std::string ffmpeg = FindOnPath("ffmpeg");
   const std::filesystem::path target(output);
   const std::string extension = ExtensionOf(output);
@@ -83,7 +91,7 @@ void EncodeVideo(const std::string& pattern, int first, int last, double frameRa
   const std::string partial = stem + "." + extension;
   const std::string log = stem + ".log";
 
-  std::vector<std::string> args = {"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y",
+  std::vector<std::string> args = {"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-xerror", "-y",
                                    "-framerate", FormatGeneralNumber(frameRate, '.', TNumberDigits::Exact),
                                    "-start_number", std::to_string(first), "-i", pattern,
                                    "-frames:v", std::to_string(last - first + 1)};
