@@ -19,9 +19,10 @@ std::string Fixed(double value, int decimals) {
 
 void MakeFolder(const std::filesystem::path& folder) {
   if (folder.empty()) return;
-  std::error_code error;
+  // Runs of other ranges may make the same folder at the same moment: what counts is that it is there.
+  std::error_code error, ignored;
   std::filesystem::create_directories(folder, error);
-  if (error || !std::filesystem::is_directory(folder))
+  if (!std::filesystem::is_directory(folder, ignored))
     throw ERenderFailed("Cannot create the folder \"" + folder.string() + "\"" +
                         (error ? ": " + error.message() : std::string()));
 }
