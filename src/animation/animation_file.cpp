@@ -249,7 +249,7 @@ TAnimation ReadAnimation(const std::string& path, const std::function<void(const
       throw EAnimation(where + kParamReadErrorMessage + " " + Quoted(file) + " (line " +
                        std::to_string(result.errorLine) + ")");
     document.SetMaps(a.maps);
-    key.params = document.Record();
+    key.params = document.Snapshot().values;  // without the document's handles, which die with it
   }
   CheckAnimation(a);
   return a;

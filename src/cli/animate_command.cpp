@@ -8,6 +8,8 @@
 
 #include "animation/animation.h"
 #include "cli/hit_count_commands.h"
+#include "files/file_options.h"
+#include "image/pixel_graphic.h"
 
 namespace {
 
@@ -61,6 +63,14 @@ TAnimateSummary AnimateToFiles(const TRenderOptions& options, const TRenderRepor
     MakeFolder(std::filesystem::path(run.pattern).parent_path());
   }
 
+  // --gamma reaches the frames through the default gamma of new pictures; put back the caller's afterwards. It is
+  // set before the workers start and only read while they run.
+  struct TGammaScope {
+    long double previous = TPixelGraphic::DefaultGamma();
+    ~TGammaScope() { TPixelGraphic::SetDefaultGamma(previous); }
+  } gammaScope;
+  ApplyScreenGamma(options.fileOptions);
+
   std::atomic<bool> cancel{false};
   run.progress = [&](const TFrameRunProgress& p) {
     if (RenderStopRequested()) cancel = true;
@@ -75,7 +85,14 @@ TAnimateSummary AnimateToFiles(const TRenderOptions& options, const TRenderRepor
   summary.interrupted = result.cancelled || RenderStopRequested();
   if (summary.interrupted || !summary.video) return summary;
 
-  EncodeVideo(run.pattern, run.first, run.last, animation.frameRate, options.outputPath);
+  try {
+    EncodeVideo(run.pattern, run.first, run.last, animation.frameRate, options.outputPath);
+  } catch (const EAnimation&) {
+    // Ctrl+C reaches ffmpeg too, which stops without a video; the frames stay for the next run.
+    if (!RenderStopRequested()) throw;
+    summary.interrupted = true;
+    return summary;
+  }
   std::error_code ignored;
   std::filesystem::remove_all(folder, ignored);
   return summary;
