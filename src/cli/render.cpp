@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "cli/animate_command.h"
 #include "cli/explore_command.h"
 #include "cli/hit_count_commands.h"
 #include "document/fractal_document.h"
@@ -453,6 +454,18 @@ int RunRenderCommand(const std::vector<std::string>& args, std::ostream& out, st
     }
     return static_cast<int>(TRenderExit::Error);
   };
+  if (options.animatePath) {
+    return guarded([&] {
+      const TAnimateSummary summary = AnimateToFiles(options, report);
+      clearBar();
+      if (summary.interrupted) {
+        err << FormatAnimateSummary(summary) << "\n";
+        return static_cast<int>(TRenderExit::Interrupted);
+      }
+      if (!options.quiet) err << FormatAnimateSummary(summary) << "\n";
+      return static_cast<int>(TRenderExit::Ok);
+    });
+  }
   if (options.explore) {
     return guarded([&] {
       const TExploreRunSummary summary = ExploreToFolder(options, report);

@@ -211,6 +211,16 @@ const std::map<std::string, TValued>& ValuedOptions() {
          if (!ParseGeneralNumber(v, '.', gamma) || !ScreenGammaIsValid(gamma)) Refuse("--gamma", v, "a number from 0.001 to 1000");
          o.fileOptions.ScreenGamma = gamma;
        }},
+      {"--animate", [](TRenderOptions& o, const std::string& v) { o.animatePath = v; }},
+      {"--frames",
+       [](TRenderOptions& o, const std::string& v) {
+         const auto dash = v.find('-');
+         const std::string expected = "A-B or A, whole numbers from 0 with A <= B";
+         const auto a = ParseWhole<int>(v.substr(0, dash));
+         const auto b = dash == std::string::npos ? a : ParseWhole<int>(v.substr(dash + 1));
+         if (!a || !b || *a < 0 || *b < *a) Refuse("--frames", v, expected);
+         o.frames = std::pair(*a, *b);
+       }},
       {"--explore",
        [](TRenderOptions& o, const std::string& v) {
          o.explore = static_cast<int>(WholeInRange("--explore", v, 1, kMaxExploreCount,
@@ -291,6 +301,7 @@ TRenderOptions ParseRenderArguments(const std::vector<std::string>& args) {
   bool outputGiven = false;
   bool sizeGiven = false;
   bool optionsEnded = false;
+  std::vector<std::string> given;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
@@ -310,6 +321,7 @@ TRenderOptions ParseRenderArguments(const std::vector<std::string>& args) {
     if (const auto found = Switches().find(name); found != Switches().end()) {
       if (value) throw ERenderUsage("option " + name + " takes no value");
       found->second(options);
+      given.push_back(name);
       continue;
     }
     const auto found = ValuedOptions().find(name);
@@ -319,6 +331,7 @@ TRenderOptions ParseRenderArguments(const std::vector<std::string>& args) {
       value = args[++i];
     }
     found->second(options, *value);
+    given.push_back(name);
     if (name == "--steps") stepsGiven = true;
     if (name == "-o" || name == "--output") outputGiven = true;
     if (name == "--size") sizeGiven = true;
@@ -351,6 +364,24 @@ TRenderOptions ParseRenderArguments(const std::vector<std::string>& args) {
     options.steps = static_cast<std::int64_t>(std::clamp(steps, 1.0, 9e18));
   }
   options.stepsGiven = stepsGiven;
+  options.seedGiven = std::find(given.begin(), given.end(), "--seed") != given.end();
+  if (options.frames && !options.animatePath) throw ERenderUsage("--frames needs --animate FILE.ovanim");
+  if (options.animatePath) {
+    // The animation file says how every frame is drawn, so that frames drawn by separate runs belong together.
+    const std::vector<std::string> allowed = {"--animate", "--frames", "-o", "--output", "--seed", "--threads",
+                                              "--quiet", "--jpeg-quality", "--jpeg-dct", "--progressive",
+                                              "--pnm-binary", "--tiff-compression", "--tiff-cmyk",
+                                              "--tiff-byte-order", "--tiff-white-is-zero", "--tiff-res-unit",
+                                              "--tiff-res", "--no-gamma", "--gamma", "--help", "-h", "--version"};
+    for (const std::string& name : given)
+      if (std::find(allowed.begin(), allowed.end(), name) == allowed.end())
+        throw ERenderUsage("--animate takes the frames' size, steps, colours and switches from the animation file: " +
+                           name + " does not apply");
+    if (!positional.empty() || options.merge)
+      throw ERenderUsage("--animate reads its parameter files from the animation file: '" +
+                         (positional.empty() ? std::string("--merge") : positional[0]) + "'");
+    if (!outputGiven) throw ERenderUsage("--animate needs the frames' file names or a video: -o DIR/frame-%04d.png");
+  }
   if (options.mutatePath && !options.explore) options.explore = kDefaultMutateCount;
   if (options.explore) {
     if (options.merge || options.retonePath || options.resumePath || options.paramsPath)
@@ -383,6 +414,7 @@ std::string RenderUsageText() {
          "       ovel-ifs-render --retone FILE.ovc -o OUT [colour options]\n"
          "       ovel-ifs-render --explore N [--family F] [--seed S] [--size WxH] -o DIR\n"
          "       ovel-ifs-render --mutate FILE.ifs [--distance D] [--explore N] -o DIR\n"
+         "       ovel-ifs-render --animate FILE.ovanim [--frames A-B] [--seed N] [--threads T] -o OUT\n"
          "Try 'ovel-ifs-render --help' for more information.\n";
 }
 
@@ -423,6 +455,7 @@ std::string RenderHelpTemplate() {
        ovel-ifs-render --retone FILE.ovc -o OUT [colour options]
        ovel-ifs-render --explore N [--family F] [--seed S] [--size WxH] -o DIR
        ovel-ifs-render --mutate FILE.ifs [--distance D] [--explore N] -o DIR
+       ovel-ifs-render --animate FILE.ovanim [--frames A-B] [--seed N] [--threads T] -o OUT
 
 Renders a fractal parameter set (a .ifs file saved by Ovel IFS) into a picture, without a display.
 Without PARAMS it renders a built-in example parameter set.
@@ -511,6 +544,19 @@ Explore (finding new sets among random candidates):
   --distance D             how far --mutate moves each coefficient, relative to it, 0 to 10
                            (default 0.1)
   --keep-view              --mutate keeps FILE.ifs's view instead of framing each variant anew
+
+Animation (keyframes and their times in a .ovanim file, described in docs/animation.md):
+  --animate FILE.ovanim    render the frames of an animation: between keyframes the coefficients,
+                           colours and tone move smoothly and the view zooms at constant speed. Size,
+                           steps, supersampling and orbits are the file's. OUT holds %04d (or %d) for
+                           the frame's number, from 0: -o frames/frame-%04d.png; an OUT ending in
+                           .mp4, .webm or .gif is a video, encoded by ffmpeg from frames drawn into
+                           the folder OUT.frames, which is removed once the video is made. Frames
+                           whose files exist are skipped, so a run stopped by Ctrl+C goes on where it
+                           stopped; frames are drawn side by side on --threads threads
+  --frames A-B             only frames A to B (or --frames A: frame A alone). A frame depends only on
+                           the animation, its number and --seed (default: the file's, else 1), so
+                           ranges drawn by separate runs or machines add up to one run's frames
 
 Colour options (over those of the parameter set or document):
   --red R, --green G, --blue B

@@ -5,6 +5,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "document/first_show.h"
@@ -75,6 +76,12 @@ struct TRenderOptions {
   double distance = 0.1;
   bool keepView = false;
   bool stepsGiven = false;
+
+  // Animation (--animate FILE.ovanim): the frames, each written to outputPath with its %04d replaced by the
+  // frame's number, or encoded into a video when outputPath ends in .mp4, .webm or .gif.
+  std::optional<std::string> animatePath;
+  std::optional<std::pair<int, int>> frames;  // --frames A-B, inclusive; none: every frame
+  bool seedGiven = false;
 
   // Colouring, overriding what the parameter set (or the document) says.
   std::optional<double> red, green, blue, intensity;

@@ -37,6 +37,9 @@ std::unique_ptr<TFileFormatWriters> TFileFormatWriters::CreateStandard() {
   registry->Add(std::make_unique<TTGAFileFormatWriter>());
   registry->Add(std::make_unique<TTIFFileFormatWriter>());
   registry->Add(std::make_unique<TTIFFFileFormatWriter>());
+  // Sorted once here, while only this thread knows the registry: Sorted() rearranges a list that is out of order,
+  // and frames saved on several worker threads at once look writers up in the shared one.
+  registry->Sorted();
   return registry;
 }
 
