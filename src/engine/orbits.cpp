@@ -37,6 +37,11 @@ constexpr std::int64_t kRoundStepsTotal = 262144;
 constexpr std::int64_t kMinOrbitRoundSteps = 4096;
 // Cells are shared out among the merging threads in blocks of this many.
 constexpr int kCellBlockShift = 10;
+// A grid of at least this many cells lies far outside the cache: its hits are dealt by region, runs of this many
+// cells whose counts, marks and lead bytes fit in the cache together, and each region is merged and painted before
+// the next, so that a round costs memory traffic per touched region instead of per hit.
+constexpr std::int64_t kRegionGridCells = std::int64_t{1} << 22;
+constexpr int kRegionShift = 14;
 // Less merging or painting than this is done on the calling thread alone: waking the workers would cost more (a run
 // that keeps restarting makes one short round after another).
 constexpr std::size_t kMinSharedWork = 16384;
@@ -208,20 +213,19 @@ struct alignas(128) TOwnLine {
   std::vector<T> items;
 };
 
-// A thread's hits of a round, (position << 32) | log entry, by part: part p's in [start[p], end[p]). The bounds
-// live inside the struct, on lines of their own: dealing moves an end at every hit.
+// A thread's hits of a round, (position << 32) | log entry, by bucket: bucket b's in [start[b], end[b]), the buckets
+// of a part one after the other. A bucket is a part (a thread's share of the cells) or, on a large grid, a region,
+// region b belonging to part b % threads. Each thread's bounds are its own: dealing moves an end at every hit.
 struct alignas(128) TDealt {
   void Clear() {
-    start.fill(0);
-    end.fill(0);
+    std::fill(start.begin(), start.end(), 0);
+    std::fill(end.begin(), end.end(), 0);
   }
-  std::size_t Size(int part) const {
-    return end[static_cast<std::size_t>(part)] - start[static_cast<std::size_t>(part)];
-  }
+  std::size_t Size(std::size_t bucket) const { return end[bucket] - start[bucket]; }
 
   std::unique_ptr<std::uint64_t[]> hits;  // room for capacity hits, not initialised
   std::size_t capacity = 0;
-  std::array<std::size_t, kMaxOrbits> start{}, end{};  // a part per thread, and never more threads than orbits
+  std::vector<std::size_t> start, end;  // per bucket, sized when the grid is taken
 };
 
 struct alignas(128) TOrbit {
@@ -431,14 +435,26 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
   // With several threads the parts are read by other threads' cores: written past this core's cache, they are not
   // first fetched here only to be sent over there.
   void Deal(int t, int active) {
+    if (target_.cells == 0) {
+      dealt_[static_cast<std::size_t>(t)].Clear();
+      return;
+    }
+    if (byRegion_) {
+      DealBy(t, active, [](std::uint32_t entry) { return entry >> (2 + kRegionShift); });
+      return;
+    }
+    const std::uint8_t* partOf = partOfBlock_.data();
+    if (team_.Threads() == 1)
+      DealBy(t, active, [](std::uint32_t) { return 0; });
+    else
+      DealBy(t, active, [partOf](std::uint32_t entry) { return partOf[entry >> (2 + kCellBlockShift)]; });
+  }
+
+  template <class TBucketOf>
+  void DealBy(int t, int active, TBucketOf partOfEntry) {
     TDealt& dealt = dealt_[static_cast<std::size_t>(t)];
     const int threads = team_.Threads();
     dealt.Clear();
-    if (target_.cells == 0) return;
-    const std::uint8_t* partOf = partOfBlock_.data();
-    const auto partOfEntry = [&](std::uint32_t entry) {
-      return threads == 1 ? 0 : partOf[entry >> (2 + kCellBlockShift)];
-    };
     const int step = active == 1 ? 1 : threads;
     std::size_t* end = dealt.end.data();
     for (int k = t; k < active; k += step) {
@@ -448,11 +464,12 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
         if (log[i] != kNoHitLogged) ++end[partOfEntry(log[i])];
     }
     std::size_t total = 0;
-    for (int p = 0; p < threads; ++p) {
-      dealt.start[static_cast<std::size_t>(p)] = total;
-      total += end[p];
-      end[p] = dealt.start[static_cast<std::size_t>(p)];
-    }
+    for (int p = 0; p < threads; ++p)
+      for (std::size_t b = static_cast<std::size_t>(p); b < buckets_; b += static_cast<std::size_t>(threads)) {
+        dealt.start[b] = total;
+        total += end[b];
+        end[b] = dealt.start[b];
+      }
     if (dealt.capacity < total) {
       dealt.hits.reset(new std::uint64_t[total]);
       dealt.capacity = total;
@@ -493,7 +510,7 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
     const int threads = team_.Threads();
     std::size_t work = 0;
     for (const TDealt& dealt : dealt_)
-      for (int p = 0; p < threads; ++p) work += dealt.Size(p);
+      for (std::size_t b = 0; b < buckets_; ++b) work += dealt.Size(b);
     if (work == 0) return;
     // Marks hold the round's serial above every earlier round's; after kSerialRounds rounds they start again from
     // a painted picture, where no cell has a mark.
@@ -505,10 +522,11 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
       std::int32_t* const* counts = target.counts;
       std::uint32_t* const marks = marks_.data();
       std::vector<std::uint32_t>& pending = pending_[static_cast<std::size_t>(part)].items;
+      for (std::size_t b = static_cast<std::size_t>(part); b < buckets_; b += static_cast<std::size_t>(threads)) {
       for (int t = 0; t < threads; ++t) {
         const TDealt& dealt = dealt_[static_cast<std::size_t>(t)];
-        const std::uint64_t* entries = dealt.hits.get() + dealt.start[static_cast<std::size_t>(part)];
-        const std::size_t n = dealt.Size(part);
+        const std::uint64_t* entries = dealt.hits.get() + dealt.start[b];
+        const std::size_t n = dealt.Size(b);
         for (std::size_t i = 0; i < n; ++i) {
           // The cells lie all over the lists: ask for a later hit's cell now, so that the memory works on several
           // at once while this one is counted.
@@ -533,6 +551,9 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
           if (mark == 0) pending.push_back(cell);
           marks[cell] = std::max(mark, hit);
         }
+      }
+        // A region's cells are still in the cache: painted now, they cost little, and their marks are cleared.
+        if (byRegion_) PaintPart(part);
       }
     };
     // The gradient colouring's merge is a loop of its own, so that the defined colouring's stays as it was.
@@ -613,6 +634,16 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
       for (std::size_t b = 0; b < blocks; ++b)
         partOfBlock_[b] = static_cast<std::uint8_t>(b % static_cast<std::size_t>(team_.Threads()));
     }
+    byRegion_ = t.cells >= kRegionGridCells;
+    const std::size_t buckets =
+        byRegion_ ? (cells >> kRegionShift) + 1 : static_cast<std::size_t>(team_.Threads());
+    if (buckets_ != buckets) {
+      buckets_ = buckets;
+      for (TDealt& dealt : dealt_) {
+        dealt.start.assign(buckets, 0);
+        dealt.end.assign(buckets, 0);
+      }
+    }
     parallelPaint_ = t.image == nullptr || t.image->ColorRes() == TColorRes::Bits24 ||
                      t.image->ColorRes() == TColorRes::Bits8;
   }
@@ -630,6 +661,8 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
   std::vector<TDealt> dealt_;                     // per thread: the hits of its orbits
   std::vector<TOwnLine<std::uint32_t>> pending_;  // per part: cells with unpainted hits
   bool parallelPaint_ = false;
+  bool byRegion_ = false;     // hits are dealt, merged and painted by region
+  std::size_t buckets_ = 0;   // parts, or regions
 };
 
 // Beyond what a window or the renderer makes; such a grid is drawn the way it always was.
