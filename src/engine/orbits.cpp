@@ -41,7 +41,7 @@ constexpr int kCellBlockShift = 10;
 // cells whose counts, marks and lead bytes fit in the cache together, and each region is merged and painted before
 // the next, so that a round costs memory traffic per touched region instead of per hit.
 constexpr std::int64_t kRegionGridCells = std::int64_t{1} << 22;
-constexpr int kRegionShift = 14;
+constexpr int kRegionShift = 15;
 // Less merging or painting than this is done on the calling thread alone: waking the workers would cost more (a run
 // that keeps restarting makes one short round after another).
 constexpr std::size_t kMinSharedWork = 16384;
@@ -520,7 +520,8 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
     const auto merge = [&](int part, auto gradient) {
       const TRenderTarget& target = target_;
       std::int32_t* const* counts = target.counts;
-      std::uint32_t* const marks = marks_.data();
+      std::uint32_t* const marks = MarksOf(part);
+      const std::uint32_t markMask = markMask_;
       std::vector<std::uint32_t>& pending = pending_[static_cast<std::size_t>(part)].items;
       for (std::size_t b = static_cast<std::size_t>(part); b < buckets_; b += static_cast<std::size_t>(threads)) {
       for (int t = 0; t < threads; ++t) {
@@ -535,7 +536,7 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
             __builtin_prefetch(counts[0] + ahead, 1);
             __builtin_prefetch(counts[1] + ahead, 1);
             __builtin_prefetch(counts[2] + ahead, 1);
-            __builtin_prefetch(marks + ahead, 1);
+            __builtin_prefetch(marks + (ahead & markMask), 1);
           }
           std::uint64_t position = entries[i] >> 32;
           if constexpr (decltype(gradient)::value) position &= kPositionMask;
@@ -546,10 +547,11 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
           const std::uint32_t fourth = entry & 3;
           AddHits(target, cell, static_cast<int>(fourth));
           if constexpr (decltype(gradient)::value) AddColour(target, cell, static_cast<std::uint32_t>(entries[i] >> kLevelShift));
-          const std::uint32_t mark = marks[cell];
+          std::uint32_t& markOfCell = marks[cell & markMask];
+          const std::uint32_t mark = markOfCell;
           const std::uint32_t hit = static_cast<std::uint32_t>((serialBase + position + 1) << 2) | fourth;
           if (mark == 0) pending.push_back(cell);
-          marks[cell] = std::max(mark, hit);
+          markOfCell = std::max(mark, hit);
         }
       }
         // A region's cells are still in the cache: painted now, they cost little, and their marks are cleared.
@@ -578,10 +580,15 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
     }
   }
 
+  // Part p's marks: all cells' marks, or (by region) those of the region it merges, at p << kRegionShift.
+  std::uint32_t* MarksOf(int part) {
+    return byRegion_ ? marks_.data() + (static_cast<std::size_t>(part) << kRegionShift) : marks_.data();
+  }
+
   void PaintPart(int part) {
     std::vector<std::uint32_t>& pending = pending_[static_cast<std::size_t>(part)].items;
     for (const std::uint32_t cell : pending) {
-      std::uint32_t& mark = marks_[cell];
+      std::uint32_t& mark = MarksOf(part)[cell & markMask_];
       PaintCell(target_, cell, static_cast<int>(mark & 3));
       mark = 0;
     }
@@ -598,8 +605,9 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
 
   void DropPending() override {
     roundDone_ = 0;
-    for (auto& pending : pending_) {
-      for (const std::uint32_t cell : pending.items) marks_[cell] = 0;
+    for (int part = 0; part < team_.Threads(); ++part) {
+      auto& pending = pending_[static_cast<std::size_t>(part)];
+      for (const std::uint32_t cell : pending.items) MarksOf(part)[cell & markMask_] = 0;
       pending.items.clear();
     }
   }
@@ -626,7 +634,11 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
     target_ = t;
     // Nothing is pending here (painting precedes every host call, a reset drops it), so the marks may be made anew.
     const std::size_t cells = static_cast<std::size_t>(t.cells);
-    if (marks_.size() != cells) AssignZeroedList(marks_, cells);
+    byRegion_ = t.cells >= kRegionGridCells;
+    // By region, a cell is marked only while its region is merged: each part keeps the marks of one region.
+    const std::size_t marks = byRegion_ ? static_cast<std::size_t>(team_.Threads()) << kRegionShift : cells;
+    markMask_ = byRegion_ ? (std::uint32_t{1} << kRegionShift) - 1 : ~std::uint32_t{0};
+    if (marks_.size() != marks) AssignZeroedList(marks_, marks);
     // Blocks of cells dealt out to the parts in turn: an attractor's cells are spread over all of them.
     const std::size_t blocks = (cells >> kCellBlockShift) + 1;
     if (partOfBlock_.size() != blocks) {
@@ -634,7 +646,6 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
       for (std::size_t b = 0; b < blocks; ++b)
         partOfBlock_[b] = static_cast<std::uint8_t>(b % static_cast<std::size_t>(team_.Threads()));
     }
-    byRegion_ = t.cells >= kRegionGridCells;
     const std::size_t buckets =
         byRegion_ ? (cells >> kRegionShift) + 1 : static_cast<std::size_t>(team_.Threads());
     if (buckets_ != buckets) {
@@ -653,9 +664,10 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
   const std::int64_t roundTotal_;
   TWorkerTeam team_;
   std::int64_t roundDone_ = 0;  // positions of the full round in progress already made
-  // Per cell: 0 = painted, else its last hit since: (serial << 2) | channel, the serial one more than the hit's
+  // Per cell (by region: per cell of the region a part merges): 0 = painted, else its last hit since: (serial << 2) | channel, the serial one more than the hit's
   // position in its round plus serialRound_ full rounds.
   std::vector<std::uint32_t> marks_;
+  std::uint32_t markMask_ = 0;  // a cell's mark is at its part's marks + (cell & markMask_)
   int serialRound_ = 0;                              // rounds merged since the picture was last painted whole
   std::vector<std::uint8_t> partOfBlock_;            // the merging thread of each block of cells
   std::vector<TDealt> dealt_;                     // per thread: the hits of its orbits
