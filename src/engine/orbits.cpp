@@ -11,6 +11,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <cstring>
 #include <exception>
 #include <functional>
 #include <limits>
@@ -47,6 +48,8 @@ constexpr int kRegionShift = 15;
 constexpr std::size_t kMinSharedWork = 16384;
 // Once this many cells wait to be painted after a merge, they are painted, as RunFractal paints when its list fills.
 constexpr std::size_t kPendingCapacity = std::size_t{1} << 16;
+// By region, painting waits longer: a cell painted once for many rounds of hits is what makes large grids fast.
+constexpr std::size_t kRegionPendingCapacity = std::size_t{1} << 21;
 // A round's positions, the Lyapunov points of orbit 0 included, lie below 2^kRoundPositionBits (a full round has at
 // most kMaxOrbits * kMinOrbitRoundSteps = 2^20, orbit 0 alone logs at most two points a step), and a mark holds the
 // serials of kSerialRounds rounds: 30 bits.
@@ -264,7 +267,11 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
         roundTotal_(orbitSteps_ * plan.orbits),
         team_(plan.threads),
         dealt_(static_cast<std::size_t>(plan.threads)),
-        pending_(static_cast<std::size_t>(plan.threads)) {}
+        pending_(static_cast<std::size_t>(plan.threads)),
+        touched_(static_cast<std::size_t>(plan.threads)),
+        pendingCells_(static_cast<std::size_t>(plan.threads)) {
+    for (auto& waiting : pendingCells_) waiting.items.assign(1, 0);
+  }
 
   void Run(TFractalParams* v) { Start(v); }
 
@@ -522,7 +529,8 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
       std::int32_t* const* counts = target.counts;
       std::uint32_t* const marks = MarksOf(part);
       const std::uint32_t markMask = markMask_;
-      std::vector<std::uint32_t>& pending = pending_[static_cast<std::size_t>(part)].items;
+      std::vector<std::uint32_t>& pending =
+          (byRegion_ ? touched_ : pending_)[static_cast<std::size_t>(part)].items;
       for (std::size_t b = static_cast<std::size_t>(part); b < buckets_; b += static_cast<std::size_t>(threads)) {
       for (int t = 0; t < threads; ++t) {
         const TDealt& dealt = dealt_[static_cast<std::size_t>(t)];
@@ -554,8 +562,7 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
           markOfCell = std::max(mark, hit);
         }
       }
-        // A region's cells are still in the cache: painted now, they cost little, and their marks are cleared.
-        if (byRegion_) PaintPart(part);
+        if (byRegion_) FinishRegion(part);
       }
     };
     // The gradient colouring's merge is a loop of its own, so that the defined colouring's stays as it was.
@@ -564,9 +571,8 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
     else
       RunParts(work, [&](int part) { merge(part, std::false_type{}); });
     // Painted between merges, never inside one: a painted cell forgets its last hit.
-    std::size_t waiting = 0;
-    for (const auto& pending : pending_) waiting += pending.items.size();
-    if (waiting >= kPendingCapacity) PaintAll();
+    const std::size_t waiting = Waiting();
+    if (waiting >= (byRegion_ ? kRegionPendingCapacity : kPendingCapacity)) PaintAll();
   }
 
   // Merging and painting are shared out by parts. Only pictures whose pixels are whole bytes can be painted by
@@ -585,8 +591,75 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
     return byRegion_ ? marks_.data() + (static_cast<std::size_t>(part) << kRegionShift) : marks_.data();
   }
 
+  // The channels of the last hits of the region just merged go from its marks, which the next region needs, to the
+  // cells' own channels, which wait there to be painted.
+  void FinishRegion(int part) {
+    std::vector<std::uint32_t>& touched = touched_[static_cast<std::size_t>(part)].items;
+    std::vector<std::uint32_t>& pending = pending_[static_cast<std::size_t>(part)].items;
+    std::uint32_t* const marks = MarksOf(part);
+    if (target_.image == nullptr) {
+      // Counts only: a cell's paint is its lead byte, as cheap to write now as its channel.
+      for (const std::uint32_t cell : touched) {
+        std::uint32_t& mark = marks[cell & markMask_];
+        PaintCell(target_, cell, static_cast<int>(mark & 3));
+        mark = 0;
+      }
+      touched.clear();
+      return;
+    }
+    std::size_t fresh = 0;
+    for (const std::uint32_t cell : touched) {
+      std::uint32_t& mark = marks[cell & markMask_];
+      std::uint8_t& channel = lastChannel_[cell];
+      fresh += channel == 0;
+      channel = static_cast<std::uint8_t>((mark & 3) + 1);
+      mark = 0;
+    }
+    if (fresh > 0) {
+      const std::uint32_t region = touched.front() >> kRegionShift;
+      std::uint8_t& dirty = regionDirty_[region];
+      if (dirty == 0) pending.push_back(region);
+      dirty = 1;
+      pendingCells_[static_cast<std::size_t>(part)].items.front() += fresh;
+    }
+    touched.clear();
+  }
+
+  // By region, part p's pending list holds its regions with cells waiting to be painted, and their cells are
+  // painted in the order of the lists, found by a scan of the region's channels.
+  template <class TCell>
+  void ForPendingCells(int part, TCell cell) {
+    std::vector<std::uint32_t>& regions = pending_[static_cast<std::size_t>(part)].items;
+    const std::size_t cells = lastChannel_.size();
+    for (const std::uint32_t region : regions) {
+      const std::size_t first = static_cast<std::size_t>(region) << kRegionShift;
+      const std::size_t end = std::min(cells, first + (std::size_t{1} << kRegionShift));
+      std::uint8_t* channels = lastChannel_.data();
+      std::size_t c = first;
+      for (; c + 8 <= end; c += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, channels + c, 8);
+        if (word == 0) continue;
+        for (std::size_t k = c; k < c + 8; ++k)
+          if (channels[k] != 0) cell(k, channels[k]);
+      }
+      for (; c < end; ++c)
+        if (channels[c] != 0) cell(c, channels[c]);
+      regionDirty_[region] = 0;
+    }
+    regions.clear();
+    pendingCells_[static_cast<std::size_t>(part)].items.front() = 0;
+  }
+
   void PaintPart(int part) {
     std::vector<std::uint32_t>& pending = pending_[static_cast<std::size_t>(part)].items;
+    if (byRegion_) {
+      ForPendingCells(part, [&](std::size_t cell, std::uint8_t& channel) {
+        PaintCell(target_, static_cast<std::int64_t>(cell), channel - 1);
+        channel = 0;
+      });
+      return;
+    }
     for (const std::uint32_t cell : pending) {
       std::uint32_t& mark = MarksOf(part)[cell & markMask_];
       PaintCell(target_, cell, static_cast<int>(mark & 3));
@@ -595,9 +668,16 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
     pending.clear();
   }
 
+  // Cells waiting to be painted.
+  std::size_t Waiting() const {
+    std::size_t waiting = 0;
+    for (std::size_t part = 0; part < pending_.size(); ++part)
+      waiting += lastChannel_.empty() ? pending_[part].items.size() : pendingCells_[part].items.front();
+    return waiting;
+  }
+
   void PaintAll() override {
-    std::size_t work = 0;
-    for (const auto& pending : pending_) work += pending.items.size();
+    const std::size_t work = Waiting();
     if (work > 0) RunParts(work, [&](int part) { PaintPart(part); });
     serialRound_ = 0;
     ClearFaultFlags();
@@ -607,6 +687,10 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
     roundDone_ = 0;
     for (int part = 0; part < team_.Threads(); ++part) {
       auto& pending = pending_[static_cast<std::size_t>(part)];
+      if (byRegion_) {
+        ForPendingCells(part, [](std::size_t, std::uint8_t& channel) { channel = 0; });
+        continue;
+      }
       for (const std::uint32_t cell : pending.items) MarksOf(part)[cell & markMask_] = 0;
       pending.items.clear();
     }
@@ -639,6 +723,8 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
     const std::size_t marks = byRegion_ ? static_cast<std::size_t>(team_.Threads()) << kRegionShift : cells;
     markMask_ = byRegion_ ? (std::uint32_t{1} << kRegionShift) - 1 : ~std::uint32_t{0};
     if (marks_.size() != marks) AssignZeroedList(marks_, marks);
+    const std::size_t channels = byRegion_ && t.image != nullptr ? cells : 0;
+    if (lastChannel_.size() != channels) AssignZeroedList(lastChannel_, channels);
     // Blocks of cells dealt out to the parts in turn: an attractor's cells are spread over all of them.
     const std::size_t blocks = (cells >> kCellBlockShift) + 1;
     if (partOfBlock_.size() != blocks) {
@@ -655,6 +741,7 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
         dealt.end.assign(buckets, 0);
       }
     }
+    regionDirty_.assign(channels > 0 ? buckets : 0, 0);
     parallelPaint_ = t.image == nullptr || t.image->ColorRes() == TColorRes::Bits24 ||
                      t.image->ColorRes() == TColorRes::Bits8;
   }
@@ -667,11 +754,15 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
   // Per cell (by region: per cell of the region a part merges): 0 = painted, else its last hit since: (serial << 2) | channel, the serial one more than the hit's
   // position in its round plus serialRound_ full rounds.
   std::vector<std::uint32_t> marks_;
-  std::uint32_t markMask_ = 0;  // a cell's mark is at its part's marks + (cell & markMask_)
+  std::uint32_t markMask_ = 0;
+  std::vector<std::uint8_t> lastChannel_;  // by region, per cell: 0 = painted, else 1 + channel of its last hit
+  std::vector<std::uint8_t> regionDirty_;  // by region, per region: whether its part's pending list holds it
+  std::vector<TOwnLine<std::size_t>> pendingCells_;  // by region, per part: its cells waiting to be painted  // a cell's mark is at its part's marks + (cell & markMask_)
   int serialRound_ = 0;                              // rounds merged since the picture was last painted whole
   std::vector<std::uint8_t> partOfBlock_;            // the merging thread of each block of cells
   std::vector<TDealt> dealt_;                     // per thread: the hits of its orbits
   std::vector<TOwnLine<std::uint32_t>> pending_;  // per part: cells with unpainted hits
+  std::vector<TOwnLine<std::uint32_t>> touched_;  // by region, per part: cells marked in the region it merges
   bool parallelPaint_ = false;
   bool byRegion_ = false;     // hits are dealt, merged and painted by region
   std::size_t buckets_ = 0;   // parts, or regions
