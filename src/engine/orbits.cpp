@@ -435,7 +435,9 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
   //
   // Each thread deals the hits of the orbits it ran out by the part of the picture their cell lies in (blocks of
   // cells dealt out to the parts in turn), right after their steps; then each thread takes one part and applies its
-  // hits. No cell is touched by two threads.
+  // hits. No cell is touched by two threads. On a large grid the hits are dealt by region instead, the regions dealt
+  // out to the parts in turn, and a part applies its hits region by region: a region's cells stay in the cache
+  // while its hits are counted, and the channels of their last hits wait beside them for one painting of many rounds.
   //
   // The hits of the orbits thread t ran (orbit 0 alone: orbit 0's), each with its position -- step i of orbit k at
   // (first + i) K + k, orbit 0 alone at its place in its log -- sorted by part: counted first, then written in place.
@@ -458,7 +460,7 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
   }
 
   template <class TBucketOf>
-  void DealBy(int t, int active, TBucketOf partOfEntry) {
+  void DealBy(int t, int active, TBucketOf bucketOf) {
     TDealt& dealt = dealt_[static_cast<std::size_t>(t)];
     const int threads = team_.Threads();
     dealt.Clear();
@@ -468,7 +470,7 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
       const TOrbit& o = Orbit(k);
       const std::uint32_t* log = o.log.data();
       for (std::size_t i = 0; i < o.logCount; ++i)
-        if (log[i] != kNoHitLogged) ++end[partOfEntry(log[i])];
+        if (log[i] != kNoHitLogged) ++end[bucketOf(log[i])];
     }
     std::size_t total = 0;
     for (int p = 0; p < threads; ++p)
@@ -495,7 +497,7 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
         if (entry == kNoHitLogged) continue;
         std::uint64_t hit = position << 32 | entry;
         if (gradient) hit |= std::uint64_t{levels[i]} << kLevelShift;
-        std::uint64_t* at = hits + end[partOfEntry(entry)]++;
+        std::uint64_t* at = hits + end[bucketOf(entry)]++;
 #if defined(__SSE2__)
         if (threads > 1) {
           _mm_stream_si64(reinterpret_cast<long long*>(at), static_cast<long long>(hit));
@@ -532,36 +534,37 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
       std::vector<std::uint32_t>& pending =
           (byRegion_ ? touched_ : pending_)[static_cast<std::size_t>(part)].items;
       for (std::size_t b = static_cast<std::size_t>(part); b < buckets_; b += static_cast<std::size_t>(threads)) {
-      for (int t = 0; t < threads; ++t) {
-        const TDealt& dealt = dealt_[static_cast<std::size_t>(t)];
-        const std::uint64_t* entries = dealt.hits.get() + dealt.start[b];
-        const std::size_t n = dealt.Size(b);
-        for (std::size_t i = 0; i < n; ++i) {
-          // The cells lie all over the lists: ask for a later hit's cell now, so that the memory works on several
-          // at once while this one is counted.
-          if (i + kPrefetchDistance < n) {
-            const std::uint32_t ahead = static_cast<std::uint32_t>(entries[i + kPrefetchDistance]) >> 2;
-            __builtin_prefetch(counts[0] + ahead, 1);
-            __builtin_prefetch(counts[1] + ahead, 1);
-            __builtin_prefetch(counts[2] + ahead, 1);
-            __builtin_prefetch(marks + (ahead & markMask), 1);
+        for (int t = 0; t < threads; ++t) {
+          const TDealt& dealt = dealt_[static_cast<std::size_t>(t)];
+          const std::uint64_t* entries = dealt.hits.get() + dealt.start[b];
+          const std::size_t n = dealt.Size(b);
+          for (std::size_t i = 0; i < n; ++i) {
+            // The cells lie all over the lists: ask for a later hit's cell now, so that the memory works on several
+            // at once while this one is counted.
+            if (i + kPrefetchDistance < n) {
+              const std::uint32_t ahead = static_cast<std::uint32_t>(entries[i + kPrefetchDistance]) >> 2;
+              __builtin_prefetch(counts[0] + ahead, 1);
+              __builtin_prefetch(counts[1] + ahead, 1);
+              __builtin_prefetch(counts[2] + ahead, 1);
+              __builtin_prefetch(marks + (ahead & markMask), 1);
+            }
+            std::uint64_t position = entries[i] >> 32;
+            if constexpr (decltype(gradient)::value) position &= kPositionMask;
+            if (position >= limit) [[unlikely]]
+              continue;
+            const std::uint32_t entry = static_cast<std::uint32_t>(entries[i]);
+            const std::uint32_t cell = entry >> 2;
+            const std::uint32_t fourth = entry & 3;
+            AddHits(target, cell, static_cast<int>(fourth));
+            if constexpr (decltype(gradient)::value)
+              AddColour(target, cell, static_cast<std::uint32_t>(entries[i] >> kLevelShift));
+            std::uint32_t& markOfCell = marks[cell & markMask];
+            const std::uint32_t mark = markOfCell;
+            const std::uint32_t hit = static_cast<std::uint32_t>((serialBase + position + 1) << 2) | fourth;
+            if (mark == 0) pending.push_back(cell);
+            markOfCell = std::max(mark, hit);
           }
-          std::uint64_t position = entries[i] >> 32;
-          if constexpr (decltype(gradient)::value) position &= kPositionMask;
-          if (position >= limit) [[unlikely]]
-            continue;
-          const std::uint32_t entry = static_cast<std::uint32_t>(entries[i]);
-          const std::uint32_t cell = entry >> 2;
-          const std::uint32_t fourth = entry & 3;
-          AddHits(target, cell, static_cast<int>(fourth));
-          if constexpr (decltype(gradient)::value) AddColour(target, cell, static_cast<std::uint32_t>(entries[i] >> kLevelShift));
-          std::uint32_t& markOfCell = marks[cell & markMask];
-          const std::uint32_t mark = markOfCell;
-          const std::uint32_t hit = static_cast<std::uint32_t>((serialBase + position + 1) << 2) | fourth;
-          if (mark == 0) pending.push_back(cell);
-          markOfCell = std::max(mark, hit);
         }
-      }
         if (byRegion_) FinishRegion(part);
       }
     };
@@ -751,21 +754,23 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
   const std::int64_t roundTotal_;
   TWorkerTeam team_;
   std::int64_t roundDone_ = 0;  // positions of the full round in progress already made
-  // Per cell (by region: per cell of the region a part merges): 0 = painted, else its last hit since: (serial << 2) | channel, the serial one more than the hit's
-  // position in its round plus serialRound_ full rounds.
+  // Per cell (by region: per cell of the region a part merges): 0 = painted, else its last hit since:
+  // (serial << 2) | channel, the serial one more than the hit's position in its round plus serialRound_ full rounds.
   std::vector<std::uint32_t> marks_;
-  std::uint32_t markMask_ = 0;
-  std::vector<std::uint8_t> lastChannel_;  // by region, per cell: 0 = painted, else 1 + channel of its last hit
-  std::vector<std::uint8_t> regionDirty_;  // by region, per region: whether its part's pending list holds it
-  std::vector<TOwnLine<std::size_t>> pendingCells_;  // by region, per part: its cells waiting to be painted  // a cell's mark is at its part's marks + (cell & markMask_)
+  std::uint32_t markMask_ = 0;  // a cell's mark is at its part's marks + (cell & markMask_)
   int serialRound_ = 0;                              // rounds merged since the picture was last painted whole
   std::vector<std::uint8_t> partOfBlock_;            // the merging thread of each block of cells
   std::vector<TDealt> dealt_;                     // per thread: the hits of its orbits
-  std::vector<TOwnLine<std::uint32_t>> pending_;  // per part: cells with unpainted hits
+  std::vector<TOwnLine<std::uint32_t>> pending_;  // per part: cells with unpainted hits (by region: their regions)
   std::vector<TOwnLine<std::uint32_t>> touched_;  // by region, per part: cells marked in the region it merges
+  // By region, with a picture: per cell, 0 = painted, else 1 + channel of its last hit; per region, whether its
+  // part's pending list holds it; per part, how many cells wait to be painted.
+  std::vector<std::uint8_t> lastChannel_;
+  std::vector<std::uint8_t> regionDirty_;
+  std::vector<TOwnLine<std::size_t>> pendingCells_;
   bool parallelPaint_ = false;
-  bool byRegion_ = false;     // hits are dealt, merged and painted by region
-  std::size_t buckets_ = 0;   // parts, or regions
+  bool byRegion_ = false;    // hits are dealt and merged by region
+  std::size_t buckets_ = 0;  // parts, or regions
 };
 
 // Beyond what a window or the renderer makes; such a grid is drawn the way it always was.

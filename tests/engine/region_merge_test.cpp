@@ -50,7 +50,8 @@ struct TLargeFractal : TTestFractal {
     v.plotXMin = v.plotYMin = -0.2;
     v.plotXMax = v.plotYMax = 1.2;
     v.maps = 3;
-    const double maps[3][6] = {{0.5, -0.3, 0.3, 0.5, 0, 0}, {0.5, 0.3, -0.3, 0.5, 0.5, 0.2}, {0.4, 0, 0, 0.4, 0.2, 0.6}};
+    const double maps[3][6] = {
+        {0.5, -0.3, 0.3, 0.5, 0, 0}, {0.5, 0.3, -0.3, 0.5, 0.5, 0.2}, {0.4, 0, 0, 0.4, 0.2, 0.6}};
     const int offsets[3] = {0, 19, 39};
     for (int m = 0; m < 3; ++m)
       for (int k = 0; k < 6; ++k) v.af[offsets[m] + 1 + k] = maps[m][k];
