@@ -11,6 +11,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <cstring>
 #include <exception>
 #include <functional>
 #include <limits>
@@ -37,11 +38,18 @@ constexpr std::int64_t kRoundStepsTotal = 262144;
 constexpr std::int64_t kMinOrbitRoundSteps = 4096;
 // Cells are shared out among the merging threads in blocks of this many.
 constexpr int kCellBlockShift = 10;
+// A grid of at least this many cells lies far outside the cache: its hits are dealt by region, runs of this many
+// cells whose counts, marks and lead bytes fit in the cache together, and each region is merged and painted before
+// the next, so that a round costs memory traffic per touched region instead of per hit.
+constexpr std::int64_t kRegionGridCells = std::int64_t{1} << 22;
+constexpr int kRegionShift = 15;
 // Less merging or painting than this is done on the calling thread alone: waking the workers would cost more (a run
 // that keeps restarting makes one short round after another).
 constexpr std::size_t kMinSharedWork = 16384;
 // Once this many cells wait to be painted after a merge, they are painted, as RunFractal paints when its list fills.
 constexpr std::size_t kPendingCapacity = std::size_t{1} << 16;
+// By region, painting waits longer: a cell painted once for many rounds of hits is what makes large grids fast.
+constexpr std::size_t kRegionPendingCapacity = std::size_t{1} << 21;
 // A round's positions, the Lyapunov points of orbit 0 included, lie below 2^kRoundPositionBits (a full round has at
 // most kMaxOrbits * kMinOrbitRoundSteps = 2^20, orbit 0 alone logs at most two points a step), and a mark holds the
 // serials of kSerialRounds rounds: 30 bits.
@@ -208,20 +216,19 @@ struct alignas(128) TOwnLine {
   std::vector<T> items;
 };
 
-// A thread's hits of a round, (position << 32) | log entry, by part: part p's in [start[p], end[p]). The bounds
-// live inside the struct, on lines of their own: dealing moves an end at every hit.
+// A thread's hits of a round, (position << 32) | log entry, by bucket: bucket b's in [start[b], end[b]), the buckets
+// of a part one after the other. A bucket is a part (a thread's share of the cells) or, on a large grid, a region,
+// region b belonging to part b % threads. Each thread's bounds are its own: dealing moves an end at every hit.
 struct alignas(128) TDealt {
   void Clear() {
-    start.fill(0);
-    end.fill(0);
+    std::fill(start.begin(), start.end(), 0);
+    std::fill(end.begin(), end.end(), 0);
   }
-  std::size_t Size(int part) const {
-    return end[static_cast<std::size_t>(part)] - start[static_cast<std::size_t>(part)];
-  }
+  std::size_t Size(std::size_t bucket) const { return end[bucket] - start[bucket]; }
 
   std::unique_ptr<std::uint64_t[]> hits;  // room for capacity hits, not initialised
   std::size_t capacity = 0;
-  std::array<std::size_t, kMaxOrbits> start{}, end{};  // a part per thread, and never more threads than orbits
+  std::vector<std::size_t> start, end;  // per bucket, sized when the grid is taken
 };
 
 struct alignas(128) TOrbit {
@@ -260,7 +267,11 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
         roundTotal_(orbitSteps_ * plan.orbits),
         team_(plan.threads),
         dealt_(static_cast<std::size_t>(plan.threads)),
-        pending_(static_cast<std::size_t>(plan.threads)) {}
+        pending_(static_cast<std::size_t>(plan.threads)),
+        touched_(static_cast<std::size_t>(plan.threads)),
+        pendingCells_(static_cast<std::size_t>(plan.threads)) {
+    for (auto& waiting : pendingCells_) waiting.items.assign(1, 0);
+  }
 
   void Run(TFractalParams* v) { Start(v); }
 
@@ -424,35 +435,50 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
   //
   // Each thread deals the hits of the orbits it ran out by the part of the picture their cell lies in (blocks of
   // cells dealt out to the parts in turn), right after their steps; then each thread takes one part and applies its
-  // hits. No cell is touched by two threads.
+  // hits. No cell is touched by two threads. On a large grid the hits are dealt by region instead, the regions dealt
+  // out to the parts in turn, and a part applies its hits region by region: a region's cells stay in the cache
+  // while its hits are counted, and the channels of their last hits wait beside them for one painting of many rounds.
   //
   // The hits of the orbits thread t ran (orbit 0 alone: orbit 0's), each with its position -- step i of orbit k at
   // (first + i) K + k, orbit 0 alone at its place in its log -- sorted by part: counted first, then written in place.
   // With several threads the parts are read by other threads' cores: written past this core's cache, they are not
   // first fetched here only to be sent over there.
   void Deal(int t, int active) {
+    if (target_.cells == 0) {
+      dealt_[static_cast<std::size_t>(t)].Clear();
+      return;
+    }
+    if (byRegion_) {
+      DealBy(t, active, [](std::uint32_t entry) { return entry >> (2 + kRegionShift); });
+      return;
+    }
+    const std::uint8_t* partOf = partOfBlock_.data();
+    if (team_.Threads() == 1)
+      DealBy(t, active, [](std::uint32_t) { return 0; });
+    else
+      DealBy(t, active, [partOf](std::uint32_t entry) { return partOf[entry >> (2 + kCellBlockShift)]; });
+  }
+
+  template <class TBucketOf>
+  void DealBy(int t, int active, TBucketOf bucketOf) {
     TDealt& dealt = dealt_[static_cast<std::size_t>(t)];
     const int threads = team_.Threads();
     dealt.Clear();
-    if (target_.cells == 0) return;
-    const std::uint8_t* partOf = partOfBlock_.data();
-    const auto partOfEntry = [&](std::uint32_t entry) {
-      return threads == 1 ? 0 : partOf[entry >> (2 + kCellBlockShift)];
-    };
     const int step = active == 1 ? 1 : threads;
     std::size_t* end = dealt.end.data();
     for (int k = t; k < active; k += step) {
       const TOrbit& o = Orbit(k);
       const std::uint32_t* log = o.log.data();
       for (std::size_t i = 0; i < o.logCount; ++i)
-        if (log[i] != kNoHitLogged) ++end[partOfEntry(log[i])];
+        if (log[i] != kNoHitLogged) ++end[bucketOf(log[i])];
     }
     std::size_t total = 0;
-    for (int p = 0; p < threads; ++p) {
-      dealt.start[static_cast<std::size_t>(p)] = total;
-      total += end[p];
-      end[p] = dealt.start[static_cast<std::size_t>(p)];
-    }
+    for (int p = 0; p < threads; ++p)
+      for (std::size_t b = static_cast<std::size_t>(p); b < buckets_; b += static_cast<std::size_t>(threads)) {
+        dealt.start[b] = total;
+        total += end[b];
+        end[b] = dealt.start[b];
+      }
     if (dealt.capacity < total) {
       dealt.hits.reset(new std::uint64_t[total]);
       dealt.capacity = total;
@@ -471,7 +497,7 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
         if (entry == kNoHitLogged) continue;
         std::uint64_t hit = position << 32 | entry;
         if (gradient) hit |= std::uint64_t{levels[i]} << kLevelShift;
-        std::uint64_t* at = hits + end[partOfEntry(entry)]++;
+        std::uint64_t* at = hits + end[bucketOf(entry)]++;
 #if defined(__SSE2__)
         if (threads > 1) {
           _mm_stream_si64(reinterpret_cast<long long*>(at), static_cast<long long>(hit));
@@ -493,7 +519,7 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
     const int threads = team_.Threads();
     std::size_t work = 0;
     for (const TDealt& dealt : dealt_)
-      for (int p = 0; p < threads; ++p) work += dealt.Size(p);
+      for (std::size_t b = 0; b < buckets_; ++b) work += dealt.Size(b);
     if (work == 0) return;
     // Marks hold the round's serial above every earlier round's; after kSerialRounds rounds they start again from
     // a painted picture, where no cell has a mark.
@@ -503,36 +529,43 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
     const auto merge = [&](int part, auto gradient) {
       const TRenderTarget& target = target_;
       std::int32_t* const* counts = target.counts;
-      std::uint32_t* const marks = marks_.data();
-      std::vector<std::uint32_t>& pending = pending_[static_cast<std::size_t>(part)].items;
-      for (int t = 0; t < threads; ++t) {
-        const TDealt& dealt = dealt_[static_cast<std::size_t>(t)];
-        const std::uint64_t* entries = dealt.hits.get() + dealt.start[static_cast<std::size_t>(part)];
-        const std::size_t n = dealt.Size(part);
-        for (std::size_t i = 0; i < n; ++i) {
-          // The cells lie all over the lists: ask for a later hit's cell now, so that the memory works on several
-          // at once while this one is counted.
-          if (i + kPrefetchDistance < n) {
-            const std::uint32_t ahead = static_cast<std::uint32_t>(entries[i + kPrefetchDistance]) >> 2;
-            __builtin_prefetch(counts[0] + ahead, 1);
-            __builtin_prefetch(counts[1] + ahead, 1);
-            __builtin_prefetch(counts[2] + ahead, 1);
-            __builtin_prefetch(marks + ahead, 1);
+      std::uint32_t* const marks = MarksOf(part);
+      const std::uint32_t markMask = markMask_;
+      std::vector<std::uint32_t>& pending =
+          (byRegion_ ? touched_ : pending_)[static_cast<std::size_t>(part)].items;
+      for (std::size_t b = static_cast<std::size_t>(part); b < buckets_; b += static_cast<std::size_t>(threads)) {
+        for (int t = 0; t < threads; ++t) {
+          const TDealt& dealt = dealt_[static_cast<std::size_t>(t)];
+          const std::uint64_t* entries = dealt.hits.get() + dealt.start[b];
+          const std::size_t n = dealt.Size(b);
+          for (std::size_t i = 0; i < n; ++i) {
+            // The cells lie all over the lists: ask for a later hit's cell now, so that the memory works on several
+            // at once while this one is counted.
+            if (i + kPrefetchDistance < n) {
+              const std::uint32_t ahead = static_cast<std::uint32_t>(entries[i + kPrefetchDistance]) >> 2;
+              __builtin_prefetch(counts[0] + ahead, 1);
+              __builtin_prefetch(counts[1] + ahead, 1);
+              __builtin_prefetch(counts[2] + ahead, 1);
+              __builtin_prefetch(marks + (ahead & markMask), 1);
+            }
+            std::uint64_t position = entries[i] >> 32;
+            if constexpr (decltype(gradient)::value) position &= kPositionMask;
+            if (position >= limit) [[unlikely]]
+              continue;
+            const std::uint32_t entry = static_cast<std::uint32_t>(entries[i]);
+            const std::uint32_t cell = entry >> 2;
+            const std::uint32_t fourth = entry & 3;
+            AddHits(target, cell, static_cast<int>(fourth));
+            if constexpr (decltype(gradient)::value)
+              AddColour(target, cell, static_cast<std::uint32_t>(entries[i] >> kLevelShift));
+            std::uint32_t& markOfCell = marks[cell & markMask];
+            const std::uint32_t mark = markOfCell;
+            const std::uint32_t hit = static_cast<std::uint32_t>((serialBase + position + 1) << 2) | fourth;
+            if (mark == 0) pending.push_back(cell);
+            markOfCell = std::max(mark, hit);
           }
-          std::uint64_t position = entries[i] >> 32;
-          if constexpr (decltype(gradient)::value) position &= kPositionMask;
-          if (position >= limit) [[unlikely]]
-            continue;
-          const std::uint32_t entry = static_cast<std::uint32_t>(entries[i]);
-          const std::uint32_t cell = entry >> 2;
-          const std::uint32_t fourth = entry & 3;
-          AddHits(target, cell, static_cast<int>(fourth));
-          if constexpr (decltype(gradient)::value) AddColour(target, cell, static_cast<std::uint32_t>(entries[i] >> kLevelShift));
-          const std::uint32_t mark = marks[cell];
-          const std::uint32_t hit = static_cast<std::uint32_t>((serialBase + position + 1) << 2) | fourth;
-          if (mark == 0) pending.push_back(cell);
-          marks[cell] = std::max(mark, hit);
         }
+        if (byRegion_) FinishRegion(part);
       }
     };
     // The gradient colouring's merge is a loop of its own, so that the defined colouring's stays as it was.
@@ -541,9 +574,8 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
     else
       RunParts(work, [&](int part) { merge(part, std::false_type{}); });
     // Painted between merges, never inside one: a painted cell forgets its last hit.
-    std::size_t waiting = 0;
-    for (const auto& pending : pending_) waiting += pending.items.size();
-    if (waiting >= kPendingCapacity) PaintAll();
+    const std::size_t waiting = Waiting();
+    if (waiting >= (byRegion_ ? kRegionPendingCapacity : kPendingCapacity)) PaintAll();
   }
 
   // Merging and painting are shared out by parts. Only pictures whose pixels are whole bytes can be painted by
@@ -557,19 +589,98 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
     }
   }
 
+  // Part p's marks: all cells' marks, or (by region) those of the region it merges, at p << kRegionShift.
+  std::uint32_t* MarksOf(int part) {
+    return byRegion_ ? marks_.data() + (static_cast<std::size_t>(part) << kRegionShift) : marks_.data();
+  }
+
+  // The channels of the last hits of the region just merged go from its marks, which the next region needs, to the
+  // cells' own channels, which wait there to be painted.
+  void FinishRegion(int part) {
+    std::vector<std::uint32_t>& touched = touched_[static_cast<std::size_t>(part)].items;
+    std::vector<std::uint32_t>& pending = pending_[static_cast<std::size_t>(part)].items;
+    std::uint32_t* const marks = MarksOf(part);
+    if (target_.image == nullptr) {
+      // Counts only: a cell's paint is its lead byte, as cheap to write now as its channel.
+      for (const std::uint32_t cell : touched) {
+        std::uint32_t& mark = marks[cell & markMask_];
+        PaintCell(target_, cell, static_cast<int>(mark & 3));
+        mark = 0;
+      }
+      touched.clear();
+      return;
+    }
+    std::size_t fresh = 0;
+    for (const std::uint32_t cell : touched) {
+      std::uint32_t& mark = marks[cell & markMask_];
+      std::uint8_t& channel = lastChannel_[cell];
+      fresh += channel == 0;
+      channel = static_cast<std::uint8_t>((mark & 3) + 1);
+      mark = 0;
+    }
+    if (fresh > 0) {
+      const std::uint32_t region = touched.front() >> kRegionShift;
+      std::uint8_t& dirty = regionDirty_[region];
+      if (dirty == 0) pending.push_back(region);
+      dirty = 1;
+      pendingCells_[static_cast<std::size_t>(part)].items.front() += fresh;
+    }
+    touched.clear();
+  }
+
+  // By region, part p's pending list holds its regions with cells waiting to be painted, and their cells are
+  // painted in the order of the lists, found by a scan of the region's channels.
+  template <class TCell>
+  void ForPendingCells(int part, TCell cell) {
+    std::vector<std::uint32_t>& regions = pending_[static_cast<std::size_t>(part)].items;
+    const std::size_t cells = lastChannel_.size();
+    for (const std::uint32_t region : regions) {
+      const std::size_t first = static_cast<std::size_t>(region) << kRegionShift;
+      const std::size_t end = std::min(cells, first + (std::size_t{1} << kRegionShift));
+      std::uint8_t* channels = lastChannel_.data();
+      std::size_t c = first;
+      for (; c + 8 <= end; c += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, channels + c, 8);
+        if (word == 0) continue;
+        for (std::size_t k = c; k < c + 8; ++k)
+          if (channels[k] != 0) cell(k, channels[k]);
+      }
+      for (; c < end; ++c)
+        if (channels[c] != 0) cell(c, channels[c]);
+      regionDirty_[region] = 0;
+    }
+    regions.clear();
+    pendingCells_[static_cast<std::size_t>(part)].items.front() = 0;
+  }
+
   void PaintPart(int part) {
     std::vector<std::uint32_t>& pending = pending_[static_cast<std::size_t>(part)].items;
+    if (byRegion_) {
+      ForPendingCells(part, [&](std::size_t cell, std::uint8_t& channel) {
+        PaintCell(target_, static_cast<std::int64_t>(cell), channel - 1);
+        channel = 0;
+      });
+      return;
+    }
     for (const std::uint32_t cell : pending) {
-      std::uint32_t& mark = marks_[cell];
+      std::uint32_t& mark = MarksOf(part)[cell & markMask_];
       PaintCell(target_, cell, static_cast<int>(mark & 3));
       mark = 0;
     }
     pending.clear();
   }
 
+  // Cells waiting to be painted.
+  std::size_t Waiting() const {
+    std::size_t waiting = 0;
+    for (std::size_t part = 0; part < pending_.size(); ++part)
+      waiting += lastChannel_.empty() ? pending_[part].items.size() : pendingCells_[part].items.front();
+    return waiting;
+  }
+
   void PaintAll() override {
-    std::size_t work = 0;
-    for (const auto& pending : pending_) work += pending.items.size();
+    const std::size_t work = Waiting();
     if (work > 0) RunParts(work, [&](int part) { PaintPart(part); });
     serialRound_ = 0;
     ClearFaultFlags();
@@ -577,8 +688,13 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
 
   void DropPending() override {
     roundDone_ = 0;
-    for (auto& pending : pending_) {
-      for (const std::uint32_t cell : pending.items) marks_[cell] = 0;
+    for (int part = 0; part < team_.Threads(); ++part) {
+      auto& pending = pending_[static_cast<std::size_t>(part)];
+      if (byRegion_) {
+        ForPendingCells(part, [](std::size_t, std::uint8_t& channel) { channel = 0; });
+        continue;
+      }
+      for (const std::uint32_t cell : pending.items) MarksOf(part)[cell & markMask_] = 0;
       pending.items.clear();
     }
   }
@@ -605,7 +721,13 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
     target_ = t;
     // Nothing is pending here (painting precedes every host call, a reset drops it), so the marks may be made anew.
     const std::size_t cells = static_cast<std::size_t>(t.cells);
-    if (marks_.size() != cells) AssignZeroedList(marks_, cells);
+    byRegion_ = t.cells >= kRegionGridCells;
+    // By region, a cell is marked only while its region is merged: each part keeps the marks of one region.
+    const std::size_t marks = byRegion_ ? static_cast<std::size_t>(team_.Threads()) << kRegionShift : cells;
+    markMask_ = byRegion_ ? (std::uint32_t{1} << kRegionShift) - 1 : ~std::uint32_t{0};
+    if (marks_.size() != marks) AssignZeroedList(marks_, marks);
+    const std::size_t channels = byRegion_ && t.image != nullptr ? cells : 0;
+    if (lastChannel_.size() != channels) AssignZeroedList(lastChannel_, channels);
     // Blocks of cells dealt out to the parts in turn: an attractor's cells are spread over all of them.
     const std::size_t blocks = (cells >> kCellBlockShift) + 1;
     if (partOfBlock_.size() != blocks) {
@@ -613,6 +735,16 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
       for (std::size_t b = 0; b < blocks; ++b)
         partOfBlock_[b] = static_cast<std::uint8_t>(b % static_cast<std::size_t>(team_.Threads()));
     }
+    const std::size_t buckets =
+        byRegion_ ? (cells >> kRegionShift) + 1 : static_cast<std::size_t>(team_.Threads());
+    if (buckets_ != buckets) {
+      buckets_ = buckets;
+      for (TDealt& dealt : dealt_) {
+        dealt.start.assign(buckets, 0);
+        dealt.end.assign(buckets, 0);
+      }
+    }
+    regionDirty_.assign(channels > 0 ? buckets : 0, 0);
     parallelPaint_ = t.image == nullptr || t.image->ColorRes() == TColorRes::Bits24 ||
                      t.image->ColorRes() == TColorRes::Bits8;
   }
@@ -622,14 +754,23 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
   const std::int64_t roundTotal_;
   TWorkerTeam team_;
   std::int64_t roundDone_ = 0;  // positions of the full round in progress already made
-  // Per cell: 0 = painted, else its last hit since: (serial << 2) | channel, the serial one more than the hit's
-  // position in its round plus serialRound_ full rounds.
+  // Per cell (by region: per cell of the region a part merges): 0 = painted, else its last hit since:
+  // (serial << 2) | channel, the serial one more than the hit's position in its round plus serialRound_ full rounds.
   std::vector<std::uint32_t> marks_;
+  std::uint32_t markMask_ = 0;  // a cell's mark is at its part's marks + (cell & markMask_)
   int serialRound_ = 0;                              // rounds merged since the picture was last painted whole
   std::vector<std::uint8_t> partOfBlock_;            // the merging thread of each block of cells
   std::vector<TDealt> dealt_;                     // per thread: the hits of its orbits
-  std::vector<TOwnLine<std::uint32_t>> pending_;  // per part: cells with unpainted hits
+  std::vector<TOwnLine<std::uint32_t>> pending_;  // per part: cells with unpainted hits (by region: their regions)
+  std::vector<TOwnLine<std::uint32_t>> touched_;  // by region, per part: cells marked in the region it merges
+  // By region, with a picture: per cell, 0 = painted, else 1 + channel of its last hit; per region, whether its
+  // part's pending list holds it; per part, how many cells wait to be painted.
+  std::vector<std::uint8_t> lastChannel_;
+  std::vector<std::uint8_t> regionDirty_;
+  std::vector<TOwnLine<std::size_t>> pendingCells_;
   bool parallelPaint_ = false;
+  bool byRegion_ = false;    // hits are dealt and merged by region
+  std::size_t buckets_ = 0;  // parts, or regions
 };
 
 // Beyond what a window or the renderer makes; such a grid is drawn the way it always was.

@@ -1,0 +1,158 @@
+// Grids far outside the cache, whose parallel-orbit hits are dealt, merged and painted by region: every count, lead
+// byte, colour cell and pixel is the one RunFractal's hit-by-hit run leaves (one orbit), the thread count never
+// shows (eight orbits), and a host looking at the picture between rounds sees every hit painted.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/orbits.h"
+#include "engine/tone.h"
+#include "engine_fixture.h"
+
+namespace {
+
+using RegionMergeTest = EngineTest;
+
+// The first 10000 steps, two full rounds and part of a third, ending inside a batch of the single orbit's run.
+constexpr std::int64_t kSteps = 10000 + 2 * 262144 + 70001;
+
+// A window's 2048 x 2048 grid (4M cells, the smallest merged by region) or a counts-only grid of 2600 x 1700,
+// with a lead list, and colour cells for the gradient colouring.
+struct TLargeFractal : TTestFractal {
+  TLeadList lead;
+  TColourCells colourCells;
+
+  TLargeFractal(int width, int height, bool countsOnly, bool gradient) : TTestFractal(countsOnly ? 1 : width,
+                                                                                        countsOnly ? 1 : height) {
+    if (countsOnly) {
+      const std::size_t cells = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+      red.assign(cells, 0);
+      green.assign(cells, 0);
+      blue.assign(cells, 0);
+      v.image = nullptr;
+      v.countsOnly = true;
+      v.imageWidth = v.plotWidth = width;
+      v.imageHeight = v.plotHeight = height;
+    }
+    lead.assign(red.size(), 0);
+    v.leadList = &lead;
+    if (gradient) {
+      colourCells.sums.assign(red.size(), 0);
+      colourCells.hits.assign(red.size(), 0);
+      v.colourCells = &colourCells;
+      v.colouring = TColouring::Gradient;
+    }
+    // Three maps of a crystal spread over the whole grid: contractions by 0.4 to 0.58, so that a round's hits
+    // touch thousands of cells of every region again and again.
+    v.plotXMin = v.plotYMin = -0.2;
+    v.plotXMax = v.plotYMax = 1.2;
+    v.maps = 3;
+    const double maps[3][6] = {
+        {0.5, -0.3, 0.3, 0.5, 0, 0}, {0.5, 0.3, -0.3, 0.5, 0.5, 0.2}, {0.4, 0, 0, 0.4, 0.2, 0.6}};
+    const int offsets[3] = {0, 19, 39};
+    for (int m = 0; m < 3; ++m)
+      for (int k = 0; k < 6; ++k) v.af[offsets[m] + 1 + k] = maps[m][k];
+    v.red = 0.7, v.green = 0.8, v.blue = 0.9;
+    v.intensity = 7;
+  }
+};
+
+struct TLargeOutcome {
+  std::vector<std::uint8_t> pixels;
+  THitList red, green, blue;
+  TLeadList lead;
+  std::vector<std::uint64_t> colourSums;
+  std::vector<std::uint32_t> colourHits;
+  std::int64_t mainSteps = 0, litCells = 0;
+
+  bool operator==(const TLargeOutcome& o) const {
+    return pixels == o.pixels && red == o.red && green == o.green && blue == o.blue && lead == o.lead &&
+           colourSums == o.colourSums && colourHits == o.colourHits && mainSteps == o.mainSteps;
+  }
+};
+
+struct TLargeCase {
+  const char* name;
+  int width, height;
+  bool countsOnly, gradient;
+};
+
+const TLargeCase kLargeCases[] = {
+    {"WindowLinear", 2048, 2048, false, false},
+    {"WindowGradient", 2048, 2048, false, true},
+    {"CountsOnlyLinear", 2600, 1700, true, false},
+    {"CountsOnlyGradient", 2600, 1700, true, true},
+};
+
+TLargeOutcome RenderLarge(const TLargeCase& c, const std::function<void(TFractalParams*)>& run) {
+  ResetEngineState();
+  SeedEngineRandom(7);
+  TLargeFractal f(c.width, c.height, c.countsOnly, c.gradient);
+  SetEngineStepBudget(kSteps);
+  run(&f.v);
+  TLargeOutcome o;
+  if (!c.countsOnly) o.pixels = f.Pixels();
+  o.red = f.red;
+  o.green = f.green;
+  o.blue = f.blue;
+  o.lead = f.lead;
+  o.colourSums = f.colourCells.sums;
+  o.colourHits = f.colourCells.hits;
+  o.mainSteps = GetEngineCounters().mainSteps;
+  o.litCells = f.NonZeroCells();
+  return o;
+}
+
+std::function<void(TFractalParams*)> Orbits(int orbits, int threads) {
+  return [=](TFractalParams* v) { RunFractalOrbits(v, orbits, threads); };
+}
+
+TEST_F(RegionMergeTest, OneOrbitByRegionIsRunFractalToTheLastCountLeadByteAndPixel) {
+  for (const TLargeCase& c : kLargeCases) {
+    const TLargeOutcome direct = RenderLarge(c, RunFractal);
+    ASSERT_EQ(direct.mainSteps, kSteps) << c.name;
+    // Enough cells lit that every region of the grid takes part.
+    EXPECT_GT(direct.litCells, 200000) << c.name;
+    EXPECT_TRUE(direct == RenderLarge(c, Orbits(1, 1))) << c.name;
+  }
+}
+
+TEST_F(RegionMergeTest, EightOrbitsByRegionGiveTheSameResultOnOneAndTwoThreads) {
+  for (const TLargeCase& c : kLargeCases) {
+    const TLargeOutcome one = RenderLarge(c, Orbits(8, 1));
+    ASSERT_EQ(one.mainSteps, kSteps) << c.name;
+    EXPECT_TRUE(one == RenderLarge(c, Orbits(8, 2))) << c.name;
+  }
+}
+
+// Painting waits for many rounds on a large grid: a host must still find every hit painted, its cell's lead byte
+// written, and nothing painted twice over with an older colour. What it sees is the picture the counts and lead
+// bytes give, at every pump.
+TEST_F(RegionMergeTest, AHostSeesEveryHitPaintedAtEveryPump) {
+  for (const int threads : {1, 2}) {
+    ResetEngineState();
+    SeedEngineRandom(7);
+    TLargeFractal f(2048, 2048, false, false);
+    int checked = 0;
+    host.onPump = [&] {
+      if (GetEngineCounters().mainSteps < 20000) return;
+      std::int64_t unmarked = 0;
+      for (std::size_t cell = 0; cell < f.lead.size(); ++cell)
+        unmarked += (f.red[cell] | f.green[cell] | f.blue[cell]) != 0 && f.lead[cell] == 0;
+      EXPECT_EQ(unmarked, 0) << "pump " << host.pumps << " on " << threads << " threads";
+      const std::vector<std::uint8_t> seen = f.Pixels();
+      PaintHitColours(f.v);
+      EXPECT_TRUE(seen == f.Pixels()) << "pump " << host.pumps << " on " << threads << " threads";
+      ++checked;
+    };
+    SetEngineStepBudget(kSteps);
+    RunFractalOrbits(&f.v, 8, threads);
+    EXPECT_GE(checked, 2) << threads << " threads";
+    host.onPump = nullptr;
+  }
+}
+
+}  // namespace
