@@ -51,7 +51,8 @@ TMainForm::TMainForm(TServices& services, QWidget* parent) : QMainWindow(parent)
   setCentralWidget(MdiArea);
 
   AboutBox = new TAboutBox(this);
-  Form2 = new TForm2(this);
+  // The Options dialog's conversion errors are the program's boxes, like every other.
+  Form2 = new TForm2(this, [this](const QString& text) { services_.ShowError(Form2, text); });
   Form4 = new TForm4(this);
   XYSize = new TXYSize(this);
   CForm = new TCForm(this);
@@ -77,6 +78,7 @@ TMainForm::TMainForm(TServices& services, QWidget* parent) : QMainWindow(parent)
   CreateRecentMenu();
   LoadSettings();
   SetEngineHost(this);
+  NameControls();
   UpdateMenuItems();
 }
 

@@ -240,11 +240,11 @@ void TMDIChild::SaveParametersAs1Click() {
 
 bool TMDIChild::Options1Click(TServices& services, TForm2& dialog, TFileOptions& options, TDrawingOptions& drawing) {
   dialog.FillFromOptions(options);
-  dialog.UseAllCoresCB->setChecked(drawing.useAllCores);
+  dialog.SetUseAllCores(drawing.useAllCores);
   if (services.RunModalDialog(dialog) != QDialog::Accepted) return false;
   // OK has checked every text already, so this stores them all.
   dialog.StoreIntoOptions(options);
-  drawing.useAllCores = dialog.UseAllCoresCB->isChecked();
+  drawing.useAllCores = dialog.UseAllCores();
   ApplyScreenGamma(options);
   return true;
 }

@@ -38,7 +38,7 @@ TEST(FrameExit, ExitWhilePassesInTwoWindowsRunEndsThemAllAndTheEventLoop) {
   auto frame = std::make_unique<TMainForm>(TestServices());
   frame->show();
   ASSERT_TRUE(WaitUntil([&] { return frame->Children().size() == 1 && FirstShowDone(*frame->Children()[0]); }));
-  frame->FileNewItem->trigger();
+  Control<QAction>(*frame, "FileNewItem")->trigger();
   TMDIChild* a = frame->Children()[0];
   TMDIChild* b = frame->Children()[1];
   ASSERT_TRUE(WaitUntil([b] { return FirstShowDone(*b); }));
@@ -55,8 +55,8 @@ TEST(FrameExit, ExitWhilePassesInTwoWindowsRunEndsThemAllAndTheEventLoop) {
            When([b] { return Drawing(*b); },
                 [&] {
                   exitIssued = true;
-                  frame->CoolSpeedButton1->trigger();  // a Rand waiting in the frame timer must not start either
-                  frame->FileExitItem->trigger();
+                  Control<QAction>(*frame, "CoolSpeedButton1")->trigger();  // a Rand waiting in the frame timer must not start either
+                  Control<QAction>(*frame, "FileExitItem")->trigger();
                   depthWhenExitReturned = b->PassDepth();
                 },
                 stopAll);
@@ -85,7 +85,7 @@ TEST(FrameExit, ExitWhilePassesInTwoWindowsRunEndsThemAllAndTheEventLoop) {
   EXPECT_EQ(a->PassDepth(), 0);
   EXPECT_EQ(b->PassDepth(), 0);
   EXPECT_FALSE(frame->isVisible());
-  EXPECT_FALSE(frame->Timer1->isActive());
+  EXPECT_FALSE(Control<QTimer>(*frame, "Timer1")->isActive());
   EXPECT_TRUE(ExitRequested());
   // Nothing starts once the user has asked to leave.
   TPixelGraphic* picture = a->Params().image;
@@ -122,7 +122,7 @@ TEST(ErrorGuard, AnEngineFaultEndsThePassKeepsThePictureAndTheWindowGoesOn) {
   TMDIChild* w = frame->Children()[0];
   TMDIChildProbe::Record(*w).ifs0101 = true;
   for (double& c : TMDIChildProbe::Record(*w).af) c = std::numeric_limits<double>::quiet_NaN();
-  frame->ApplyButton->trigger();
+  Control<QAction>(*frame, "ApplyButton")->trigger();
   ASSERT_EQ(RecordedMessages().size(), 1);
   EXPECT_EQ(RecordedMessages().front(), QString::fromLatin1(kFaultInvalidOperation));
   EXPECT_EQ(w->PassDepth(), 0);
@@ -134,8 +134,8 @@ TEST(ErrorGuard, AnEngineFaultEndsThePassKeepsThePictureAndTheWindowGoesOn) {
 
   // The window draws again once its coefficients are sound.
   for (double& c : TMDIChildProbe::Record(*w).af) c = 0.3;
-  When([w] { return Drawing(*w); }, [&] { frame->AbortButton->trigger(); }, [w] { w->Abort(); });
-  frame->ApplyButton->trigger();
+  When([w] { return Drawing(*w); }, [&] { Control<QAction>(*frame, "AbortButton")->trigger(); }, [w] { w->Abort(); });
+  Control<QAction>(*frame, "ApplyButton")->trigger();
   EXPECT_EQ(RecordedMessages().size(), 1);
   EXPECT_EQ(w->PassDepth(), 0);
 }

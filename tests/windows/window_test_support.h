@@ -14,6 +14,7 @@
 #include <memory>
 #include <ostream>
 
+#include "dialogs/control.h"
 #include "engine/formula.h"
 #include "services/services.h"
 #include "windows/childwin.h"
