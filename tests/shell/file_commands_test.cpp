@@ -269,8 +269,10 @@ TEST_F(FileCommands, FailedSaveLeavesEarlierPictureAndParameterFileAsTheyWere) {
   // A full disk: the box gives the system's cause and names the file the user chose.
   {
     const writer_test::TFullDisk full;
+    TestServices().fileSystem = &full;
     AnswerSave(QStringLiteral("anim.png"), 0);
     Control<QAction>(*frame, "FileSaveAsItem")->trigger();
+    TestServices().fileSystem = nullptr;
   }
   ASSERT_EQ(RecordedMessages().size(), 3);
   EXPECT_EQ(RecordedMessages()[2],
