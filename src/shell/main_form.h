@@ -17,6 +17,7 @@
 #include "files/file_options.h"
 #include "shell/recent_files.h"
 #include "services/drawing_options.h"
+#include "services/exit_request.h"
 #include "services/save_memory.h"
 #include "services/services.h"
 
@@ -59,6 +60,8 @@ class TMainForm : public QMainWindow, public EngineHost {
   TMDIChild* OpenFractalWindow(const QString& caption);
   // The window whose menus are in the menu bar now.
   TMDIChild* MergedChild() const { return mergedChild_; }
+  // Whether the user has asked to leave: the frame has closed, and no pass starts in its windows any more.
+  bool ExitRequested() const { return exitRequest_.Requested(); }
 
   // Commands.
   void FileNewItemClick();
@@ -218,6 +221,7 @@ class TMainForm : public QMainWindow, public EngineHost {
 
   TFileOptions fileOptions_;
   TDrawingOptions drawingOptions_;
+  TExitRequest exitRequest_;
   TRecentFiles recentFiles_;
   TSaveMemory saveMemory_;
   QStringList filesToOpen_;  // each goes to the next window that opens

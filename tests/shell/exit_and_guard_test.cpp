@@ -34,7 +34,6 @@ class TThrowingObject : public QObject {
 
 TEST(FrameExit, ExitWhilePassesInTwoWindowsRunEndsThemAllAndTheEventLoop) {
   RecordedMessages().clear();
-  ClearExitRequest();
   auto frame = std::make_unique<TMainForm>(TestServices());
   frame->show();
   ASSERT_TRUE(WaitUntil([&] { return frame->Children().size() == 1 && FirstShowDone(*frame->Children()[0]); }));
@@ -86,13 +85,12 @@ TEST(FrameExit, ExitWhilePassesInTwoWindowsRunEndsThemAllAndTheEventLoop) {
   EXPECT_EQ(b->PassDepth(), 0);
   EXPECT_FALSE(frame->isVisible());
   EXPECT_FALSE(Control<QTimer>(*frame, "Timer1")->isActive());
-  EXPECT_TRUE(ExitRequested());
+  EXPECT_TRUE(frame->ExitRequested());
   // Nothing starts once the user has asked to leave.
   TPixelGraphic* picture = a->Params().image;
   a->UpdateGrafX();
   EXPECT_EQ(a->Params().image, picture);
   EXPECT_TRUE(RecordedMessages().isEmpty());
-  ClearExitRequest();
 }
 
 TEST(ErrorGuard, ACommandThatThrowsIsReportedAndReturnsFalse) {

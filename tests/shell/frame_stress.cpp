@@ -924,7 +924,7 @@ bool TFrameStress::NextDraw(TDraw& draw) {
 
 void TFrameStress::Tick() {
   if (finishing_ || failed_ || !frame_) return;
-  if (ExitRequested()) {
+  if (frame_->ExitRequested()) {
     // The user has asked to leave: the event loop must end once the passes have unwound; Run builds a new frame.
     if (exitSeenMs_ == 0) exitSeenMs_ = NowMs();
     if (NowMs() - exitSeenMs_ > 30000) {
@@ -1069,7 +1069,6 @@ TStressReport TFrameStress::Run() {
   folder_ = std::make_unique<QTemporaryDir>();
   savedGamma_ = TPixelGraphic::DefaultGamma();
   RecordedMessages().clear();
-  ClearExitRequest();
   SeedEngineRandom(options_.seed);
   InstallSeams();
   InstallCrashHandlers(this, static_cast<unsigned>(180 + options_.commands / 10));
@@ -1079,18 +1078,21 @@ TStressReport TFrameStress::Run() {
     BuildFrame();
     ScheduleTick(0);
     QApplication::exec();
-    if (!ExitRequested() || finishing_) break;
+    if (!frame_->ExitRequested() || finishing_) break;
     // The user's Exit: every pass has ended and the loop has unwound. The next frame goes on with the commands.
     phase_ = "destroying the frame after Exit";
     if (RunningPasses() != 0 && !failed_) Fail("passes still running after Exit ended the event loop");
     if (frame_->isVisible() && !failed_) Fail("the frame is still shown after Exit");
     frame_.reset();
-    ClearExitRequest();
     if (failed_) break;
     phase_ = "issuing commands";
   }
 
-  ClearExitRequest();
+  // The checks after the run ask a frame that still answers: one the user had just left is replaced.
+  if (!failed_ && frame_->ExitRequested()) {
+    frame_.reset();
+    BuildFrame();
+  }
   if (!failed_) {
     phase_ = "checking after the run";
     if (std::string problem = CheckWindows(true); !problem.empty()) Fail(problem);
@@ -1123,7 +1125,6 @@ TStressReport TFrameStress::Run() {
   RemoveSeams();
   TPixelGraphic::SetDefaultGamma(savedGamma_);
   ReseedEngineRandomFromClock();
-  ClearExitRequest();
   RemoveCrashHandlers();
   return report_;
 }

@@ -213,9 +213,8 @@ TEST_F(ParallelPass, ExitWhileEightOrbitsDrawEndsThePassAndTheProgram) {
   EXPECT_TRUE(exitIssued);
   EXPECT_EQ(result, 0);
   EXPECT_EQ(w->PassDepth(), 0);
-  EXPECT_TRUE(ExitRequested());
+  EXPECT_TRUE(frame->ExitRequested());
   EXPECT_TRUE(RecordedMessages().isEmpty());
-  ClearExitRequest();
 }
 
 }  // namespace

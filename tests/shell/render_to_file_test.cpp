@@ -292,16 +292,15 @@ TEST_F(RenderToFile, ExitWhileARenderRunsAsksAndOnlyOKLeavesDiscardingIt) {
   ASSERT_EQ(asked.size(), 1);
   EXPECT_TRUE(asked[0].contains(QStringLiteral("long.png"))) << asked[0].toStdString();
   EXPECT_TRUE(frame->isVisible());
-  EXPECT_FALSE(ExitRequested());
+  EXPECT_FALSE(frame->ExitRequested());
   EXPECT_TRUE(WaitUntil([this] { return Running(100000); }));
 
   answer = true;
   Control<QAction>(*frame, "FileExitItem")->trigger();
   EXPECT_EQ(asked.size(), 2);
   EXPECT_FALSE(Control<TRenderJobs>(*frame, "RenderJobs")->Busy());  // cancelled and joined before the frame goes
-  EXPECT_TRUE(ExitRequested());
+  EXPECT_TRUE(frame->ExitRequested());
   EXPECT_FALSE(QFile::exists(PathOf(QStringLiteral("long.png"))));
-  ClearExitRequest();
 }
 
 }  // namespace

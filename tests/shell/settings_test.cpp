@@ -58,7 +58,6 @@ class Remembered : public FrameTest {
     TestServices().saveDialog = {};
     TestServices().openDialog = {};
     TestServices().modalRunner = {};
-    ClearExitRequest();
     TPixelGraphic::SetDefaultGamma(savedGamma);
   }
 
@@ -67,7 +66,6 @@ class Remembered : public FrameTest {
     Control<QAction>(*frame, "FileExitItem")->trigger();
     for (TMDIChild* child : frame->Children()) child->Abort();
     frame.reset();
-    ClearExitRequest();
     frame = std::make_unique<TMainForm>(TestServices());
     frame->show();
   }
