@@ -235,7 +235,8 @@ void TMDIChild::SaveParametersAs1Click() {
   if (!chosen.accepted || chosen.fileName.isEmpty()) return;
   // What the dialogs show is what is saved, also when their debounce has not run out yet.
   TakePendingDialogEdits();
-  const std::string written = doc_.SaveParameters(LocalPath(chosen.fileName), DecimalSeparator(), services_.FileSystem());
+  const std::string written =
+      doc_.SaveParameters(LocalPath(chosen.fileName), DecimalSeparator(), services_.FileSystem());
   emit ParameterFileUsed(QFile::decodeName(QByteArray::fromStdString(written)));
 }
 

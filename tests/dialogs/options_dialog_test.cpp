@@ -114,7 +114,7 @@ TEST(OptionsDialog, BadTextShowsTheMessageKeepsTheDialogOpenAndStoresNothing) {
   TFileOptions options;
   bool stayedOpen = false;
   const bool ok = RunDialog(form, options, [&] {
-    Control<QRadioButton>(form, "JPEGWIntFastRB")->setChecked(true);   // before the bad text in the dialog's order
+    Control<QRadioButton>(form, "JPEGWIntFastRB")->setChecked(true);  // before the bad text in the dialog's order
     Control<QLineEdit>(form, "JPEGWQualityEdit")->setText(QStringLiteral("abc"));
     Control<QLineEdit>(form, "TIFFResHorizNEdit")->setText(QStringLiteral("96"));  // after it
     Control<QPushButton>(form, "OKButton")->click();
@@ -190,17 +190,18 @@ TEST(OptionsDialog, EveryEditHasItsCaptionAndShowsItsLargestValueWhole) {
   form.FillFromOptions(TFileOptions{});
   form.show();
   EXPECT_EQ(UncaptionedControls(form).join(QLatin1Char('\n')).toStdString(), "");
-  const std::pair<QLineEdit*, const char*> captions[] = {{Control<QLineEdit>(form, "JPEGWQualityEdit"), "Quality (0...100)"},
-                                                         {Control<QLineEdit>(form, "TIFFResHorizNEdit"), "Horiz.:"},
-                                                         {Control<QLineEdit>(form, "TIFFResVertNEdit"), "Vert.:"},
-                                                         {Control<QLineEdit>(form, "ScreenGammaEdit"), "Screen Gamma"}};
+  const std::pair<QLineEdit*, const char*> captions[] = {
+      {Control<QLineEdit>(form, "JPEGWQualityEdit"), "Quality (0...100)"},
+      {Control<QLineEdit>(form, "TIFFResHorizNEdit"), "Horiz.:"},
+      {Control<QLineEdit>(form, "TIFFResVertNEdit"), "Vert.:"},
+      {Control<QLineEdit>(form, "ScreenGammaEdit"), "Screen Gamma"}};
   for (const auto& [edit, text] : captions) {
     ASSERT_NE(CaptionOf(edit), nullptr) << text;
     EXPECT_EQ(CaptionOf(edit)->text(), QString::fromLatin1(text));
   }
   // The resolution parts are 32-bit numbers.
-  for (QLineEdit* edit :
-       {Control<QLineEdit>(form, "TIFFResHorizNEdit"), Control<QLineEdit>(form, "TIFFResHorizDEdit"), Control<QLineEdit>(form, "TIFFResVertNEdit"), Control<QLineEdit>(form, "TIFFResVertDEdit")}) {
+  for (QLineEdit* edit : {Control<QLineEdit>(form, "TIFFResHorizNEdit"), Control<QLineEdit>(form, "TIFFResHorizDEdit"),
+                          Control<QLineEdit>(form, "TIFFResVertNEdit"), Control<QLineEdit>(form, "TIFFResVertDEdit")}) {
     EXPECT_TRUE(ShowsWhole(edit, QStringLiteral("-2147483648"))) << edit->accessibleName().toStdString();
   }
   EXPECT_TRUE(ShowsWhole(Control<QLineEdit>(form, "JPEGWQualityEdit"), QStringLiteral("100")));

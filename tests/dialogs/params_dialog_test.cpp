@@ -55,7 +55,9 @@ TEST(ParametersDialog, IsAStayOnTopToolWindowWithItsControls) {
   EXPECT_EQ(Control<QSlider>(form, "BluBar1")->maximum(), 25);
   EXPECT_EQ(Control<QSlider>(form, "Randomizer")->maximum(), 50);
   EXPECT_EQ(Control<QSlider>(form, "Probability")->maximum(), 50);
-  for (QSlider* s : {Control<QSlider>(form, "Intensity"), Control<QSlider>(form, "RedBar1"), Control<QSlider>(form, "GrnBar1"), Control<QSlider>(form, "BluBar1"), Control<QSlider>(form, "Randomizer"), Control<QSlider>(form, "Probability")}) {
+  for (QSlider* s : {Control<QSlider>(form, "Intensity"), Control<QSlider>(form, "RedBar1"),
+                     Control<QSlider>(form, "GrnBar1"), Control<QSlider>(form, "BluBar1"),
+                     Control<QSlider>(form, "Randomizer"), Control<QSlider>(form, "Probability")}) {
     EXPECT_EQ(s->minimum(), 0);
     EXPECT_EQ(s->value(), 0);
   }
@@ -227,10 +229,10 @@ TEST(ParametersDialog, EverySliderHasItsCaptionBesideIt) {
   form.FillFromRecord(FirstShowRecord());
   form.show();
   EXPECT_EQ(UncaptionedControls(form).join(QLatin1Char('\n')).toStdString(), "");
-  const std::pair<QSlider*, const char*> captions[] = {{Control<QSlider>(form, "Intensity"), "Intensity"}, {Control<QSlider>(form, "RedBar1"), "Red"},
-                                                       {Control<QSlider>(form, "GrnBar1"), "Green"},       {Control<QSlider>(form, "BluBar1"), "Blue"},
-                                                       {Control<QSlider>(form, "Randomizer"), "Randomizer"},
-                                                       {Control<QSlider>(form, "Probability"), "Probability"}};
+  const std::pair<QSlider*, const char*> captions[] = {
+      {Control<QSlider>(form, "Intensity"), "Intensity"},   {Control<QSlider>(form, "RedBar1"), "Red"},
+      {Control<QSlider>(form, "GrnBar1"), "Green"},         {Control<QSlider>(form, "BluBar1"), "Blue"},
+      {Control<QSlider>(form, "Randomizer"), "Randomizer"}, {Control<QSlider>(form, "Probability"), "Probability"}};
   for (const auto& [slider, text] : captions) {
     const QLabel* caption = CaptionOf(slider);
     ASSERT_NE(caption, nullptr) << text;
@@ -242,7 +244,8 @@ TEST(ParametersDialog, ProbabilityValueSitsBesideItsSliderNotBesideLinear) {
   TForm4 form;
   form.FillFromRecord(FirstShowRecord());
   form.show();
-  ASSERT_TRUE(OnSameRow(Control<QCheckBox>(form, "None"), Control<QSlider>(form, "Probability")));  // "None" with the slider beside it
+  ASSERT_TRUE(OnSameRow(Control<QCheckBox>(form, "None"),
+                        Control<QSlider>(form, "Probability")));  // "None" with the slider beside it
   EXPECT_TRUE(OnSameRow(Control<QLabel>(form, "Factor2"), Control<QSlider>(form, "Probability")));
   EXPECT_FALSE(OnSameRow(Control<QLabel>(form, "Factor2"), Control<QCheckBox>(form, "Linear")));
   EXPECT_EQ(ControlLeftOf(Control<QLabel>(form, "Factor2")), Control<QSlider>(form, "Probability"));

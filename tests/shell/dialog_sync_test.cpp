@@ -39,7 +39,10 @@ class DialogSync : public FrameTest {
  protected:
   // Both debounces have run out, so every value the dialogs were given is back in the active record.
   bool Settle() {
-    return WaitUntil([this] { return !Control<TForm4>(*frame, "Form4")->DebouncePending() && !Control<TCForm>(*frame, "CForm")->DebouncePending(); });
+    return WaitUntil([this] {
+      return !Control<TForm4>(*frame, "Form4")->DebouncePending() &&
+             !Control<TCForm>(*frame, "CForm")->DebouncePending();
+    });
   }
 };
 
@@ -243,18 +246,20 @@ TEST_F(DialogSync, RandRefillsTheCoefficientEditsAndTheyComeBackRounded) {
   };
   When([w] { return Drawing(*w); },
        [&, this] {
-         shownAtOnce = w->Params().af != before &&
-                       editsMatch([&](int k) { return CoefficientEdit(*frame, k)->text() == Shown(w->Params().af[k], 9); });
+         shownAtOnce = w->Params().af != before && editsMatch([&](int k) {
+                         return CoefficientEdit(*frame, k)->text() == Shown(w->Params().af[k], 9);
+                       });
          // Once the debounce has run, the record holds exactly what the edits show: nine decimals.
-         When([&, this] {
-                return !Control<TCForm>(*frame, "CForm")->DebouncePending() &&
-                       editsMatch([&](int k) { return w->Params().af[k] == CoefficientEdit(*frame, k)->Value(); });
-              },
-              [&, this] {
-                cameBack = w->PassDepth() == 1;
-                Control<QAction>(*frame, "AbortButton")->trigger();
-              },
-              StopAll());
+         When(
+             [&, this] {
+               return !Control<TCForm>(*frame, "CForm")->DebouncePending() &&
+                      editsMatch([&](int k) { return w->Params().af[k] == CoefficientEdit(*frame, k)->Value(); });
+             },
+             [&, this] {
+               cameBack = w->PassDepth() == 1;
+               Control<QAction>(*frame, "AbortButton")->trigger();
+             },
+             StopAll());
        },
        StopAll());
   Control<QAction>(*frame, "CoolSpeedButton1")->trigger();
@@ -328,7 +333,8 @@ TEST_F(DialogSync, AboutShowsTheBoxModallyAndItsButtonClosesIt) {
   TestServices().modalRunner = previous;
   EXPECT_EQ(shown, Control<TAboutBox>(*frame, "AboutBox"));
   EXPECT_TRUE(closedByButton);
-  EXPECT_EQ(Control<QPushButton>(*Control<TAboutBox>(*frame, "AboutBox"), "OKButton")->text(), QStringLiteral("Ovel IFS"));
+  EXPECT_EQ(Control<QPushButton>(*Control<TAboutBox>(*frame, "AboutBox"), "OKButton")->text(),
+            QStringLiteral("Ovel IFS"));
   EXPECT_TRUE(TAboutBox::CreditsText().contains(QStringLiteral("0.005")));
 }
 

@@ -54,7 +54,8 @@ TEST(FrameExit, ExitWhilePassesInTwoWindowsRunEndsThemAllAndTheEventLoop) {
            When([b] { return Drawing(*b); },
                 [&] {
                   exitIssued = true;
-                  Control<QAction>(*frame, "CoolSpeedButton1")->trigger();  // a Rand waiting in the frame timer must not start either
+                  Control<QAction>(*frame, "CoolSpeedButton1")
+                      ->trigger();  // a Rand waiting in the frame timer must not start either
                   Control<QAction>(*frame, "FileExitItem")->trigger();
                   depthWhenExitReturned = b->PassDepth();
                 },
@@ -90,6 +91,34 @@ TEST(FrameExit, ExitWhilePassesInTwoWindowsRunEndsThemAllAndTheEventLoop) {
   TPixelGraphic* picture = a->Params().image;
   a->UpdateGrafX();
   EXPECT_EQ(a->Params().image, picture);
+  EXPECT_TRUE(RecordedMessages().isEmpty());
+}
+
+// Each frame keeps its own exit request: the frame the user left refuses passes, the other one still draws.
+TEST(FrameExit, LeavingOneFrameLeavesAnotherOneDrawing) {
+  RecordedMessages().clear();
+  const auto firstWindowShown = [](const TMainForm& frame) {
+    return WaitUntil([&] { return frame.Children().size() == 1 && FirstShowDone(*frame.Children()[0]); });
+  };
+  auto left = std::make_unique<TMainForm>(TestServices());
+  left->show();
+  ASSERT_TRUE(firstWindowShown(*left));
+  auto staying = std::make_unique<TMainForm>(TestServices());
+  staying->show();
+  ASSERT_TRUE(firstWindowShown(*staying));
+  Control<QAction>(*left, "FileExitItem")->trigger();
+  EXPECT_TRUE(left->ExitRequested());
+  EXPECT_FALSE(staying->ExitRequested());
+  TMDIChild* w = staying->Children()[0];
+  bool drew = false;
+  When([w] { return Drawing(*w); },
+       [&] {
+         drew = true;
+         w->Abort();
+       },
+       [w] { w->Abort(); });
+  w->Menus().ifsItems[0]->trigger();
+  EXPECT_TRUE(drew);
   EXPECT_TRUE(RecordedMessages().isEmpty());
 }
 

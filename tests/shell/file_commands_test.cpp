@@ -91,7 +91,10 @@ class FileCommands : public FrameTest {
     TMDIChild* w = FrameTest::FirstWindow();
     // The dialogs' first-show round trip writes back into the record once their debounce runs out; the tests
     // set their values after that.
-    EXPECT_TRUE(WaitUntil([this] { return !Control<TForm4>(*frame, "Form4")->DebouncePending() && !Control<TCForm>(*frame, "CForm")->DebouncePending(); }));
+    EXPECT_TRUE(WaitUntil([this] {
+      return !Control<TForm4>(*frame, "Form4")->DebouncePending() &&
+             !Control<TCForm>(*frame, "CForm")->DebouncePending();
+    }));
     return w;
   }
 

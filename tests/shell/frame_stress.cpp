@@ -283,8 +283,9 @@ void TFrameStress::DefineCommands() {
   });
   // Toolbar buttons clicked with the mouse.
   Add("ToolButton", 35, [this](const TArgs& a) {
-    QAction* actions[] = {Control<QAction>(*frame_, "CoolSpeedButton3"), Control<QAction>(*frame_, "AbortButton"),      Control<QAction>(*frame_, "CoolSpeedButton5"),
-                          Control<QAction>(*frame_, "ApplyButton"),      Control<QAction>(*frame_, "CoolSpeedButton1"), Control<QAction>(*frame_, "CButton")};
+    QAction* actions[] = {Control<QAction>(*frame_, "CoolSpeedButton3"), Control<QAction>(*frame_, "AbortButton"),
+                          Control<QAction>(*frame_, "CoolSpeedButton5"), Control<QAction>(*frame_, "ApplyButton"),
+                          Control<QAction>(*frame_, "CoolSpeedButton1"), Control<QAction>(*frame_, "CButton")};
     QAction* action = actions[a[0] % std::size(actions)];
     Note(action->text().toStdString());
     ClickButton(Control<QToolBar>(*frame_, "ToolBar")->widgetForAction(action));
@@ -550,8 +551,10 @@ void TFrameStress::DefineCommands() {
   });
   Add("SizeDialogMenu", 8, [this](const TArgs& a) {
     TXYSize& s = *Control<TXYSize>(*frame_, "XYSize");
-    QAction* items[] = {Control<QAction>(s, "N120by801"),  Control<QAction>(s, "N160by1201"), Control<QAction>(s, "N320by2402"), Control<QAction>(s, "N400by3001"),
-                        Control<QAction>(s, "N640by4801"), Control<QAction>(s, "N800by6001"), Control<QAction>(s, "N1024by7681")};
+    QAction* items[] = {Control<QAction>(s, "N120by801"),  Control<QAction>(s, "N160by1201"),
+                        Control<QAction>(s, "N320by2402"), Control<QAction>(s, "N400by3001"),
+                        Control<QAction>(s, "N640by4801"), Control<QAction>(s, "N800by6001"),
+                        Control<QAction>(s, "N1024by7681")};
     QAction* item = items[a[0] % std::size(items)];
     Note(item->text().toStdString());
     OpenToolWindow(&s);
@@ -564,7 +567,9 @@ void TFrameStress::DefineCommands() {
   });
   Add("Slider", 35, [this](const TArgs& a) {
     TForm4& p = *Control<TForm4>(*frame_, "Form4");
-    QSlider* sliders[] = {Control<QSlider>(p, "Intensity"), Control<QSlider>(p, "RedBar1"), Control<QSlider>(p, "GrnBar1"), Control<QSlider>(p, "BluBar1"), Control<QSlider>(p, "Randomizer"), Control<QSlider>(p, "Probability")};
+    QSlider* sliders[] = {Control<QSlider>(p, "Intensity"),  Control<QSlider>(p, "RedBar1"),
+                          Control<QSlider>(p, "GrnBar1"),    Control<QSlider>(p, "BluBar1"),
+                          Control<QSlider>(p, "Randomizer"), Control<QSlider>(p, "Probability")};
     QSlider* slider = sliders[a[0] % std::size(sliders)];
     OpenToolWindow(&p);
     if (a[2] % 2 && SeenOnScreen(slider)) {
@@ -580,9 +585,23 @@ void TFrameStress::DefineCommands() {
   });
   Add("CheckBox", 35, [this](const TArgs& a) {
     TForm4& p = *Control<TForm4>(*frame_, "Form4");
-    QCheckBox* boxes[] = {Control<QCheckBox>(p, "square_root"), Control<QCheckBox>(p, "Invert"), Control<QCheckBox>(p, "Mira01"), Control<QCheckBox>(p, "Latoocarfian01"), Control<QCheckBox>(p, "Latoocarfian02"), Control<QCheckBox>(p, "IFS_01"),    Control<QCheckBox>(p, "IFS_02"),
-                          Control<QCheckBox>(p, "AT_01"),       Control<QCheckBox>(p, "AT_02"),  Control<QCheckBox>(p, "None"),   Control<QCheckBox>(p, "Linear"),         Control<QCheckBox>(p, "Sinusoidal"),     Control<QCheckBox>(p, "Spherical"), Control<QCheckBox>(p, "Swirl"),
-                          Control<QCheckBox>(p, "Horseshoe"),   Control<QCheckBox>(p, "Polar"),  Control<QCheckBox>(p, "Bent")};
+    QCheckBox* boxes[] = {Control<QCheckBox>(p, "square_root"),
+                          Control<QCheckBox>(p, "Invert"),
+                          Control<QCheckBox>(p, "Mira01"),
+                          Control<QCheckBox>(p, "Latoocarfian01"),
+                          Control<QCheckBox>(p, "Latoocarfian02"),
+                          Control<QCheckBox>(p, "IFS_01"),
+                          Control<QCheckBox>(p, "IFS_02"),
+                          Control<QCheckBox>(p, "AT_01"),
+                          Control<QCheckBox>(p, "AT_02"),
+                          Control<QCheckBox>(p, "None"),
+                          Control<QCheckBox>(p, "Linear"),
+                          Control<QCheckBox>(p, "Sinusoidal"),
+                          Control<QCheckBox>(p, "Spherical"),
+                          Control<QCheckBox>(p, "Swirl"),
+                          Control<QCheckBox>(p, "Horseshoe"),
+                          Control<QCheckBox>(p, "Polar"),
+                          Control<QCheckBox>(p, "Bent")};
     QCheckBox* box = boxes[a[0] % std::size(boxes)];
     Note(box->text().toStdString());
     OpenToolWindow(&p);
@@ -1050,8 +1069,8 @@ void TFrameStress::BeginFinish() {
     if (!frame_) return;
     for (TMDIChild* w : Windows()) w->Abort();
     if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
-    const bool quiet = AllIdle() && issueDepth_ == 0 && modalDepth_ == 0 && !Control<QTimer>(*frame_, "Timer1")->isActive() &&
-                       QApplication::activeModalWidget() == nullptr;
+    const bool quiet = AllIdle() && issueDepth_ == 0 && modalDepth_ == 0 &&
+                       !Control<QTimer>(*frame_, "Timer1")->isActive() && QApplication::activeModalWidget() == nullptr;
     if (quiet) {
       timer->stop();
       timer->deleteLater();

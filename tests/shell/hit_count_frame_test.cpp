@@ -96,7 +96,9 @@ TEST_F(HitCountFrame, AStoppedPassSavedLoadedAndContinuedElsewhereIsOnePassThatN
   // The dialogs give a loaded record's values back on their slider steps a debounce later, which changes the
   // render; a file saved after that round trip keeps its values through every later one.
   Open(gallery, 100);
-  ASSERT_TRUE(WaitUntil([this] { return !Control<TForm4>(*frame, "Form4")->DebouncePending() && !Control<TCForm>(*frame, "CForm")->DebouncePending(); }));
+  ASSERT_TRUE(WaitUntil([this] {
+    return !Control<TForm4>(*frame, "Form4")->DebouncePending() && !Control<TCForm>(*frame, "CForm")->DebouncePending();
+  }));
   saveAnswer = {true, Path(QStringLiteral("crystal.ifs")), 0};
   Control<QAction>(*frame, "SaveParametersAs1")->trigger();
   const QString params = Path(QStringLiteral("crystal.ifs"));

@@ -63,7 +63,9 @@ class Navigation : public FrameTest {
     EXPECT_TRUE(WaitUntil([&] { return *stopped && w->PassDepth() == 0; }));
   }
 
-  static QRect AreaRect(const TMainForm& frame) { return QRect(QPoint(0, 0), Control<QMdiArea>(frame, "MdiArea")->viewport()->size()); }
+  static QRect AreaRect(const TMainForm& frame) {
+    return QRect(QPoint(0, 0), Control<QMdiArea>(frame, "MdiArea")->viewport()->size());
+  }
 };
 
 TEST_F(Navigation, TheWheelZoomsAboutThePointUnderTheCursorAndANotchRunIsOneStep) {
@@ -124,7 +126,8 @@ TEST_F(Navigation, AWindowWithAPictureLargerThanTheFrameStaysInsideItsArea) {
   EXPECT_TRUE(w->PictureView()->horizontalScrollBar()->isVisible());
   EXPECT_EQ(w->PictureView()->horizontalScrollBar()->maximum(),
             1024 - w->PictureView()->viewport()->width());
-  EXPECT_TRUE(area.contains(w->mapTo(Control<QMdiArea>(*frame, "MdiArea")->viewport(), w->PictureView()->verticalScrollBar()->geometry().bottomRight())));
+  EXPECT_TRUE(area.contains(w->mapTo(Control<QMdiArea>(*frame, "MdiArea")->viewport(),
+                                     w->PictureView()->verticalScrollBar()->geometry().bottomRight())));
 }
 
 TEST_F(Navigation, FitToWindowShowsALargePictureWholeWithRightCoordinates) {

@@ -74,7 +74,8 @@ class ParallelPass : public FrameTest {
   void SetUseAllCores(bool on) {
     TestServices().modalRunner = [on](QDialog& dialog) {
       auto& form = dynamic_cast<TForm2&>(dialog);
-      if (Control<QCheckBox>(form, "UseAllCoresCB")->isChecked() != on) Control<QCheckBox>(form, "UseAllCoresCB")->click();
+      if (Control<QCheckBox>(form, "UseAllCoresCB")->isChecked() != on)
+        Control<QCheckBox>(form, "UseAllCoresCB")->click();
       Control<QPushButton>(form, "OKButton")->click();
       return dialog.result();
     };

@@ -204,7 +204,8 @@ TEST_F(RenderToFile, RendersQueueAndCancelWritesWhatIsDoneOrNothingAsAnswered) {
   EXPECT_TRUE(FileBytes(PathOf(QStringLiteral("first.png"))).startsWith("\x89PNG"));
   // The second starts after the first has left the queue (its file is written before it leaves); Discard leaves
   // no file.
-  ASSERT_TRUE(WaitUntil([this] { return Control<TRenderJobs>(*frame, "RenderJobs")->Jobs().size() == 1u && Running(100000); }));
+  ASSERT_TRUE(
+      WaitUntil([this] { return Control<TRenderJobs>(*frame, "RenderJobs")->Jobs().size() == 1u && Running(100000); }));
   answer = static_cast<int>(TRenderPanel::TCancelAnswer::Discard);
   Control<TRenderPanel>(*frame, "RenderPanel")->CancelButton->click();
   ASSERT_TRUE(WaitUntil([this] { return !Control<TRenderJobs>(*frame, "RenderJobs")->Busy(); }));
@@ -219,7 +220,8 @@ TEST_F(RenderToFile, RendersQueueAndCancelWritesWhatIsDoneOrNothingAsAnswered) {
   Control<TRenderPanel>(*frame, "RenderPanel")->CancelButton->click();
   EXPECT_EQ(asked.size(), 3);
   ASSERT_EQ(Control<TRenderJobs>(*frame, "RenderJobs")->Jobs().size(), 1u);
-  EXPECT_TRUE(Control<TRenderJobs>(*frame, "RenderJobs")->Jobs().front().picturePath.endsWith(QStringLiteral("first.png")));
+  EXPECT_TRUE(
+      Control<TRenderJobs>(*frame, "RenderJobs")->Jobs().front().picturePath.endsWith(QStringLiteral("first.png")));
   EXPECT_TRUE(RecordedMessages().isEmpty()) << RecordedMessages().join(QStringLiteral("; ")).toStdString();
 }
 

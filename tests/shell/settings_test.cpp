@@ -119,8 +119,8 @@ TEST_F(Remembered, OptionsFrameGeometryAndToolDialogPlacesComeBackInTheNextRun) 
     Control<QRadioButton>(form, "JPEGWIntFastRB")->setChecked(true);
     Control<QRadioButton>(form, "TIFFCompPackBitsRB")->setChecked(true);
     Control<QLineEdit>(form, "TIFFResVertDEdit")->setText(QStringLiteral("-7"));
-    Control<QLineEdit>(form, "ScreenGammaEdit")->setText(QStringLiteral("2") + QString(QChar::fromLatin1(LocaleDecimalSeparator())) +
-                                  QStringLiteral("2"));
+    Control<QLineEdit>(form, "ScreenGammaEdit")
+        ->setText(QStringLiteral("2") + QString(QChar::fromLatin1(LocaleDecimalSeparator())) + QStringLiteral("2"));
     Control<QPushButton>(form, "OKButton")->click();
     return dialog.result();
   };
@@ -358,7 +358,8 @@ TEST_F(Remembered, SaveAsProposesTheLastFileTypeAndFolderAgainAlsoInTheNextRun) 
   TMDIChild* w = FirstWindow();
   ASSERT_NE(w, nullptr);
   ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("pictures")));
-  Control<QAction>(*frame, "FileSaveAsItem")->trigger();  // cancelled: the first save proposes the first type and no folder
+  Control<QAction>(*frame, "FileSaveAsItem")
+      ->trigger();  // cancelled: the first save proposes the first type and no folder
   ASSERT_EQ(saveRequests.size(), 1);
   EXPECT_EQ(saveRequests[0].filterIndex, 0);
   EXPECT_TRUE(saveRequests[0].directory.isEmpty());
@@ -436,7 +437,8 @@ TEST_F(Remembered, TheStatusBarShowsTheActiveWindowsRenderAndANewWindowSaysHowTo
   const TRenderHealth after = w->Health();
   EXPECT_FALSE(after.running);
   EXPECT_GE(after.steps, during.steps);
-  EXPECT_EQ(Control<THealthBar>(*frame, "HealthBar")->Field(THealthField::StepsPerSecond)->text(), QStringLiteral("stopped"));
+  EXPECT_EQ(Control<THealthBar>(*frame, "HealthBar")->Field(THealthField::StepsPerSecond)->text(),
+            QStringLiteral("stopped"));
   EXPECT_EQ(Control<THealthBar>(*frame, "HealthBar")->Field(THealthField::Steps)->text(),
             FormatCount(static_cast<double>(after.steps), QLocale().decimalPoint()) + QStringLiteral(" steps"));
 

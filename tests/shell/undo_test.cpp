@@ -34,7 +34,10 @@ class Undo : public FrameTest {
 
   // Both debounces have run out: the dialogs' values are in the record and nothing waits.
   bool Settle() {
-    return WaitUntil([this] { return !Control<TForm4>(*frame, "Form4")->DebouncePending() && !Control<TCForm>(*frame, "CForm")->DebouncePending(); });
+    return WaitUntil([this] {
+      return !Control<TForm4>(*frame, "Form4")->DebouncePending() &&
+             !Control<TCForm>(*frame, "CForm")->DebouncePending();
+    });
   }
 
   // Runs a command that draws in w, stops the drawing once it is under way, and checks that it did draw.
@@ -50,8 +53,12 @@ class Undo : public FrameTest {
     EXPECT_TRUE(WaitUntil([&] { return *stopped && w->PassDepth() == 0; })) << "the command did not draw";
   }
 
-  void UndoAndStop(TMDIChild* w) { DrawAndStop(w, [this] { Control<QAction>(*frame, "EditUndoItem")->trigger(); }); }
-  void RedoAndStop(TMDIChild* w) { DrawAndStop(w, [this] { Control<QAction>(*frame, "EditRedoItem")->trigger(); }); }
+  void UndoAndStop(TMDIChild* w) {
+    DrawAndStop(w, [this] { Control<QAction>(*frame, "EditUndoItem")->trigger(); });
+  }
+  void RedoAndStop(TMDIChild* w) {
+    DrawAndStop(w, [this] { Control<QAction>(*frame, "EditRedoItem")->trigger(); });
+  }
 
   static int Steps(const TMDIChild* w) { return w->UndoStack()->count(); }
 };
@@ -110,7 +117,8 @@ TEST_F(Undo, CommandsAreStepsThatUndoAndRedoInOrderAndDraw) {
 TEST_F(Undo, TheKeysAreCtrlZAndCtrlShiftZ) {
   TMDIChild* w = Settled();
   EXPECT_EQ(Control<QAction>(*frame, "EditUndoItem")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Z));
-  EXPECT_TRUE(Control<QAction>(*frame, "EditRedoItem")->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)));
+  EXPECT_TRUE(
+      Control<QAction>(*frame, "EditRedoItem")->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)));
   frame->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
   w->Menus().mapsItems[0]->trigger();  // nothing selected: no drawing
