@@ -226,7 +226,8 @@ void ApplyBuiltInExample(TFractalParams& v) {
   v.randomizer = 2;
 }
 
-TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderReport& report) {
+TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderReport& report,
+                                  const TFileSystem& files) {
   // An output ending in .ovc is the render's hit-count document alone, without a picture.
   const bool countsOnly = IsHitCountPath(options.outputPath);
   const std::optional<std::string> countsPath = countsOnly ? std::optional(options.outputPath) : options.saveCountsPath;
@@ -368,7 +369,7 @@ TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderRe
     THitCountDocument counts = grid ? CaptureGridCounts(document, *grid, before + summary.steps, seed)
                                     : CaptureHitCounts(document, before + summary.steps, seed, {});
     PutOrbits(counts, orbit, left);
-    SaveHitCountDocument(*countsPath, counts);
+    SaveHitCountDocument(*countsPath, counts, files);
     if (!countsOnly) summary.countsPath = countsPath;
   }
   summary.picturePath = options.outputPath;
@@ -379,9 +380,9 @@ TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderRe
   const TWarningBox answerOK = [](const std::string&, const std::string&, TWarningButtons) { return true; };
   if (options.writeParams) {
     summary.paramsPath =
-        SavePictureAndParameters(&image, options.outputPath, options.fileOptions, answerOK, v, '.');
+        SavePictureAndParameters(&image, options.outputPath, options.fileOptions, answerOK, v, '.', files);
   } else {
-    SavePixelGraphicToFile(image, options.outputPath, options.fileOptions, answerOK);
+    SavePixelGraphicToFile(image, options.outputPath, options.fileOptions, answerOK, FileFormatWriters(), files);
   }
   summary.picturePath = options.outputPath;
   return summary;
@@ -404,7 +405,7 @@ std::string FormatRenderSummary(const TRenderSummary& summary) {
 }
 
 int RunRenderCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-                     bool errIsTerminal) {
+                     bool errIsTerminal, const TFileSystem& files) {
   const std::string prefix = std::string(kRenderProgramName) + ": ";
   TRenderOptions options;
   try {
@@ -481,7 +482,7 @@ int RunRenderCommand(const std::vector<std::string>& args, std::ostream& out, st
   return guarded([&] {
     const TRenderSummary summary = options.merge        ? MergeDocuments(options)
                                    : options.retonePath ? RetoneDocument(options)
-                                                        : RenderParameterSet(options, report);
+                                                        : RenderParameterSet(options, report, files);
     clearBar();
     if (summary.interrupted) {
       // Said even with --quiet: the picture holds fewer steps than were asked for.

@@ -12,6 +12,7 @@
 
 #include "cli/render_options.h"
 #include "engine/fractal_params.h"
+#include "files/file_system.h"
 
 // A run that cannot go on; the message is the one line the user sees.
 class ERenderFailed : public std::runtime_error {
@@ -42,8 +43,9 @@ struct TRenderReport {
 void ApplyBuiltInExample(TFractalParams& v);
 
 // Does the whole run. Raises ERenderFailed (and EParamFileOpen, EFileWrite, the writers' errors) on failure;
-// on failure no picture and no parameter file is written.
-TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderReport& report = {});
+// on failure no picture and no parameter file is written. The files are made in files.
+TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderReport& report = {},
+                                  const TFileSystem& files = SystemFileSystem());
 
 // "rendered 5000000 steps in 0.312 s: 16025641 steps/s, 0 restarts, 8 orbits on 2 threads", numbers in the C
 // locale; a run stopped by Ctrl+C says "interrupted: rendered ...", --merge "merged 4 documents: 20000000 steps",
@@ -51,6 +53,6 @@ TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderRe
 std::string FormatRenderSummary(const TRenderSummary& summary);
 
 // The program: parses args (without the program name), renders, reports on err (help goes to out) and returns
-// the exit status. The progress bar is drawn on err only when errIsTerminal.
+// the exit status. The progress bar is drawn on err only when errIsTerminal. A render makes its files in files.
 int RunRenderCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-                     bool errIsTerminal);
+                     bool errIsTerminal, const TFileSystem& files = SystemFileSystem());

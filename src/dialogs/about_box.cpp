@@ -29,6 +29,7 @@ TScrollingText::TScrollingText(const QString& text, QWidget* parent) : QWidget(p
   connect(ScrollTimer, &QTimer::timeout, this, &TScrollingText::Step);
   setFixedHeight(QFontMetrics(font()).height() + 4);
   setAttribute(Qt::WA_TransparentForMouseEvents);
+  NameObjects({{ScrollTimer, "ScrollTimer"}});
 }
 
 void TScrollingText::Step() {
@@ -94,6 +95,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
   resize(460, 317);
 
   connect(OKButton, &QPushButton::clicked, this, &TAboutBox::OKButtonClick);
+  NameObjects({{Credits, "Credits"}, {ScrollLine, "ScrollLine"}, {OKButton, "OKButton"}});
 }
 
 void TAboutBox::OKButtonClick() { accept(); }

@@ -22,7 +22,6 @@ class TScrollingText : public QWidget {
 
   QString Text() const { return text_; }
   int Offset() const { return offset_; }
-  QTimer* ScrollTimer;
 
  public slots:
   // Moves the text one step left; it comes in again from the right once it has left the box.
@@ -34,6 +33,8 @@ class TScrollingText : public QWidget {
   void hideEvent(QHideEvent* event) override;
 
  private:
+  QTimer* ScrollTimer;
+
   QString text_;
   int offset_ = 0;
 };
@@ -46,10 +47,6 @@ class TAboutBox : public QDialog {
 
   static QString CreditsText();
 
-  QPlainTextEdit* Credits;
-  TScrollingText* ScrollLine;
-  QPushButton* OKButton;  // "Ovel IFS"
-
  public slots:
   void OKButtonClick();
 
@@ -60,6 +57,10 @@ class TAboutBox : public QDialog {
   void mouseMoveEvent(QMouseEvent* event) override;
 
  private:
+  QPlainTextEdit* Credits;
+  TScrollingText* ScrollLine;
+  QPushButton* OKButton;  // "Ovel IFS"
+
   QPoint dragOffset_;
   bool dragging_ = false;
 };

@@ -112,6 +112,7 @@ TCForm::TCForm(QWidget* parent) : QWidget(parent) {
   resize(std::max(266, fit.width()), std::max(246, fit.height()));
 
   connect(CoefficiantTimer, &QTimer::timeout, this, &TCForm::CoefficiantTimerTimer);
+  NameObjects({{Memo, "Memo"}, {CoefficiantTimer, "CoefficiantTimer"}});
 }
 
 TSpinEdit* TCForm::Edit(int k) const {

@@ -30,17 +30,11 @@ class TCForm : public QWidget {
   // af[19] onwards are left alone.
   void ReadCoefficients(TCoefficients& af) const;
 
-  // The k-th edit in the order A01..A06, B01..B06, C01..C06, k = 1 .. 18.
-  TSpinEdit* Edit(int k) const;
-
   bool DebouncePending() const;
   // Ends a pending debounce without emitting: true when one was pending, so the caller reads the edits
   // itself, into the window they were meant for.
   bool TakePendingChange();
   int CoefTicks() const { return coefTicks_; }
-
-  QPlainTextEdit* Memo;
-  QTimer* CoefficiantTimer;
 
  public slots:
   // One tick of CoefficiantTimer: the second tick after the last change emits coefficientsChanged.
@@ -53,6 +47,11 @@ class TCForm : public QWidget {
   void paintEvent(QPaintEvent* event) override;
 
  private:
+  // The k-th edit in the order A01..A06, B01..B06, C01..C06, k = 1 .. 18.
+  TSpinEdit* Edit(int k) const;
+  QPlainTextEdit* Memo;
+  QTimer* CoefficiantTimer;
+
   // The shared change handler of all eighteen edits.
   void A01Change();
 

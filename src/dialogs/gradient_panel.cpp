@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QPixmap>
 
+#include "dialogs/tool_window.h"
 #include "engine/tone.h"
 
 namespace {
@@ -57,7 +58,10 @@ TGradientPanel::TGradientPanel(QWidget* parent) : QWidget(parent) {
   GradientOffset = MakeSpin(0, 1, 0.01, this);
   GradientOffset->setWrapping(true);
   Vibrancy = MakeSpin(kMinVibrancy, kMaxVibrancy, 0.05, this);
-  for (auto& spin : ColourPositions) spin = MakeSpin(0, 1, 0.05, this);
+  for (std::size_t k = 0; k < ColourPositions.size(); ++k) {
+    ColourPositions[k] = MakeSpin(0, 1, 0.05, this);
+    ColourPositions[k]->setObjectName(QStringLiteral("ColourPosition%1").arg(k + 1));
+  }
 
   auto* grid = new QGridLayout(this);
   grid->setContentsMargins(0, 0, 0, 0);
@@ -91,8 +95,13 @@ TGradientPanel::TGradientPanel(QWidget* parent) : QWidget(parent) {
   connect(GradientChooser, &QComboBox::currentIndexChanged, this, userChange);
   for (QDoubleSpinBox* spin : {GradientOffset, Vibrancy, ColourPositions[0], ColourPositions[1], ColourPositions[2]})
     connect(spin, &QDoubleSpinBox::valueChanged, this, userChange);
+  connect(GradientColouring, &QCheckBox::toggled, this, &TGradientPanel::colouringSwitched);
   FillFromRecord(TFractalParams{});
+  NameObjects({{GradientColouring, "GradientColouring"}, {GradientChooser, "GradientChooser"},
+               {GradientOffset, "GradientOffset"}, {Vibrancy, "Vibrancy"}});
 }
+
+bool TGradientPanel::ColouringOn() const { return GradientColouring->isChecked(); }
 
 void TGradientPanel::ShowEnabled() {
   const bool on = GradientColouring->isChecked();

@@ -23,18 +23,22 @@ class TGradientPanel : public QWidget {
   void FillFromRecord(const TFractalParams& v);
   // Touches exactly the fields it shows.
   void ApplyToRecord(TFractalParams& v) const;
+  // Whether the gradient colouring is switched on.
+  bool ColouringOn() const;
 
+ signals:
+  // The user changed a control.
+  void changed();
+  // The colouring switch changed, by the user or by filling.
+  void colouringSwitched(bool on);
+
+ private:
   QCheckBox* GradientColouring;
   QComboBox* GradientChooser;  // the built-ins, then the record's own gradient when it is none of them
   QDoubleSpinBox* GradientOffset;
   QDoubleSpinBox* Vibrancy;
   std::array<QDoubleSpinBox*, kColourPositions> ColourPositions;
 
- signals:
-  // The user changed a control.
-  void changed();
-
- private:
   void ShowEnabled();
 
   TGradientRef own_;  // the record's gradient when it is not a built-in

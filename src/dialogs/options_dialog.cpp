@@ -2,6 +2,7 @@
 
 #include <initializer_list>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include <QCheckBox>
@@ -63,10 +64,11 @@ std::int32_t IntegerOf(const QLineEdit* edit) {
 
 }  // namespace
 
-TForm2::TForm2(QWidget* parent) : QDialog(parent) {
+TForm2::TForm2(QWidget* parent, std::function<void(const QString&)> showError)
+    : QDialog(parent), showError_(std::move(showError)) {
   setWindowTitle(QStringLiteral("Options"));
   setModal(true);
-  ShowError = [this](const QString& message) { QMessageBox::critical(this, windowTitle(), message); };
+  if (!showError_) showError_ = [this](const QString& message) { QMessageBox::critical(this, windowTitle(), message); };
 
   // JPEG
   auto* jpeg = Group("JPEG", this);
@@ -193,6 +195,20 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
 
   connect(OKButton, &QPushButton::clicked, this, &TForm2::accept);
   connect(CancelButton, &QPushButton::clicked, this, &TForm2::reject);
+  NameObjects({{JPEGWIntPreciseRB, "JPEGWIntPreciseRB"}, {JPEGWIntFastRB, "JPEGWIntFastRB"},
+               {JPEGWFloatRB, "JPEGWFloatRB"}, {JPEGWQualityEdit, "JPEGWQualityEdit"},
+               {JPEGWProgressiveCB, "JPEGWProgressiveCB"}, {JPEGRIntPreciseRB, "JPEGRIntPreciseRB"},
+               {JPEGRIntFastRB, "JPEGRIntFastRB"}, {JPEGRFloatRB, "JPEGRFloatRB"}, {PXMBinaryRB, "PXMBinaryRB"},
+               {PXMASCIIRB, "PXMASCIIRB"}, {TIFFCompNoneRB, "TIFFCompNoneRB"},
+               {TIFFCompPackBitsRB, "TIFFCompPackBitsRB"}, {TIFFByteOrderIRB, "TIFFByteOrderIRB"},
+               {TIFFByteOrderMRB, "TIFFByteOrderMRB"}, {TIFFRGBRB, "TIFFRGBRB"}, {TIFFCMYKRB, "TIFFCMYKRB"},
+               {TIFFBlackIsZeroRB, "TIFFBlackIsZeroRB"}, {TIFFWhiteIsZeroRB, "TIFFWhiteIsZeroRB"},
+               {TIFFResNoneRB, "TIFFResNoneRB"}, {TIFFResInchRB, "TIFFResInchRB"},
+               {TIFFResCentimeterRB, "TIFFResCentimeterRB"}, {TIFFResHorizNEdit, "TIFFResHorizNEdit"},
+               {TIFFResHorizDEdit, "TIFFResHorizDEdit"}, {TIFFResVertNEdit, "TIFFResVertNEdit"},
+               {TIFFResVertDEdit, "TIFFResVertDEdit"}, {WriteGammaCB, "WriteGammaCB"},
+               {ScreenGammaEdit, "ScreenGammaEdit"}, {GammaCorrectionOnReadCB, "GammaCorrectionOnReadCB"},
+               {UseAllCoresCB, "UseAllCoresCB"}, {OKButton, "OKButton"}, {CancelButton, "CancelButton"}});
 }
 
 void TForm2::FillFromOptions(const TFileOptions& o) {
@@ -256,6 +272,9 @@ void TForm2::StoreIntoOptions(TFileOptions& options) const {
   options = o;
 }
 
+void TForm2::SetUseAllCores(bool on) { UseAllCoresCB->setChecked(on); }
+bool TForm2::UseAllCores() const { return UseAllCoresCB->isChecked(); }
+
 bool TForm2::Execute(TFileOptions& options) {
   FillFromOptions(options);
   edited_ = options;
@@ -269,7 +288,7 @@ void TForm2::accept() {
     StoreIntoOptions(edited_);
   } catch (const EConvertError& error) {
     // The dialog stays open so the user can mend the text instead of retyping every option.
-    ShowError(QString::fromStdString(error.what()));
+    showError_(QString::fromStdString(error.what()));
     return;
   }
   QDialog::accept();

@@ -20,7 +20,8 @@ class TForm2 : public QDialog {
   Q_OBJECT
 
  public:
-  explicit TForm2(QWidget* parent = nullptr);
+  // showError: how a conversion error is shown while OK is pressed; unset, a message box of the dialog's own.
+  explicit TForm2(QWidget* parent = nullptr, std::function<void(const QString&)> showError = {});
 
   // Options1Click's round trip: fill the controls from options, run the dialog modally and, on OK, store
   // the controls into options. Returns whether OK closed it. The caller applies a new screen gamma
@@ -35,9 +36,16 @@ class TForm2 : public QDialog {
   // Quality is kept in eight bits: 300 stores 44. A radio group with no button checked keeps its option.
   void StoreIntoOptions(TFileOptions& options) const;
 
-  // How a conversion error is shown while OK is pressed; a message box unless a test replaces it.
-  std::function<void(const QString&)> ShowError;
+  // "Use all processor cores", which the dialog shows but does not keep.
+  void SetUseAllCores(bool on);
+  bool UseAllCores() const;
 
+ public slots:
+  // OK: converts every text first; on an error shows it and stays open, otherwise closes with OK.
+  void accept() override;
+
+ private:
+  std::function<void(const QString&)> showError_;
   // "Write" group of JPEG
   QRadioButton* JPEGWIntPreciseRB;
   QRadioButton* JPEGWIntFastRB;
@@ -77,10 +85,5 @@ class TForm2 : public QDialog {
   QPushButton* OKButton;
   QPushButton* CancelButton;
 
- public slots:
-  // OK: converts every text first; on an error shows it and stays open, otherwise closes with OK.
-  void accept() override;
-
- private:
   TFileOptions edited_;
 };

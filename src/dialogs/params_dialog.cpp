@@ -190,14 +190,25 @@ TForm4::TForm4(QWidget* parent) : QWidget(parent) {
     connect(b, &QCheckBox::clicked, this, &TForm4::ControlChange);
   }
   connect(GradientPanel, &TGradientPanel::changed, this, &TForm4::ControlChange);
-  connect(GradientPanel->GradientColouring, &QCheckBox::toggled, this,
+  connect(GradientPanel, &TGradientPanel::colouringSwitched, this,
           [this] { ShowToneSliders(LogDensity->isChecked()); });
   connect(ColorTimer, &QTimer::timeout, this, &TForm4::ColorTimerTimer);
+  NameObjects({{Intensity, "Intensity"}, {RedBar1, "RedBar1"}, {GrnBar1, "GrnBar1"}, {BluBar1, "BluBar1"},
+               {Randomizer, "Randomizer"}, {Probability, "Probability"}, {Factor1, "Factor1"},
+               {RedLabel1, "RedLabel1"}, {GrnLabel1, "GrnLabel1"}, {BluLabel1, "BluLabel1"},
+               {RandomFactor, "RandomFactor"}, {Factor2, "Factor2"}, {ProbabilityCaption, "ProbabilityCaption"},
+               {ToneBrightness, "ToneBrightness"}, {ToneGamma, "ToneGamma"}, {BrightnessLabel, "BrightnessLabel"},
+               {ToneGammaLabel, "ToneGammaLabel"}, {square_root, "square_root"}, {Invert, "Invert"},
+               {LogDensity, "LogDensity"}, {Mira01, "Mira01"}, {Latoocarfian01, "Latoocarfian01"},
+               {Latoocarfian02, "Latoocarfian02"}, {IFS_01, "IFS_01"}, {IFS_02, "IFS_02"}, {AT_01, "AT_01"},
+               {AT_02, "AT_02"}, {None, "None"}, {Linear, "Linear"}, {Sinusoidal, "Sinusoidal"},
+               {Spherical, "Spherical"}, {Swirl, "Swirl"}, {Horseshoe, "Horseshoe"}, {Polar, "Polar"}, {Bent, "Bent"},
+               {GradientPanel, "GradientPanel"}, {ColorTimer, "ColorTimer"}});
 }
 
 void TForm4::ShowToneSliders(bool on) {
   // The gradient colouring paints by log density too.
-  on = on || GradientPanel->GradientColouring->isChecked();
+  on = on || GradientPanel->ColouringOn();
   for (QWidget* w : {static_cast<QWidget*>(ToneBrightness), static_cast<QWidget*>(ToneGamma),
                      static_cast<QWidget*>(BrightnessLabel), static_cast<QWidget*>(ToneGammaLabel)})
     w->setEnabled(on);

@@ -38,6 +38,18 @@ class TForm4 : public QWidget {
   bool TakePendingChange();
   int ColorTicks() const { return colorTicks_; }
 
+ public slots:
+  // One tick of ColorTimer: the second tick after the last change emits colorsChanged.
+  void ColorTimerTimer();
+
+ signals:
+  // The controls have been quiet for a tick: the frame's UpdateColors copies them into its active window.
+  void colorsChanged();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
   // Controls, named as the form names them. Owned by the form.
   QSlider* Intensity;
   QSlider* RedBar1;
@@ -77,18 +89,6 @@ class TForm4 : public QWidget {
   TGradientPanel* GradientPanel;  // the gradient colouring
   QTimer* ColorTimer;
 
- public slots:
-  // One tick of ColorTimer: the second tick after the last change emits colorsChanged.
-  void ColorTimerTimer();
-
- signals:
-  // The controls have been quiet for a tick: the frame's UpdateColors copies them into its active window.
-  void colorsChanged();
-
- protected:
-  void paintEvent(QPaintEvent* event) override;
-
- private:
   // The shared change handler of every slider and box.
   void ControlChange();
   // The brightness and gamma sliders act only with the log-density tone on.

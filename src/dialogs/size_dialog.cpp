@@ -64,6 +64,10 @@ TXYSize::TXYSize(QWidget* parent) : QWidget(parent) {
   resize(std::max(208, fit.width()), std::max(71 + MenuBar->sizeHint().height(), fit.height()));
 
   connect(CoolBtn1, &QPushButton::clicked, this, &TXYSize::applySize);
+  NameObjects({{RxWidth, "RxWidth"}, {RxHeight, "RxHeight"}, {CoolBtn1, "CoolBtn1"}, {MenuBar, "MenuBar"},
+               {Size1, "Size1"}, {N120by801, "N120by801"}, {N160by1201, "N160by1201"}, {N320by2402, "N320by2402"},
+               {N400by3001, "N400by3001"}, {N640by4801, "N640by4801"}, {N800by6001, "N800by6001"},
+               {N1024by7681, "N1024by7681"}});
 }
 
 void TXYSize::SetImageSize(int width, int height) {
@@ -73,5 +77,6 @@ void TXYSize::SetImageSize(int width, int height) {
 
 int TXYSize::ImageWidth() const { return RxWidth->IntValue(); }
 int TXYSize::ImageHeight() const { return RxHeight->IntValue(); }
+bool TXYSize::BeingEdited() const { return RxWidth->hasFocus() || RxHeight->hasFocus(); }
 
 void TXYSize::paintEvent(QPaintEvent*) { PaintGradient(this, kSilver); }

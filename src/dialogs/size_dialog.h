@@ -21,7 +21,17 @@ class TXYSize : public QWidget {
   // The edits' values as whole numbers; text that is not an integer reads as 0.
   int ImageWidth() const;
   int ImageHeight() const;
+  // Whether the user is typing a size now, which the window must not overwrite.
+  bool BeingEdited() const;
 
+ signals:
+  // "Apply" was pressed: the frame's TP01 resizes its active window to ImageWidth() x ImageHeight().
+  void applySize();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
   TSpinEdit* RxWidth;
   TSpinEdit* RxHeight;
   QPushButton* CoolBtn1;  // "Apply"
@@ -34,11 +44,4 @@ class TXYSize : public QWidget {
   QAction* N640by4801;
   QAction* N800by6001;
   QAction* N1024by7681;
-
- signals:
-  // "Apply" was pressed: the frame's TP01 resizes its active window to ImageWidth() x ImageHeight().
-  void applySize();
-
- protected:
-  void paintEvent(QPaintEvent* event) override;
 };

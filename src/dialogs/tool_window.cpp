@@ -67,3 +67,7 @@ char LocaleDecimalSeparator() {
   if (point.size() == 1 && point[0].unicode() < 0x80) return static_cast<char>(point[0].unicode());
   return '.';
 }
+
+void NameObjects(std::initializer_list<std::pair<QObject*, const char*>> objects) {
+  for (const auto& [object, name] : objects) object->setObjectName(QLatin1String(name));
+}

@@ -3,7 +3,10 @@
 
 #include <QColor>
 #include <QPoint>
+#include <initializer_list>
+#include <utility>
 
+class QObject;
 class QWidget;
 
 // Maroon and silver as the dialogs' gradients start from them.
@@ -28,3 +31,7 @@ void PaintGradient(QWidget* w, const QColor& start);
 
 // The user's decimal separator, as the dialogs show and read numbers with it.
 char LocaleDecimalSeparator();
+
+// Gives each control its member's name as its object name: the name it is known by, outside the form too (tests
+// find the controls by it).
+void NameObjects(std::initializer_list<std::pair<QObject*, const char*>> objects);

@@ -82,8 +82,9 @@ TParamReadResult TFractalDocument::Load(const std::string& path, char decimalSep
   return LoadParameterFile(path, v_, decimalSeparator, message);
 }
 
-std::string TFractalDocument::SaveParameters(const std::string& picturePath, char decimalSeparator) const {
-  return SaveParameterFile(picturePath, v_, decimalSeparator);
+std::string TFractalDocument::SaveParameters(const std::string& picturePath, char decimalSeparator,
+                                             const TFileSystem& files) const {
+  return SaveParameterFile(picturePath, v_, decimalSeparator, files);
 }
 
 void TFractalDocument::ResetView() { ResetCoordinates(v_); }

@@ -80,7 +80,8 @@ class TFractalDocument {
   // files/'s); the picture and the lists stay as they are.
   TParamReadResult Load(const std::string& path, char decimalSeparator, const TParamMessage& message);
   // Writes the record, atomically, as the parameter file that goes beside picturePath; returns its path.
-  std::string SaveParameters(const std::string& picturePath, char decimalSeparator) const;
+  std::string SaveParameters(const std::string& picturePath, char decimalSeparator,
+                             const TFileSystem& files = SystemFileSystem()) const;
 
   // Undo: the parameter set as it stands, and back to one taken earlier. Restore makes a new picture and new
   // lists through Resize when the snapshot's size differs from the current one (strong guarantee: when that

@@ -363,9 +363,9 @@ THitCountDocument ReadHitCountDocument(std::istream& in) {
   return doc;
 }
 
-void SaveHitCountDocument(const std::string& path, const THitCountDocument& doc) {
+void SaveHitCountDocument(const std::string& path, const THitCountDocument& doc, const TFileSystem& files) {
   doc.CheckShape();  // before a temporary file exists
-  WriteFileAtomically(path, [&](std::ostream& out) { WriteHitCountDocument(out, doc); });
+  WriteFileAtomically(path, [&](std::ostream& out) { WriteHitCountDocument(out, doc); }, files);
 }
 
 THitCountDocument LoadHitCountDocument(const std::string& path) {

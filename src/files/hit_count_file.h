@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/engine_state.h"
+#include "files/file_system.h"
 
 inline constexpr char kHitCountExtension[] = "ovc";
 // Version 2 adds the gradient colouring's colour cells and each orbit's colour coordinate; a document without them
@@ -83,7 +84,8 @@ void WriteHitCountDocument(std::ostream& out, const THitCountDocument& doc);
 THitCountDocument ReadHitCountDocument(std::istream& in);
 
 // Writes atomically (an existing file stays untouched if anything fails; errors raise EFileWrite).
-void SaveHitCountDocument(const std::string& path, const THitCountDocument& doc);
+void SaveHitCountDocument(const std::string& path, const THitCountDocument& doc,
+                          const TFileSystem& files = SystemFileSystem());
 // Raises EHitCountFile for an unreadable file, naming the path.
 THitCountDocument LoadHitCountDocument(const std::string& path);
 

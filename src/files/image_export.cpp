@@ -117,7 +117,7 @@ std::unique_ptr<TPixelGraphic> ConvertColorResolution(TPixelGraphic& image, TCol
 }
 
 void SavePixelGraphicToFile(TPixelGraphic& image, const std::string& path, const TFileOptions& options,
-                            const TWarningBox& warningBox, TFileFormatWriters& writers) {
+                            const TWarningBox& warningBox, TFileFormatWriters& writers, const TFileSystem& files) {
   const TFileFormatWriter& writer = WriterFor(ExtensionOf(path), writers);
   const TColorResolution current = CurrentColorResolution(image);
   const std::optional<TColorResolution> chosen = ChooseColorResolution(current, writer.CanWriteResolutions());
@@ -148,13 +148,13 @@ void SavePixelGraphicToFile(TPixelGraphic& image, const std::string& path, const
     converted = ConvertColorResolution(image, *chosen);
   }
   TPixelGraphic& toWrite = converted ? *converted : image;
-  WriteFileAtomically(path, [&](std::ostream& out) { writer.Write(out, toWrite, context); });
+  WriteFileAtomically(path, [&](std::ostream& out) { writer.Write(out, toWrite, context); }, files);
 }
 
 void SavePictureToFile(TPixelGraphic* image, const std::string& path, const TFileOptions& options,
-                       const TWarningBox& warningBox, TFileFormatWriters& writers) {
+                       const TWarningBox& warningBox, TFileFormatWriters& writers, const TFileSystem& files) {
   if (image == nullptr) throw EPGEmpty(FormatPGMessage(MsgIsEmpty, "PixelGraphic"));
-  SavePixelGraphicToFile(*image, path, options, warningBox, writers);
+  SavePixelGraphicToFile(*image, path, options, warningBox, writers, files);
 }
 
 std::string TSaveFilterEntry::Label() const { return UpperCase(extension) + " - " + description; }

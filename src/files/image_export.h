@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "files/file_format_writer.h"
+#include "files/file_system.h"
 #include "files/file_options.h"
 #include "files/writer_registry.h"
 
@@ -21,13 +22,16 @@
 // over path only when complete: on any error nothing is left behind and an existing file is untouched.
 // The picture's progress events fire while the converted copy is made and while the writer runs.
 // Raises EPGUnknownExtension, EPGFileFormatWritersEmpty, EPGCanWriteResolutionsEmpty,
-// EPGCannotWriteColorRes, the writers' errors, and EFileWrite (safe_file.h) for file errors.
+// EPGCannotWriteColorRes, the writers' errors, and EFileWrite (safe_file.h) for file errors. The file is made in
+// files.
 void SavePixelGraphicToFile(TPixelGraphic& image, const std::string& path, const TFileOptions& options,
-                            const TWarningBox& warningBox, TFileFormatWriters& writers = FileFormatWriters());
+                            const TWarningBox& warningBox, TFileFormatWriters& writers = FileFormatWriters(),
+                            const TFileSystem& files = SystemFileSystem());
 
 // The picture view's save: as above, but raises EPGEmpty ("PixelGraphic is empty") when there is no picture.
 void SavePictureToFile(TPixelGraphic* image, const std::string& path, const TFileOptions& options,
-                       const TWarningBox& warningBox, TFileFormatWriters& writers = FileFormatWriters());
+                       const TWarningBox& warningBox, TFileFormatWriters& writers = FileFormatWriters(),
+                       const TFileSystem& files = SystemFileSystem());
 
 // The extension of path as the save path sees it: what follows the last point of the file name, in lower
 // case, without the point; empty when the name has no point.

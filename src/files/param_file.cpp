@@ -294,9 +294,10 @@ std::string ParameterFilePathFor(const std::string& picturePath) {
   return ReplaceExtension(picturePath, kParamFileExtension);
 }
 
-std::string SaveParameterFile(const std::string& picturePath, const TFractalParams& v, char decimalSeparator) {
+std::string SaveParameterFile(const std::string& picturePath, const TFractalParams& v, char decimalSeparator,
+                              const TFileSystem& files) {
   const std::string path = ParameterFilePathFor(picturePath);
-  WriteFileAtomically(path, [&](std::ostream& out) { WriteParameterFile(out, v, decimalSeparator); });
+  WriteFileAtomically(path, [&](std::ostream& out) { WriteParameterFile(out, v, decimalSeparator); }, files);
   return path;
 }
 

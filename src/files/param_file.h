@@ -8,6 +8,7 @@
 #include <string>
 
 #include "engine/fractal_params.h"
+#include "files/file_system.h"
 
 inline constexpr char kParamFileHeader[] = "Ovel-IFS v0.005";
 inline constexpr char kParamFileExtension[] = "ifs";
@@ -68,7 +69,8 @@ std::string ParameterFilePathFor(const std::string& picturePath);
 
 // Writes the parameter file of the picture at picturePath atomically (an existing file stays untouched if anything
 // fails; errors raise EFileWrite) and returns its path.
-std::string SaveParameterFile(const std::string& picturePath, const TFractalParams& v, char decimalSeparator);
+std::string SaveParameterFile(const std::string& picturePath, const TFractalParams& v, char decimalSeparator,
+                              const TFileSystem& files = SystemFileSystem());
 
 struct TParamReadResult {
   bool readError = false;  // a number line was not a number, or the input failed; reading stopped there

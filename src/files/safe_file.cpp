@@ -8,7 +8,6 @@
 #include <system_error>
 #include <utility>
 
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
@@ -58,15 +57,6 @@ std::string TemporaryNameFor(const std::string& path) {
   return FolderOf(path) + "." + stem + extension + suffix + extension;
 }
 
-int OpenNewFile(const std::string& path) {
-  return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-}
-
-TTemporaryFileOpener& Opener() {
-  static TTemporaryFileOpener opener;
-  return opener;
-}
-
 void RenameOver(const std::string& from, const std::string& to) {
   if (std::rename(from.c_str(), to.c_str()) != 0) throw EFileWrite(kReplace, to, errno);
 }
@@ -85,9 +75,9 @@ class TFileSink final : public std::streambuf {
 
   int Error() const { return error_; }
 
-  // Creates the file through the opener; false (and the system's error kept) when it cannot.
-  bool Open(const std::string& path) {
-    fd_ = Opener() ? Opener()(path) : OpenNewFile(path);
+  // Creates the file in files; false (and the system's error kept) when it cannot.
+  bool Open(const TFileSystem& files, const std::string& path) {
+    fd_ = files.CreateNewFile(path);
     return fd_ >= 0 || Fail(errno);
   }
 
@@ -170,14 +160,11 @@ const std::string& EFileWrite::Path() const {
 
 int EFileWrite::Error() const { return detail_ ? detail_->error : 0; }
 
-TTemporaryFileOpener SetTemporaryFileOpener(TTemporaryFileOpener opener) {
-  return std::exchange(Opener(), std::move(opener));
-}
-
-void WriteFileAtomically(const std::string& path, const std::function<void(std::ostream&)>& write) {
+void WriteFileAtomically(const std::string& path, const std::function<void(std::ostream&)>& write,
+                         const TFileSystem& files) {
   const std::string temporary = TemporaryNameFor(path);
   TFileSink sink;
-  if (!sink.Open(temporary)) throw EFileWrite(kCreate, path, sink.Error());
+  if (!sink.Open(files, temporary)) throw EFileWrite(kCreate, path, sink.Error());
   try {
     std::ostream out(&sink);
     try {

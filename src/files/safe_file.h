@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "files/file_system.h"
+
 // A file that could not be written. Errors of the system read "Cannot <action> file "<path>": <cause>", the cause
 // being the system's own text for the error ("No space left on device", "Permission denied").
 class EFileWrite : public std::runtime_error {
@@ -34,7 +36,9 @@ class EFileWrite : public std::runtime_error {
 // the temporary file is removed, an existing file at path is left untouched, and the error propagates. When the
 // system refused to take the bytes, that is the error raised (EFileWrite with its cause), also when write itself
 // raised on seeing its stream fail; stream failures without a system error raise EFileWrite without a cause.
-void WriteFileAtomically(const std::string& path, const std::function<void(std::ostream&)>& write);
+// The temporary file is created in files.
+void WriteFileAtomically(const std::string& path, const std::function<void(std::ostream&)>& write,
+                         const TFileSystem& files = SystemFileSystem());
 
 // One file of a group written together: write is given a temporary path beside path (ending in path's own
 // extension, so that anything choosing a format by extension still sees it) and must leave the content there.
@@ -53,9 +57,3 @@ void WriteFilesTogether(const std::vector<TGroupWrite>& group);
 // The path with its extension (everything after the last dot of the file name) replaced by newExtension,
 // or newExtension appended when the name has none: "dir/pic.jpeg" -> "dir/pic.ifs".
 std::string ReplaceExtension(const std::string& path, const std::string& newExtension);
-
-// Creates the temporary file a save writes to and opens it for writing: a descriptor, or -1 with errno set.
-// Tests put a fault-injecting opener here (a full disk on a machine that has room); an empty one restores the
-// system's open. Returns the previous opener.
-using TTemporaryFileOpener = std::function<int(const std::string& path)>;
-TTemporaryFileOpener SetTemporaryFileOpener(TTemporaryFileOpener opener);

@@ -7,12 +7,15 @@
 #include "engine/fractal_params.h"
 #include "files/file_format_writer.h"
 #include "files/file_options.h"
+#include "files/file_system.h"
 
 class TPixelGraphic;
 
 // Saves picture to picturePath (the writer of its extension, with the conversion warning, as SavePictureToFile)
 // and v to the parameter file beside it (ParameterFilePathFor). On any error, a Cancel in the warning included,
 // neither file is replaced and no temporary file is left; the error propagates. Returns the parameter file's path.
+// Both files are made in files.
 std::string SavePictureAndParameters(TPixelGraphic* picture, const std::string& picturePath,
                                      const TFileOptions& options, const TWarningBox& warningBox,
-                                     const TFractalParams& v, char decimalSeparator);
+                                     const TFractalParams& v, char decimalSeparator,
+                                     const TFileSystem& files = SystemFileSystem());

@@ -11,9 +11,3 @@ inline const QString kModeWorking = QStringLiteral("Ovel IFS ");
 const QString& ModeWord();
 void SetModeWord(const QString& word);
 bool ModeIsNew();
-
-// Set once the user has asked to leave: passes end and no new one starts, so the nested event loops unwind.
-bool ExitRequested();
-void RequestExit();
-// Only for tests that exit one frame and then build another in the same process.
-void ClearExitRequest();

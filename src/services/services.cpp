@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QSettings>
 
+#include "files/file_system.h"
+
 namespace {
 
 constexpr int kDefaultProgressDelayMs = 500;
@@ -75,6 +77,8 @@ std::unique_ptr<QSettings> TServices::OpenSettings() {
 }
 
 int TServices::SaveProgressMinimumDurationMs() const { return kDefaultProgressDelayMs; }
+
+const TFileSystem& TServices::FileSystem() const { return SystemFileSystem(); }
 
 QStringList NameFiltersOf(const QString& filter) {
   QStringList parts = filter.split(QLatin1Char('|'));

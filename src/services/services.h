@@ -1,5 +1,6 @@
 // TServices: what the program asks of the desktop, in one object: the file dialogs, the information, error and
-// warning boxes, modal dialog runs, where the settings live and when a long save shows its progress. The frame is
+// warning boxes, modal dialog runs, where the settings live, when a long save shows its progress and where saves
+// make their files. The frame is
 // given one and hands it to every window it makes. This class is the platform's own; tests derive from it and
 // answer without a window waiting for a click, and without touching the user's settings.
 #pragma once
@@ -10,6 +11,7 @@
 #include <QStringList>
 
 class QDialog;
+class TFileSystem;
 class QSettings;
 class QWidget;
 
@@ -51,6 +53,8 @@ class TServices {
   virtual std::unique_ptr<QSettings> OpenSettings();
   // A long save shows a progress box once it has taken this long.
   virtual int SaveProgressMinimumDurationMs() const;
+  // Where the windows' saves make their files: the system's.
+  virtual const TFileSystem& FileSystem() const;
 };
 
 // "BMP - Bitmap|*.bmp|JPG - ...|*.jpg|" as the name filters of a Qt file dialog: "BMP - Bitmap (*.bmp)", ...

@@ -51,7 +51,8 @@ TMainForm::TMainForm(TServices& services, QWidget* parent) : QMainWindow(parent)
   setCentralWidget(MdiArea);
 
   AboutBox = new TAboutBox(this);
-  Form2 = new TForm2(this);
+  // The Options dialog's conversion errors are the program's boxes, like every other.
+  Form2 = new TForm2(this, [this](const QString& text) { services_.ShowError(Form2, text); });
   Form4 = new TForm4(this);
   XYSize = new TXYSize(this);
   CForm = new TCForm(this);
@@ -77,6 +78,7 @@ TMainForm::TMainForm(TServices& services, QWidget* parent) : QMainWindow(parent)
   CreateRecentMenu();
   LoadSettings();
   SetEngineHost(this);
+  NameControls();
   UpdateMenuItems();
 }
 
@@ -211,6 +213,7 @@ TMDIChild* TMainForm::OpenFractalWindow(const QString& caption) {
   child->SetFrameClientSize([this] { return FrameClientSize(); });
   child->SetFileOptions(&fileOptions_);
   child->SetDrawingOptions(&drawingOptions_);
+  child->SetExitRequest(&exitRequest_);
   WatchWindow(child);
   if (!filesToOpen_.isEmpty()) child->LoadAfterFirstShow(filesToOpen_.takeFirst());
   GiveDialogsTo(child);
@@ -311,7 +314,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
   // Every pass stops and none may start again, so the nested event loops of the passes unwind at once and the
   // application's own loop sees the quit; the frame is not destroyed before that has happened.
   RunGuarded(services_, this, [this] { SaveSettings(); });
-  RequestExit();
+  exitRequest_.Request();
   if (exploreWindow_) exploreWindow_->Stop();
   for (TMDIChild* child : Children()) child->Abort();
   Timer1->stop();
@@ -380,7 +383,7 @@ void TMainForm::DrawBtnClick() {
 
 void TMainForm::Timer1Timer() {
   Timer1->stop();
-  if (ExitRequested()) return;
+  if (exitRequest_.Requested()) return;
   if (ModeIsNew()) {
     FileNewItemClick();
     // Files given at start beyond the first get windows of their own.

@@ -17,6 +17,7 @@
 #include "files/file_options.h"
 #include "shell/recent_files.h"
 #include "services/drawing_options.h"
+#include "services/exit_request.h"
 #include "services/save_memory.h"
 #include "services/services.h"
 
@@ -48,56 +49,6 @@ class TMainForm : public QMainWindow, public EngineHost {
   explicit TMainForm(TServices& services, QWidget* parent = nullptr);
   ~TMainForm() override;
 
-  QMdiArea* MdiArea;
-
-  // The dialogs exist once for the whole run, created hidden with the frame in this order.
-  TAboutBox* AboutBox;
-  TForm2* Form2;   // the image file "Options"
-  TForm4* Form4;   // "Parameters"
-  TXYSize* XYSize; // "Size"
-  TCForm* CForm;   // "Coefficients"
-
-  QTimer* Timer1;  // 100 ms, once: the first window at start, and Rand
-
-  QMenu* File1;
-  QAction* FileNewItem;
-  QAction* FileOpenItem;
-  QAction* FileCloseItem;
-  QAction* FileSaveAsItem;
-  QAction* LoadFromParameterFile1;
-  QAction* JPGFileOptions1;
-  QAction* SaveParametersAs1;
-  QAction* SaveHitCounts1;    // "Save Hit Counts..."
-  QAction* ContinueButton;    // "Continue" (Shift+F5)
-  QAction* RenderToFile1;     // "Render to File..." (Ctrl+Shift+R)
-  TRenderJobs* RenderJobs;    // the renders to file, run in the background one after the other
-  TRenderPanel* RenderPanel;  // their progress, docked at the bottom
-  QAction* FileExitItem;
-  QAction* Explore1;        // "Explore...", Ctrl+E: the Explore window
-  QAction* MoreLikeThis1;   // "More Like This", Ctrl+Shift+E: variants of the active window's set
-  QAction* FrameSet1;       // "Frame Set", Ctrl+Shift+F, in each window's View menu
-  QMenu* Edit1;
-  QAction* EditUndoItem;  // "&Undo", Ctrl+Z: the active window's last step
-  QAction* EditRedoItem;  // "&Redo", Ctrl+Shift+Z
-  QMenu* Window1;
-  QAction* WindowCascadeItem;
-  QAction* WindowTileItem;
-  QAction* WindowArrangeItem;
-  QAction* WindowMinimizeItem;
-  QMenu* Help1;
-  QAction* HelpAboutItem;
-  QMenu* OpenRecent1;         // "Open Recent": the last parameter files, then "Clear List"
-  QAction* ClearRecentList1;
-  THealthBar* HealthBar;      // the active window's render figures, at the right of the status bar
-
-  QToolBar* ToolBar;
-  QAction* CoolSpeedButton3;  // "Reset"
-  QAction* AbortButton;       // "Stop"
-  QAction* CoolSpeedButton5;  // "Params"
-  QAction* ApplyButton;       // "Apply"
-  QAction* CoolSpeedButton1;  // "Rand"
-  QAction* CButton;           // "Const"
-
   // The window commands go to; nullptr only before the first window has opened.
   TMDIChild* ActiveChild() const;
   // The image file options: one set for the program's run, edited by "Options" and used by every Save As.
@@ -109,6 +60,8 @@ class TMainForm : public QMainWindow, public EngineHost {
   TMDIChild* OpenFractalWindow(const QString& caption);
   // The window whose menus are in the menu bar now.
   TMDIChild* MergedChild() const { return mergedChild_; }
+  // Whether the user has asked to leave: the frame has closed, and no pass starts in its windows any more.
+  bool ExitRequested() const { return exitRequest_.Requested(); }
 
   // Commands.
   void FileNewItemClick();
@@ -185,7 +138,59 @@ class TMainForm : public QMainWindow, public EngineHost {
   void dropEvent(QDropEvent* event) override;
 
  private:
+  // The controls carry their names as object names, which is how tests find them (NameControls).
+  QMdiArea* MdiArea;
+
+  // The dialogs exist once for the whole run, created hidden with the frame in this order.
+  TAboutBox* AboutBox;
+  TForm2* Form2;   // the image file "Options"
+  TForm4* Form4;   // "Parameters"
+  TXYSize* XYSize; // "Size"
+  TCForm* CForm;   // "Coefficients"
+
+  QTimer* Timer1;  // 100 ms, once: the first window at start, and Rand
+
+  QMenu* File1;
+  QAction* FileNewItem;
+  QAction* FileOpenItem;
+  QAction* FileCloseItem;
+  QAction* FileSaveAsItem;
+  QAction* LoadFromParameterFile1;
+  QAction* JPGFileOptions1;
+  QAction* SaveParametersAs1;
+  QAction* SaveHitCounts1;    // "Save Hit Counts..."
+  QAction* ContinueButton;    // "Continue" (Shift+F5)
+  QAction* RenderToFile1;     // "Render to File..." (Ctrl+Shift+R)
+  TRenderJobs* RenderJobs;    // the renders to file, run in the background one after the other
+  TRenderPanel* RenderPanel;  // their progress, docked at the bottom
+  QAction* FileExitItem;
+  QAction* Explore1;        // "Explore...", Ctrl+E: the Explore window
+  QAction* MoreLikeThis1;   // "More Like This", Ctrl+Shift+E: variants of the active window's set
+  QAction* FrameSet1;       // "Frame Set", Ctrl+Shift+F, in each window's View menu
+  QMenu* Edit1;
+  QAction* EditUndoItem;  // "&Undo", Ctrl+Z: the active window's last step
+  QAction* EditRedoItem;  // "&Redo", Ctrl+Shift+Z
+  QMenu* Window1;
+  QAction* WindowCascadeItem;
+  QAction* WindowTileItem;
+  QAction* WindowArrangeItem;
+  QAction* WindowMinimizeItem;
+  QMenu* Help1;
+  QAction* HelpAboutItem;
+  QMenu* OpenRecent1;         // "Open Recent": the last parameter files, then "Clear List"
+  QAction* ClearRecentList1;
+  THealthBar* HealthBar;      // the active window's render figures, at the right of the status bar
+
+  QToolBar* ToolBar;
+  QAction* CoolSpeedButton3;  // "Reset"
+  QAction* AbortButton;       // "Stop"
+  QAction* CoolSpeedButton5;  // "Params"
+  QAction* ApplyButton;       // "Apply"
+  QAction* CoolSpeedButton1;  // "Rand"
+  QAction* CButton;           // "Const"
+
   TServices& services_;
+  void NameControls();
   void ConnectFileCommands();
   void CreateHitCountActions();
   void CreateRenderToFile();
@@ -216,6 +221,7 @@ class TMainForm : public QMainWindow, public EngineHost {
 
   TFileOptions fileOptions_;
   TDrawingOptions drawingOptions_;
+  TExitRequest exitRequest_;
   TRecentFiles recentFiles_;
   TSaveMemory saveMemory_;
   QStringList filesToOpen_;  // each goes to the next window that opens

@@ -50,7 +50,7 @@ void TMDIChild::SaveHitCounts1Click() {
     // While a pass draws, its orbits are the engine's: the counts so far are saved without them.
     counts = CaptureHitCounts(doc_, static_cast<std::uint64_t>(steps), 0, {});
   }
-  SaveHitCountDocument(LocalFile(path), counts);
+  SaveHitCountDocument(LocalFile(path), counts, services_.FileSystem());
 }
 
 void TMDIChild::LoadHitCounts(const QString& path) {

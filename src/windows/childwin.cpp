@@ -21,6 +21,7 @@
 #include "engine/tone.h"
 #include "image/pixel_graphic.h"
 #include "services/command_guard.h"
+#include "services/exit_request.h"
 #include "services/mode_word.h"
 #include "windows/window_text.h"
 
@@ -198,7 +199,7 @@ void TMDIChild::UpdateGrafX() { RunPass(TEngineRun::Start); }
 
 void TMDIChild::RunPass(TEngineRun run) {
   // Once the user has asked to leave no pass may start: the nested event loops must unwind.
-  if (ExitRequested()) return;
+  if (exitRequest_ && exitRequest_->Requested()) return;
   // Only an idle window's caption is its title; during a pass it shows progress figures.
   if (passDepth_ == 0) TitleText = windowTitle();
   // Edits still waiting in the dialogs belong to this pass, before the family switches are derived below.

@@ -32,6 +32,7 @@ class QLabel;
 class QStatusBar;
 class QTimer;
 class QUndoStack;
+class TExitRequest;
 class TForm2;
 
 class TMDIChild : public QMdiSubWindow {
@@ -186,6 +187,8 @@ class TMDIChild : public QMdiSubWindow {
   // Where Save As put its last picture, and of which type; where parameter files were last opened or saved. The
   // frame keeps one for all windows (and from run to run); without one the save dialogs start from the caption.
   void SetSaveMemory(TSaveMemory* memory) { saveMemory_ = memory; }
+  // The frame's: once it is made, no pass starts here. Without one the window never refuses a pass for it.
+  void SetExitRequest(const TExitRequest* request) { exitRequest_ = request; }
 
  signals:
   // A pass began, showed its progress or ended: Health() has new figures.
@@ -275,5 +278,6 @@ class TMDIChild : public QMdiSubWindow {
   const TDrawingOptions* drawingOptions_ = nullptr;
   TDrawingOptions ownDrawingOptions_;
   TSaveMemory* saveMemory_ = nullptr;
+  const TExitRequest* exitRequest_ = nullptr;
   TToolDialogs dialogs_;
 };

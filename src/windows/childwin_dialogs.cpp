@@ -51,9 +51,6 @@ void ToggleToolWindow(QWidget* dialog, const std::function<void()>& fill, int be
   dialog->raise();
 }
 
-// The user is typing a size: a refresh must not overwrite it under their cursor.
-bool BeingEdited(const TXYSize& size) { return size.RxWidth->hasFocus() || size.RxHeight->hasFocus(); }
-
 }  // namespace
 
 void TMDIChild::SetToolDialogs(TToolDialogs dialogs) {
@@ -73,7 +70,7 @@ void TMDIChild::Parameters1Update(bool newCoefficients) {
   // back into the record a moment later, rounded to the slider steps and to nine decimals.
   if (dialogs_.params) dialogs_.params->FillFromRecord(v);
   if (dialogs_.coefficients) dialogs_.coefficients->FillCoefficients(v.af);
-  if (!newCoefficients && dialogs_.size && !BeingEdited(*dialogs_.size))
+  if (!newCoefficients && dialogs_.size && !dialogs_.size->BeingEdited())
     dialogs_.size->SetImageSize(v.imageWidth, v.imageHeight);
 }
 

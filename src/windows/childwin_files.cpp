@@ -176,7 +176,8 @@ void TMDIChild::SaveAs1Click() {
   };
   const TFileOptions& options = fileOptions_ ? *fileOptions_ : ownFileOptions_;
   const std::string parameterPath =
-      SavePictureAndParameters(picture.get(), LocalPath(path), options, warningBox, params, DecimalSeparator());
+      SavePictureAndParameters(picture.get(), LocalPath(path), options, warningBox, params, DecimalSeparator(),
+                               services_.FileSystem());
 
   // TitleText too, so that the path stays the caption when a running pass ends.
   TitleText = path;
@@ -234,17 +235,18 @@ void TMDIChild::SaveParametersAs1Click() {
   if (!chosen.accepted || chosen.fileName.isEmpty()) return;
   // What the dialogs show is what is saved, also when their debounce has not run out yet.
   TakePendingDialogEdits();
-  const std::string written = doc_.SaveParameters(LocalPath(chosen.fileName), DecimalSeparator());
+  const std::string written =
+      doc_.SaveParameters(LocalPath(chosen.fileName), DecimalSeparator(), services_.FileSystem());
   emit ParameterFileUsed(QFile::decodeName(QByteArray::fromStdString(written)));
 }
 
 bool TMDIChild::Options1Click(TServices& services, TForm2& dialog, TFileOptions& options, TDrawingOptions& drawing) {
   dialog.FillFromOptions(options);
-  dialog.UseAllCoresCB->setChecked(drawing.useAllCores);
+  dialog.SetUseAllCores(drawing.useAllCores);
   if (services.RunModalDialog(dialog) != QDialog::Accepted) return false;
   // OK has checked every text already, so this stores them all.
   dialog.StoreIntoOptions(options);
-  drawing.useAllCores = dialog.UseAllCoresCB->isChecked();
+  drawing.useAllCores = dialog.UseAllCores();
   ApplyScreenGamma(options);
   return true;
 }

@@ -340,7 +340,7 @@ TEST(RenderCommand, AFullDiskIsNamedInTheErrorLineAndTheEarlierFilesStay) {
   {
     const writer_test::TFullDisk full;
     EXPECT_EQ(RunRenderCommand({"-o", folder / "pic.png", "--write-params", "--steps", "1000", "--quiet"}, out, err,
-                               false),
+                               false, full),
               1);
   }
   EXPECT_EQ(err.str(),

@@ -12,11 +12,12 @@
 
 #include "dialogs/layout_probe.h"
 #include "dialogs/spin_edit.h"
+#include "dialogs/control.h"
 
 namespace {
 
 void Tick(TCForm& form) {
-  if (form.CoefficiantTimer->isActive()) form.CoefficiantTimerTimer();
+  if (Control<QTimer>(form, "CoefficiantTimer")->isActive()) form.CoefficiantTimerTimer();
 }
 
 struct FakeFrame {
@@ -37,30 +38,26 @@ TEST(CoefficientsDialog, HasEighteenEditsInTheirGroupsWithIncrementsAndHints) {
   TCForm form;
   EXPECT_EQ(form.windowTitle(), QStringLiteral("Coefficients"));
   EXPECT_TRUE(form.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-  EXPECT_EQ(form.CoefficiantTimer->interval(), 250);
+  EXPECT_EQ(Control<QTimer>(form, "CoefficiantTimer")->interval(), 250);
   const char* names[] = {"A01", "A02", "A03", "A04", "A05", "A06", "B01", "B02", "B03",
                          "B04", "B05", "B06", "C01", "C02", "C03", "C04", "C05", "C06"};
   for (int k = 1; k <= 18; ++k) {
-    TSpinEdit* edit = form.Edit(k);
-    ASSERT_NE(edit, nullptr);
-    EXPECT_EQ(edit->objectName(), QString::fromLatin1(names[k - 1]));
+    TSpinEdit* edit = Control<TSpinEdit>(form, names[k - 1]);
     EXPECT_EQ(edit->Decimals(), 9);
     EXPECT_EQ(edit->Increment(), k <= 12 ? 0.05 : 0.1) << k;
     EXPECT_EQ(edit->toolTip(), k <= 12 ? QStringLiteral("af[%1]").arg(k) : QString()) << k;
   }
-  EXPECT_EQ(form.Edit(0), nullptr);
-  EXPECT_EQ(form.Edit(19), nullptr);
-  EXPECT_EQ(form.Memo->toPlainText(),
+  EXPECT_EQ(Control<QPlainTextEdit>(form, "Memo")->toPlainText(),
             QStringLiteral("xnew := fx*v.af[1 + j] + fy*v.af[3 + j] + v.af[5 + j];\n"
                            "y        := fx*v.af[2 + j] + fy*v.af[4 + j] + v.af[6 + j];\n"
                            "x        := xnew;"));
-  EXPECT_TRUE(form.Memo->isReadOnly());
+  EXPECT_TRUE(Control<QPlainTextEdit>(form, "Memo")->isReadOnly());
 }
 
 TEST(CoefficientsDialog, GridFollowsTheMemoAndGroupsAreStacked) {
   TCForm form;
   form.layout()->activate();
-  const auto at = [&](int k) { return form.Edit(k)->geometry(); };
+  const auto at = [&](int k) { return CoefficientEdit(form, k)->geometry(); };
   // x's equation (1, 3, 5) on the top row, y's (2, 4, 6) below, left to right.
   EXPECT_EQ(at(1).y(), at(3).y());
   EXPECT_EQ(at(3).y(), at(5).y());
@@ -70,7 +67,7 @@ TEST(CoefficientsDialog, GridFollowsTheMemoAndGroupsAreStacked) {
   EXPECT_LT(at(3).x(), at(5).x());
   EXPECT_GT(at(7).y(), at(2).y());
   EXPECT_GT(at(13).y(), at(8).y());
-  EXPECT_GT(at(1).y(), form.Memo->geometry().y());
+  EXPECT_GT(at(1).y(), Control<QPlainTextEdit>(form, "Memo")->geometry().y());
 }
 
 TEST(CoefficientsDialog, FilledCoefficientComesBackRoundedToNineDecimals) {
@@ -81,8 +78,8 @@ TEST(CoefficientsDialog, FilledCoefficientComesBackRoundedToNineDecimals) {
   v.af[19] = 7.25;  // beyond the dialog: must stay
   FakeFrame frame(form, &v);
   form.FillCoefficients(v.af);
-  EXPECT_EQ(form.Edit(1)->text(), QStringLiteral("0.123456789"));
-  EXPECT_EQ(form.Edit(18)->text(), QStringLiteral("-2.500000000"));
+  EXPECT_EQ(CoefficientEdit(form, 1)->text(), QStringLiteral("0.123456789"));
+  EXPECT_EQ(CoefficientEdit(form, 18)->text(), QStringLiteral("-2.500000000"));
   ASSERT_TRUE(form.DebouncePending());
   Tick(form);
   EXPECT_EQ(frame.updates, 0);
@@ -100,13 +97,13 @@ TEST(CoefficientsDialog, ThreeUpArrowsFromHalfGive065) {
   FakeFrame frame(form, &v);
   form.FillCoefficients(v.af);
   for (int i = 0; i < 3; ++i) {
-    QTest::keyClick(form.Edit(1), Qt::Key_Up);
+    QTest::keyClick(CoefficientEdit(form, 1), Qt::Key_Up);
     Tick(form);
   }
   EXPECT_EQ(frame.updates, 0);
   Tick(form);
   EXPECT_EQ(frame.updates, 1);
-  EXPECT_EQ(form.Edit(1)->text(), QStringLiteral("0.650000000"));
+  EXPECT_EQ(CoefficientEdit(form, 1)->text(), QStringLiteral("0.650000000"));
   EXPECT_EQ(v.af[1], 0.65);
 }
 
@@ -116,7 +113,7 @@ TEST(CoefficientsDialog, ClearedEditWritesZero) {
   v.af[18] = 3.0;
   form.FillCoefficients(v.af);
   FakeFrame frame(form, &v);
-  form.Edit(18)->findChild<QLineEdit*>()->clear();
+  CoefficientEdit(form, 18)->findChild<QLineEdit*>()->clear();
   Tick(form);
   Tick(form);
   EXPECT_EQ(frame.updates, 1);
@@ -127,8 +124,8 @@ TEST(CoefficientsDialog, RealTimerCopiesOnceIntoTheWindowActiveAtThatMoment) {
   TCForm form;
   TFractalParams first, second;
   FakeFrame frame(form, &first);
-  form.Edit(7)->findChild<QLineEdit*>()->setText(QStringLiteral("1"));
-  QTest::keyClicks(form.Edit(7), QStringLiteral(".5"));
+  CoefficientEdit(form, 7)->findChild<QLineEdit*>()->setText(QStringLiteral("1"));
+  QTest::keyClicks(CoefficientEdit(form, 7), QStringLiteral(".5"));
   frame.active = &second;
   EXPECT_TRUE(QTest::qWaitFor([&] { return frame.updates > 0; }, 5000));
   EXPECT_EQ(frame.updates, 1);
@@ -171,10 +168,10 @@ TEST(CoefficientsDialog, EveryEditIsNamedByItsGroupEquationAndTerm) {
   };
   const QString terms[] = {"fx *", "fy *", "+"};
   for (int k = 1; k <= 18; ++k) {
-    TSpinEdit* e = form.Edit(k);
+    TSpinEdit* e = CoefficientEdit(form, k);
     const int i = (k - 1) % 6 + 1;  // 1 .. 6 within the group
     const bool xEquation = i % 2 == 1;
-    TSpinEdit* first = form.Edit(k - (i - 1) + (xEquation ? 0 : 1));  // A01 or A02 of e's group and row
+    TSpinEdit* first = CoefficientEdit(form, k - (i - 1) + (xEquation ? 0 : 1));  // A01 or A02 of e's group and row
     EXPECT_TRUE(OnSameRow(e, first)) << k;
     EXPECT_EQ(rowCaption(first), xEquation ? QStringLiteral("x") : QStringLiteral("y")) << k;
     EXPECT_EQ(groupLetter(e), QString(QLatin1Char("ABC"[(k - 1) / 6]))) << k;
@@ -186,6 +183,6 @@ TEST(CoefficientsDialog, EditsShowASignedTwoDigitCoefficientWhole) {
   TCForm form;
   form.show();
   for (int k = 1; k <= 18; ++k) {
-    EXPECT_TRUE(ShowsWhole(form.Edit(k)->findChild<QLineEdit*>(), QStringLiteral("-10.123456789"))) << k;
+    EXPECT_TRUE(ShowsWhole(CoefficientEdit(form, k)->findChild<QLineEdit*>(), QStringLiteral("-10.123456789"))) << k;
   }
 }

@@ -1,5 +1,6 @@
 // The Parameters dialog's gradient colouring: filling it from a record and applying it changes nothing, a choice
 // in the chooser reaches the record through the dialog's debounce, and a record's own gradient is offered too.
+#include "dialogs/control.h"
 #include "dialogs/gradient_panel.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 #include <QTimer>
 
 #include "dialogs/params_dialog.h"
+#include "dialogs/control.h"
 
 TEST(GradientPanel, FillingAndApplyingARecordChangesNothingEvenForValuesTheSpinBoxesRound) {
   TFractalParams v;
@@ -24,7 +26,7 @@ TEST(GradientPanel, FillingAndApplyingARecordChangesNothingEvenForValuesTheSpinB
   QSignalSpy changes(&panel, &TGradientPanel::changed);
   panel.FillFromRecord(v);
   EXPECT_EQ(changes.count(), 0) << "filling is not the user's change";
-  EXPECT_EQ(panel.GradientChooser->currentText(), QStringLiteral("ocean"));
+  EXPECT_EQ(Control<QComboBox>(panel, "GradientChooser")->currentText(), QStringLiteral("ocean"));
   TFractalParams back = v;
   panel.ApplyToRecord(back);
   EXPECT_TRUE(back == v);
@@ -34,11 +36,11 @@ TEST(GradientPanel, AChoiceReachesTheRecordThroughTheDialogsDebounce) {
   TForm4 form;
   TFractalParams v;
   form.FillFromRecord(v);
-  EXPECT_FALSE(form.ToneGamma->isEnabled());
-  QTest::mouseClick(form.GradientPanel->GradientColouring, Qt::LeftButton);
-  EXPECT_TRUE(form.ToneGamma->isEnabled()) << "the gradient colouring paints by log density";
-  form.GradientPanel->GradientChooser->setCurrentText(QStringLiteral("viridis"));
-  form.GradientPanel->ColourPositions[1]->setValue(0.25);
+  EXPECT_FALSE(Control<QSlider>(form, "ToneGamma")->isEnabled());
+  QTest::mouseClick(Control<QCheckBox>(form, "GradientColouring"), Qt::LeftButton);
+  EXPECT_TRUE(Control<QSlider>(form, "ToneGamma")->isEnabled()) << "the gradient colouring paints by log density";
+  Control<QComboBox>(form, "GradientChooser")->setCurrentText(QStringLiteral("viridis"));
+  Control<QDoubleSpinBox>(form, "ColourPosition2")->setValue(0.25);
   EXPECT_TRUE(form.DebouncePending());
   form.ApplyToRecord(v);
   EXPECT_EQ(v.colouring, TColouring::Gradient);
@@ -55,13 +57,13 @@ TEST(GradientPanel, ARecordsOwnGradientIsOfferedAfterTheBuiltInsAndKept) {
   v.gradient = {own};
   TGradientPanel panel;
   panel.FillFromRecord(v);
-  EXPECT_EQ(panel.GradientChooser->count(), static_cast<int>(BuiltInGradients().size()) + 1);
-  EXPECT_EQ(panel.GradientChooser->currentText(), QStringLiteral("imported"));
+  EXPECT_EQ(Control<QComboBox>(panel, "GradientChooser")->count(), static_cast<int>(BuiltInGradients().size()) + 1);
+  EXPECT_EQ(Control<QComboBox>(panel, "GradientChooser")->currentText(), QStringLiteral("imported"));
   TFractalParams back;
   panel.ApplyToRecord(back);
   EXPECT_EQ(back.gradient.Get(), *own);
   // Another record without one takes it out again.
   panel.FillFromRecord(TFractalParams{});
-  EXPECT_EQ(panel.GradientChooser->count(), static_cast<int>(BuiltInGradients().size()));
-  EXPECT_EQ(panel.GradientChooser->currentText(), QString::fromLatin1(kDefaultGradientName));
+  EXPECT_EQ(Control<QComboBox>(panel, "GradientChooser")->count(), static_cast<int>(BuiltInGradients().size()));
+  EXPECT_EQ(Control<QComboBox>(panel, "GradientChooser")->currentText(), QString::fromLatin1(kDefaultGradientName));
 }

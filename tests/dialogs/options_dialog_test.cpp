@@ -13,6 +13,7 @@
 
 #include "dialogs/dialog_conversions.h"
 #include "dialogs/layout_probe.h"
+#include "dialogs/control.h"
 
 namespace {
 
@@ -29,50 +30,50 @@ TEST(OptionsDialog, ShowsTheDefaults) {
   TForm2 form;
   form.FillFromOptions(TFileOptions{});
   EXPECT_EQ(form.windowTitle(), QStringLiteral("Options"));
-  EXPECT_TRUE(form.JPEGWFloatRB->isChecked());
-  EXPECT_FALSE(form.JPEGWIntPreciseRB->isChecked());
-  EXPECT_EQ(form.JPEGWQualityEdit->text(), QStringLiteral("80"));
-  EXPECT_FALSE(form.JPEGWProgressiveCB->isChecked());
-  EXPECT_TRUE(form.JPEGRIntPreciseRB->isChecked());
-  EXPECT_TRUE(form.PXMASCIIRB->isChecked());
-  EXPECT_TRUE(form.TIFFCompNoneRB->isChecked());
-  EXPECT_TRUE(form.TIFFRGBRB->isChecked());
-  EXPECT_TRUE(form.TIFFBlackIsZeroRB->isChecked());
-  EXPECT_TRUE(form.TIFFByteOrderIRB->isChecked());
-  EXPECT_TRUE(form.TIFFResInchRB->isChecked());
-  EXPECT_EQ(form.TIFFResHorizNEdit->text(), QStringLiteral("300"));
-  EXPECT_EQ(form.TIFFResHorizDEdit->text(), QStringLiteral("1"));
-  EXPECT_EQ(form.TIFFResVertNEdit->text(), QStringLiteral("300"));
-  EXPECT_EQ(form.TIFFResVertDEdit->text(), QStringLiteral("1"));
-  EXPECT_TRUE(form.WriteGammaCB->isChecked());
-  EXPECT_EQ(form.ScreenGammaEdit->text(), QStringLiteral("1.8"));
-  EXPECT_TRUE(form.GammaCorrectionOnReadCB->isChecked());
-  EXPECT_EQ(form.PXMBinaryRB->text(), QStringLiteral("Write binary"));
-  EXPECT_EQ(form.PXMASCIIRB->text(), QStringLiteral("Write ASCII"));
+  EXPECT_TRUE(Control<QRadioButton>(form, "JPEGWFloatRB")->isChecked());
+  EXPECT_FALSE(Control<QRadioButton>(form, "JPEGWIntPreciseRB")->isChecked());
+  EXPECT_EQ(Control<QLineEdit>(form, "JPEGWQualityEdit")->text(), QStringLiteral("80"));
+  EXPECT_FALSE(Control<QCheckBox>(form, "JPEGWProgressiveCB")->isChecked());
+  EXPECT_TRUE(Control<QRadioButton>(form, "JPEGRIntPreciseRB")->isChecked());
+  EXPECT_TRUE(Control<QRadioButton>(form, "PXMASCIIRB")->isChecked());
+  EXPECT_TRUE(Control<QRadioButton>(form, "TIFFCompNoneRB")->isChecked());
+  EXPECT_TRUE(Control<QRadioButton>(form, "TIFFRGBRB")->isChecked());
+  EXPECT_TRUE(Control<QRadioButton>(form, "TIFFBlackIsZeroRB")->isChecked());
+  EXPECT_TRUE(Control<QRadioButton>(form, "TIFFByteOrderIRB")->isChecked());
+  EXPECT_TRUE(Control<QRadioButton>(form, "TIFFResInchRB")->isChecked());
+  EXPECT_EQ(Control<QLineEdit>(form, "TIFFResHorizNEdit")->text(), QStringLiteral("300"));
+  EXPECT_EQ(Control<QLineEdit>(form, "TIFFResHorizDEdit")->text(), QStringLiteral("1"));
+  EXPECT_EQ(Control<QLineEdit>(form, "TIFFResVertNEdit")->text(), QStringLiteral("300"));
+  EXPECT_EQ(Control<QLineEdit>(form, "TIFFResVertDEdit")->text(), QStringLiteral("1"));
+  EXPECT_TRUE(Control<QCheckBox>(form, "WriteGammaCB")->isChecked());
+  EXPECT_EQ(Control<QLineEdit>(form, "ScreenGammaEdit")->text(), QStringLiteral("1.8"));
+  EXPECT_TRUE(Control<QCheckBox>(form, "GammaCorrectionOnReadCB")->isChecked());
+  EXPECT_EQ(Control<QRadioButton>(form, "PXMBinaryRB")->text(), QStringLiteral("Write binary"));
+  EXPECT_EQ(Control<QRadioButton>(form, "PXMASCIIRB")->text(), QStringLiteral("Write ASCII"));
 }
 
 TEST(OptionsDialog, OkStoresEveryOptionAndQuality300Becomes44) {
   TForm2 form;
   TFileOptions options;
   const bool ok = RunDialog(form, options, [&] {
-    form.JPEGWIntFastRB->setChecked(true);
-    form.JPEGWQualityEdit->setText(QStringLiteral("300"));
-    form.JPEGWProgressiveCB->setChecked(true);
-    form.JPEGRFloatRB->setChecked(true);
-    form.PXMBinaryRB->setChecked(true);
-    form.TIFFCompPackBitsRB->setChecked(true);
-    form.TIFFByteOrderMRB->setChecked(true);
-    form.TIFFCMYKRB->setChecked(true);
-    form.TIFFWhiteIsZeroRB->setChecked(true);
-    form.TIFFResCentimeterRB->setChecked(true);
-    form.TIFFResHorizNEdit->setText(QStringLiteral("72"));
-    form.TIFFResHorizDEdit->setText(QStringLiteral("2"));
-    form.TIFFResVertNEdit->setText(QStringLiteral("-5"));
-    form.TIFFResVertDEdit->setText(QStringLiteral("3"));
-    form.WriteGammaCB->setChecked(false);
-    form.ScreenGammaEdit->setText(QStringLiteral("2.2"));
-    form.GammaCorrectionOnReadCB->setChecked(false);
-    form.OKButton->click();
+    Control<QRadioButton>(form, "JPEGWIntFastRB")->setChecked(true);
+    Control<QLineEdit>(form, "JPEGWQualityEdit")->setText(QStringLiteral("300"));
+    Control<QCheckBox>(form, "JPEGWProgressiveCB")->setChecked(true);
+    Control<QRadioButton>(form, "JPEGRFloatRB")->setChecked(true);
+    Control<QRadioButton>(form, "PXMBinaryRB")->setChecked(true);
+    Control<QRadioButton>(form, "TIFFCompPackBitsRB")->setChecked(true);
+    Control<QRadioButton>(form, "TIFFByteOrderMRB")->setChecked(true);
+    Control<QRadioButton>(form, "TIFFCMYKRB")->setChecked(true);
+    Control<QRadioButton>(form, "TIFFWhiteIsZeroRB")->setChecked(true);
+    Control<QRadioButton>(form, "TIFFResCentimeterRB")->setChecked(true);
+    Control<QLineEdit>(form, "TIFFResHorizNEdit")->setText(QStringLiteral("72"));
+    Control<QLineEdit>(form, "TIFFResHorizDEdit")->setText(QStringLiteral("2"));
+    Control<QLineEdit>(form, "TIFFResVertNEdit")->setText(QStringLiteral("-5"));
+    Control<QLineEdit>(form, "TIFFResVertDEdit")->setText(QStringLiteral("3"));
+    Control<QCheckBox>(form, "WriteGammaCB")->setChecked(false);
+    Control<QLineEdit>(form, "ScreenGammaEdit")->setText(QStringLiteral("2.2"));
+    Control<QCheckBox>(form, "GammaCorrectionOnReadCB")->setChecked(false);
+    Control<QPushButton>(form, "OKButton")->click();
   });
   EXPECT_TRUE(ok);
   EXPECT_EQ(options.JPEGWriteDCTMethod, TJPEGDCTMethod::IntFast);
@@ -98,9 +99,9 @@ TEST(OptionsDialog, CancelChangesNothing) {
   TForm2 form;
   TFileOptions options;
   const bool ok = RunDialog(form, options, [&] {
-    form.JPEGWQualityEdit->setText(QStringLiteral("10"));
-    form.PXMBinaryRB->setChecked(true);
-    form.CancelButton->click();
+    Control<QLineEdit>(form, "JPEGWQualityEdit")->setText(QStringLiteral("10"));
+    Control<QRadioButton>(form, "PXMBinaryRB")->setChecked(true);
+    Control<QPushButton>(form, "CancelButton")->click();
   });
   EXPECT_FALSE(ok);
   EXPECT_EQ(options.JPEGQuality, 80);
@@ -108,18 +109,17 @@ TEST(OptionsDialog, CancelChangesNothing) {
 }
 
 TEST(OptionsDialog, BadTextShowsTheMessageKeepsTheDialogOpenAndStoresNothing) {
-  TForm2 form;
   QStringList errors;
-  form.ShowError = [&](const QString& message) { errors << message; };
+  TForm2 form(nullptr, [&](const QString& message) { errors << message; });
   TFileOptions options;
   bool stayedOpen = false;
   const bool ok = RunDialog(form, options, [&] {
-    form.JPEGWIntFastRB->setChecked(true);   // before the bad text in the dialog's order
-    form.JPEGWQualityEdit->setText(QStringLiteral("abc"));
-    form.TIFFResHorizNEdit->setText(QStringLiteral("96"));  // after it
-    form.OKButton->click();
+    Control<QRadioButton>(form, "JPEGWIntFastRB")->setChecked(true);  // before the bad text in the dialog's order
+    Control<QLineEdit>(form, "JPEGWQualityEdit")->setText(QStringLiteral("abc"));
+    Control<QLineEdit>(form, "TIFFResHorizNEdit")->setText(QStringLiteral("96"));  // after it
+    Control<QPushButton>(form, "OKButton")->click();
     stayedOpen = form.isVisible();
-    form.CancelButton->click();
+    Control<QPushButton>(form, "CancelButton")->click();
   });
   EXPECT_FALSE(ok);
   EXPECT_TRUE(stayedOpen);
@@ -129,15 +129,14 @@ TEST(OptionsDialog, BadTextShowsTheMessageKeepsTheDialogOpenAndStoresNothing) {
 }
 
 TEST(OptionsDialog, MendedTextIsStoredOnTheSecondOk) {
-  TForm2 form;
   QStringList errors;
-  form.ShowError = [&](const QString& message) { errors << message; };
+  TForm2 form(nullptr, [&](const QString& message) { errors << message; });
   TFileOptions options;
   const bool ok = RunDialog(form, options, [&] {
-    form.ScreenGammaEdit->setText(QStringLiteral("2,2"));
-    form.OKButton->click();
-    form.ScreenGammaEdit->setText(QStringLiteral("2.5"));
-    form.OKButton->click();
+    Control<QLineEdit>(form, "ScreenGammaEdit")->setText(QStringLiteral("2,2"));
+    Control<QPushButton>(form, "OKButton")->click();
+    Control<QLineEdit>(form, "ScreenGammaEdit")->setText(QStringLiteral("2.5"));
+    Control<QPushButton>(form, "OKButton")->click();
   });
   EXPECT_TRUE(ok);
   EXPECT_EQ(errors, QStringList{QStringLiteral("'2,2' is not a valid floating point value")});
@@ -148,15 +147,14 @@ TEST(OptionsDialog, MendedTextIsStoredOnTheSecondOk) {
 TEST(OptionsDialog, AScreenGammaNoPngCanRecordIsRefusedAndTheDialogStaysOpen) {
   for (const char* text : {"-1", "0", "1000000000", "0.0001"}) {
     SCOPED_TRACE(text);
-    TForm2 form;
     QStringList errors;
-    form.ShowError = [&](const QString& message) { errors << message; };
+    TForm2 form(nullptr, [&](const QString& message) { errors << message; });
     TFileOptions options;
     const bool ok = RunDialog(form, options, [&] {
-      form.ScreenGammaEdit->setText(QString::fromLatin1(text));
-      form.OKButton->click();
-      form.ScreenGammaEdit->setText(QStringLiteral("1000"));
-      form.OKButton->click();
+      Control<QLineEdit>(form, "ScreenGammaEdit")->setText(QString::fromLatin1(text));
+      Control<QPushButton>(form, "OKButton")->click();
+      Control<QLineEdit>(form, "ScreenGammaEdit")->setText(QStringLiteral("1000"));
+      Control<QPushButton>(form, "OKButton")->click();
     });
     EXPECT_TRUE(ok);
     EXPECT_EQ(errors, QStringList{QStringLiteral("Screen Gamma must be from 0.001 to 1000.")});
@@ -169,8 +167,8 @@ TEST(OptionsDialog, GroupWithNoButtonCheckedKeepsItsOption) {
   TFileOptions options;
   options.TIFFCompression = 5;  // a value no button stands for
   form.FillFromOptions(options);
-  EXPECT_FALSE(form.TIFFCompNoneRB->isChecked());
-  EXPECT_FALSE(form.TIFFCompPackBitsRB->isChecked());
+  EXPECT_FALSE(Control<QRadioButton>(form, "TIFFCompNoneRB")->isChecked());
+  EXPECT_FALSE(Control<QRadioButton>(form, "TIFFCompPackBitsRB")->isChecked());
   form.StoreIntoOptions(options);
   EXPECT_EQ(options.TIFFCompression, 5);
 }
@@ -179,10 +177,10 @@ TEST(OptionsDialog, QualityKeepsOnlyItsLowEightBits) {
   TForm2 form;
   TFileOptions options;
   form.FillFromOptions(options);
-  form.JPEGWQualityEdit->setText(QStringLiteral("-1"));
+  Control<QLineEdit>(form, "JPEGWQualityEdit")->setText(QStringLiteral("-1"));
   form.StoreIntoOptions(options);
   EXPECT_EQ(options.JPEGQuality, 255);
-  form.JPEGWQualityEdit->setText(QStringLiteral("256"));
+  Control<QLineEdit>(form, "JPEGWQualityEdit")->setText(QStringLiteral("256"));
   form.StoreIntoOptions(options);
   EXPECT_EQ(options.JPEGQuality, 0);
 }
@@ -192,18 +190,19 @@ TEST(OptionsDialog, EveryEditHasItsCaptionAndShowsItsLargestValueWhole) {
   form.FillFromOptions(TFileOptions{});
   form.show();
   EXPECT_EQ(UncaptionedControls(form).join(QLatin1Char('\n')).toStdString(), "");
-  const std::pair<QLineEdit*, const char*> captions[] = {{form.JPEGWQualityEdit, "Quality (0...100)"},
-                                                         {form.TIFFResHorizNEdit, "Horiz.:"},
-                                                         {form.TIFFResVertNEdit, "Vert.:"},
-                                                         {form.ScreenGammaEdit, "Screen Gamma"}};
+  const std::pair<QLineEdit*, const char*> captions[] = {
+      {Control<QLineEdit>(form, "JPEGWQualityEdit"), "Quality (0...100)"},
+      {Control<QLineEdit>(form, "TIFFResHorizNEdit"), "Horiz.:"},
+      {Control<QLineEdit>(form, "TIFFResVertNEdit"), "Vert.:"},
+      {Control<QLineEdit>(form, "ScreenGammaEdit"), "Screen Gamma"}};
   for (const auto& [edit, text] : captions) {
     ASSERT_NE(CaptionOf(edit), nullptr) << text;
     EXPECT_EQ(CaptionOf(edit)->text(), QString::fromLatin1(text));
   }
   // The resolution parts are 32-bit numbers.
-  for (QLineEdit* edit :
-       {form.TIFFResHorizNEdit, form.TIFFResHorizDEdit, form.TIFFResVertNEdit, form.TIFFResVertDEdit}) {
+  for (QLineEdit* edit : {Control<QLineEdit>(form, "TIFFResHorizNEdit"), Control<QLineEdit>(form, "TIFFResHorizDEdit"),
+                          Control<QLineEdit>(form, "TIFFResVertNEdit"), Control<QLineEdit>(form, "TIFFResVertDEdit")}) {
     EXPECT_TRUE(ShowsWhole(edit, QStringLiteral("-2147483648"))) << edit->accessibleName().toStdString();
   }
-  EXPECT_TRUE(ShowsWhole(form.JPEGWQualityEdit, QStringLiteral("100")));
+  EXPECT_TRUE(ShowsWhole(Control<QLineEdit>(form, "JPEGWQualityEdit"), QStringLiteral("100")));
 }

@@ -14,12 +14,13 @@
 
 #include "dialogs/layout_probe.h"
 #include "document/first_show.h"
+#include "dialogs/control.h"
 
 namespace {
 
 // One tick of ColorTimer as the event loop would deliver it: only while the timer runs.
 void Tick(TForm4& form) {
-  if (form.ColorTimer->isActive()) form.ColorTimerTimer();
+  if (Control<QTimer>(form, "ColorTimer")->isActive()) form.ColorTimerTimer();
 }
 
 TFractalParams FirstShowRecord() {
@@ -48,24 +49,26 @@ TEST(ParametersDialog, IsAStayOnTopToolWindowWithItsControls) {
   EXPECT_EQ(form.windowTitle(), QStringLiteral("Parameters"));
   EXPECT_TRUE(form.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
   EXPECT_EQ(form.windowType(), Qt::Tool);
-  EXPECT_EQ(form.Intensity->maximum(), 64);
-  EXPECT_EQ(form.RedBar1->maximum(), 25);
-  EXPECT_EQ(form.GrnBar1->maximum(), 25);
-  EXPECT_EQ(form.BluBar1->maximum(), 25);
-  EXPECT_EQ(form.Randomizer->maximum(), 50);
-  EXPECT_EQ(form.Probability->maximum(), 50);
-  for (QSlider* s : {form.Intensity, form.RedBar1, form.GrnBar1, form.BluBar1, form.Randomizer, form.Probability}) {
+  EXPECT_EQ(Control<QSlider>(form, "Intensity")->maximum(), 64);
+  EXPECT_EQ(Control<QSlider>(form, "RedBar1")->maximum(), 25);
+  EXPECT_EQ(Control<QSlider>(form, "GrnBar1")->maximum(), 25);
+  EXPECT_EQ(Control<QSlider>(form, "BluBar1")->maximum(), 25);
+  EXPECT_EQ(Control<QSlider>(form, "Randomizer")->maximum(), 50);
+  EXPECT_EQ(Control<QSlider>(form, "Probability")->maximum(), 50);
+  for (QSlider* s : {Control<QSlider>(form, "Intensity"), Control<QSlider>(form, "RedBar1"),
+                     Control<QSlider>(form, "GrnBar1"), Control<QSlider>(form, "BluBar1"),
+                     Control<QSlider>(form, "Randomizer"), Control<QSlider>(form, "Probability")}) {
     EXPECT_EQ(s->minimum(), 0);
     EXPECT_EQ(s->value(), 0);
   }
-  EXPECT_EQ(form.square_root->text(), QStringLiteral("Square Root Filtering"));
-  EXPECT_EQ(form.Invert->text(), QStringLiteral("White"));
-  EXPECT_EQ(form.Mira01->text(), QStringLiteral("G-Mira / Martin"));
-  EXPECT_EQ(form.AT_01->text(), QStringLiteral("CIF 01"));
-  EXPECT_EQ(form.AT_02->text(), QStringLiteral("CIF 02"));
-  EXPECT_EQ(form.IFS_01->text(), QStringLiteral("IFS-01"));
-  EXPECT_EQ(form.Latoocarfian02->text(), QStringLiteral("Latoocarfian 02"));
-  EXPECT_EQ(form.ColorTimer->interval(), 250);
+  EXPECT_EQ(Control<QCheckBox>(form, "square_root")->text(), QStringLiteral("Square Root Filtering"));
+  EXPECT_EQ(Control<QCheckBox>(form, "Invert")->text(), QStringLiteral("White"));
+  EXPECT_EQ(Control<QCheckBox>(form, "Mira01")->text(), QStringLiteral("G-Mira / Martin"));
+  EXPECT_EQ(Control<QCheckBox>(form, "AT_01")->text(), QStringLiteral("CIF 01"));
+  EXPECT_EQ(Control<QCheckBox>(form, "AT_02")->text(), QStringLiteral("CIF 02"));
+  EXPECT_EQ(Control<QCheckBox>(form, "IFS_01")->text(), QStringLiteral("IFS-01"));
+  EXPECT_EQ(Control<QCheckBox>(form, "Latoocarfian02")->text(), QStringLiteral("Latoocarfian 02"));
+  EXPECT_EQ(Control<QTimer>(form, "ColorTimer")->interval(), 250);
   EXPECT_FALSE(form.DebouncePending());
 }
 
@@ -74,7 +77,7 @@ TEST(ParametersDialog, ContinuousMovementIsCopiedOnceAfterItStops) {
   QSignalSpy spy(&form, &TForm4::colorsChanged);
   // Red from 0 to 25 in steps, one timer tick between steps: each change resets the tick count.
   for (int position = 5; position <= 25; position += 5) {
-    form.RedBar1->setValue(position);
+    Control<QSlider>(form, "RedBar1")->setValue(position);
     Tick(form);
     EXPECT_EQ(spy.count(), 0) << position;
   }
@@ -89,8 +92,8 @@ TEST(ParametersDialog, ContinuousMovementIsCopiedOnceAfterItStops) {
 TEST(ParametersDialog, RealTimerCopiesOnceWithinTwoTicks) {
   TForm4 form;
   QSignalSpy spy(&form, &TForm4::colorsChanged);
-  form.BluBar1->setValue(3);
-  form.BluBar1->setValue(4);
+  Control<QSlider>(form, "BluBar1")->setValue(3);
+  Control<QSlider>(form, "BluBar1")->setValue(4);
   EXPECT_TRUE(form.DebouncePending());
   EXPECT_TRUE(QTest::qWaitFor([&] { return spy.count() > 0; }, 5000));
   EXPECT_EQ(spy.count(), 1);
@@ -99,13 +102,13 @@ TEST(ParametersDialog, RealTimerCopiesOnceWithinTwoTicks) {
 
 TEST(ParametersDialog, AChangeDoesNotRestartARunningInterval) {
   TForm4 form;
-  form.RedBar1->setValue(1);
+  Control<QSlider>(form, "RedBar1")->setValue(1);
   // Let part of the interval pass; no tick can come between the two readings below, as nothing
   // runs the event loop there.
-  ASSERT_TRUE(QTest::qWaitFor([&] { return form.ColorTimer->remainingTime() <= 150; }, 5000));
-  const int before = form.ColorTimer->remainingTime();
-  form.RedBar1->setValue(2);
-  EXPECT_LE(form.ColorTimer->remainingTime(), before);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Control<QTimer>(form, "ColorTimer")->remainingTime() <= 150; }, 5000));
+  const int before = Control<QTimer>(form, "ColorTimer")->remainingTime();
+  Control<QSlider>(form, "RedBar1")->setValue(2);
+  EXPECT_LE(Control<QTimer>(form, "ColorTimer")->remainingTime(), before);
 }
 
 TEST(ParametersDialog, FirstShowRoundTripTurnsRedInto068AndBlueInto092) {
@@ -113,18 +116,18 @@ TEST(ParametersDialog, FirstShowRoundTripTurnsRedInto068AndBlueInto092) {
   TFractalParams v = FirstShowRecord();
   FakeFrame frame(form, &v);
   form.FillFromRecord(v);
-  EXPECT_EQ(form.RedBar1->value(), 17);
-  EXPECT_EQ(form.GrnBar1->value(), 20);
-  EXPECT_EQ(form.BluBar1->value(), 23);
-  EXPECT_EQ(form.Intensity->value(), 30);
-  EXPECT_EQ(form.Probability->value(), 10);
-  EXPECT_EQ(form.Randomizer->value(), 10);
-  EXPECT_EQ(form.RedLabel1->text(), QStringLiteral("0.70"));
-  EXPECT_EQ(form.GrnLabel1->text(), QStringLiteral("0.80"));
-  EXPECT_EQ(form.BluLabel1->text(), QStringLiteral("0.90"));
-  EXPECT_EQ(form.Factor1->text(), QStringLiteral("30.00"));
-  EXPECT_EQ(form.Factor2->text(), QStringLiteral("0.10"));
-  EXPECT_EQ(form.RandomFactor->text(), QStringLiteral("2.00"));
+  EXPECT_EQ(Control<QSlider>(form, "RedBar1")->value(), 17);
+  EXPECT_EQ(Control<QSlider>(form, "GrnBar1")->value(), 20);
+  EXPECT_EQ(Control<QSlider>(form, "BluBar1")->value(), 23);
+  EXPECT_EQ(Control<QSlider>(form, "Intensity")->value(), 30);
+  EXPECT_EQ(Control<QSlider>(form, "Probability")->value(), 10);
+  EXPECT_EQ(Control<QSlider>(form, "Randomizer")->value(), 10);
+  EXPECT_EQ(Control<QLabel>(form, "RedLabel1")->text(), QStringLiteral("0.70"));
+  EXPECT_EQ(Control<QLabel>(form, "GrnLabel1")->text(), QStringLiteral("0.80"));
+  EXPECT_EQ(Control<QLabel>(form, "BluLabel1")->text(), QStringLiteral("0.90"));
+  EXPECT_EQ(Control<QLabel>(form, "Factor1")->text(), QStringLiteral("30.00"));
+  EXPECT_EQ(Control<QLabel>(form, "Factor2")->text(), QStringLiteral("0.10"));
+  EXPECT_EQ(Control<QLabel>(form, "RandomFactor")->text(), QStringLiteral("2.00"));
 
   ASSERT_TRUE(form.DebouncePending());  // the sliders moved from 0
   Tick(form);
@@ -136,8 +139,8 @@ TEST(ParametersDialog, FirstShowRoundTripTurnsRedInto068AndBlueInto092) {
   EXPECT_EQ(v.intensity, 30.0);
   EXPECT_EQ(v.probability, 0.1);
   EXPECT_EQ(v.randomizer, 2.0);
-  EXPECT_EQ(form.RedLabel1->text(), QStringLiteral("0.68"));
-  EXPECT_EQ(form.BluLabel1->text(), QStringLiteral("0.92"));
+  EXPECT_EQ(Control<QLabel>(form, "RedLabel1")->text(), QStringLiteral("0.68"));
+  EXPECT_EQ(Control<QLabel>(form, "BluLabel1")->text(), QStringLiteral("0.92"));
 }
 
 TEST(ParametersDialog, IntensityOf100ComesBackAs64) {
@@ -146,23 +149,23 @@ TEST(ParametersDialog, IntensityOf100ComesBackAs64) {
   v.intensity = 100;
   FakeFrame frame(form, &v);
   form.FillFromRecord(v);
-  EXPECT_EQ(form.Intensity->value(), 64);
-  EXPECT_EQ(form.Factor1->text(), QStringLiteral("100.00"));
+  EXPECT_EQ(Control<QSlider>(form, "Intensity")->value(), 64);
+  EXPECT_EQ(Control<QLabel>(form, "Factor1")->text(), QStringLiteral("100.00"));
   Tick(form);
   Tick(form);
   EXPECT_EQ(v.intensity, 64.0);
-  EXPECT_EQ(form.Factor1->text(), QStringLiteral("64.00"));
+  EXPECT_EQ(Control<QLabel>(form, "Factor1")->text(), QStringLiteral("64.00"));
 }
 
 TEST(ParametersDialog, RandomizerAtFiftyGivesTen) {
   TForm4 form;
   TFractalParams v;
   FakeFrame frame(form, &v);
-  form.Randomizer->setValue(50);
+  Control<QSlider>(form, "Randomizer")->setValue(50);
   Tick(form);
   Tick(form);
   EXPECT_EQ(v.randomizer, 10.0);
-  EXPECT_EQ(form.RandomFactor->text(), QStringLiteral("10.00"));
+  EXPECT_EQ(Control<QLabel>(form, "RandomFactor")->text(), QStringLiteral("10.00"));
 }
 
 TEST(ParametersDialog, ProgramSetBoxesStartNoDebounceButClicksDo) {
@@ -171,12 +174,12 @@ TEST(ParametersDialog, ProgramSetBoxesStartNoDebounceButClicksDo) {
   v.latoocarfian02 = true;
   v.bent = true;
   form.FillFromRecord(v);  // sliders stay at 0, so nothing moves them
-  EXPECT_TRUE(form.Latoocarfian02->isChecked());
-  EXPECT_TRUE(form.Bent->isChecked());
+  EXPECT_TRUE(Control<QCheckBox>(form, "Latoocarfian02")->isChecked());
+  EXPECT_TRUE(Control<QCheckBox>(form, "Bent")->isChecked());
   EXPECT_FALSE(form.DebouncePending());
 
   QSignalSpy spy(&form, &TForm4::colorsChanged);
-  form.Latoocarfian02->click();
+  Control<QCheckBox>(form, "Latoocarfian02")->click();
   EXPECT_TRUE(form.DebouncePending());
   Tick(form);
   Tick(form);
@@ -187,8 +190,8 @@ TEST(ParametersDialog, FamilyBoxesAreIndependent) {
   TForm4 form;
   TFractalParams v;
   FakeFrame frame(form, &v);
-  form.IFS_01->click();
-  form.Latoocarfian01->click();
+  Control<QCheckBox>(form, "IFS_01")->click();
+  Control<QCheckBox>(form, "Latoocarfian01")->click();
   Tick(form);
   Tick(form);
   EXPECT_TRUE(v.ifs01);
@@ -203,7 +206,7 @@ TEST(ParametersDialog, EditsReachTheRecordActiveWhenTheDebounceFires) {
   form.FillFromRecord(first);
   Tick(form);
   Tick(form);
-  form.GrnBar1->setValue(5);
+  Control<QSlider>(form, "GrnBar1")->setValue(5);
   Tick(form);
   frame.active = &second;  // another window became active before the copy
   Tick(form);
@@ -217,8 +220,8 @@ TEST(ParametersDialog, LabelsUseTheLocaleSeparator) {
   TForm4 form;
   form.FillFromRecord(FirstShowRecord());
   QLocale::setDefault(QLocale::c());
-  EXPECT_EQ(form.RedLabel1->text(), QStringLiteral("0,70"));
-  EXPECT_EQ(form.Factor1->text(), QStringLiteral("30,00"));
+  EXPECT_EQ(Control<QLabel>(form, "RedLabel1")->text(), QStringLiteral("0,70"));
+  EXPECT_EQ(Control<QLabel>(form, "Factor1")->text(), QStringLiteral("30,00"));
 }
 
 TEST(ParametersDialog, EverySliderHasItsCaptionBesideIt) {
@@ -226,10 +229,10 @@ TEST(ParametersDialog, EverySliderHasItsCaptionBesideIt) {
   form.FillFromRecord(FirstShowRecord());
   form.show();
   EXPECT_EQ(UncaptionedControls(form).join(QLatin1Char('\n')).toStdString(), "");
-  const std::pair<QSlider*, const char*> captions[] = {{form.Intensity, "Intensity"}, {form.RedBar1, "Red"},
-                                                       {form.GrnBar1, "Green"},       {form.BluBar1, "Blue"},
-                                                       {form.Randomizer, "Randomizer"},
-                                                       {form.Probability, "Probability"}};
+  const std::pair<QSlider*, const char*> captions[] = {
+      {Control<QSlider>(form, "Intensity"), "Intensity"},   {Control<QSlider>(form, "RedBar1"), "Red"},
+      {Control<QSlider>(form, "GrnBar1"), "Green"},         {Control<QSlider>(form, "BluBar1"), "Blue"},
+      {Control<QSlider>(form, "Randomizer"), "Randomizer"}, {Control<QSlider>(form, "Probability"), "Probability"}};
   for (const auto& [slider, text] : captions) {
     const QLabel* caption = CaptionOf(slider);
     ASSERT_NE(caption, nullptr) << text;
@@ -241,14 +244,15 @@ TEST(ParametersDialog, ProbabilityValueSitsBesideItsSliderNotBesideLinear) {
   TForm4 form;
   form.FillFromRecord(FirstShowRecord());
   form.show();
-  ASSERT_TRUE(OnSameRow(form.None, form.Probability));  // "None" with the slider beside it
-  EXPECT_TRUE(OnSameRow(form.Factor2, form.Probability));
-  EXPECT_FALSE(OnSameRow(form.Factor2, form.Linear));
-  EXPECT_EQ(ControlLeftOf(form.Factor2), form.Probability);
-  EXPECT_TRUE(Beside(form.ProbabilityCaption, form.Probability));
+  ASSERT_TRUE(OnSameRow(Control<QCheckBox>(form, "None"),
+                        Control<QSlider>(form, "Probability")));  // "None" with the slider beside it
+  EXPECT_TRUE(OnSameRow(Control<QLabel>(form, "Factor2"), Control<QSlider>(form, "Probability")));
+  EXPECT_FALSE(OnSameRow(Control<QLabel>(form, "Factor2"), Control<QCheckBox>(form, "Linear")));
+  EXPECT_EQ(ControlLeftOf(Control<QLabel>(form, "Factor2")), Control<QSlider>(form, "Probability"));
+  EXPECT_TRUE(Beside(Control<QLabel>(form, "ProbabilityCaption"), Control<QSlider>(form, "Probability")));
   // Its value and caption stand in the columns of the sliders above, so the row reads like theirs.
   const auto right = [](const QWidget* w) { return w->mapTo(w->window(), QPoint(w->width(), 0)).x(); };
   const auto left = [](const QWidget* w) { return w->mapTo(w->window(), QPoint(0, 0)).x(); };
-  EXPECT_EQ(right(form.Factor2), right(form.RandomFactor));
-  EXPECT_EQ(left(form.ProbabilityCaption), left(CaptionOf(form.Randomizer)));
+  EXPECT_EQ(right(Control<QLabel>(form, "Factor2")), right(Control<QLabel>(form, "RandomFactor")));
+  EXPECT_EQ(left(Control<QLabel>(form, "ProbabilityCaption")), left(CaptionOf(Control<QSlider>(form, "Randomizer"))));
 }

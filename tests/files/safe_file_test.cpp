@@ -47,7 +47,7 @@ TEST(SafeSave, AFullDiskNamesTheCauseAndKeepsTheEarlierFile) {
     std::ofstream(path, std::ios::binary) << "earlier " << name;
     TPixelGraphic& image = name[0] == 'b' ? *big : *small;
     try {
-      SavePixelGraphicToFile(image, path, TFileOptions{}, {});
+      SavePixelGraphicToFile(image, path, TFileOptions{}, {}, FileFormatWriters(), full);
       ADD_FAILURE() << "no error for " << name;
     } catch (const EFileWrite& e) {
       EXPECT_EQ(e.what(), "Cannot write file \"" + path + "\": No space left on device");
@@ -65,7 +65,7 @@ TEST(SafeSave, APictureWithItsParameterFileNamesTheUsersFileNotATemporaryOne) {
   {
     const TFullDisk full;
     try {
-      SavePictureAndParameters(picture.get(), folder.File("pic.png"), TFileOptions{}, {}, SomeParams(), '.');
+      SavePictureAndParameters(picture.get(), folder.File("pic.png"), TFileOptions{}, {}, SomeParams(), '.', full);
       ADD_FAILURE() << "no error";
     } catch (const EFileWrite& e) {
       EXPECT_EQ(e.what(), "Cannot write file \"" + folder.File("pic.png") + "\": No space left on device");

@@ -136,24 +136,16 @@ class TRefusingBuffer : public std::streambuf {
   std::streamsize xsputn(const char*, std::streamsize) override { return 0; }
 };
 
-// A full disk while it lives: every temporary file a save creates is real (so a file left behind would show),
-// but the bytes written to it go to /dev/full, which refuses them as a full disk does.
-class TFullDisk {
+// A full disk: every file a save creates in it is real (so a file left behind would show), but the bytes written
+// to it go to /dev/full, which refuses them as a full disk does.
+class TFullDisk : public TFileSystem {
  public:
-  TFullDisk() {
-    previous_ = SetTemporaryFileOpener([](const std::string& path) {
-      const int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-      if (file < 0) return -1;
-      ::close(file);
-      return ::open("/dev/full", O_WRONLY | O_CLOEXEC);
-    });
+  int CreateNewFile(const std::string& path) const override {
+    const int file = TFileSystem::CreateNewFile(path);
+    if (file < 0) return -1;
+    ::close(file);
+    return ::open("/dev/full", O_WRONLY | O_CLOEXEC);
   }
-  ~TFullDisk() { SetTemporaryFileOpener(std::move(previous_)); }
-  TFullDisk(const TFullDisk&) = delete;
-  TFullDisk& operator=(const TFullDisk&) = delete;
-
- private:
-  TTemporaryFileOpener previous_;
 };
 
 }  // namespace writer_test

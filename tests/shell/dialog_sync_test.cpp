@@ -39,22 +39,25 @@ class DialogSync : public FrameTest {
  protected:
   // Both debounces have run out, so every value the dialogs were given is back in the active record.
   bool Settle() {
-    return WaitUntil([this] { return !frame->Form4->DebouncePending() && !frame->CForm->DebouncePending(); });
+    return WaitUntil([this] {
+      return !Control<TForm4>(*frame, "Form4")->DebouncePending() &&
+             !Control<TCForm>(*frame, "CForm")->DebouncePending();
+    });
   }
 };
 
 TEST_F(DialogSync, FirstShowRoundTripMovesRedAndBlueOntoTheSliderSteps) {
   TMDIChild* w = FirstWindow();
   ASSERT_NE(w, nullptr);
-  TForm4& p = *frame->Form4;
-  EXPECT_EQ(p.RedBar1->value(), 17);
-  EXPECT_EQ(p.GrnBar1->value(), 20);
-  EXPECT_EQ(p.BluBar1->value(), 23);
-  EXPECT_EQ(p.RedLabel1->text(), Shown(0.70, 2));
-  EXPECT_EQ(p.Intensity->value(), 30);
-  EXPECT_EQ(p.Probability->value(), 10);
-  EXPECT_EQ(p.Randomizer->value(), 10);
-  EXPECT_EQ(p.RandomFactor->text(), Shown(2.0, 2));
+  TForm4& p = *Control<TForm4>(*frame, "Form4");
+  EXPECT_EQ(Control<QSlider>(p, "RedBar1")->value(), 17);
+  EXPECT_EQ(Control<QSlider>(p, "GrnBar1")->value(), 20);
+  EXPECT_EQ(Control<QSlider>(p, "BluBar1")->value(), 23);
+  EXPECT_EQ(Control<QLabel>(p, "RedLabel1")->text(), Shown(0.70, 2));
+  EXPECT_EQ(Control<QSlider>(p, "Intensity")->value(), 30);
+  EXPECT_EQ(Control<QSlider>(p, "Probability")->value(), 10);
+  EXPECT_EQ(Control<QSlider>(p, "Randomizer")->value(), 10);
+  EXPECT_EQ(Control<QLabel>(p, "RandomFactor")->text(), Shown(2.0, 2));
   // Not yet: the copy waits for the debounce.
   EXPECT_EQ(w->Params().red, 0.7);
 
@@ -65,8 +68,8 @@ TEST_F(DialogSync, FirstShowRoundTripMovesRedAndBlueOntoTheSliderSteps) {
   EXPECT_EQ(w->Params().intensity, 30.0);
   EXPECT_EQ(w->Params().probability, 0.1);
   EXPECT_EQ(w->Params().randomizer, 2.0);
-  EXPECT_EQ(p.RedLabel1->text(), Shown(0.68, 2));
-  EXPECT_EQ(p.BluLabel1->text(), Shown(0.92, 2));
+  EXPECT_EQ(Control<QLabel>(p, "RedLabel1")->text(), Shown(0.68, 2));
+  EXPECT_EQ(Control<QLabel>(p, "BluLabel1")->text(), Shown(0.92, 2));
   EXPECT_TRUE(w->Params().none);
 }
 
@@ -74,11 +77,11 @@ TEST_F(DialogSync, MovingASliderCopiesOnceAfterTheMovementStops) {
   TMDIChild* w = FirstWindow();
   ASSERT_TRUE(Settle());
   int copies = 0;
-  QObject::connect(frame->Form4, &TForm4::colorsChanged, [&] { ++copies; });
+  QObject::connect(Control<TForm4>(*frame, "Form4"), &TForm4::colorsChanged, [&] { ++copies; });
   const double before = w->Params().red;
   // Well inside one debounce tick between moves.
   for (int position = 18; position <= 25; ++position) {
-    frame->Form4->RedBar1->setValue(position);
+    Control<QSlider>(*frame, "RedBar1")->setValue(position);
     QTest::qWait(40);
   }
   EXPECT_EQ(copies, 0);
@@ -86,7 +89,7 @@ TEST_F(DialogSync, MovingASliderCopiesOnceAfterTheMovementStops) {
   ASSERT_TRUE(Settle());
   EXPECT_EQ(copies, 1);
   EXPECT_EQ(w->Params().red, 1.0);
-  EXPECT_EQ(frame->Form4->RedLabel1->text(), Shown(1.0, 2));
+  EXPECT_EQ(Control<QLabel>(*frame, "RedLabel1")->text(), Shown(1.0, 2));
 }
 
 TEST_F(DialogSync, ValuesBetweenStepsComeBackOnTheSteps) {
@@ -97,28 +100,28 @@ TEST_F(DialogSync, ValuesBetweenStepsComeBackOnTheSteps) {
   TMDIChildProbe::Record(*w).intensity = 100;
   TMDIChildProbe::Record(*w).af[1] = 0.1234567891234;
   TMDIChildProbe::Record(*w).af[18] = -2.5;
-  frame->ApplyButton->trigger();  // no family selected: the pass fills the dialogs and returns
-  EXPECT_EQ(frame->Form4->Randomizer->value(), 7);
-  EXPECT_EQ(frame->Form4->Intensity->value(), 64);
-  EXPECT_EQ(frame->CForm->Edit(1)->text(), Shown(0.123456789, 9));
-  EXPECT_EQ(frame->CForm->Edit(18)->text(), Shown(-2.5, 9));
+  Control<QAction>(*frame, "ApplyButton")->trigger();  // no family selected: the pass fills the dialogs and returns
+  EXPECT_EQ(Control<QSlider>(*frame, "Randomizer")->value(), 7);
+  EXPECT_EQ(Control<QSlider>(*frame, "Intensity")->value(), 64);
+  EXPECT_EQ(CoefficientEdit(*frame, 1)->text(), Shown(0.123456789, 9));
+  EXPECT_EQ(CoefficientEdit(*frame, 18)->text(), Shown(-2.5, 9));
 
   ASSERT_TRUE(Settle());
   EXPECT_EQ(w->Params().randomizer, 1.4);
   EXPECT_EQ(w->Params().intensity, 64.0);
   EXPECT_EQ(w->Params().af[1], 0.123456789);
   EXPECT_EQ(w->Params().af[18], -2.5);
-  EXPECT_EQ(frame->Form4->RandomFactor->text(), Shown(1.4, 2));
-  EXPECT_EQ(frame->Form4->Factor1->text(), Shown(64.0, 2));
+  EXPECT_EQ(Control<QLabel>(*frame, "RandomFactor")->text(), Shown(1.4, 2));
+  EXPECT_EQ(Control<QLabel>(*frame, "Factor1")->text(), Shown(64.0, 2));
 }
 
 TEST_F(DialogSync, TypedCoefficientsReachTheActiveRecord) {
   TMDIChild* w = FirstWindow();
   ASSERT_TRUE(Settle());
-  TSpinEdit* a01 = frame->CForm->Edit(1);
+  TSpinEdit* a01 = CoefficientEdit(*frame, 1);
   a01->SetValue(0.5);
   for (int i = 0; i < 3; ++i) a01->stepBy(1);
-  frame->CForm->Edit(18)->findChild<QLineEdit*>()->setText(QStringLiteral("abc"));
+  CoefficientEdit(*frame, 18)->findChild<QLineEdit*>()->setText(QStringLiteral("abc"));
   TMDIChildProbe::Record(*w).af[18] = 7.0;
   ASSERT_TRUE(Settle());
   EXPECT_EQ(a01->text(), Shown(0.65, 9));
@@ -131,21 +134,21 @@ TEST_F(DialogSync, ParamsAndConstToggleTheDialogsFilledFromTheActiveWindow) {
   ASSERT_TRUE(Settle());
   TMDIChildProbe::Record(*w).green = 0.4;
   TMDIChildProbe::Record(*w).af[2] = 1.5;
-  EXPECT_FALSE(frame->Form4->isVisible());
-  frame->CoolSpeedButton5->trigger();
-  EXPECT_TRUE(frame->Form4->isVisible());
-  EXPECT_EQ(frame->Form4->GrnBar1->value(), 10);
-  frame->CoolSpeedButton5->trigger();
-  EXPECT_FALSE(frame->Form4->isVisible());
+  EXPECT_FALSE(Control<TForm4>(*frame, "Form4")->isVisible());
+  Control<QAction>(*frame, "CoolSpeedButton5")->trigger();
+  EXPECT_TRUE(Control<TForm4>(*frame, "Form4")->isVisible());
+  EXPECT_EQ(Control<QSlider>(*frame, "GrnBar1")->value(), 10);
+  Control<QAction>(*frame, "CoolSpeedButton5")->trigger();
+  EXPECT_FALSE(Control<TForm4>(*frame, "Form4")->isVisible());
 
-  frame->CButton->trigger();
-  EXPECT_TRUE(frame->CForm->isVisible());
-  EXPECT_EQ(frame->CForm->Edit(2)->text(), Shown(1.5, 9));
+  Control<QAction>(*frame, "CButton")->trigger();
+  EXPECT_TRUE(Control<TCForm>(*frame, "CForm")->isVisible());
+  EXPECT_EQ(CoefficientEdit(*frame, 2)->text(), Shown(1.5, 9));
   // The window's own "Constants Dialog" entry is the same toggle.
   w->Menus().ConstantsDialog1->trigger();
-  EXPECT_FALSE(frame->CForm->isVisible());
+  EXPECT_FALSE(Control<TCForm>(*frame, "CForm")->isVisible());
   w->Menus().ConstantsDialog1->trigger();
-  EXPECT_TRUE(frame->CForm->isVisible());
+  EXPECT_TRUE(Control<TCForm>(*frame, "CForm")->isVisible());
 }
 
 TEST_F(DialogSync, TheDialogsFollowTheActiveWindow) {
@@ -155,19 +158,19 @@ TEST_F(DialogSync, TheDialogsFollowTheActiveWindow) {
   TMDIChildProbe::Record(*first).af[3] = 0.75;
   TMDIChild* second = NewWindow();
   ASSERT_TRUE(Settle());
-  EXPECT_EQ(frame->Form4->RedBar1->value(), 17);
+  EXPECT_EQ(Control<QSlider>(*frame, "RedBar1")->value(), 17);
 
-  frame->MdiArea->setActiveSubWindow(first);
-  EXPECT_EQ(frame->Form4->RedBar1->value(), 10);
-  EXPECT_EQ(frame->CForm->Edit(3)->text(), Shown(0.75, 9));
+  Control<QMdiArea>(*frame, "MdiArea")->setActiveSubWindow(first);
+  EXPECT_EQ(Control<QSlider>(*frame, "RedBar1")->value(), 10);
+  EXPECT_EQ(CoefficientEdit(*frame, 3)->text(), Shown(0.75, 9));
   ASSERT_TRUE(Settle());
   EXPECT_EQ(first->Params().red, 0.4);
 
-  frame->MdiArea->setActiveSubWindow(second);
-  EXPECT_EQ(frame->Form4->RedBar1->value(), 17);
+  Control<QMdiArea>(*frame, "MdiArea")->setActiveSubWindow(second);
+  EXPECT_EQ(Control<QSlider>(*frame, "RedBar1")->value(), 17);
   // A change goes into the window active now, and only into it.
-  frame->Form4->RedBar1->setValue(5);
-  frame->Form4->Invert->click();
+  Control<QSlider>(*frame, "RedBar1")->setValue(5);
+  Control<QCheckBox>(*frame, "Invert")->click();
   ASSERT_TRUE(Settle());
   EXPECT_EQ(second->Params().red, 0.2);
   EXPECT_TRUE(second->Params().invert);
@@ -177,7 +180,7 @@ TEST_F(DialogSync, TheDialogsFollowTheActiveWindow) {
   // A pass of the window in the background leaves the dialogs to the active one; otherwise its values would
   // flow into the active window with the next debounce.
   first->UpdateGrafX();
-  EXPECT_EQ(frame->Form4->RedBar1->value(), 5);
+  EXPECT_EQ(Control<QSlider>(*frame, "RedBar1")->value(), 5);
   ASSERT_TRUE(Settle());
   EXPECT_EQ(second->Params().red, 0.2);
 }
@@ -186,25 +189,25 @@ TEST_F(DialogSync, EditsStillWaitingForTheDebounceAreKeptByTheNextPass) {
   TMDIChild* w = FirstWindow();
   ASSERT_TRUE(Settle());
   // Typed, then Apply at once: the pass fills the dialogs, which must not undo the edits.
-  frame->CForm->Edit(4)->SetValue(0.3);
-  frame->Form4->RedBar1->setValue(5);
-  frame->ApplyButton->trigger();
+  CoefficientEdit(*frame, 4)->SetValue(0.3);
+  Control<QSlider>(*frame, "RedBar1")->setValue(5);
+  Control<QAction>(*frame, "ApplyButton")->trigger();
   EXPECT_EQ(w->Params().af[4], 0.3);
   EXPECT_EQ(w->Params().red, 0.2);
-  EXPECT_EQ(frame->CForm->Edit(4)->text(), Shown(0.3, 9));
-  EXPECT_EQ(frame->Form4->RedBar1->value(), 5);
+  EXPECT_EQ(CoefficientEdit(*frame, 4)->text(), Shown(0.3, 9));
+  EXPECT_EQ(Control<QSlider>(*frame, "RedBar1")->value(), 5);
 
   // Edits made for one window go into it when another one is activated before the debounce.
   TMDIChild* second = NewWindow();
   ASSERT_TRUE(Settle());
-  frame->MdiArea->setActiveSubWindow(w);
+  Control<QMdiArea>(*frame, "MdiArea")->setActiveSubWindow(w);
   ASSERT_TRUE(Settle());
-  frame->Form4->BluBar1->setValue(1);
-  frame->MdiArea->setActiveSubWindow(second);
+  Control<QSlider>(*frame, "BluBar1")->setValue(1);
+  Control<QMdiArea>(*frame, "MdiArea")->setActiveSubWindow(second);
   ASSERT_TRUE(Settle());
   EXPECT_EQ(w->Params().blue, 0.04);
   EXPECT_EQ(second->Params().blue, 0.92);
-  EXPECT_EQ(frame->Form4->BluBar1->value(), 23);
+  EXPECT_EQ(Control<QSlider>(*frame, "BluBar1")->value(), 23);
 }
 
 TEST_F(DialogSync, EditsReachTheRecordWhileAPassDraws) {
@@ -214,17 +217,17 @@ TEST_F(DialogSync, EditsReachTheRecordWhileAPassDraws) {
   bool reachedWhileDrawing = false;
   When([w] { return Drawing(*w); },
        [&, this] {
-         frame->Form4->BluBar1->setValue(2);
-         frame->Form4->square_root->click();
+         Control<QSlider>(*frame, "BluBar1")->setValue(2);
+         Control<QCheckBox>(*frame, "square_root")->click();
          When([w] { return w->Params().blue == 0.08 && w->Params().sqrtFilter; },
               [&, this] {
                 reachedWhileDrawing = w->PassDepth() == 1 && !w->Params().abort;
-                frame->AbortButton->trigger();
+                Control<QAction>(*frame, "AbortButton")->trigger();
               },
               StopAll());
        },
        StopAll());
-  frame->ApplyButton->trigger();
+  Control<QAction>(*frame, "ApplyButton")->trigger();
   EXPECT_TRUE(reachedWhileDrawing);
   EXPECT_EQ(w->PassDepth(), 0);
 }
@@ -243,43 +246,45 @@ TEST_F(DialogSync, RandRefillsTheCoefficientEditsAndTheyComeBackRounded) {
   };
   When([w] { return Drawing(*w); },
        [&, this] {
-         shownAtOnce = w->Params().af != before &&
-                       editsMatch([&](int k) { return frame->CForm->Edit(k)->text() == Shown(w->Params().af[k], 9); });
+         shownAtOnce = w->Params().af != before && editsMatch([&](int k) {
+                         return CoefficientEdit(*frame, k)->text() == Shown(w->Params().af[k], 9);
+                       });
          // Once the debounce has run, the record holds exactly what the edits show: nine decimals.
-         When([&, this] {
-                return !frame->CForm->DebouncePending() &&
-                       editsMatch([&](int k) { return w->Params().af[k] == frame->CForm->Edit(k)->Value(); });
-              },
-              [&, this] {
-                cameBack = w->PassDepth() == 1;
-                frame->AbortButton->trigger();
-              },
-              StopAll());
+         When(
+             [&, this] {
+               return !Control<TCForm>(*frame, "CForm")->DebouncePending() &&
+                      editsMatch([&](int k) { return w->Params().af[k] == CoefficientEdit(*frame, k)->Value(); });
+             },
+             [&, this] {
+               cameBack = w->PassDepth() == 1;
+               Control<QAction>(*frame, "AbortButton")->trigger();
+             },
+             StopAll());
        },
        StopAll());
-  frame->CoolSpeedButton1->trigger();
+  Control<QAction>(*frame, "CoolSpeedButton1")->trigger();
   ASSERT_TRUE(WaitUntil([&] { return cameBack && w->PassDepth() == 0; }));
   EXPECT_TRUE(shownAtOnce);
   EXPECT_EQ(frame->Children().size(), 1);
 }
 
 TEST_F(DialogSync, DialogCommandsAreEnabledOnlyWithAWindow) {
-  EXPECT_FALSE(frame->CoolSpeedButton5->isEnabled());
-  EXPECT_FALSE(frame->CButton->isEnabled());
-  EXPECT_FALSE(frame->XYSize->isEnabled());
-  EXPECT_TRUE(frame->HelpAboutItem->isEnabled());
+  EXPECT_FALSE(Control<QAction>(*frame, "CoolSpeedButton5")->isEnabled());
+  EXPECT_FALSE(Control<QAction>(*frame, "CButton")->isEnabled());
+  EXPECT_FALSE(Control<TXYSize>(*frame, "XYSize")->isEnabled());
+  EXPECT_TRUE(Control<QAction>(*frame, "HelpAboutItem")->isEnabled());
   TMDIChild* w = FirstWindow();
   ASSERT_NE(w, nullptr);
-  EXPECT_TRUE(frame->CoolSpeedButton5->isEnabled());
-  EXPECT_TRUE(frame->CButton->isEnabled());
-  EXPECT_TRUE(frame->XYSize->isEnabled());
+  EXPECT_TRUE(Control<QAction>(*frame, "CoolSpeedButton5")->isEnabled());
+  EXPECT_TRUE(Control<QAction>(*frame, "CButton")->isEnabled());
+  EXPECT_TRUE(Control<TXYSize>(*frame, "XYSize")->isEnabled());
   EXPECT_TRUE(w->Menus().CustomSize1->isEnabled());
   EXPECT_TRUE(w->Menus().ConstantsDialog1->isEnabled());
 }
 
 TEST_F(DialogSync, CustomSizeShowsTheWindowSizeAndApplyResizesTheWindow) {
   TMDIChild* w = FirstWindow();
-  TXYSize& size = *frame->XYSize;
+  TXYSize& size = *Control<TXYSize>(*frame, "XYSize");
   w->Menus().sizeItems[0]->trigger();  // "120 by 90" also writes the dialog's edits
   EXPECT_EQ(size.ImageWidth(), 120);
   EXPECT_EQ(size.ImageHeight(), 90);
@@ -290,14 +295,14 @@ TEST_F(DialogSync, CustomSizeShowsTheWindowSizeAndApplyResizesTheWindow) {
   EXPECT_EQ(size.ImageWidth(), 120);
   EXPECT_EQ(size.ImageHeight(), 90);
 
-  size.N640by4801->trigger();
+  Control<QAction>(size, "N640by4801")->trigger();
   EXPECT_EQ(size.ImageWidth(), 640);
   EXPECT_EQ(w->Params().imageWidth, 120);
   // New random coefficients do not touch the size the user is about to apply.
   frame->ParametersUpdate();
   EXPECT_EQ(size.ImageWidth(), 640);
 
-  size.CoolBtn1->click();
+  Control<QPushButton>(size, "CoolBtn1")->click();
   EXPECT_EQ(w->Params().imageWidth, 640);
   EXPECT_EQ(w->Params().imageHeight, 480);
   EXPECT_EQ(w->Params().plotWidth, 640);
@@ -305,8 +310,8 @@ TEST_F(DialogSync, CustomSizeShowsTheWindowSizeAndApplyResizesTheWindow) {
   EXPECT_EQ(w->Params().image->Height(), 480);
 
   // A width that is no number reads as 0, which the window refuses with a message and no change.
-  size.RxWidth->findChild<QLineEdit*>()->setText(QStringLiteral("wide"));
-  size.CoolBtn1->click();
+  Control<TSpinEdit>(size, "RxWidth")->findChild<QLineEdit*>()->setText(QStringLiteral("wide"));
+  Control<QPushButton>(size, "CoolBtn1")->click();
   EXPECT_EQ(RecordedMessages().size(), 1);
   EXPECT_EQ(w->Params().imageWidth, 640);
 
@@ -320,15 +325,16 @@ TEST_F(DialogSync, AboutShowsTheBoxModallyAndItsButtonClosesIt) {
   const TModalRunner previous = std::exchange(TestServices().modalRunner, [&](QDialog& dialog) {
     shown = &dialog;
     dialog.show();
-    frame->AboutBox->OKButton->click();
+    Control<QPushButton>(*Control<TAboutBox>(*frame, "AboutBox"), "OKButton")->click();
     closedByButton = !dialog.isVisible();
     return dialog.result();
   });
-  frame->HelpAboutItem->trigger();
+  Control<QAction>(*frame, "HelpAboutItem")->trigger();
   TestServices().modalRunner = previous;
-  EXPECT_EQ(shown, frame->AboutBox);
+  EXPECT_EQ(shown, Control<TAboutBox>(*frame, "AboutBox"));
   EXPECT_TRUE(closedByButton);
-  EXPECT_EQ(frame->AboutBox->OKButton->text(), QStringLiteral("Ovel IFS"));
+  EXPECT_EQ(Control<QPushButton>(*Control<TAboutBox>(*frame, "AboutBox"), "OKButton")->text(),
+            QStringLiteral("Ovel IFS"));
   EXPECT_TRUE(TAboutBox::CreditsText().contains(QStringLiteral("0.005")));
 }
 

@@ -34,11 +34,10 @@ class TThrowingObject : public QObject {
 
 TEST(FrameExit, ExitWhilePassesInTwoWindowsRunEndsThemAllAndTheEventLoop) {
   RecordedMessages().clear();
-  ClearExitRequest();
   auto frame = std::make_unique<TMainForm>(TestServices());
   frame->show();
   ASSERT_TRUE(WaitUntil([&] { return frame->Children().size() == 1 && FirstShowDone(*frame->Children()[0]); }));
-  frame->FileNewItem->trigger();
+  Control<QAction>(*frame, "FileNewItem")->trigger();
   TMDIChild* a = frame->Children()[0];
   TMDIChild* b = frame->Children()[1];
   ASSERT_TRUE(WaitUntil([b] { return FirstShowDone(*b); }));
@@ -55,8 +54,9 @@ TEST(FrameExit, ExitWhilePassesInTwoWindowsRunEndsThemAllAndTheEventLoop) {
            When([b] { return Drawing(*b); },
                 [&] {
                   exitIssued = true;
-                  frame->CoolSpeedButton1->trigger();  // a Rand waiting in the frame timer must not start either
-                  frame->FileExitItem->trigger();
+                  Control<QAction>(*frame, "CoolSpeedButton1")
+                      ->trigger();  // a Rand waiting in the frame timer must not start either
+                  Control<QAction>(*frame, "FileExitItem")->trigger();
                   depthWhenExitReturned = b->PassDepth();
                 },
                 stopAll);
@@ -85,14 +85,41 @@ TEST(FrameExit, ExitWhilePassesInTwoWindowsRunEndsThemAllAndTheEventLoop) {
   EXPECT_EQ(a->PassDepth(), 0);
   EXPECT_EQ(b->PassDepth(), 0);
   EXPECT_FALSE(frame->isVisible());
-  EXPECT_FALSE(frame->Timer1->isActive());
-  EXPECT_TRUE(ExitRequested());
+  EXPECT_FALSE(Control<QTimer>(*frame, "Timer1")->isActive());
+  EXPECT_TRUE(frame->ExitRequested());
   // Nothing starts once the user has asked to leave.
   TPixelGraphic* picture = a->Params().image;
   a->UpdateGrafX();
   EXPECT_EQ(a->Params().image, picture);
   EXPECT_TRUE(RecordedMessages().isEmpty());
-  ClearExitRequest();
+}
+
+// Each frame keeps its own exit request: the frame the user left refuses passes, the other one still draws.
+TEST(FrameExit, LeavingOneFrameLeavesAnotherOneDrawing) {
+  RecordedMessages().clear();
+  const auto firstWindowShown = [](const TMainForm& frame) {
+    return WaitUntil([&] { return frame.Children().size() == 1 && FirstShowDone(*frame.Children()[0]); });
+  };
+  auto left = std::make_unique<TMainForm>(TestServices());
+  left->show();
+  ASSERT_TRUE(firstWindowShown(*left));
+  auto staying = std::make_unique<TMainForm>(TestServices());
+  staying->show();
+  ASSERT_TRUE(firstWindowShown(*staying));
+  Control<QAction>(*left, "FileExitItem")->trigger();
+  EXPECT_TRUE(left->ExitRequested());
+  EXPECT_FALSE(staying->ExitRequested());
+  TMDIChild* w = staying->Children()[0];
+  bool drew = false;
+  When([w] { return Drawing(*w); },
+       [&] {
+         drew = true;
+         w->Abort();
+       },
+       [w] { w->Abort(); });
+  w->Menus().ifsItems[0]->trigger();
+  EXPECT_TRUE(drew);
+  EXPECT_TRUE(RecordedMessages().isEmpty());
 }
 
 TEST(ErrorGuard, ACommandThatThrowsIsReportedAndReturnsFalse) {
@@ -122,7 +149,7 @@ TEST(ErrorGuard, AnEngineFaultEndsThePassKeepsThePictureAndTheWindowGoesOn) {
   TMDIChild* w = frame->Children()[0];
   TMDIChildProbe::Record(*w).ifs0101 = true;
   for (double& c : TMDIChildProbe::Record(*w).af) c = std::numeric_limits<double>::quiet_NaN();
-  frame->ApplyButton->trigger();
+  Control<QAction>(*frame, "ApplyButton")->trigger();
   ASSERT_EQ(RecordedMessages().size(), 1);
   EXPECT_EQ(RecordedMessages().front(), QString::fromLatin1(kFaultInvalidOperation));
   EXPECT_EQ(w->PassDepth(), 0);
@@ -134,8 +161,8 @@ TEST(ErrorGuard, AnEngineFaultEndsThePassKeepsThePictureAndTheWindowGoesOn) {
 
   // The window draws again once its coefficients are sound.
   for (double& c : TMDIChildProbe::Record(*w).af) c = 0.3;
-  When([w] { return Drawing(*w); }, [&] { frame->AbortButton->trigger(); }, [w] { w->Abort(); });
-  frame->ApplyButton->trigger();
+  When([w] { return Drawing(*w); }, [&] { Control<QAction>(*frame, "AbortButton")->trigger(); }, [w] { w->Abort(); });
+  Control<QAction>(*frame, "ApplyButton")->trigger();
   EXPECT_EQ(RecordedMessages().size(), 1);
   EXPECT_EQ(w->PassDepth(), 0);
 }

@@ -64,7 +64,7 @@ TEST_F(Explore, TheGridFillsAndADoubleClickedThumbnailDrawsWhatItsParameterFileD
   QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
   ticker.start(20);
 
-  frame->Explore1->trigger();
+  Control<QAction>(*frame, "Explore1")->trigger();
   TExploreWindow* explore = frame->ExploreWindow();
   ASSERT_NE(explore, nullptr);
   EXPECT_TRUE(explore->Searching());
@@ -131,7 +131,7 @@ TEST_F(Explore, TheGridFillsAndADoubleClickedThumbnailDrawsWhatItsParameterFileD
   // More like this on that window: a 3 x 3 page, the set itself in the middle.
   SetEngineStepBudget(kNoStepBudget);
   const auto set = w->Params().af;
-  frame->MoreLikeThis1->trigger();
+  Control<QAction>(*frame, "MoreLikeThis1")->trigger();
   ASSERT_TRUE(WaitUntil([&] { return explore->FilledCount() == 9 && !explore->Searching(); }, kSearchWaitMs))
       << explore->FilledCount();
   ASSERT_NE(explore->CandidateAt(4), nullptr);
@@ -144,7 +144,7 @@ TEST_F(Explore, TheGridFillsAndADoubleClickedThumbnailDrawsWhatItsParameterFileD
 
 TEST_F(Explore, ClosingTheWindowEndsTheSearch) {
   ASSERT_NE(FirstWindow(), nullptr);
-  frame->Explore1->trigger();
+  Control<QAction>(*frame, "Explore1")->trigger();
   TExploreWindow* explore = frame->ExploreWindow();
   ASSERT_NE(explore, nullptr);
   ASSERT_TRUE(WaitUntil([&] { return explore->FilledCount() >= 1; }, kSearchWaitMs));
@@ -160,7 +160,7 @@ TEST_F(Explore, ClosingTheWindowEndsTheSearch) {
 TEST_F(Explore, FrameSetIsOneUndoStepThatFitsTheViewToTheSet) {
   TMDIChild* w = FirstWindow();
   ASSERT_NE(w, nullptr);
-  EXPECT_TRUE(w->Menus().View1->actions().contains(frame->FrameSet1));
+  EXPECT_TRUE(w->Menus().View1->actions().contains(Control<QAction>(*frame, "FrameSet1")));
   SeedAndBound();
   w->Menus().miraItems[0]->trigger();
   ASSERT_EQ(w->PassDepth(), 0);
@@ -170,7 +170,7 @@ TEST_F(Explore, FrameSetIsOneUndoStepThatFitsTheViewToTheSet) {
   const int steps = w->UndoStack()->count();
 
   SeedAndBound();
-  frame->FrameSet1->trigger();
+  Control<QAction>(*frame, "FrameSet1")->trigger();
   EXPECT_EQ(w->UndoStack()->count(), steps + 1);
   EXPECT_EQ(w->UndoStack()->undoText(), QStringLiteral("Frame Set"));
   // The dialogs' refill rounds the coefficients a moment after a pass; the framing is of the set as it is now.
@@ -183,7 +183,7 @@ TEST_F(Explore, FrameSetIsOneUndoStepThatFitsTheViewToTheSet) {
   EXPECT_GT(w->Params().iterations, 0);
 
   SeedAndBound();
-  frame->EditUndoItem->trigger();
+  Control<QAction>(*frame, "EditUndoItem")->trigger();
   EXPECT_EQ(w->Params().xCenter, before.xCenter);
   EXPECT_EQ(w->Params().zoom, before.zoom);
   EXPECT_TRUE(RecordedMessages().isEmpty());

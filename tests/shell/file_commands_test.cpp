@@ -91,7 +91,10 @@ class FileCommands : public FrameTest {
     TMDIChild* w = FrameTest::FirstWindow();
     // The dialogs' first-show round trip writes back into the record once their debounce runs out; the tests
     // set their values after that.
-    EXPECT_TRUE(WaitUntil([this] { return !frame->Form4->DebouncePending() && !frame->CForm->DebouncePending(); }));
+    EXPECT_TRUE(WaitUntil([this] {
+      return !Control<TForm4>(*frame, "Form4")->DebouncePending() &&
+             !Control<TCForm>(*frame, "CForm")->DebouncePending();
+    }));
     return w;
   }
 
@@ -111,11 +114,11 @@ class FileCommands : public FrameTest {
 TEST_F(FileCommands, SaveAsProposesTheCaptionsNameAndOffersEveryListedFormat) {
   TMDIChild* w = FirstWindow();
   ASSERT_NE(w, nullptr);
-  EXPECT_TRUE(frame->FileSaveAsItem->isEnabled());
-  EXPECT_EQ(frame->FileSaveAsItem->shortcut(), QKeySequence(QKeySequence::Save));
-  EXPECT_EQ(frame->LoadFromParameterFile1->shortcut(), QKeySequence(QKeySequence::Open));
+  EXPECT_TRUE(Control<QAction>(*frame, "FileSaveAsItem")->isEnabled());
+  EXPECT_EQ(Control<QAction>(*frame, "FileSaveAsItem")->shortcut(), QKeySequence(QKeySequence::Save));
+  EXPECT_EQ(Control<QAction>(*frame, "LoadFromParameterFile1")->shortcut(), QKeySequence(QKeySequence::Open));
 
-  frame->FileSaveAsItem->trigger();  // cancelled
+  Control<QAction>(*frame, "FileSaveAsItem")->trigger();  // cancelled
   ASSERT_EQ(saveRequests.size(), 1);
   EXPECT_EQ(saveRequests[0].fileName, QStringLiteral("Ovel-index"));
   EXPECT_EQ(saveRequests[0].filter,
@@ -131,7 +134,7 @@ TEST_F(FileCommands, SaveAsProposesTheCaptionsNameAndOffersEveryListedFormat) {
   // A caption naming a file: the dialog starts in its folder, and a name that still has an extension after the
   // last four characters are gone preselects that format.
   w->setWindowTitle(Path(QStringLiteral("shot.png.ifs")));
-  frame->FileSaveAsItem->trigger();
+  Control<QAction>(*frame, "FileSaveAsItem")->trigger();
   ASSERT_EQ(saveRequests.size(), 2);
   EXPECT_EQ(saveRequests[1].fileName, QStringLiteral("shot.png"));
   EXPECT_EQ(saveRequests[1].filterIndex, 4);
@@ -153,7 +156,7 @@ TEST_F(FileCommands, SaveAndLoadRoundTripThroughRealFiles) {
 
   // No extension typed: the selected entry's is added (BMP is entry 0).
   AnswerSave(QStringLiteral("pic"), 0);
-  frame->FileSaveAsItem->trigger();
+  Control<QAction>(*frame, "FileSaveAsItem")->trigger();
   const QString picture = Path(QStringLiteral("pic.bmp"));
   const QString parameters = Path(QStringLiteral("pic.ifs"));
   EXPECT_EQ(Entries(folder.path()), QStringList({QStringLiteral("pic.bmp"), QStringLiteral("pic.ifs")}));
@@ -177,7 +180,7 @@ TEST_F(FileCommands, SaveAndLoadRoundTripThroughRealFiles) {
   TMDIChildProbe::Record(*w).bent = false;
   TMDIChildProbe::Record(*w).randomize = true;
   AnswerOpen(parameters);
-  frame->LoadFromParameterFile1->trigger();
+  Control<QAction>(*frame, "LoadFromParameterFile1")->trigger();
   ASSERT_EQ(openRequests.size(), 1);
   // Parameter files first, as the dialog opens; hit-count documents open through it too.
   EXPECT_EQ(NameFiltersOf(openRequests[0].filter),
@@ -198,10 +201,10 @@ TEST_F(FileCommands, SaveAndLoadRoundTripThroughRealFiles) {
 TEST_F(FileCommands, EditsWaitingInTheDialogsAreSavedAndGiveWayToALoadedFile) {
   TMDIChild* w = FirstWindow();
   ASSERT_NE(w, nullptr);
-  frame->Form4->RedBar1->setValue(5);  // red 0.2 once the debounce runs out
-  ASSERT_TRUE(frame->Form4->DebouncePending());
+  Control<QSlider>(*frame, "RedBar1")->setValue(5);  // red 0.2 once the debounce runs out
+  ASSERT_TRUE(Control<TForm4>(*frame, "Form4")->DebouncePending());
   AnswerSave(QStringLiteral("edited.bmp"), 0);
-  frame->FileSaveAsItem->trigger();
+  Control<QAction>(*frame, "FileSaveAsItem")->trigger();
   const QList<QByteArray> lines = ReadAll(Path(QStringLiteral("edited.ifs"))).split('\n');
   ASSERT_GT(lines.size(), 7);
   EXPECT_EQ(lines[6].trimmed().toStdString(), FormatGeneralNumber(0.2, Separator()));  // line 7: red
@@ -212,10 +215,10 @@ TEST_F(FileCommands, EditsWaitingInTheDialogsAreSavedAndGiveWayToALoadedFile) {
   std::ostringstream text;
   WriteParameterFile(text, stored, Separator());
   WriteAll(Path(QStringLiteral("load.ifs")), QByteArray::fromStdString(text.str()));
-  frame->Form4->RedBar1->setValue(10);
-  ASSERT_TRUE(frame->Form4->DebouncePending());
+  Control<QSlider>(*frame, "RedBar1")->setValue(10);
+  ASSERT_TRUE(Control<TForm4>(*frame, "Form4")->DebouncePending());
   AnswerOpen(Path(QStringLiteral("load.ifs")));
-  frame->LoadFromParameterFile1->trigger();
+  Control<QAction>(*frame, "LoadFromParameterFile1")->trigger();
   EXPECT_DOUBLE_EQ(w->Params().red, 0.32);
 }
 
@@ -223,7 +226,7 @@ TEST_F(FileCommands, NameWithoutExtensionTakesTheSelectedFormatAndGrayFormatsAsk
   TMDIChild* w = FirstWindow();
   ASSERT_NE(w, nullptr);
   AnswerSave(QStringLiteral("gray"), 3);  // PGM
-  frame->FileSaveAsItem->trigger();
+  Control<QAction>(*frame, "FileSaveAsItem")->trigger();
   ASSERT_EQ(warnings.size(), 1);
   EXPECT_EQ(warnings[0].toStdString(),
             ColorResWarningText("Portable Graymap", TColorResolution::TrueColor, TColorResolution::Gray256));
@@ -234,7 +237,7 @@ TEST_F(FileCommands, NameWithoutExtensionTakesTheSelectedFormatAndGrayFormatsAsk
   // Cancel in the warning: nothing is written, the caption stays, and the refusal is reported.
   warningAnswer = false;
   AnswerSave(QStringLiteral("mono.pbm"), 0);
-  frame->FileSaveAsItem->trigger();
+  Control<QAction>(*frame, "FileSaveAsItem")->trigger();
   EXPECT_EQ(warnings.size(), 2);
   EXPECT_FALSE(QFile::exists(Path(QStringLiteral("mono.pbm"))));
   EXPECT_FALSE(QFile::exists(Path(QStringLiteral("mono.ifs"))));
@@ -253,7 +256,7 @@ TEST_F(FileCommands, FailedSaveLeavesEarlierPictureAndParameterFileAsTheyWere) {
   WriteAll(Path(QStringLiteral("pic.bmp")), "old picture");
   ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("pic.ifs")));
   AnswerSave(QStringLiteral("pic.bmp"), 0);
-  frame->FileSaveAsItem->trigger();
+  Control<QAction>(*frame, "FileSaveAsItem")->trigger();
   ASSERT_EQ(RecordedMessages().size(), 1);
   EXPECT_TRUE(RecordedMessages()[0].contains(QStringLiteral("pic.ifs"))) << RecordedMessages()[0].toStdString();
   EXPECT_EQ(ReadAll(Path(QStringLiteral("pic.bmp"))), QByteArray("old picture"));
@@ -261,7 +264,7 @@ TEST_F(FileCommands, FailedSaveLeavesEarlierPictureAndParameterFileAsTheyWere) {
   // An unknown extension: the earlier parameter file of that name stays.
   WriteAll(Path(QStringLiteral("anim.ifs")), "old parameters");
   AnswerSave(QStringLiteral("anim.gif"), 0);
-  frame->FileSaveAsItem->trigger();
+  Control<QAction>(*frame, "FileSaveAsItem")->trigger();
   ASSERT_EQ(RecordedMessages().size(), 2);
   EXPECT_EQ(RecordedMessages()[1], QStringLiteral("Unknown file extension \"gif\""));
   EXPECT_EQ(ReadAll(Path(QStringLiteral("anim.ifs"))), QByteArray("old parameters"));
@@ -269,8 +272,10 @@ TEST_F(FileCommands, FailedSaveLeavesEarlierPictureAndParameterFileAsTheyWere) {
   // A full disk: the box gives the system's cause and names the file the user chose.
   {
     const writer_test::TFullDisk full;
+    TestServices().fileSystem = &full;
     AnswerSave(QStringLiteral("anim.png"), 0);
-    frame->FileSaveAsItem->trigger();
+    Control<QAction>(*frame, "FileSaveAsItem")->trigger();
+    TestServices().fileSystem = nullptr;
   }
   ASSERT_EQ(RecordedMessages().size(), 3);
   EXPECT_EQ(RecordedMessages()[2],
@@ -291,7 +296,7 @@ TEST_F(FileCommands, MissingParameterFileShowsOneErrorAndChangesNothing) {
   TMDIChildProbe::Record(*w).red = 0.11;
   TMDIChildProbe::Record(*w).randomize = true;
   AnswerOpen(Path(QStringLiteral("nowhere.ifs")));
-  frame->LoadFromParameterFile1->trigger();
+  Control<QAction>(*frame, "LoadFromParameterFile1")->trigger();
   ASSERT_EQ(RecordedMessages().size(), 1);
   EXPECT_TRUE(RecordedMessages()[0].contains(QStringLiteral("nowhere.ifs")));
   EXPECT_EQ(w->windowTitle(), caption);
@@ -301,7 +306,7 @@ TEST_F(FileCommands, MissingParameterFileShowsOneErrorAndChangesNothing) {
 
   // Cancelling the dialog changes nothing either.
   openAnswer = {};
-  frame->LoadFromParameterFile1->trigger();
+  Control<QAction>(*frame, "LoadFromParameterFile1")->trigger();
   EXPECT_EQ(RecordedMessages().size(), 1);
   EXPECT_EQ(w->windowTitle(), caption);
 }
@@ -314,7 +319,7 @@ TEST_F(FileCommands, TruncatedFileGivesOneBoxCountingTheMissingValues) {
   const QString path = Path(QStringLiteral("short.ifs"));
   WriteAll(path, "Ovel-IFS v0.005\r\n");
   AnswerOpen(path);
-  frame->LoadFromParameterFile1->trigger();
+  Control<QAction>(*frame, "LoadFromParameterFile1")->trigger();
   ASSERT_EQ(RecordedMessages().size(), 1);
   EXPECT_EQ(RecordedMessages()[0], QString::fromStdString(MissingVariableMessage(path.toStdString())) +
                                        QStringLiteral(" (and 122 more missing values)"));
@@ -326,24 +331,24 @@ TEST_F(FileCommands, TruncatedFileGivesOneBoxCountingTheMissingValues) {
   // A value that is not a number ends the load with the reader's own message, once.
   RecordedMessages().clear();
   WriteAll(path, "header\r\n2\r\nnot a number\r\n");
-  frame->LoadFromParameterFile1->trigger();
+  Control<QAction>(*frame, "LoadFromParameterFile1")->trigger();
   EXPECT_EQ(RecordedMessages(), QStringList{QStringLiteral("Error reading parameter file")});
   EXPECT_DOUBLE_EQ(w->Params().zoom, 2.0);
 }
 
 TEST_F(FileCommands, OptionsAreStoredOnlyOnOk) {
   // Usable before any window exists.
-  ASSERT_TRUE(frame->JPGFileOptions1->isEnabled());
+  ASSERT_TRUE(Control<QAction>(*frame, "JPGFileOptions1")->isEnabled());
   const QString point = QLocale().decimalPoint();
   TestServices().modalRunner = [&](QDialog& dialog) {
     auto& form = dynamic_cast<TForm2&>(dialog);
-    EXPECT_EQ(form.JPEGWQualityEdit->text(), QStringLiteral("80"));
-    form.JPEGWQualityEdit->setText(QStringLiteral("300"));
-    form.ScreenGammaEdit->setText(QStringLiteral("2") + point + QStringLiteral("2"));
-    form.OKButton->click();
+    EXPECT_EQ(Control<QLineEdit>(form, "JPEGWQualityEdit")->text(), QStringLiteral("80"));
+    Control<QLineEdit>(form, "JPEGWQualityEdit")->setText(QStringLiteral("300"));
+    Control<QLineEdit>(form, "ScreenGammaEdit")->setText(QStringLiteral("2") + point + QStringLiteral("2"));
+    Control<QPushButton>(form, "OKButton")->click();
     return dialog.result();
   };
-  frame->JPGFileOptions1->trigger();
+  Control<QAction>(*frame, "JPGFileOptions1")->trigger();
   EXPECT_EQ(frame->ImageFileOptions().JPEGQuality, 44);
   EXPECT_DOUBLE_EQ(static_cast<double>(frame->ImageFileOptions().ScreenGamma), 2.2);
   // New pictures take the new screen gamma.
@@ -351,12 +356,12 @@ TEST_F(FileCommands, OptionsAreStoredOnlyOnOk) {
 
   TestServices().modalRunner = [&](QDialog& dialog) {
     auto& form = dynamic_cast<TForm2&>(dialog);
-    EXPECT_EQ(form.JPEGWQualityEdit->text(), QStringLiteral("44"));
-    form.JPEGWQualityEdit->setText(QStringLiteral("10"));
-    form.CancelButton->click();
+    EXPECT_EQ(Control<QLineEdit>(form, "JPEGWQualityEdit")->text(), QStringLiteral("44"));
+    Control<QLineEdit>(form, "JPEGWQualityEdit")->setText(QStringLiteral("10"));
+    Control<QPushButton>(form, "CancelButton")->click();
     return dialog.result();
   };
-  frame->JPGFileOptions1->trigger();
+  Control<QAction>(*frame, "JPGFileOptions1")->trigger();
   EXPECT_EQ(frame->ImageFileOptions().JPEGQuality, 44);
   EXPECT_TRUE(RecordedMessages().isEmpty());
 }
@@ -370,19 +375,19 @@ TEST_F(FileCommands, SaveAsWritesWithTheOptionsStoredThroughTheFrame) {
     return file.open(QIODevice::ReadOnly) ? file.read(2) : QByteArray();
   };
   AnswerSave(QStringLiteral("text.ppm"), 5);
-  frame->FileSaveAsItem->trigger();
+  Control<QAction>(*frame, "FileSaveAsItem")->trigger();
   EXPECT_EQ(firstBytes(QStringLiteral("text.ppm")), QByteArray("P3"));
 
   TestServices().modalRunner = [](QDialog& dialog) {
     auto& form = dynamic_cast<TForm2&>(dialog);
-    form.PXMBinaryRB->setChecked(true);
-    form.OKButton->click();
+    Control<QRadioButton>(form, "PXMBinaryRB")->setChecked(true);
+    Control<QPushButton>(form, "OKButton")->click();
     return dialog.result();
   };
-  frame->JPGFileOptions1->trigger();
+  Control<QAction>(*frame, "JPGFileOptions1")->trigger();
   EXPECT_TRUE(frame->ImageFileOptions().PXMWriteBinary);
   AnswerSave(QStringLiteral("binary.ppm"), 5);
-  frame->FileSaveAsItem->trigger();
+  Control<QAction>(*frame, "FileSaveAsItem")->trigger();
   EXPECT_EQ(firstBytes(QStringLiteral("binary.ppm")), QByteArray("P6"));
   EXPECT_TRUE(RecordedMessages().isEmpty());
 }
@@ -395,7 +400,7 @@ TEST_F(FileCommands, ParametersSavedAloneOpenAgainInANewWindowWhenDropped) {
   TMDIChildProbe::Record(*w).af[7] = -0.123456789012345;
   TMDIChildProbe::Record(*w).cif01 = true;  // draws nothing, so the redraw after loading returns at once
   AnswerSave(QStringLiteral("alone.ifs"), 0);
-  frame->SaveParametersAs1->trigger();
+  Control<QAction>(*frame, "SaveParametersAs1")->trigger();
   ASSERT_EQ(saveRequests.size(), 1);
   EXPECT_EQ(saveRequests[0].filter, QString::fromLatin1(kParamFileOpenFilter));
   EXPECT_EQ(Entries(folder.path()), QStringList{QStringLiteral("alone.ifs")});
@@ -460,7 +465,7 @@ TEST_F(FileCommands, SavingWhileAPassDrawsLetsThePassGoOn) {
   std::int64_t iterationsAfterSave = 0;
   When([w] { return Drawing(*w); },
        [&, this] {
-         frame->FileSaveAsItem->trigger();
+         Control<QAction>(*frame, "FileSaveAsItem")->trigger();
          saved = QFile::exists(Path(QStringLiteral("running.png")));
          EXPECT_EQ(w->PassDepth(), 1);
          EXPECT_FALSE(w->Params().abort);
@@ -504,11 +509,11 @@ TEST_F(FileCommands, LoadingWhileAPassDrawsReplacesThePassWithTheLoadedCoefficie
                 const bool restarted = GetEngineCounters().restarts != restarts;
                 innerUsesLoaded = w->Params().ifs0102 && w->Params().red == 0.33 && (restarted || w->Params().af[1] == 0.3125) &&
                                   w->Params().image != outerPicture;
-                frame->AbortButton->trigger();  // one Stop ends both passes
+                Control<QAction>(*frame, "AbortButton")->trigger();  // one Stop ends both passes
               },
               StopAll());
          TMDIChildProbe::Record(*w).randomize = true;  // as after Rand: the load must still draw its own coefficients
-         frame->LoadFromParameterFile1->trigger();
+         Control<QAction>(*frame, "LoadFromParameterFile1")->trigger();
        },
        StopAll());
   w->Menus().miraItems[0]->trigger();
@@ -537,13 +542,13 @@ TEST_F(FileCommands, ProgressBoxAppearsOnlyForSavesThatTakeAWhile) {
 
   // A 400 x 300 picture is written long before the box's half second is up.
   AnswerSave(QStringLiteral("quick.tga"), 0);
-  frame->FileSaveAsItem->trigger();
+  Control<QAction>(*frame, "FileSaveAsItem")->trigger();
   EXPECT_EQ(watch.shown, 0);
 
   // With no delay the writer's progress events bring the box up.
   TestServices().saveProgressMinimumDurationMs = 0;
   AnswerSave(QStringLiteral("slow.tga"), 0);
-  frame->FileSaveAsItem->trigger();
+  Control<QAction>(*frame, "FileSaveAsItem")->trigger();
   EXPECT_EQ(watch.shown, 1);
   qApp->removeEventFilter(&watch);
   EXPECT_TRUE(QFile::exists(Path(QStringLiteral("slow.tga"))));

@@ -49,13 +49,13 @@ TEST_F(FirstStart, TheToolDialogsOpenBesideTheFirstWindowWithoutCoveringIt) {
   const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
   TMDIChild* first = FirstWindow();
   ASSERT_NE(first, nullptr);
-  frame->CoolSpeedButton5->trigger();  // Params
-  frame->CButton->trigger();           // Const
-  ASSERT_TRUE(frame->Form4->isVisible());
-  ASSERT_TRUE(frame->CForm->isVisible());
+  Control<QAction>(*frame, "CoolSpeedButton5")->trigger();  // Params
+  Control<QAction>(*frame, "CButton")->trigger();           // Const
+  ASSERT_TRUE(Control<TForm4>(*frame, "Form4")->isVisible());
+  ASSERT_TRUE(Control<TCForm>(*frame, "CForm")->isVisible());
   const QRect window = OnScreen(first);
-  const QRect parameters = frame->Form4->frameGeometry();
-  const QRect coefficients = frame->CForm->frameGeometry();
+  const QRect parameters = Control<TForm4>(*frame, "Form4")->frameGeometry();
+  const QRect coefficients = Control<TCForm>(*frame, "CForm")->frameGeometry();
   const int widest = std::max(parameters.width(), coefficients.width());
   if (window.right() + widest >= area.right())
     GTEST_SKIP() << "a " << area.width() << " pixel wide screen has no room for the dialogs beside the window";

@@ -266,28 +266,29 @@ void TFrameStress::Add(const char* name, int weight, std::function<void(const TA
 // --- The commands ------------------------------------------------------------------------------------------------
 
 void TFrameStress::DefineCommands() {
-  auto trigger = [this](QAction* TMainForm::*action) {
-    return [this, action](const TArgs&) { (frame_.get()->*action)->trigger(); };
+  auto trigger = [this](const char* action) {
+    return [this, action](const TArgs&) { Control<QAction>(*frame_, action)->trigger(); };
   };
 
   // Toolbar, by its actions. Stop is frequent so that passes stay short.
-  Add("Stop", 70, trigger(&TMainForm::AbortButton));
-  Add("Reset", 20, trigger(&TMainForm::CoolSpeedButton3));
-  Add("Params", 15, trigger(&TMainForm::CoolSpeedButton5));
-  Add("Apply", 45, trigger(&TMainForm::ApplyButton));
-  Add("Rand", 35, trigger(&TMainForm::CoolSpeedButton1));
-  Add("Const", 15, trigger(&TMainForm::CButton));
+  Add("Stop", 70, trigger("AbortButton"));
+  Add("Reset", 20, trigger("CoolSpeedButton3"));
+  Add("Params", 15, trigger("CoolSpeedButton5"));
+  Add("Apply", 45, trigger("ApplyButton"));
+  Add("Rand", 35, trigger("CoolSpeedButton1"));
+  Add("Const", 15, trigger("CButton"));
   // Only issued when passes pile up and the active window is not the one drawing: each window's Stop in turn.
   Add("StopAllWindows", 0, [this](const TArgs&) {
     for (TMDIChild* w : Windows()) w->Abort();
   });
   // Toolbar buttons clicked with the mouse.
   Add("ToolButton", 35, [this](const TArgs& a) {
-    QAction* actions[] = {frame_->CoolSpeedButton3, frame_->AbortButton,      frame_->CoolSpeedButton5,
-                          frame_->ApplyButton,      frame_->CoolSpeedButton1, frame_->CButton};
+    QAction* actions[] = {Control<QAction>(*frame_, "CoolSpeedButton3"), Control<QAction>(*frame_, "AbortButton"),
+                          Control<QAction>(*frame_, "CoolSpeedButton5"), Control<QAction>(*frame_, "ApplyButton"),
+                          Control<QAction>(*frame_, "CoolSpeedButton1"), Control<QAction>(*frame_, "CButton")};
     QAction* action = actions[a[0] % std::size(actions)];
     Note(action->text().toStdString());
-    ClickButton(frame_->ToolBar->widgetForAction(action));
+    ClickButton(Control<QToolBar>(*frame_, "ToolBar")->widgetForAction(action));
   });
   Add("Key", 60, [this](const TArgs& a) {
     const TKeyPress& k = kKeys[a[0] % std::size(kKeys)];
@@ -306,17 +307,17 @@ void TFrameStress::DefineCommands() {
       Note("Ctrl+N");
       Key(Qt::Key_N, Qt::ControlModifier);
     } else {
-      frame_->FileNewItem->trigger();
+      Control<QAction>(*frame_, "FileNewItem")->trigger();
     }
   });
-  Add("Open", 3, trigger(&TMainForm::FileOpenItem));
+  Add("Open", 3, trigger("FileOpenItem"));
   Add("Close", 12, [this](const TArgs& a) {
     if (a[0] % 3 == 0) {
       // The close box in the window's title bar.
       if (TMDIChild* w = Active()) w->close();
       Note("close box");
     } else {
-      frame_->FileCloseItem->trigger();
+      Control<QAction>(*frame_, "FileCloseItem")->trigger();
     }
   });
   Add("SaveAs", 15, [this](const TArgs& a) {
@@ -324,7 +325,7 @@ void TFrameStress::DefineCommands() {
       Note("Ctrl+S");
       Key(Qt::Key_S, Qt::ControlModifier);
     } else {
-      frame_->FileSaveAsItem->trigger();
+      Control<QAction>(*frame_, "FileSaveAsItem")->trigger();
     }
   });
   Add("Load", 15, [this](const TArgs& a) {
@@ -332,31 +333,31 @@ void TFrameStress::DefineCommands() {
       Note("Ctrl+O");
       Key(Qt::Key_O, Qt::ControlModifier);
     } else {
-      frame_->LoadFromParameterFile1->trigger();
+      Control<QAction>(*frame_, "LoadFromParameterFile1")->trigger();
     }
   });
-  Add("FileOptions", 6, trigger(&TMainForm::JPGFileOptions1));
-  Add("About", 4, trigger(&TMainForm::HelpAboutItem));
+  Add("FileOptions", 6, trigger("JPGFileOptions1"));
+  Add("About", 4, trigger("HelpAboutItem"));
   Add("Exit", 2, [this](const TArgs& a) {
     if (a[0] % 2) {
       Note("Ctrl+Q");
       Key(Qt::Key_Q, Qt::ControlModifier);
     } else {
-      frame_->FileExitItem->trigger();
+      Control<QAction>(*frame_, "FileExitItem")->trigger();
     }
   });
 
   // Window menu and switching windows.
-  Add("Cascade", 6, trigger(&TMainForm::WindowCascadeItem));
-  Add("Tile", 6, trigger(&TMainForm::WindowTileItem));
-  Add("ArrangeIcons", 5, trigger(&TMainForm::WindowArrangeItem));
-  Add("MinimizeAll", 4, trigger(&TMainForm::WindowMinimizeItem));
+  Add("Cascade", 6, trigger("WindowCascadeItem"));
+  Add("Tile", 6, trigger("WindowTileItem"));
+  Add("ArrangeIcons", 5, trigger("WindowArrangeItem"));
+  Add("MinimizeAll", 4, trigger("WindowMinimizeItem"));
   Add("WindowMenu", 25, [this](const TArgs& a) {
     // What opening the Window menu does before it shows, then one of the windows listed at its end.
     frame_->UpdateWindowMenu();
     QList<QAction*> listed;
     bool afterSeparator = false;
-    for (QAction* action : frame_->Window1->actions()) {
+    for (QAction* action : Control<QMenu>(*frame_, "Window1")->actions()) {
       if (action->isSeparator())
         afterSeparator = true;
       else if (afterSeparator)
@@ -381,7 +382,7 @@ void TFrameStress::DefineCommands() {
       // Minimised: its status bar is not on the screen; the user picks it from the Window menu instead.
       Note("from the Window menu");
       if (w->isMinimized()) w->showNormal();
-      frame_->MdiArea->setActiveSubWindow(w);
+      Control<QMdiArea>(*frame_, "MdiArea")->setActiveSubWindow(w);
     }
   });
 
@@ -487,8 +488,8 @@ void TFrameStress::DefineCommands() {
   });
 
   // Undo and redo, by the Edit menu's actions and keys; the window's zooms and fit.
-  Add("Undo", 30, trigger(&TMainForm::EditUndoItem));
-  Add("Redo", 15, trigger(&TMainForm::EditRedoItem));
+  Add("Undo", 30, trigger("EditUndoItem"));
+  Add("Redo", 15, trigger("EditRedoItem"));
   Add("ZoomOut", 8, [this](const TArgs&) {
     if (TMDIChild* w = Active()) w->Menus().ZoomOut1->trigger();
   });
@@ -543,28 +544,32 @@ void TFrameStress::DefineCommands() {
     const QString width = SizeText(a[0], a[1]);
     const QString height = SizeText(a[2], a[3]);
     Note(Quoted(width) + " x " + Quoted(height));
-    OpenToolWindow(frame_->XYSize);
-    Type(frame_->XYSize->RxWidth, width);
-    Type(frame_->XYSize->RxHeight, height);
-    ClickButton(frame_->XYSize->CoolBtn1);
+    OpenToolWindow(Control<TXYSize>(*frame_, "XYSize"));
+    Type(Control<TSpinEdit>(*frame_, "RxWidth"), width);
+    Type(Control<TSpinEdit>(*frame_, "RxHeight"), height);
+    ClickButton(Control<QPushButton>(*frame_, "CoolBtn1"));
   });
   Add("SizeDialogMenu", 8, [this](const TArgs& a) {
-    TXYSize& s = *frame_->XYSize;
-    QAction* items[] = {s.N120by801,  s.N160by1201, s.N320by2402, s.N400by3001,
-                        s.N640by4801, s.N800by6001, s.N1024by7681};
+    TXYSize& s = *Control<TXYSize>(*frame_, "XYSize");
+    QAction* items[] = {Control<QAction>(s, "N120by801"),  Control<QAction>(s, "N160by1201"),
+                        Control<QAction>(s, "N320by2402"), Control<QAction>(s, "N400by3001"),
+                        Control<QAction>(s, "N640by4801"), Control<QAction>(s, "N800by6001"),
+                        Control<QAction>(s, "N1024by7681")};
     QAction* item = items[a[0] % std::size(items)];
     Note(item->text().toStdString());
     OpenToolWindow(&s);
     item->trigger();
-    if (a[1] % 2) ClickButton(s.CoolBtn1);
+    if (a[1] % 2) ClickButton(Control<QPushButton>(s, "CoolBtn1"));
   });
   Add("SizeApply", 6, [this](const TArgs&) {
-    OpenToolWindow(frame_->XYSize);
-    ClickButton(frame_->XYSize->CoolBtn1);
+    OpenToolWindow(Control<TXYSize>(*frame_, "XYSize"));
+    ClickButton(Control<QPushButton>(*frame_, "CoolBtn1"));
   });
   Add("Slider", 35, [this](const TArgs& a) {
-    TForm4& p = *frame_->Form4;
-    QSlider* sliders[] = {p.Intensity, p.RedBar1, p.GrnBar1, p.BluBar1, p.Randomizer, p.Probability};
+    TForm4& p = *Control<TForm4>(*frame_, "Form4");
+    QSlider* sliders[] = {Control<QSlider>(p, "Intensity"),  Control<QSlider>(p, "RedBar1"),
+                          Control<QSlider>(p, "GrnBar1"),    Control<QSlider>(p, "BluBar1"),
+                          Control<QSlider>(p, "Randomizer"), Control<QSlider>(p, "Probability")};
     QSlider* slider = sliders[a[0] % std::size(sliders)];
     OpenToolWindow(&p);
     if (a[2] % 2 && SeenOnScreen(slider)) {
@@ -579,10 +584,24 @@ void TFrameStress::DefineCommands() {
     slider->setValue(value);
   });
   Add("CheckBox", 35, [this](const TArgs& a) {
-    TForm4& p = *frame_->Form4;
-    QCheckBox* boxes[] = {p.square_root, p.Invert, p.Mira01, p.Latoocarfian01, p.Latoocarfian02, p.IFS_01,    p.IFS_02,
-                          p.AT_01,       p.AT_02,  p.None,   p.Linear,         p.Sinusoidal,     p.Spherical, p.Swirl,
-                          p.Horseshoe,   p.Polar,  p.Bent};
+    TForm4& p = *Control<TForm4>(*frame_, "Form4");
+    QCheckBox* boxes[] = {Control<QCheckBox>(p, "square_root"),
+                          Control<QCheckBox>(p, "Invert"),
+                          Control<QCheckBox>(p, "Mira01"),
+                          Control<QCheckBox>(p, "Latoocarfian01"),
+                          Control<QCheckBox>(p, "Latoocarfian02"),
+                          Control<QCheckBox>(p, "IFS_01"),
+                          Control<QCheckBox>(p, "IFS_02"),
+                          Control<QCheckBox>(p, "AT_01"),
+                          Control<QCheckBox>(p, "AT_02"),
+                          Control<QCheckBox>(p, "None"),
+                          Control<QCheckBox>(p, "Linear"),
+                          Control<QCheckBox>(p, "Sinusoidal"),
+                          Control<QCheckBox>(p, "Spherical"),
+                          Control<QCheckBox>(p, "Swirl"),
+                          Control<QCheckBox>(p, "Horseshoe"),
+                          Control<QCheckBox>(p, "Polar"),
+                          Control<QCheckBox>(p, "Bent")};
     QCheckBox* box = boxes[a[0] % std::size(boxes)];
     Note(box->text().toStdString());
     OpenToolWindow(&p);
@@ -592,15 +611,15 @@ void TFrameStress::DefineCommands() {
     const int k = static_cast<int>(a[0] % kDialogCoefficientCount) + 1;
     const QString text = CoefficientText(a[1], a[2]);
     Note("af[" + std::to_string(k) + "] " + Quoted(text));
-    OpenToolWindow(frame_->CForm);
-    Type(frame_->CForm->Edit(k), text);
+    OpenToolWindow(Control<TCForm>(*frame_, "CForm"));
+    Type(CoefficientEdit(*frame_, k), text);
   });
   Add("CoefStep", 10, [this](const TArgs& a) {
     const int k = static_cast<int>(a[0] % kDialogCoefficientCount) + 1;
     const int steps = static_cast<int>(a[1] % 7) - 3;
     Note("af[" + std::to_string(k) + "] " + std::to_string(steps) + " steps");
-    OpenToolWindow(frame_->CForm);
-    frame_->CForm->Edit(k)->stepBy(steps);
+    OpenToolWindow(Control<TCForm>(*frame_, "CForm"));
+    CoefficientEdit(*frame_, k)->stepBy(steps);
   });
 }
 
@@ -654,10 +673,10 @@ void TFrameStress::ClickButton(QWidget* button) {
 void TFrameStress::OpenToolWindow(QWidget* dialog) {
   if (dialog->isVisible()) return;
   // The toolbar's Params and Const, and the window's Custom Size, show their dialog when it is hidden.
-  if (dialog == frame_->Form4) {
-    frame_->CoolSpeedButton5->trigger();
-  } else if (dialog == frame_->CForm) {
-    frame_->CButton->trigger();
+  if (dialog == Control<TForm4>(*frame_, "Form4")) {
+    Control<QAction>(*frame_, "CoolSpeedButton5")->trigger();
+  } else if (dialog == Control<TCForm>(*frame_, "CForm")) {
+    Control<QAction>(*frame_, "CButton")->trigger();
   } else if (TMDIChild* w = MenuWindow()) {
     w->Menus().CustomSize1->trigger();
   }
@@ -822,7 +841,7 @@ int TFrameStress::RunModal(QDialog& dialog) {
     QList<QAbstractButton*> choices;
     for (QAbstractButton* b : dialog.findChildren<QAbstractButton*>())
       if ((qobject_cast<QRadioButton*>(b) || qobject_cast<QCheckBox*>(b)) &&
-          b != static_cast<TForm2&>(dialog).UseAllCoresCB)
+          b != Control<QCheckBox>(dialog, "UseAllCoresCB"))
         choices.append(b);
     if (!choices.isEmpty() && a[3] % 2) {
       QAbstractButton* b = choices[static_cast<qsizetype>((a[3] >> 1) % choices.size())];
@@ -871,11 +890,6 @@ void TFrameStress::BuildFrame() {
   frame_ = std::make_unique<TMainForm>(TestServices());
   if (frame_->DrawingOptions().useAllCores != options_.useAllCores)
     std::fprintf(stderr, "frame stress: the frame did not take the drawing option from the settings\n");
-  // The Options dialog's own error box would wait for a click.
-  frame_->Form2->ShowError = [this](const QString& text) {
-    RecordedMessages().append(text);
-    Note("box " + Quoted(text.left(80)));
-  };
   frame_->show();
   frame_->activateWindow();
   // Shortcuts reach the frame only while it is the active window.
@@ -929,7 +943,7 @@ bool TFrameStress::NextDraw(TDraw& draw) {
 
 void TFrameStress::Tick() {
   if (finishing_ || failed_ || !frame_) return;
-  if (ExitRequested()) {
+  if (frame_->ExitRequested()) {
     // The user has asked to leave: the event loop must end once the passes have unwound; Run builds a new frame.
     if (exitSeenMs_ == 0) exitSeenMs_ = NowMs();
     if (NowMs() - exitSeenMs_ > 30000) {
@@ -1055,8 +1069,8 @@ void TFrameStress::BeginFinish() {
     if (!frame_) return;
     for (TMDIChild* w : Windows()) w->Abort();
     if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
-    const bool quiet = AllIdle() && issueDepth_ == 0 && modalDepth_ == 0 && !frame_->Timer1->isActive() &&
-                       QApplication::activeModalWidget() == nullptr;
+    const bool quiet = AllIdle() && issueDepth_ == 0 && modalDepth_ == 0 &&
+                       !Control<QTimer>(*frame_, "Timer1")->isActive() && QApplication::activeModalWidget() == nullptr;
     if (quiet) {
       timer->stop();
       timer->deleteLater();
@@ -1074,7 +1088,6 @@ TStressReport TFrameStress::Run() {
   folder_ = std::make_unique<QTemporaryDir>();
   savedGamma_ = TPixelGraphic::DefaultGamma();
   RecordedMessages().clear();
-  ClearExitRequest();
   SeedEngineRandom(options_.seed);
   InstallSeams();
   InstallCrashHandlers(this, static_cast<unsigned>(180 + options_.commands / 10));
@@ -1084,18 +1097,21 @@ TStressReport TFrameStress::Run() {
     BuildFrame();
     ScheduleTick(0);
     QApplication::exec();
-    if (!ExitRequested() || finishing_) break;
+    if (!frame_->ExitRequested() || finishing_) break;
     // The user's Exit: every pass has ended and the loop has unwound. The next frame goes on with the commands.
     phase_ = "destroying the frame after Exit";
     if (RunningPasses() != 0 && !failed_) Fail("passes still running after Exit ended the event loop");
     if (frame_->isVisible() && !failed_) Fail("the frame is still shown after Exit");
     frame_.reset();
-    ClearExitRequest();
     if (failed_) break;
     phase_ = "issuing commands";
   }
 
-  ClearExitRequest();
+  // The checks after the run ask a frame that still answers: one the user had just left is replaced.
+  if (!failed_ && frame_->ExitRequested()) {
+    frame_.reset();
+    BuildFrame();
+  }
   if (!failed_) {
     phase_ = "checking after the run";
     if (std::string problem = CheckWindows(true); !problem.empty()) Fail(problem);
@@ -1128,7 +1144,6 @@ TStressReport TFrameStress::Run() {
   RemoveSeams();
   TPixelGraphic::SetDefaultGamma(savedGamma_);
   ReseedEngineRandomFromClock();
-  ClearExitRequest();
   RemoveCrashHandlers();
   return report_;
 }
@@ -1181,7 +1196,7 @@ std::string TFrameStress::CheckMessages() {
 
 std::string TFrameStress::CheckFrameAnswers() {
   const qsizetype before = Windows().size();
-  frame_->FileNewItem->trigger();
+  Control<QAction>(*frame_, "FileNewItem")->trigger();
   if (Windows().size() != before + 1) return "New opened no window after the run";
   TMDIChild* w = Windows().back();
   if (!WaitUntil([w] { return FirstShowDone(*w); })) return "the new window never had its first show";
@@ -1190,7 +1205,7 @@ std::string TFrameStress::CheckFrameAnswers() {
   When([w] { return Drawing(*w, 1, 2000); },
        [&] {
          drew = true;
-         frame_->AbortButton->trigger();
+         Control<QAction>(*frame_, "AbortButton")->trigger();
        },
        [w] { w->Abort(); });
   w->Menus().miraItems[0]->trigger();

@@ -68,16 +68,16 @@ class HitCountFrame : public FrameTest {
     ResetEngineState();
     SeedEngineRandom(5);
     SetEngineStepBudget(steps);
-    frame->LoadFromParameterFile1->trigger();
+    Control<QAction>(*frame, "LoadFromParameterFile1")->trigger();
     SetEngineStepBudget(kNoStepBudget);
   }
   void ContinueFor(std::int64_t steps) {
     SetEngineStepBudget(steps);
-    frame->ContinueButton->trigger();
+    Control<QAction>(*frame, "ContinueButton")->trigger();
     SetEngineStepBudget(kNoStepBudget);
   }
   TMDIChild* Activate(TMDIChild* w) {
-    frame->MdiArea->setActiveSubWindow(w);
+    Control<QMdiArea>(*frame, "MdiArea")->setActiveSubWindow(w);
     EXPECT_TRUE(WaitUntil([&] { return frame->ActiveChild() == w; }));
     return w;
   }
@@ -96,9 +96,11 @@ TEST_F(HitCountFrame, AStoppedPassSavedLoadedAndContinuedElsewhereIsOnePassThatN
   // The dialogs give a loaded record's values back on their slider steps a debounce later, which changes the
   // render; a file saved after that round trip keeps its values through every later one.
   Open(gallery, 100);
-  ASSERT_TRUE(WaitUntil([this] { return !frame->Form4->DebouncePending() && !frame->CForm->DebouncePending(); }));
+  ASSERT_TRUE(WaitUntil([this] {
+    return !Control<TForm4>(*frame, "Form4")->DebouncePending() && !Control<TCForm>(*frame, "CForm")->DebouncePending();
+  }));
   saveAnswer = {true, Path(QStringLiteral("crystal.ifs")), 0};
-  frame->SaveParametersAs1->trigger();
+  Control<QAction>(*frame, "SaveParametersAs1")->trigger();
   const QString params = Path(QStringLiteral("crystal.ifs"));
   Open(params, 150000);
   ASSERT_EQ(once->PassDepth(), 0);
@@ -107,7 +109,7 @@ TEST_F(HitCountFrame, AStoppedPassSavedLoadedAndContinuedElsewhereIsOnePassThatN
   TMDIChild* first = Activate(NewWindow());
   Open(params, 60000);
   saveAnswer = {true, Path(QStringLiteral("crystal.ovc")), 0};
-  frame->SaveHitCounts1->trigger();
+  Control<QAction>(*frame, "SaveHitCounts1")->trigger();
   ASSERT_EQ(saveRequests.size(), 2);
   EXPECT_EQ(saveRequests[1].filter, QStringLiteral("Hit-count documents|*.ovc"));
   const THitCountDocument saved = LoadHitCountDocument(Path(QStringLiteral("crystal.ovc")).toStdString());
@@ -134,16 +136,16 @@ TEST_F(HitCountFrame, AStoppedPassSavedLoadedAndContinuedElsewhereIsOnePassThatN
 TEST_F(HitCountFrame, ContinueSaysWhyWhenThereIsNothingToContinueOrTheRenderChangedAndAHostileFileChangesNothing) {
   TMDIChild* w = FirstWindow();
   ASSERT_NE(w, nullptr);
-  EXPECT_EQ(frame->ContinueButton->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_F5));
-  frame->ContinueButton->trigger();
+  EXPECT_EQ(Control<QAction>(*frame, "ContinueButton")->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_F5));
+  Control<QAction>(*frame, "ContinueButton")->trigger();
   ASSERT_EQ(RecordedMessages().size(), 1);
   EXPECT_TRUE(RecordedMessages()[0].startsWith(QStringLiteral("There is nothing to continue")));
 
   Open(gallery, 20000);
   const TDrawn drawn = Drawn(*w);
   // Another probability changes where the hits land; the edit still waits for its debounce and counts all the same.
-  frame->Form4->Probability->setValue(frame->Form4->Probability->value() == 5 ? 6 : 5);
-  frame->ContinueButton->trigger();
+  Control<QSlider>(*frame, "Probability")->setValue(Control<QSlider>(*frame, "Probability")->value() == 5 ? 6 : 5);
+  Control<QAction>(*frame, "ContinueButton")->trigger();
   ASSERT_EQ(RecordedMessages().size(), 2);
   EXPECT_TRUE(RecordedMessages()[1].startsWith(QStringLiteral("Continue goes on with the view")));
   EXPECT_TRUE(Drawn(*w) == drawn);

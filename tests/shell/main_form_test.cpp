@@ -31,14 +31,14 @@ TEST_F(Frame, StartsWithOneWindowThatIsRenamedAtItsFirstShow) {
   EXPECT_EQ(ModeWord(), QStringLiteral("NEW"));
   EXPECT_TRUE(frame->Children().isEmpty());
   // Nothing to close or arrange before the first window.
-  EXPECT_FALSE(frame->FileCloseItem->isEnabled());
-  EXPECT_FALSE(frame->WindowCascadeItem->isEnabled());
-  EXPECT_FALSE(frame->WindowTileItem->isEnabled());
-  EXPECT_FALSE(frame->WindowArrangeItem->isEnabled());
-  EXPECT_FALSE(frame->WindowMinimizeItem->isEnabled());
+  EXPECT_FALSE(Control<QAction>(*frame, "FileCloseItem")->isEnabled());
+  EXPECT_FALSE(Control<QAction>(*frame, "WindowCascadeItem")->isEnabled());
+  EXPECT_FALSE(Control<QAction>(*frame, "WindowTileItem")->isEnabled());
+  EXPECT_FALSE(Control<QAction>(*frame, "WindowArrangeItem")->isEnabled());
+  EXPECT_FALSE(Control<QAction>(*frame, "WindowMinimizeItem")->isEnabled());
 
   QString captionWhenOpened;
-  QObject::connect(frame->MdiArea, &QMdiArea::subWindowActivated, [&](QMdiSubWindow* w) {
+  QObject::connect(Control<QMdiArea>(*frame, "MdiArea"), &QMdiArea::subWindowActivated, [&](QMdiSubWindow* w) {
     if (w && captionWhenOpened.isEmpty()) captionWhenOpened = w->windowTitle();
   });
   TMDIChild* w = FirstWindow();
@@ -49,18 +49,18 @@ TEST_F(Frame, StartsWithOneWindowThatIsRenamedAtItsFirstShow) {
   EXPECT_EQ(w->Params().image->Width(), 400);
   EXPECT_EQ(w->Params().image->Height(), 300);
   EXPECT_TRUE(w->StatusPanel(0)->text().isEmpty());
-  EXPECT_TRUE(frame->FileCloseItem->isEnabled());
-  EXPECT_TRUE(frame->WindowMinimizeItem->isEnabled());
-  EXPECT_TRUE(frame->FileSaveAsItem->isEnabled());
+  EXPECT_TRUE(Control<QAction>(*frame, "FileCloseItem")->isEnabled());
+  EXPECT_TRUE(Control<QAction>(*frame, "WindowMinimizeItem")->isEnabled());
+  EXPECT_TRUE(Control<QAction>(*frame, "FileSaveAsItem")->isEnabled());
   EXPECT_EQ(frame->Children().size(), 1);
 }
 
 TEST_F(Frame, NewWindowsAreNumberedByTheWindowsAlreadyOpen) {
   FirstWindow();
-  frame->FileNewItem->trigger();
+  Control<QAction>(*frame, "FileNewItem")->trigger();
   EXPECT_EQ(frame->Children().back()->windowTitle(), QStringLiteral("Ovel IFS: 2"));
   EXPECT_EQ(ModeWord(), QStringLiteral("NEW"));
-  frame->FileNewItem->trigger();
+  Control<QAction>(*frame, "FileNewItem")->trigger();
   EXPECT_EQ(frame->Children().back()->windowTitle(), QStringLiteral("Ovel IFS: 3"));
   EXPECT_TRUE(WaitUntil([this] {
     for (TMDIChild* w : frame->Children())
@@ -83,18 +83,18 @@ TEST_F(Frame, ActiveWindowMenusSitBetweenFileAndWindow) {
   EXPECT_EQ(MenuBarCaptions(*frame), expected);
   EXPECT_EQ(frame->menuBar()->actions()[4], second->Menus().Mira1->menuAction());
 
-  frame->MdiArea->setActiveSubWindow(first);
+  Control<QMdiArea>(*frame, "MdiArea")->setActiveSubWindow(first);
   EXPECT_EQ(frame->MergedChild(), first);
   EXPECT_EQ(frame->menuBar()->actions()[4], first->Menus().Mira1->menuAction());
   EXPECT_EQ(MenuBarCaptions(*frame), expected);
 }
 
 TEST_F(Frame, ToolbarTipsNameTheKeysOfTheirButtons) {
-  EXPECT_EQ(frame->AbortButton->toolTip(), QStringLiteral("Stop (Esc)"));
-  EXPECT_EQ(frame->ApplyButton->toolTip(), QStringLiteral("Apply (F5)"));
-  EXPECT_EQ(frame->CoolSpeedButton5->toolTip(), QStringLiteral("Params (F2)"));
-  EXPECT_EQ(frame->CButton->toolTip(), QStringLiteral("Const (F3)"));
-  EXPECT_EQ(frame->CoolSpeedButton1->toolTip(),
+  EXPECT_EQ(Control<QAction>(*frame, "AbortButton")->toolTip(), QStringLiteral("Stop (Esc)"));
+  EXPECT_EQ(Control<QAction>(*frame, "ApplyButton")->toolTip(), QStringLiteral("Apply (F5)"));
+  EXPECT_EQ(Control<QAction>(*frame, "CoolSpeedButton5")->toolTip(), QStringLiteral("Params (F2)"));
+  EXPECT_EQ(Control<QAction>(*frame, "CButton")->toolTip(), QStringLiteral("Const (F3)"));
+  EXPECT_EQ(Control<QAction>(*frame, "CoolSpeedButton1")->toolTip(),
             QStringLiteral("Rand (%1)").arg(QKeySequence(Qt::CTRL | Qt::Key_R).toString(QKeySequence::NativeText)));
 }
 
@@ -104,25 +104,25 @@ TEST_F(Frame, WindowMenuListsTheWindowsAndArrangesThem) {
   NewWindow();
   frame->UpdateWindowMenu();
   QStringList listed;
-  for (QAction* action : frame->Window1->actions())
+  for (QAction* action : Control<QMenu>(*frame, "Window1")->actions())
     if (action->isCheckable()) listed.append(action->text());
   EXPECT_EQ(listed.size(), 3);
   EXPECT_TRUE(listed[2].endsWith(QStringLiteral("Ovel-index.ifs")));
 
-  frame->WindowTileItem->trigger();
+  Control<QAction>(*frame, "WindowTileItem")->trigger();
   const QList<TMDIChild*> windows = frame->Children();
   for (int i = 0; i < windows.size(); ++i)
     for (int j = i + 1; j < windows.size(); ++j)
       EXPECT_FALSE(windows[i]->geometry().intersects(windows[j]->geometry())) << i << " and " << j;
 
-  frame->WindowCascadeItem->trigger();
+  Control<QAction>(*frame, "WindowCascadeItem")->trigger();
   EXPECT_NE(windows[0]->pos(), windows[1]->pos());
 
-  frame->WindowMinimizeItem->trigger();
+  Control<QAction>(*frame, "WindowMinimizeItem")->trigger();
   for (TMDIChild* w : windows) EXPECT_TRUE(w->isMinimized());
-  frame->WindowArrangeItem->trigger();
+  Control<QAction>(*frame, "WindowArrangeItem")->trigger();
   // In rows from the bottom up, inside the area.
-  const QRect area(QPoint(0, 0), frame->MdiArea->viewport()->size());
+  const QRect area(QPoint(0, 0), Control<QMdiArea>(*frame, "MdiArea")->viewport()->size());
   EXPECT_EQ(windows[0]->geometry().bottom(), area.bottom());
   EXPECT_EQ(windows[0]->x(), 0);
   for (TMDIChild* w : windows) EXPECT_TRUE(area.contains(w->geometry())) << w->x() << "," << w->y();
@@ -133,7 +133,7 @@ TEST_F(Frame, WindowMenuListsTheWindowsAndArrangesThem) {
 
 TEST_F(Frame, CloseMinimisesTheActiveWindowAndStopsItsPass) {
   TMDIChild* w = FirstWindow();
-  When([w] { return Drawing(*w); }, [this] { frame->FileCloseItem->trigger(); }, StopAll());
+  When([w] { return Drawing(*w); }, [this] { Control<QAction>(*frame, "FileCloseItem")->trigger(); }, StopAll());
   w->Menus().miraItems[0]->trigger();
   EXPECT_EQ(w->PassDepth(), 0);
   EXPECT_TRUE(w->isMinimized());
@@ -143,7 +143,7 @@ TEST_F(Frame, CloseMinimisesTheActiveWindowAndStopsItsPass) {
 TEST_F(Frame, RandWhileTheModeWordIsNewOpensAnotherWindow) {
   FirstWindow();
   SetModeWord(kModeNew);
-  frame->CoolSpeedButton1->trigger();
+  Control<QAction>(*frame, "CoolSpeedButton1")->trigger();
   EXPECT_TRUE(WaitUntil([this] { return frame->Children().size() == 2; }));
   EXPECT_EQ(frame->Children().back()->windowTitle(), QStringLiteral("Ovel IFS: 2"));
 }
@@ -157,10 +157,10 @@ TEST_F(Frame, RandRedrawsTheActiveWindowWithNewCoefficients) {
   When([w] { return Drawing(*w); },
        [&, this] {
          drew = true;
-         frame->AbortButton->trigger();
+         Control<QAction>(*frame, "AbortButton")->trigger();
        },
        StopAll());
-  frame->CoolSpeedButton1->trigger();
+  Control<QAction>(*frame, "CoolSpeedButton1")->trigger();
   EXPECT_TRUE(w->Params().randomize);
   ASSERT_TRUE(WaitUntil([&] { return drew && w->PassDepth() == 0; }));
   EXPECT_FALSE(w->Params().randomize);
@@ -173,8 +173,8 @@ TEST_F(Frame, ApplyDrawsTheCoefficientsAsTheyAre) {
   TMDIChildProbe::Record(*w).mira0101 = true;
   TMDIChildProbe::Record(*w).randomize = true;
   TMDIChildProbe::Record(*w).af[1] = 0.3;
-  When([w] { return Drawing(*w); }, [this] { frame->AbortButton->trigger(); }, StopAll());
-  frame->ApplyButton->trigger();
+  When([w] { return Drawing(*w); }, [this] { Control<QAction>(*frame, "AbortButton")->trigger(); }, StopAll());
+  Control<QAction>(*frame, "ApplyButton")->trigger();
   EXPECT_DOUBLE_EQ(w->Params().af[1], 0.3);
   EXPECT_EQ(w->PassDepth(), 0);
 }
@@ -183,7 +183,7 @@ TEST_F(Frame, ResetRestoresTheDefaultView) {
   TMDIChild* w = FirstWindow();
   TMDIChildProbe::Record(*w).zoom = 7.0;
   TMDIChildProbe::Record(*w).xCenter = 3.0;
-  frame->CoolSpeedButton3->trigger();
+  Control<QAction>(*frame, "CoolSpeedButton3")->trigger();
   EXPECT_DOUBLE_EQ(w->Params().zoom, 0.23);
   EXPECT_DOUBLE_EQ(w->Params().xCenter, 0.0);
 }
@@ -199,10 +199,10 @@ TEST_F(Frame, EscapeAndCtrlPeriodStopTheDrawing) {
     TMDIChildProbe::Record(*w).mira0101 = false;
   }
   // F5 is Apply, Ctrl+R is Rand.
-  EXPECT_EQ(frame->ApplyButton->shortcut(), QKeySequence(Qt::Key_F5));
-  EXPECT_EQ(frame->CoolSpeedButton1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_R));
-  EXPECT_EQ(frame->FileNewItem->shortcut(), QKeySequence(QKeySequence::New));
-  EXPECT_EQ(frame->FileExitItem->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+  EXPECT_EQ(Control<QAction>(*frame, "ApplyButton")->shortcut(), QKeySequence(Qt::Key_F5));
+  EXPECT_EQ(Control<QAction>(*frame, "CoolSpeedButton1")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_R));
+  EXPECT_EQ(Control<QAction>(*frame, "FileNewItem")->shortcut(), QKeySequence(QKeySequence::New));
+  EXPECT_EQ(Control<QAction>(*frame, "FileExitItem")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
 }
 
 TEST_F(Frame, WindowsFitThemselvesIntoTheFrame) {

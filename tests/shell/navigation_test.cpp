@@ -63,7 +63,9 @@ class Navigation : public FrameTest {
     EXPECT_TRUE(WaitUntil([&] { return *stopped && w->PassDepth() == 0; }));
   }
 
-  static QRect AreaRect(const TMainForm& frame) { return QRect(QPoint(0, 0), frame.MdiArea->viewport()->size()); }
+  static QRect AreaRect(const TMainForm& frame) {
+    return QRect(QPoint(0, 0), Control<QMdiArea>(frame, "MdiArea")->viewport()->size());
+  }
 };
 
 TEST_F(Navigation, TheWheelZoomsAboutThePointUnderTheCursorAndANotchRunIsOneStep) {
@@ -95,8 +97,8 @@ TEST_F(Navigation, TheWheelZoomsAboutThePointUnderTheCursorAndANotchRunIsOneStep
   EXPECT_NEAR(out.x(), before.x(), pixel * 1e-5);
   EXPECT_NEAR(out.y(), before.y(), pixel * 1e-5);
   EXPECT_EQ(w->UndoStack()->count(), stepsBefore + 1);
-  EXPECT_EQ(frame->EditUndoItem->text(), QStringLiteral("&Undo Wheel Zoom"));
-  DrawAndStop(w, [this] { frame->EditUndoItem->trigger(); });
+  EXPECT_EQ(Control<QAction>(*frame, "EditUndoItem")->text(), QStringLiteral("&Undo Wheel Zoom"));
+  DrawAndStop(w, [this] { Control<QAction>(*frame, "EditUndoItem")->trigger(); });
   EXPECT_DOUBLE_EQ(w->Params().zoom, 0.23);
   EXPECT_DOUBLE_EQ(w->Params().xCenter, 0.0);
 }
@@ -124,7 +126,8 @@ TEST_F(Navigation, AWindowWithAPictureLargerThanTheFrameStaysInsideItsArea) {
   EXPECT_TRUE(w->PictureView()->horizontalScrollBar()->isVisible());
   EXPECT_EQ(w->PictureView()->horizontalScrollBar()->maximum(),
             1024 - w->PictureView()->viewport()->width());
-  EXPECT_TRUE(area.contains(w->mapTo(frame->MdiArea->viewport(), w->PictureView()->verticalScrollBar()->geometry().bottomRight())));
+  EXPECT_TRUE(area.contains(w->mapTo(Control<QMdiArea>(*frame, "MdiArea")->viewport(),
+                                     w->PictureView()->verticalScrollBar()->geometry().bottomRight())));
 }
 
 TEST_F(Navigation, FitToWindowShowsALargePictureWholeWithRightCoordinates) {

@@ -32,14 +32,14 @@ TEST_F(NestedPass, SizeChangeWhileMartinDrawsThenStopLeavesTheNewPicture) {
       When([w] { return Drawing(*w, 2, 20000); },
            [&] {
              stopped = true;
-             frame->AbortButton->trigger();
+             Control<QAction>(*frame, "AbortButton")->trigger();
            },
            StopAll());
     });
     if (i == 0) {
       w->Menus().miraItems[0]->trigger();
     } else {
-      frame->ApplyButton->trigger();
+      Control<QAction>(*frame, "ApplyButton")->trigger();
     }
     EXPECT_TRUE(stopped);
     EXPECT_EQ(w->PassDepth(), 0);
@@ -68,7 +68,7 @@ TEST_F(NestedPass, DoubleClickZoomWhileMartinDrawsThenStopLeavesTheZoomedView) {
     When([w] { return Drawing(*w, 2, 20000); },
          [&] {
            stopped = true;
-           frame->AbortButton->trigger();
+           Control<QAction>(*frame, "AbortButton")->trigger();
          },
          StopAll());
   });

@@ -74,11 +74,12 @@ class ParallelPass : public FrameTest {
   void SetUseAllCores(bool on) {
     TestServices().modalRunner = [on](QDialog& dialog) {
       auto& form = dynamic_cast<TForm2&>(dialog);
-      if (form.UseAllCoresCB->isChecked() != on) form.UseAllCoresCB->click();
-      form.OKButton->click();
+      if (Control<QCheckBox>(form, "UseAllCoresCB")->isChecked() != on)
+        Control<QCheckBox>(form, "UseAllCoresCB")->click();
+      Control<QPushButton>(form, "OKButton")->click();
       return dialog.result();
     };
-    frame->JPGFileOptions1->trigger();
+    Control<QAction>(*frame, "JPGFileOptions1")->trigger();
     TestServices().modalRunner = {};
     ASSERT_EQ(frame->DrawingOptions().useAllCores, on);
   }
@@ -110,7 +111,7 @@ TEST_F(ParallelPass, WithTheOptionOnAPassDrawsEightOrbitsAndOffExactlyTheSingleO
   // Off: Apply draws the same coefficients again, now with the single orbit.
   SetUseAllCores(false);
   SeedAndBound();
-  frame->ApplyButton->trigger();
+  Control<QAction>(*frame, "ApplyButton")->trigger();
   ASSERT_EQ(w->PassDepth(), 0);
   const TBytes single = BytesOf(*w->Params().image);
   EXPECT_EQ(single, Headless(w->Params(), false, 0));
@@ -119,7 +120,7 @@ TEST_F(ParallelPass, WithTheOptionOnAPassDrawsEightOrbitsAndOffExactlyTheSingleO
   // On again: the next pass is parallel again.
   SetUseAllCores(true);
   SeedAndBound();
-  frame->ApplyButton->trigger();
+  Control<QAction>(*frame, "ApplyButton")->trigger();
   EXPECT_EQ(BytesOf(*w->Params().image), Headless(w->Params(), false, kParallelPassOrbits));
   EXPECT_TRUE(RecordedMessages().isEmpty());
 }
@@ -136,7 +137,7 @@ TEST_F(ParallelPass, ProgressShowsAndStopEndsTheParallelPass) {
          [&] {
            caption = w->windowTitle();
            stopped = true;
-           frame->AbortButton->trigger();
+           Control<QAction>(*frame, "AbortButton")->trigger();
          },
          StopAll());
   });
@@ -163,7 +164,7 @@ TEST_F(ParallelPass, ASizeChangeWhileEightOrbitsDrawNestsAndOneStopEndsBoth) {
          [&] {
            deepest = w->PassDepth();
            stopped = true;
-           frame->AbortButton->trigger();
+           Control<QAction>(*frame, "AbortButton")->trigger();
          },
          StopAll());
   });
@@ -179,7 +180,7 @@ TEST_F(ParallelPass, ASizeChangeWhileEightOrbitsDrawNestsAndOneStopEndsBoth) {
   // passes left, so the pass may restart with new ones: the headless run starts from the same record.
   SeedAndBound();
   const TFractalParams before = w->Params();
-  frame->ApplyButton->trigger();
+  Control<QAction>(*frame, "ApplyButton")->trigger();
   EXPECT_EQ(BytesOf(*w->Params().image), Headless(before, false, kParallelPassOrbits));
   EXPECT_TRUE(RecordedMessages().isEmpty());
 }
@@ -193,7 +194,7 @@ TEST_F(ParallelPass, ExitWhileEightOrbitsDrawEndsThePassAndTheProgram) {
     When([w] { return Drawing(*w, 1, 30000); },
          [&] {
            exitIssued = true;
-           frame->FileExitItem->trigger();
+           Control<QAction>(*frame, "FileExitItem")->trigger();
          },
          StopAll());
     w->Menus().ifsItems[2]->trigger();
@@ -213,9 +214,8 @@ TEST_F(ParallelPass, ExitWhileEightOrbitsDrawEndsThePassAndTheProgram) {
   EXPECT_TRUE(exitIssued);
   EXPECT_EQ(result, 0);
   EXPECT_EQ(w->PassDepth(), 0);
-  EXPECT_TRUE(ExitRequested());
+  EXPECT_TRUE(frame->ExitRequested());
   EXPECT_TRUE(RecordedMessages().isEmpty());
-  ClearExitRequest();
 }
 
 }  // namespace

@@ -52,7 +52,7 @@ struct TRenderChoice {
 class RenderToFile : public FrameTest {
  protected:
   void TearDown() override {
-    if (frame) frame->RenderJobs->DiscardAllAndWait();
+    if (frame) Control<TRenderJobs>(*frame, "RenderJobs")->DiscardAllAndWait();
     TestServices().ClearAnswers();
     FrameTest::TearDown();
   }
@@ -92,7 +92,7 @@ class RenderToFile : public FrameTest {
       d.RenderButton->click();
       return d.result();
     };
-    frame->RenderToFile1->trigger();
+    Control<QAction>(*frame, "RenderToFile1")->trigger();
     TestServices().modalRunner = {};
     TestServices().saveDialog = {};
     return request;
@@ -108,7 +108,7 @@ class RenderToFile : public FrameTest {
   }
 
   bool Running(std::int64_t minSteps = 1) const {
-    const auto jobs = frame->RenderJobs->Jobs();
+    const auto jobs = Control<TRenderJobs>(*frame, "RenderJobs")->Jobs();
     return !jobs.empty() && jobs.front().state == TRenderJobState::Running && jobs.front().progress.steps >= minSteps;
   }
 
@@ -135,7 +135,7 @@ TEST_F(RenderToFile, AFileRenderedWhileAWindowDrawsIsTheRenderersPicture) {
            choice.fileName = QStringLiteral("poster");
            choice.counts = true;
            request = Queue(choice);
-           When([this] { return !frame->RenderJobs->Busy(); },
+           When([this] { return !Control<TRenderJobs>(*frame, "RenderJobs")->Busy(); },
                 [&, w] {
                   drewThroughout = Drawing(*w);
                   w->Abort();
@@ -144,7 +144,7 @@ TEST_F(RenderToFile, AFileRenderedWhileAWindowDrawsIsTheRenderersPicture) {
          },
          StopAll());
   });
-  frame->LoadFromParameterFile1->trigger();
+  Control<QAction>(*frame, "LoadFromParameterFile1")->trigger();
   EXPECT_TRUE(drewThroughout);
   EXPECT_TRUE(RecordedMessages().isEmpty()) << RecordedMessages().join(QStringLiteral("; ")).toStdString();
   ASSERT_EQ(request.picturePath, PathOf(QStringLiteral("poster.png")).toStdString());
@@ -180,10 +180,10 @@ TEST_F(RenderToFile, RendersQueueAndCancelWritesWhatIsDoneOrNothingAsAnswered) {
   TRenderChoice second = first;
   second.fileName = QStringLiteral("second");
   Queue(second);
-  ASSERT_EQ(frame->RenderJobs->Jobs().size(), 2u);
-  EXPECT_TRUE(frame->RenderPanel->isVisible());
+  ASSERT_EQ(Control<TRenderJobs>(*frame, "RenderJobs")->Jobs().size(), 2u);
+  EXPECT_TRUE(Control<TRenderPanel>(*frame, "RenderPanel")->isVisible());
   ASSERT_TRUE(WaitUntil([this] { return Running(100000); }));
-  EXPECT_EQ(frame->RenderPanel->JobList->count(), 2);
+  EXPECT_EQ(Control<TRenderPanel>(*frame, "RenderPanel")->JobList->count(), 2);
 
   QStringList asked;
   int answer = static_cast<int>(TRenderPanel::TCancelAnswer::KeepRendering);
@@ -192,22 +192,23 @@ TEST_F(RenderToFile, RendersQueueAndCancelWritesWhatIsDoneOrNothingAsAnswered) {
     EXPECT_EQ(buttons.size(), 3);
     return answer;
   };
-  frame->RenderPanel->JobList->setCurrentRow(0);
-  frame->RenderPanel->CancelButton->click();
+  Control<TRenderPanel>(*frame, "RenderPanel")->JobList->setCurrentRow(0);
+  Control<TRenderPanel>(*frame, "RenderPanel")->CancelButton->click();
   ASSERT_EQ(asked.size(), 1);
   EXPECT_TRUE(asked[0].contains(QStringLiteral("first.png"))) << asked[0].toStdString();
   EXPECT_TRUE(WaitUntil([this] { return Running(200000); }));  // kept rendering
 
   answer = static_cast<int>(TRenderPanel::TCancelAnswer::WriteWhatIsDone);
-  frame->RenderPanel->CancelButton->click();
+  Control<TRenderPanel>(*frame, "RenderPanel")->CancelButton->click();
   ASSERT_TRUE(WaitUntil([this] { return QFile::exists(PathOf(QStringLiteral("first.png"))); }));
   EXPECT_TRUE(FileBytes(PathOf(QStringLiteral("first.png"))).startsWith("\x89PNG"));
   // The second starts after the first has left the queue (its file is written before it leaves); Discard leaves
   // no file.
-  ASSERT_TRUE(WaitUntil([this] { return frame->RenderJobs->Jobs().size() == 1u && Running(100000); }));
+  ASSERT_TRUE(
+      WaitUntil([this] { return Control<TRenderJobs>(*frame, "RenderJobs")->Jobs().size() == 1u && Running(100000); }));
   answer = static_cast<int>(TRenderPanel::TCancelAnswer::Discard);
-  frame->RenderPanel->CancelButton->click();
-  ASSERT_TRUE(WaitUntil([this] { return !frame->RenderJobs->Busy(); }));
+  Control<TRenderPanel>(*frame, "RenderPanel")->CancelButton->click();
+  ASSERT_TRUE(WaitUntil([this] { return !Control<TRenderJobs>(*frame, "RenderJobs")->Busy(); }));
   EXPECT_FALSE(QFile::exists(PathOf(QStringLiteral("second.png"))));
   EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList{QStringLiteral("first.png")});
   EXPECT_EQ(asked.size(), 3);
@@ -215,11 +216,12 @@ TEST_F(RenderToFile, RendersQueueAndCancelWritesWhatIsDoneOrNothingAsAnswered) {
   // A waiting render leaves the queue without a question.
   Queue(first);
   Queue(second);
-  frame->RenderPanel->JobList->setCurrentRow(1);
-  frame->RenderPanel->CancelButton->click();
+  Control<TRenderPanel>(*frame, "RenderPanel")->JobList->setCurrentRow(1);
+  Control<TRenderPanel>(*frame, "RenderPanel")->CancelButton->click();
   EXPECT_EQ(asked.size(), 3);
-  ASSERT_EQ(frame->RenderJobs->Jobs().size(), 1u);
-  EXPECT_TRUE(frame->RenderJobs->Jobs().front().picturePath.endsWith(QStringLiteral("first.png")));
+  ASSERT_EQ(Control<TRenderJobs>(*frame, "RenderJobs")->Jobs().size(), 1u);
+  EXPECT_TRUE(
+      Control<TRenderJobs>(*frame, "RenderJobs")->Jobs().front().picturePath.endsWith(QStringLiteral("first.png")));
   EXPECT_TRUE(RecordedMessages().isEmpty()) << RecordedMessages().join(QStringLiteral("; ")).toStdString();
 }
 
@@ -229,7 +231,7 @@ TEST_F(RenderToFile, ATimeLimitEndsTheRenderAndWritesIt) {
   timed.seconds = 1;
   timed.fileName = QStringLiteral("timed");
   Queue(timed);
-  ASSERT_TRUE(WaitUntil([this] { return !frame->RenderJobs->Busy(); }, 20000));
+  ASSERT_TRUE(WaitUntil([this] { return !Control<TRenderJobs>(*frame, "RenderJobs")->Busy(); }, 20000));
   EXPECT_TRUE(FileBytes(PathOf(QStringLiteral("timed.png"))).startsWith("\x89PNG"));
   EXPECT_TRUE(RecordedMessages().isEmpty()) << RecordedMessages().join(QStringLiteral("; ")).toStdString();
 }
@@ -248,7 +250,7 @@ TEST_F(RenderToFile, WhatCannotBeDoneIsRefusedWithTheReasonAndTheDialogStaysOpen
     d.CancelButton->click();
     return d.result();
   };
-  frame->RenderToFile1->trigger();
+  Control<QAction>(*frame, "RenderToFile1")->trigger();
   When([w] { return Drawing(*w); }, [w] { w->Abort(); }, StopAll());
   w->Menus().ifsItems[0]->trigger();
   TestServices().modalRunner = [&](QDialog& dialog) {
@@ -266,13 +268,13 @@ TEST_F(RenderToFile, WhatCannotBeDoneIsRefusedWithTheReasonAndTheDialogStaysOpen
     d.CancelButton->click();
     return d.result();
   };
-  frame->RenderToFile1->trigger();
+  Control<QAction>(*frame, "RenderToFile1")->trigger();
   ASSERT_EQ(shown.size(), 4) << shown.join(QStringLiteral("; ")).toStdString();
   EXPECT_EQ(shown[0], QStringLiteral("Choose the file to render to."));
   EXPECT_EQ(shown[1], QStringLiteral("The window's parameter set selects nothing to draw: choose a fractal first."));
   EXPECT_TRUE(shown[2].startsWith(QStringLiteral("Cannot render: the render needs "))) << shown[2].toStdString();
   EXPECT_TRUE(shown[3].contains(QStringLiteral("xyz"))) << shown[3].toStdString();
-  EXPECT_FALSE(frame->RenderJobs->Busy());
+  EXPECT_FALSE(Control<TRenderJobs>(*frame, "RenderJobs")->Busy());
 }
 
 TEST_F(RenderToFile, ExitWhileARenderRunsAsksAndOnlyOKLeavesDiscardingIt) {
@@ -288,20 +290,19 @@ TEST_F(RenderToFile, ExitWhileARenderRunsAsksAndOnlyOKLeavesDiscardingIt) {
     EXPECT_TRUE(okCancel);
     return answer;
   };
-  frame->FileExitItem->trigger();
+  Control<QAction>(*frame, "FileExitItem")->trigger();
   ASSERT_EQ(asked.size(), 1);
   EXPECT_TRUE(asked[0].contains(QStringLiteral("long.png"))) << asked[0].toStdString();
   EXPECT_TRUE(frame->isVisible());
-  EXPECT_FALSE(ExitRequested());
+  EXPECT_FALSE(frame->ExitRequested());
   EXPECT_TRUE(WaitUntil([this] { return Running(100000); }));
 
   answer = true;
-  frame->FileExitItem->trigger();
+  Control<QAction>(*frame, "FileExitItem")->trigger();
   EXPECT_EQ(asked.size(), 2);
-  EXPECT_FALSE(frame->RenderJobs->Busy());  // cancelled and joined before the frame goes
-  EXPECT_TRUE(ExitRequested());
+  EXPECT_FALSE(Control<TRenderJobs>(*frame, "RenderJobs")->Busy());  // cancelled and joined before the frame goes
+  EXPECT_TRUE(frame->ExitRequested());
   EXPECT_FALSE(QFile::exists(PathOf(QStringLiteral("long.png"))));
-  ClearExitRequest();
 }
 
 }  // namespace

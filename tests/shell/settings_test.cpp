@@ -58,16 +58,14 @@ class Remembered : public FrameTest {
     TestServices().saveDialog = {};
     TestServices().openDialog = {};
     TestServices().modalRunner = {};
-    ClearExitRequest();
     TPixelGraphic::SetDefaultGamma(savedGamma);
   }
 
   // The next run: the frame goes as File > Exit ends it, and a new one starts from what it wrote.
   void NextRun() {
-    frame->FileExitItem->trigger();
+    Control<QAction>(*frame, "FileExitItem")->trigger();
     for (TMDIChild* child : frame->Children()) child->Abort();
     frame.reset();
-    ClearExitRequest();
     frame = std::make_unique<TMainForm>(TestServices());
     frame->show();
   }
@@ -88,19 +86,19 @@ class Remembered : public FrameTest {
   // A parameter file written by Save Parameters As from the window.
   QString SaveParameters(TMDIChild* w, const QString& name) {
     saveAnswer = {true, Path(name), 0};
-    frame->ActiveChild() == w ? frame->SaveParametersAs1->trigger() : w->SaveParametersAs1Click();
+    frame->ActiveChild() == w ? Control<QAction>(*frame, "SaveParametersAs1")->trigger() : w->SaveParametersAs1Click();
     const QString written = QDir::cleanPath(Path(name));
     return written.endsWith(QStringLiteral(".ifs")) ? written : written + QStringLiteral(".ifs");
   }
 
   QStringList RecentCaptions() const {
     QStringList captions;
-    for (QAction* action : frame->OpenRecent1->actions())
+    for (QAction* action : Control<QMenu>(*frame, "OpenRecent1")->actions())
       captions.append(action->isSeparator() ? QStringLiteral("-") : action->text());
     return captions;
   }
 
-  QAction* RecentEntry(int index) const { return frame->OpenRecent1->actions().value(index); }
+  QAction* RecentEntry(int index) const { return Control<QMenu>(*frame, "OpenRecent1")->actions().value(index); }
 
   QTemporaryDir folder;
   long double savedGamma = 0;
@@ -117,21 +115,21 @@ TEST_F(Remembered, OptionsFrameGeometryAndToolDialogPlacesComeBackInTheNextRun) 
   ASSERT_NE(w, nullptr);
   TestServices().modalRunner = [](QDialog& dialog) {
     auto& form = dynamic_cast<TForm2&>(dialog);
-    form.JPEGWQualityEdit->setText(QStringLiteral("55"));
-    form.JPEGWIntFastRB->setChecked(true);
-    form.TIFFCompPackBitsRB->setChecked(true);
-    form.TIFFResVertDEdit->setText(QStringLiteral("-7"));
-    form.ScreenGammaEdit->setText(QStringLiteral("2") + QString(QChar::fromLatin1(LocaleDecimalSeparator())) +
-                                  QStringLiteral("2"));
-    form.OKButton->click();
+    Control<QLineEdit>(form, "JPEGWQualityEdit")->setText(QStringLiteral("55"));
+    Control<QRadioButton>(form, "JPEGWIntFastRB")->setChecked(true);
+    Control<QRadioButton>(form, "TIFFCompPackBitsRB")->setChecked(true);
+    Control<QLineEdit>(form, "TIFFResVertDEdit")->setText(QStringLiteral("-7"));
+    Control<QLineEdit>(form, "ScreenGammaEdit")
+        ->setText(QStringLiteral("2") + QString(QChar::fromLatin1(LocaleDecimalSeparator())) + QStringLiteral("2"));
+    Control<QPushButton>(form, "OKButton")->click();
     return dialog.result();
   };
-  frame->JPGFileOptions1->trigger();
+  Control<QAction>(*frame, "JPGFileOptions1")->trigger();
   frame->setGeometry(30, 40, 700, 520);
-  frame->CoolSpeedButton5->trigger();  // Params: the dialog shows beside the frame
-  ASSERT_TRUE(frame->Form4->isVisible());
-  frame->Form4->move(150, 90);
-  const QPoint paramsPlace = frame->Form4->pos();
+  Control<QAction>(*frame, "CoolSpeedButton5")->trigger();  // Params: the dialog shows beside the frame
+  ASSERT_TRUE(Control<TForm4>(*frame, "Form4")->isVisible());
+  Control<TForm4>(*frame, "Form4")->move(150, 90);
+  const QPoint paramsPlace = Control<TForm4>(*frame, "Form4")->pos();
   const QRect frameGeometry = frame->geometry();
 
   NextRun();
@@ -145,10 +143,10 @@ TEST_F(Remembered, OptionsFrameGeometryAndToolDialogPlacesComeBackInTheNextRun) 
   // The restored gamma is in force: new pictures take it.
   EXPECT_DOUBLE_EQ(static_cast<double>(TPixelGraphic().Gamma), 2.2);
   EXPECT_EQ(frame->geometry(), frameGeometry);
-  EXPECT_TRUE(ToolWindowPlaced(frame->Form4));
-  EXPECT_EQ(frame->Form4->pos(), paramsPlace);
+  EXPECT_TRUE(ToolWindowPlaced(Control<TForm4>(*frame, "Form4")));
+  EXPECT_EQ(Control<TForm4>(*frame, "Form4")->pos(), paramsPlace);
   // The Coefficients dialog was never shown: it goes beside the frame when it first is.
-  EXPECT_FALSE(ToolWindowPlaced(frame->CForm));
+  EXPECT_FALSE(ToolWindowPlaced(Control<TCForm>(*frame, "CForm")));
 }
 
 // "Use all processor cores": on at a first run, off once the user turned it off (and the dialog shows it so), on again
@@ -159,12 +157,12 @@ TEST_F(Remembered, UseAllProcessorCoresComesBackInTheNextRun) {
   bool shownChecked = false;
   TestServices().modalRunner = [&](QDialog& dialog) {
     auto& form = dynamic_cast<TForm2&>(dialog);
-    shownChecked = form.UseAllCoresCB->isChecked();
-    form.UseAllCoresCB->click();
-    form.OKButton->click();
+    shownChecked = Control<QCheckBox>(form, "UseAllCoresCB")->isChecked();
+    Control<QCheckBox>(form, "UseAllCoresCB")->click();
+    Control<QPushButton>(form, "OKButton")->click();
     return dialog.result();
   };
-  frame->JPGFileOptions1->trigger();
+  Control<QAction>(*frame, "JPGFileOptions1")->trigger();
   EXPECT_TRUE(shownChecked);
   EXPECT_FALSE(frame->DrawingOptions().useAllCores);
 
@@ -174,12 +172,12 @@ TEST_F(Remembered, UseAllProcessorCoresComesBackInTheNextRun) {
   // Cancel changes nothing, whatever was clicked.
   TestServices().modalRunner = [&](QDialog& dialog) {
     auto& form = dynamic_cast<TForm2&>(dialog);
-    shownChecked = form.UseAllCoresCB->isChecked();
-    form.UseAllCoresCB->click();
-    form.CancelButton->click();
+    shownChecked = Control<QCheckBox>(form, "UseAllCoresCB")->isChecked();
+    Control<QCheckBox>(form, "UseAllCoresCB")->click();
+    Control<QPushButton>(form, "CancelButton")->click();
     return dialog.result();
   };
-  frame->JPGFileOptions1->trigger();
+  Control<QAction>(*frame, "JPGFileOptions1")->trigger();
   EXPECT_FALSE(shownChecked);
   EXPECT_FALSE(frame->DrawingOptions().useAllCores);
 
@@ -229,8 +227,8 @@ TEST_F(Remembered, DamagedOrOutOfRangeValuesAreIgnoredAndTheRestIsTaken) {
   EXPECT_EQ(o.PXMWriteBinary, defaults.PXMWriteBinary);
   EXPECT_TRUE(o.TIFFWhiteIsZero);
   EXPECT_EQ(o.WriteGamma, defaults.WriteGamma);
-  EXPECT_FALSE(ToolWindowPlaced(frame->Form4));
-  EXPECT_FALSE(ToolWindowPlaced(frame->CForm));
+  EXPECT_FALSE(ToolWindowPlaced(Control<TForm4>(*frame, "Form4")));
+  EXPECT_FALSE(ToolWindowPlaced(Control<TCForm>(*frame, "CForm")));
   EXPECT_TRUE(frame->SaveMemory().pictureFolder.isEmpty());
   EXPECT_TRUE(frame->SaveMemory().parameterFolder.isEmpty());
   EXPECT_TRUE(frame->SaveMemory().pictureExtension.isEmpty());
@@ -261,9 +259,9 @@ TEST_F(Remembered, AFrameLeftOffEveryScreenComesBackWhereItCanBeReached) {
   QRect far = screens.front();
   for (const QRect& s : screens) far = far.united(s);
   frame->setGeometry(far.right() + 3000, far.bottom() + 2000, 640, 480);
-  frame->Form4->show();
-  frame->Form4->move(far.right() + 500, far.top());
-  frame->Form4->hide();
+  Control<TForm4>(*frame, "Form4")->show();
+  Control<TForm4>(*frame, "Form4")->move(far.right() + 500, far.top());
+  Control<TForm4>(*frame, "Form4")->hide();
   frame->SaveSettings();
   frame.reset();
   frame = std::make_unique<TMainForm>(TestServices());
@@ -271,7 +269,7 @@ TEST_F(Remembered, AFrameLeftOffEveryScreenComesBackWhereItCanBeReached) {
   EXPECT_TRUE(ReachableOnScreens(frame->frameGeometry(), AvailableScreenAreas()))
       << frame->frameGeometry().x() << "," << frame->frameGeometry().y();
   EXPECT_EQ(frame->size(), QSize(640, 480).boundedTo(screens.front().size()));
-  EXPECT_FALSE(ToolWindowPlaced(frame->Form4));
+  EXPECT_FALSE(ToolWindowPlaced(Control<TForm4>(*frame, "Form4")));
 }
 
 TEST(FrameSettings, AWindowIsReachableWhileEnoughOfItsTitleStripIsOnAScreen) {
@@ -307,19 +305,19 @@ TEST_F(Remembered, OpenRecentListsFilesOpenedAndSavedAndOpensThemInNewWindows) {
   TMDIChild* w = FirstWindow();
   ASSERT_NE(w, nullptr);
   EXPECT_EQ(RecentCaptions(), QStringList({QStringLiteral("Clear List")}));
-  EXPECT_FALSE(frame->ClearRecentList1->isEnabled());
+  EXPECT_FALSE(Control<QAction>(*frame, "ClearRecentList1")->isEnabled());
 
   const QString a = SaveParameters(w, QStringLiteral("a.ifs"));
   const QString b = SaveParameters(w, QStringLiteral("b"));  // the extension is added
   // Loading a file puts it first; an entry is never listed twice.
   openAnswer = {true, a, 0};
-  frame->LoadFromParameterFile1->trigger();
+  Control<QAction>(*frame, "LoadFromParameterFile1")->trigger();
   EXPECT_EQ(openRequests.back().directory, QFileInfo(b).absolutePath());  // the folder of the last file
   EXPECT_EQ(RecentCaptions(),
             QStringList({QStringLiteral("&1 a.ifs"), QStringLiteral("&2 b.ifs"), QStringLiteral("-"),
                          QStringLiteral("Clear List")}));
   EXPECT_EQ(RecentEntry(1)->statusTip(), b);
-  EXPECT_TRUE(frame->ClearRecentList1->isEnabled());
+  EXPECT_TRUE(Control<QAction>(*frame, "ClearRecentList1")->isEnabled());
 
   RecentEntry(1)->trigger();
   ASSERT_EQ(frame->Children().size(), 2);
@@ -348,10 +346,10 @@ TEST_F(Remembered, ARecentFileThatIsGoneIsNamedAndLeavesTheList) {
   EXPECT_EQ(frame->RecentFiles().Paths(), QStringList({a}));
   EXPECT_EQ(RecentCaptions().front(), QStringLiteral("&1 a.ifs"));
 
-  frame->ClearRecentList1->trigger();
+  Control<QAction>(*frame, "ClearRecentList1")->trigger();
   EXPECT_TRUE(frame->RecentFiles().Paths().isEmpty());
   EXPECT_EQ(RecentCaptions(), QStringList({QStringLiteral("Clear List")}));
-  EXPECT_FALSE(frame->ClearRecentList1->isEnabled());
+  EXPECT_FALSE(Control<QAction>(*frame, "ClearRecentList1")->isEnabled());
   NextRun();
   EXPECT_TRUE(frame->RecentFiles().Paths().isEmpty());
 }
@@ -360,13 +358,14 @@ TEST_F(Remembered, SaveAsProposesTheLastFileTypeAndFolderAgainAlsoInTheNextRun) 
   TMDIChild* w = FirstWindow();
   ASSERT_NE(w, nullptr);
   ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("pictures")));
-  frame->FileSaveAsItem->trigger();  // cancelled: the first save proposes the first type and no folder
+  Control<QAction>(*frame, "FileSaveAsItem")
+      ->trigger();  // cancelled: the first save proposes the first type and no folder
   ASSERT_EQ(saveRequests.size(), 1);
   EXPECT_EQ(saveRequests[0].filterIndex, 0);
   EXPECT_TRUE(saveRequests[0].directory.isEmpty());
 
   saveAnswer = {true, Path(QStringLiteral("pictures/first")), PngFilterIndex()};
-  frame->FileSaveAsItem->trigger();
+  Control<QAction>(*frame, "FileSaveAsItem")->trigger();
   ASSERT_TRUE(QFile::exists(Path(QStringLiteral("pictures/first.png"))));
   EXPECT_EQ(frame->RecentFiles().Paths().front(), QDir::cleanPath(Path(QStringLiteral("pictures/first.ifs"))));
 
@@ -374,18 +373,18 @@ TEST_F(Remembered, SaveAsProposesTheLastFileTypeAndFolderAgainAlsoInTheNextRun) 
   TMDIChild* second = NewWindow();
   ASSERT_EQ(frame->ActiveChild(), second);
   saveAnswer = {};
-  frame->FileSaveAsItem->trigger();
+  Control<QAction>(*frame, "FileSaveAsItem")->trigger();
   EXPECT_EQ(saveRequests.back().filterIndex, PngFilterIndex());
   EXPECT_EQ(QDir::cleanPath(saveRequests.back().directory), QDir::cleanPath(Path(QStringLiteral("pictures"))));
   EXPECT_EQ(saveRequests.back().fileName, QStringLiteral("Ovel-index"));
 
   NextRun();
   ASSERT_NE(FirstWindow(), nullptr);
-  frame->FileSaveAsItem->trigger();
+  Control<QAction>(*frame, "FileSaveAsItem")->trigger();
   EXPECT_EQ(saveRequests.back().filterIndex, PngFilterIndex());
   EXPECT_EQ(QDir::cleanPath(saveRequests.back().directory), QDir::cleanPath(Path(QStringLiteral("pictures"))));
   // Save Parameters As starts in the folder of the last parameter file.
-  frame->SaveParametersAs1->trigger();
+  Control<QAction>(*frame, "SaveParametersAs1")->trigger();
   EXPECT_EQ(QDir::cleanPath(saveRequests.back().directory), QDir::cleanPath(Path(QStringLiteral("pictures"))));
 }
 
@@ -394,7 +393,7 @@ TEST_F(Remembered, TheStatusBarShowsTheActiveWindowsRenderAndANewWindowSaysHowTo
   ASSERT_NE(w, nullptr);
   // Nothing drawn yet: the readout is empty, and the picture area says how to start.
   EXPECT_FALSE(w->Health().started);
-  EXPECT_FALSE(frame->HealthBar->Field(THealthField::Steps)->isVisible());
+  EXPECT_FALSE(Control<THealthBar>(*frame, "HealthBar")->Field(THealthField::Steps)->isVisible());
   const QString hint = w->PictureView()->HintText();
   EXPECT_TRUE(hint.contains(QStringLiteral("G-Mira / Martin"))) << hint.toStdString();
   EXPECT_TRUE(hint.contains(QStringLiteral("IFS-01"))) << hint.toStdString();
@@ -407,7 +406,7 @@ TEST_F(Remembered, TheStatusBarShowsTheActiveWindowsRenderAndANewWindowSaysHowTo
   EXPECT_GT(litOnScreen, 100);
   EXPECT_EQ(CountLitPixels(*w->PictureView()->PixelGraphic()), 0);
   saveAnswer = {true, Path(QStringLiteral("blank.bmp")), 0};
-  frame->FileSaveAsItem->trigger();
+  Control<QAction>(*frame, "FileSaveAsItem")->trigger();
   QImage saved(Path(QStringLiteral("blank.bmp")));
   ASSERT_FALSE(saved.isNull());
   int litSaved = 0;
@@ -421,8 +420,8 @@ TEST_F(Remembered, TheStatusBarShowsTheActiveWindowsRenderAndANewWindowSaysHowTo
     When([&] { return w->Health().running && w->Health().steps > 0 && w->Health().litShare > 0; },
          [&] {
            during = w->Health();
-           stepsText = frame->HealthBar->Field(THealthField::Steps)->text();
-           litText = frame->HealthBar->Field(THealthField::Lit)->text();
+           stepsText = Control<THealthBar>(*frame, "HealthBar")->Field(THealthField::Steps)->text();
+           litText = Control<THealthBar>(*frame, "HealthBar")->Field(THealthField::Lit)->text();
            w->Abort();
          },
          StopAll());
@@ -438,18 +437,19 @@ TEST_F(Remembered, TheStatusBarShowsTheActiveWindowsRenderAndANewWindowSaysHowTo
   const TRenderHealth after = w->Health();
   EXPECT_FALSE(after.running);
   EXPECT_GE(after.steps, during.steps);
-  EXPECT_EQ(frame->HealthBar->Field(THealthField::StepsPerSecond)->text(), QStringLiteral("stopped"));
-  EXPECT_EQ(frame->HealthBar->Field(THealthField::Steps)->text(),
+  EXPECT_EQ(Control<THealthBar>(*frame, "HealthBar")->Field(THealthField::StepsPerSecond)->text(),
+            QStringLiteral("stopped"));
+  EXPECT_EQ(Control<THealthBar>(*frame, "HealthBar")->Field(THealthField::Steps)->text(),
             FormatCount(static_cast<double>(after.steps), QLocale().decimalPoint()) + QStringLiteral(" steps"));
 
   // Another window that has drawn nothing: the readout follows the active window.
   TMDIChild* second = NewWindow();
   ASSERT_EQ(frame->ActiveChild(), second);
-  EXPECT_FALSE(frame->HealthBar->Field(THealthField::Steps)->isVisible());
+  EXPECT_FALSE(Control<THealthBar>(*frame, "HealthBar")->Field(THealthField::Steps)->isVisible());
   EXPECT_FALSE(second->PictureView()->HintText().isEmpty());
-  frame->MdiArea->setActiveSubWindow(w);
-  EXPECT_TRUE(frame->HealthBar->Field(THealthField::Steps)->isVisibleTo(frame.get()));
-  EXPECT_EQ(frame->HealthBar->Field(THealthField::Steps)->text(),
+  Control<QMdiArea>(*frame, "MdiArea")->setActiveSubWindow(w);
+  EXPECT_TRUE(Control<THealthBar>(*frame, "HealthBar")->Field(THealthField::Steps)->isVisibleTo(frame.get()));
+  EXPECT_EQ(Control<THealthBar>(*frame, "HealthBar")->Field(THealthField::Steps)->text(),
             FormatCount(static_cast<double>(after.steps), QLocale().decimalPoint()) + QStringLiteral(" steps"));
 }
 

@@ -45,7 +45,7 @@ class FrameTest : public ::testing::Test {
   }
 
   TMDIChild* NewWindow() {
-    frame->FileNewItem->trigger();
+    Control<QAction>(*frame, "FileNewItem")->trigger();
     TMDIChild* w = frame->Children().back();
     EXPECT_TRUE(WaitUntil([w] { return FirstShowDone(*w); }));
     return w;

@@ -14,7 +14,9 @@
 #include <memory>
 #include <ostream>
 
+#include "dialogs/control.h"
 #include "engine/formula.h"
+#include "files/file_system.h"
 #include "services/services.h"
 #include "windows/childwin.h"
 
@@ -51,6 +53,7 @@ struct TTestServices : TServices {
   TMessageSink messageSink;
   QString settingsFile;  // empty: the user's, which no test may touch
   int saveProgressMinimumDurationMs = 500;
+  const TFileSystem* fileSystem = nullptr;  // unset: the system's
 
   // Forgets every answer a test set.
   void ClearAnswers() {
@@ -60,6 +63,7 @@ struct TTestServices : TServices {
     modalRunner = {};
     messageSink = {};
     saveProgressMinimumDurationMs = 500;
+    fileSystem = nullptr;
   }
 
   TFileDialogResult RunSaveFileDialog(QWidget* parent, const TFileDialogRequest& request) override {
@@ -90,6 +94,7 @@ struct TTestServices : TServices {
     return std::make_unique<QSettings>(settingsFile, QSettings::IniFormat);
   }
   int SaveProgressMinimumDurationMs() const override { return saveProgressMinimumDurationMs; }
+  const TFileSystem& FileSystem() const override { return fileSystem ? *fileSystem : TServices::FileSystem(); }
 
  private:
   void Show(QWidget* parent, const QString& text) {
