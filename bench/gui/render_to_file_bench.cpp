@@ -54,10 +54,10 @@ TLoopRate Measure(TMainForm& frame, TMDIChild* w, QAction* draw, const std::func
                 rate.pumpsPerSecond = (end.pumps - start.pumps) / seconds;
                 rate.windowStepsPerSecond = (end.mainSteps - start.mainSteps) / seconds;
                 rate.probesPerSecond = probes / seconds;
-                const auto jobs = frame.RenderJobs->Jobs();
+                const auto jobs = Control<TRenderJobs>(frame, "RenderJobs")->Jobs();
                 if (!jobs.empty()) rate.backgroundStepsPerSecond = jobs.front().progress.StepsPerSecond();
                 probe.stop();
-                frame.RenderJobs->DiscardAllAndWait();
+                Control<TRenderJobs>(frame, "RenderJobs")->DiscardAllAndWait();
                 w->Abort();
               },
               [w] { w->Abort(); }, kMeasureMs + 20000);
@@ -83,7 +83,7 @@ TEST(RenderToFileResponsiveness, AWindowDrawingBesideABackgroundRenderIsMeasured
   const TLoopRate alone = Measure(frame, w, w->Menus().ifsItems[0], [] {}, [] { return true; });
   print("window alone", alone);
   // Apply draws the same coefficients again.
-  const TLoopRate beside = Measure(frame, w, frame.ApplyButton, [&] {
+  const TLoopRate beside = Measure(frame, w, Control<QAction>(frame, "ApplyButton"), [&] {
     TRenderRequest request;
     request.spec.params = w->Params();
     request.spec.width = 3840;
@@ -95,9 +95,9 @@ TEST(RenderToFileResponsiveness, AWindowDrawingBesideABackgroundRenderIsMeasured
     request.spec.threads = std::max(1, static_cast<int>(std::thread::hardware_concurrency()) - 1);
     request.spec.seed = 1;
     request.picturePath = "unwritten.png";
-    frame.RenderJobs->Add(request);
+    Control<TRenderJobs>(frame, "RenderJobs")->Add(request);
   }, [&] {  // the grid is made and the background render draws
-    const auto jobs = frame.RenderJobs->Jobs();
+    const auto jobs = Control<TRenderJobs>(frame, "RenderJobs")->Jobs();
     return !jobs.empty() && jobs.front().progress.steps > 0;
   });
   print("beside a 3840x2160 S=2 render", beside);

@@ -131,14 +131,14 @@ TRate InFrame(TMainForm& frame, TMDIChild* w) {
                 gui.pumpsPerSecond = (end.pumps - start.pumps) / seconds;
                 gui.progressTicks = TMDIChildProbe::Record(*w).ticks - ticksAtStart;
                 probe.stop();
-                frame.AbortButton->trigger();
+                Control<QAction>(frame, "AbortButton")->trigger();
               },
               [w] { w->Abort(); }, 2 * kMeasureMs + 10000);
        },
        [w] { w->Abort(); });
   ClearEngineCounters();
   SeedEngineRandom(kSeed);
-  frame.ApplyButton->trigger();  // draws until the measurement stops it
+  Control<QAction>(frame, "ApplyButton")->trigger();  // draws until the measurement stops it
   ReseedEngineRandomFromClock();
   return gui;
 }
@@ -147,11 +147,11 @@ TRate InFrame(TMainForm& frame, TMDIChild* w) {
 void SetUseAllCores(TMainForm& frame, bool on) {
   TestServices().modalRunner = [on](QDialog& dialog) {
     auto& form = dynamic_cast<TForm2&>(dialog);
-    if (form.UseAllCoresCB->isChecked() != on) form.UseAllCoresCB->click();
-    form.OKButton->click();
+    if (Control<QCheckBox>(form, "UseAllCoresCB")->isChecked() != on) Control<QCheckBox>(form, "UseAllCoresCB")->click();
+    Control<QPushButton>(form, "OKButton")->click();
     return dialog.result();
   };
-  frame.JPGFileOptions1->trigger();
+  Control<QAction>(frame, "JPGFileOptions1")->trigger();
   TestServices().modalRunner = {};
 }
 
