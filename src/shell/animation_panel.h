@@ -70,6 +70,7 @@ class TAnimationPanel : public QDockWidget {
   void CancelRenderClick();
 
  private:
+  enum EKeyframeColumn { kSetColumn, kTimeColumn };
   void CreateKeyframeControls(QVBoxLayout* layout);
   void CreateSettingsControls(QVBoxLayout* layout);
   void CreatePreviewAndRenderControls(QVBoxLayout* layout);
