@@ -19,6 +19,7 @@
 #include "dialogs/options_dialog.h"
 #include "dialogs/params_dialog.h"
 #include "dialogs/size_dialog.h"
+#include "shell/animation_panel.h"
 #include "shell/explore_window.h"
 #include "windows/childwin.h"
 #include "services/command_guard.h"
@@ -111,6 +112,7 @@ void TMainForm::CreateActions() {
   CreateHitCountActions();
   CreateExploreActions();
   CreateRenderToFile();
+  CreateAnimationPanel();
 
   FileExitItem = MakeAction(this, QStringLiteral("E&xit"), QStringLiteral("Exit the application"));
   FileExitItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -165,6 +167,8 @@ void TMainForm::CreateMenus() {
 
   Window1 = menuBar()->addMenu(QStringLiteral("&Window"));
   Window1->menuAction()->setStatusTip(QStringLiteral("Window related commands such as Tile and Cascade"));
+  Window1->addAction(Animation1);
+  Window1->addSeparator();
   Window1->addActions({WindowCascadeItem, WindowTileItem, WindowArrangeItem, WindowMinimizeItem});
   windowListSeparator_ = Window1->addSeparator();
   connect(Window1, &QMenu::aboutToShow, this, Guarded(services_, this, [this] { UpdateWindowMenu(); }));
@@ -267,6 +271,7 @@ void TMainForm::UpdateMenuItems() {
   CoolSpeedButton5->setEnabled(any);
   CButton->setEnabled(any);
   XYSize->setEnabled(any);
+  animationPanel_->SetCanAdd(any);
   UpdateEditMenu();
 }
 

@@ -39,6 +39,7 @@ class THealthBar;
 class TExploreWindow;
 class TRenderJobs;
 class TRenderPanel;
+class TAnimationPanel;
 
 class TMainForm : public QMainWindow, public EngineHost {
   Q_OBJECT
@@ -95,6 +96,9 @@ class TMainForm : public QMainWindow, public EngineHost {
   void FrameSet1Click();
   // The Explore window, made the first time; nullptr until then.
   TExploreWindow* ExploreWindow() const { return exploreWindow_; }
+  // The Animation panel (main_form_animation.cpp), docked at the right, hidden until Animation is chosen.
+  TAnimationPanel* AnimationPanel() const { return animationPanel_; }
+  void Animation1Click();
   // Render to File (main_form_render.cpp): the active window's parameter set into a file, in the background.
   void RenderToFile1Click();
   // Edit commands (main_form_edit.cpp).
@@ -175,6 +179,7 @@ class TMainForm : public QMainWindow, public EngineHost {
   QAction* WindowTileItem;
   QAction* WindowArrangeItem;
   QAction* WindowMinimizeItem;
+  QAction* Animation1;        // "Animation..." (Ctrl+Shift+A): shows the Animation panel
   QMenu* Help1;
   QAction* HelpAboutItem;
   QMenu* OpenRecent1;         // "Open Recent": the last parameter files, then "Clear List"
@@ -196,6 +201,9 @@ class TMainForm : public QMainWindow, public EngineHost {
   void CreateRenderToFile();
   // Leaving while renders to file run asks first; true when the frame may close (the renders are then discarded).
   bool MayCloseWhileRendering();
+  void CreateAnimationPanel();
+  // The same for an animation's render; the frames finished are kept.
+  bool MayCloseWhileAnimating();
   void CreateEditMenu();
   void UpdateEditMenu();
   void WatchUndoStack(TMDIChild* child);
@@ -227,6 +235,7 @@ class TMainForm : public QMainWindow, public EngineHost {
   QStringList filesToOpen_;  // each goes to the next window that opens
   TMDIChild* mergedChild_ = nullptr;
   TExploreWindow* exploreWindow_ = nullptr;
+  TAnimationPanel* animationPanel_ = nullptr;
   TMDIChild* lastActive_ = nullptr;
   QAction* windowListSeparator_ = nullptr;
   QList<QAction*> windowListActions_;

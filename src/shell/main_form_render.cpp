@@ -46,6 +46,7 @@ void TMainForm::RenderToFile1Click() {
 }
 
 bool TMainForm::MayCloseWhileRendering() {
+  if (!MayCloseWhileAnimating()) return false;
   if (!RenderJobs->Busy()) return true;
   const std::vector<TRenderJobStatus> jobs = RenderJobs->Jobs();
   const TRenderJobStatus& first = jobs.front();
