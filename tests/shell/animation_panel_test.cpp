@@ -45,11 +45,11 @@ class AnimationPanelTest : public FrameTest {
 
   // The only place the test reaches into the frame: its Animation action and panel, and the window area.
   TAnimationPanel* OpenPanel() {
-    Control<QAction>(*frame, "Animation1")->trigger();
+    ::Control<QAction>(*frame, "Animation1")->trigger();
     EXPECT_TRUE(frame->AnimationPanel()->isVisible());
     return frame->AnimationPanel();
   }
-  void Activate(TMDIChild* w) { Control<QMdiArea>(*frame, "MdiArea")->setActiveSubWindow(w); }
+  void Activate(TMDIChild* w) { ::Control<QMdiArea>(*frame, "MdiArea")->setActiveSubWindow(w); }
 
   template <class T>
   T* Control(const char* name) {
