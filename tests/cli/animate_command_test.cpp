@@ -67,7 +67,7 @@ TEST(AnimateCommand, CtrlCKeepsTheFinishedFramesAndARunAgainGoesOn) {
                           folder / "err.txt'";
   // The interrupt comes once the run has made its frames' folder, so that it meets the renderer's handler and not
   // a process still starting on a loaded machine; exit status 130 is the handler's own answer.
-  const std::string frames = "'" + (folder / "f").string() + "'";
+  const std::string frames = "'" + folder / "f" + "'";
   EXPECT_EQ(Shell(run + " & pid=$!; i=0; while [ ! -d " + frames + " ] && [ $i -lt 600 ]; do sleep 0.05; i=$((i+1));" +
                   " done; sleep 0.5; kill -INT $pid; wait $pid"),
             130);
