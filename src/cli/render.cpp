@@ -455,42 +455,31 @@ int RunRenderCommand(const std::vector<std::string>& args, std::ostream& out, st
     }
     return static_cast<int>(TRenderExit::Error);
   };
+  // A summary is said unless --quiet, and always for an interrupted run, whose files hold less than was asked for.
+  const auto reported = [&](const std::string& summary, bool interrupted) {
+    clearBar();
+    if (interrupted || !options.quiet) err << summary << "\n";
+    return static_cast<int>(interrupted ? TRenderExit::Interrupted : TRenderExit::Ok);
+  };
   if (options.animatePath) {
     return guarded([&] {
       const TAnimateSummary summary = AnimateToFiles(options, report);
-      clearBar();
-      if (summary.interrupted) {
-        err << FormatAnimateSummary(summary) << "\n";
-        return static_cast<int>(TRenderExit::Interrupted);
-      }
-      if (!options.quiet) err << FormatAnimateSummary(summary) << "\n";
-      return static_cast<int>(TRenderExit::Ok);
+      return reported(FormatAnimateSummary(summary), summary.interrupted);
     });
   }
   if (options.explore) {
     return guarded([&] {
       const TExploreRunSummary summary = ExploreToFolder(options, report);
-      clearBar();
-      if (summary.interrupted) {
-        err << FormatExploreSummary(summary) << "\n";
-        return static_cast<int>(TRenderExit::Interrupted);
-      }
-      if (!options.quiet) err << FormatExploreSummary(summary) << "\n";
-      return static_cast<int>(TRenderExit::Ok);
+      return reported(FormatExploreSummary(summary), summary.interrupted);
     });
   }
   return guarded([&] {
     const TRenderSummary summary = options.merge        ? MergeDocuments(options)
                                    : options.retonePath ? RetoneDocument(options)
                                                         : RenderParameterSet(options, report, files);
-    clearBar();
-    if (summary.interrupted) {
-      // Said even with --quiet: the picture holds fewer steps than were asked for.
-      err << FormatRenderSummary(summary) << "; wrote " << summary.picturePath
-          << (summary.countsPath ? " and " + *summary.countsPath : std::string()) << "\n";
-      return static_cast<int>(TRenderExit::Interrupted);
-    }
-    if (!options.quiet) err << FormatRenderSummary(summary) << "\n";
-    return static_cast<int>(TRenderExit::Ok);
+    std::string said = FormatRenderSummary(summary);
+    if (summary.interrupted)
+      said += "; wrote " + summary.picturePath + (summary.countsPath ? " and " + *summary.countsPath : std::string());
+    return reported(said, summary.interrupted);
   });
 }

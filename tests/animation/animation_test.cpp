@@ -3,40 +3,15 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
-
-#include <unistd.h>
 
 #include "animation/animation.h"
+#include "cli/cli_test_support.h"
 #include "document/fractal_document.h"
 #include "files/param_file.h"
 
-namespace fs = std::filesystem;
+using namespace cli_test;
 
 namespace {
-
-class TScratch {
- public:
-  TScratch() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    path_ = fs::temp_directory_path() / ("ovel_animation_test_" + std::to_string(getpid()) + "_" + info->name());
-    fs::remove_all(path_);
-    fs::create_directories(path_);
-  }
-  ~TScratch() { fs::remove_all(path_); }
-  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  fs::path path_;
-};
-
-std::string Bytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
 
 TFractalParams Gallery(const std::string& name) {
   TFractalDocument document;
@@ -145,7 +120,7 @@ TEST(Keyframes, ThatDifferInASwitchAreRefusedNamingTheFirstDifference) {
 }
 
 TEST(AnimationFile, WrittenWithItsKeyframesReadsBackTheSameAnimation) {
-  const TScratch scratch;
+  const TempFolder scratch;
   TAnimation a = Morph();
   a.interpolation = TInterpolation::Linear;
   a.seed = 77;
@@ -166,9 +141,9 @@ TEST(AnimationFile, WrittenWithItsKeyframesReadsBackTheSameAnimation) {
 }
 
 TEST(AnimationFile, BadFilesAreRefusedNamingTheLine) {
-  const TScratch scratch;
+  const TempFolder scratch;
   {
-    std::ofstream(scratch / "a.ifs", std::ios::binary) << Bytes(std::string(OVEL_SOURCE_DIR) +
+    std::ofstream(scratch / "a.ifs", std::ios::binary) << ReadBytes(std::string(OVEL_SOURCE_DIR) +
                                                                 "/docs/gallery/gumowski-mira.ifs");
     std::ofstream(scratch / "bad.ifs") << "Ovel-IFS v0.005\nnot a number\n";
   }
@@ -216,7 +191,7 @@ TEST(FrameFileName, ReplacesItsOneNumberAndRefusesOtherPatterns) {
 }
 
 TEST(FrameRun, AFrameRenderedAloneIsTheSameFrameOfTheWholeRun) {
-  const TScratch scratch;
+  const TempFolder scratch;
   const TAnimation a = Morph();
   std::atomic<bool> cancel{false};
   TFrameRun all;
@@ -231,13 +206,13 @@ TEST(FrameRun, AFrameRenderedAloneIsTheSameFrameOfTheWholeRun) {
   one.threads = 1;
   one.pattern = scratch / "one-%02d.png";
   EXPECT_EQ(RenderFrames(a, one, cancel).written, 1);
-  EXPECT_EQ(Bytes(scratch / "one-03.png"), Bytes(scratch / "all-03.png"));
-  EXPECT_NE(Bytes(scratch / "all-03.png"), Bytes(scratch / "all-04.png"));
+  EXPECT_EQ(ReadBytes(scratch / "one-03.png"), ReadBytes(scratch / "all-03.png"));
+  EXPECT_NE(ReadBytes(scratch / "all-03.png"), ReadBytes(scratch / "all-04.png"));
   EXPECT_FALSE(fs::exists(scratch / "one-02.png"));
 }
 
 TEST(FrameRun, SkipsFramesOnDiskAndACancelledRunLeavesNoPartialFile) {
-  const TScratch scratch;
+  const TempFolder scratch;
   TAnimation a = Morph();
   a.steps = 200'000'000;  // far more than the test waits for
   std::ofstream(scratch / "f-1.png") << "kept";
@@ -256,11 +231,8 @@ TEST(FrameRun, SkipsFramesOnDiskAndACancelledRunLeavesNoPartialFile) {
   EXPECT_TRUE(result.cancelled);
   EXPECT_EQ(result.skipped, 1);
   EXPECT_EQ(result.written, 0);
-  EXPECT_EQ(Bytes(scratch / "f-1.png"), "kept");
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(fs::path(scratch / "f-1.png").parent_path()))
-    names.push_back(entry.path().filename().string());
-  EXPECT_EQ(names, std::vector<std::string>{"f-1.png"});
+  EXPECT_EQ(ReadBytes(scratch / "f-1.png"), "kept");
+  EXPECT_EQ(scratch.Names(), std::vector<std::string>{"f-1.png"});
 }
 
 TEST(FrameRun, RefusesARangeOutsideTheAnimation) {
@@ -280,7 +252,7 @@ TEST(FrameRun, RefusesARangeOutsideTheAnimation) {
 
 TEST(Video, IsEncodedByFfmpegFromTheFrames) {
   if (system("command -v ffmpeg > /dev/null 2>&1") != 0) GTEST_SKIP() << "ffmpeg is not installed";
-  const TScratch scratch;
+  const TempFolder scratch;
   const TAnimation a = Morph();
   std::atomic<bool> cancel{false};
   TFrameRun run;
@@ -288,11 +260,11 @@ TEST(Video, IsEncodedByFfmpegFromTheFrames) {
   run.pattern = scratch / "f-%04d.png";
   RenderFrames(a, run, cancel);
   EncodeVideo(run.pattern, 0, a.FrameCount() - 1, a.frameRate, scratch / "out.webm");
-  const std::string video = Bytes(scratch / "out.webm");
+  const std::string video = ReadBytes(scratch / "out.webm");
   ASSERT_GT(video.size(), 100u);
   EXPECT_EQ(video.substr(0, 4), "\x1A\x45\xDF\xA3");  // Matroska / WebM
   EncodeVideo(run.pattern, 0, a.FrameCount() - 1, a.frameRate, scratch / "out.gif");
-  EXPECT_EQ(Bytes(scratch / "out.gif").substr(0, 6), "GIF89a");
+  EXPECT_EQ(ReadBytes(scratch / "out.gif").substr(0, 6), "GIF89a");
   // ffmpeg would end the video at a missing frame and call it done; it is refused, and nothing is left behind.
   fs::remove(scratch / "f-0002.png");
   try {
