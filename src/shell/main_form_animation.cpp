@@ -22,7 +22,7 @@ void TMainForm::CreateAnimationPanel() {
     TMDIChild* child = ActiveChild();
     if (!child) return std::nullopt;
     child->TakePendingDialogEdits();
-    return TKeyframeSource{child->windowTitle(), child->Params()};
+    return TKeyframeSource{child->TitleOfSet(), child->Params()};
   };
   addDockWidget(Qt::RightDockWidgetArea, animationPanel_);
   animationPanel_->hide();

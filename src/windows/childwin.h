@@ -57,6 +57,8 @@ class TMDIChild : public QMdiSubWindow {
 
   // How many passes of this window are running, nested in one another (0 when idle).
   int PassDepth() const { return passDepth_; }
+  // The window's own title: while a pass runs the caption shows progress figures instead.
+  QString TitleOfSet() const { return passDepth_ > 0 ? TitleText : windowTitle(); }
   // The render's figures as of the last repaint of a pass (HealthChanged tells when they change).
   const TRenderHealth& Health() const { return doc_.Health(); }
 

@@ -131,8 +131,7 @@ QStringList CollectMessages(const std::vector<std::string>& messages, const std:
 
 TFileDialogRequest TMDIChild::SaveRequest(const QString& caption, const QString& filter,
                                           const QString& rememberedFolder) const {
-  // While a pass runs the caption shows progress figures; the window's own title is kept in TitleText.
-  const QString title = passDepth_ > 0 ? TitleText : windowTitle();
+  const QString title = TitleOfSet();
   TFileDialogRequest request;
   request.caption = caption;
   // A window that came from a file saves beside it; a new one where the last file went.

@@ -153,6 +153,19 @@ TEST_F(AnimationPanelTest, TakesTheActiveWindowsAndReordersTheSetsUnderTheirTime
   ASSERT_EQ(Table()->rowCount(), 1);
   EXPECT_EQ(Table()->item(0, 0)->text(), QStringLiteral("first"));
   EXPECT_EQ(panel->Animation().keyframes[0].time, 3.5);
+
+  // While a window draws, its caption shows figures; the keyframe takes the window's own title.
+  TMDIChild* first = frame->Children()[0];
+  Activate(first);
+  When([first] { return Drawing(*first) && first->windowTitle() != QStringLiteral("first"); },
+       [&] {
+         Click("AddKeyframeButton");
+         first->Abort();
+       },
+       [first] { first->Abort(); });
+  ::Control<QAction>(*frame, "ApplyButton")->trigger();
+  ASSERT_EQ(Table()->rowCount(), 2);
+  EXPECT_EQ(Table()->item(1, 0)->text(), QStringLiteral("first"));
 }
 
 TEST_F(AnimationPanelTest, APreviewDrawsTheFramesSmallPlaysThemAndIsDroppedByAnEdit) {
