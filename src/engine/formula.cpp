@@ -12,6 +12,7 @@
 #include "engine/families.h"
 #include "engine/huge_pages.h"
 #include "engine/orbit_trace.h"
+#include "engine/orbits.h"
 #include "engine/round.h"
 #include "engine/run_loop.h"
 
@@ -540,12 +541,21 @@ class TTracedOrbit final : public TOrbitStepper<TTracedOrbit> {
 
 void TRenderContext::Run(TFractalParams* v) {
   if (v == nullptr) throw std::invalid_argument(kNoRecord);
+  if (GathersHits(*v)) {
+    RunOrbits(v, 1, 1);
+    return;
+  }
   TSingleRun run(*this);
   RunThenPaint(v, [&] { run.Run(v); });
 }
 
 void TRenderContext::Continue(TFractalParams* v) {
   if (v == nullptr) throw std::invalid_argument(kNoRecord);
+  if (GathersHits(*v)) {
+    TOrbitsLeft alone;
+    ContinueOrbits(v, alone, 1);
+    return;
+  }
   TSingleRun run(*this);
   RunThenPaint(v, [&] { run.Continue(v); });
 }

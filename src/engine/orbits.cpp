@@ -38,10 +38,9 @@ constexpr std::int64_t kRoundStepsTotal = 262144;
 constexpr std::int64_t kMinOrbitRoundSteps = 4096;
 // Cells are shared out among the merging threads in blocks of this many.
 constexpr int kCellBlockShift = 10;
-// A grid of at least this many cells lies far outside the cache: its hits are dealt by region, runs of this many
+// A grid of the context's gathered size lies far outside the cache: its hits are dealt by region, runs of this many
 // cells whose counts, marks and lead bytes fit in the cache together, and each region is merged and painted before
 // the next, so that a round costs memory traffic per touched region instead of per hit.
-constexpr std::int64_t kRegionGridCells = std::int64_t{1} << 22;
 constexpr int kRegionShift = 15;
 // Less merging or painting than this is done on the calling thread alone: waking the workers would cost more (a run
 // that keeps restarting makes one short round after another).
@@ -323,7 +322,8 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
     std::int64_t total = 0;
     if (active == 1) {
       // Orbit 0 alone ends its round with its Lyapunov phase, so that the others join right after it.
-      total = lyapunovPhase ? std::clamp<std::int64_t>(kLyapunovSteps - v.iterations, 1, roundTotal_) : roundTotal_;
+      total = lyapunovPhase ? std::clamp<std::int64_t>(kLyapunovSteps - v.iterations, 1, roundTotal_)
+                            : AloneRoundSteps();
       roundDone_ = 0;
     } else {
       total = roundTotal_ - roundDone_;
@@ -356,8 +356,10 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
     lead.stepBudget = kNoStepBudget;
     if (active == 1) {
       for (int t = 1; t < team_.Threads(); ++t) dealt_[static_cast<std::size_t>(t)].Clear();
+      const auto start = std::chrono::steady_clock::now();
       Step(0);
       Deal(0, 1);
+      if (!lyapunovPhase) TimeAloneRound(Orbit(0).made, std::chrono::steady_clock::now() - start);
     } else {
       const int threads = team_.Threads();
       team_.Run([&](int t) {
@@ -409,6 +411,20 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
     // A restart clears the picture; what came before it is shown to the host, which is told of the new coefficients.
     Merge(mergeBelow);
     RandomRestart();
+  }
+
+  // Orbit 0 alone makes rounds of any length with the same result. With a host, a round lasts about one pump
+  // interval, so that the host is called as often as by a run that looks at the clock every few hundred steps.
+  std::int64_t AloneRoundSteps() const { return context_.Host() == nullptr ? roundTotal_ : aloneRoundSteps_; }
+
+  void TimeAloneRound(std::int64_t made, std::chrono::steady_clock::duration took) {
+    const auto interval = std::chrono::duration_cast<std::chrono::nanoseconds>(context_.PumpInterval()).count();
+    const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(took).count();
+    if (made <= 0 || nanoseconds <= 0) return;
+    // Never more than twice the last length: one quick round (a restart, a cached stretch) is no promise.
+    const double fitting = static_cast<double>(made) * static_cast<double>(interval) / static_cast<double>(nanoseconds);
+    aloneRoundSteps_ = std::clamp(static_cast<std::int64_t>(std::min(fitting, 2.0 * static_cast<double>(made))),
+                                  kMinOrbitRoundSteps, roundTotal_);
   }
 
   void Step(int k) {
@@ -721,7 +737,7 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
     target_ = t;
     // Nothing is pending here (painting precedes every host call, a reset drops it), so the marks may be made anew.
     const std::size_t cells = static_cast<std::size_t>(t.cells);
-    byRegion_ = t.cells >= kRegionGridCells;
+    byRegion_ = t.cells >= context_.GatheredGridCells();
     // By region, a cell is marked only while its region is merged: each part keeps the marks of one region.
     const std::size_t marks = byRegion_ ? static_cast<std::size_t>(team_.Threads()) << kRegionShift : cells;
     markMask_ = byRegion_ ? (std::uint32_t{1} << kRegionShift) - 1 : ~std::uint32_t{0};
@@ -754,6 +770,7 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
   const std::int64_t roundTotal_;
   TWorkerTeam team_;
   std::int64_t roundDone_ = 0;  // positions of the full round in progress already made
+  std::int64_t aloneRoundSteps_ = kMinOrbitRoundSteps;  // the length of orbit 0's next round alone, with a host
   // Per cell (by region: per cell of the region a part merges): 0 = painted, else its last hit since:
   // (serial << 2) | channel, the serial one more than the hit's position in its round plus serialRound_ full rounds.
   std::vector<std::uint32_t> marks_;
@@ -777,6 +794,11 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
 bool GridTooLargeToLog(const TFractalParams& v) { return GridCellsOf(v) > kMaxLoggedCells; }
 
 }  // namespace
+
+bool TRenderContext::GathersHits(const TFractalParams& v) const {
+  const std::int64_t cells = GridCellsOf(v);
+  return cells >= gatheredGridCells_ && cells <= kMaxLoggedCells;
+}
 
 TOrbitPlan PlanOrbits(const TFractalParams& v, int orbits, int threads) {
   TOrbitPlan plan;
@@ -813,8 +835,10 @@ void TRenderContext::ContinueOrbits(TFractalParams* v, TOrbitsLeft& left, int th
   if (orbits == 1 || GridTooLargeToLog(*v)) {
     if (orbits > 1) throw std::invalid_argument(kGridTooLarge);
     if (left.roundDone != 0) throw std::invalid_argument(kOrbitsDoNotFit);
-    Continue(v);
-    return;
+    if (!GathersHits(*v)) {
+      Continue(v);
+      return;
+    }
   }
   TOrbitPlan plan;
   plan.orbits = orbits;

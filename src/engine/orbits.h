@@ -37,8 +37,9 @@
 // Threads: the calling thread and T - 1 workers (std::thread) make the orbits of a round (thread t the orbits k with
 // k mod T = t) and merge the logs, cells shared out among them, so no hit needs a lock. Everything else -- random
 // restarts, the host's ProcessMessages and ParametersUpdate, the pumping cadence of RunFractal (the clock is looked
-// at after every round; rounds take a few milliseconds) -- happens on the calling thread between rounds, when no
-// worker runs. The step budget, counters, host and pump interval are those of the render context the run is on
+// at after every round; rounds take a few milliseconds, and orbit 0 alone with a host makes rounds of about one
+// pump interval) -- happens on the calling thread between rounds, when no worker runs. RunFractal itself runs this
+// way, as one orbit on the calling thread, on a grid its context gathers (render_context.h). The step budget, counters, host and pump interval are those of the render context the run is on
 // (render_context.h; the free entries here use the default one, as RunFractal does).
 //
 // Nesting: a host call may start a nested run on the same context, for the same or another record; the outer run's

@@ -29,11 +29,16 @@ struct TEngineCounters {
 };
 
 // The loop looks at the clock once every kPassesPerPumpCheck passes of one orbit (after every round of parallel
-// orbits), and after every random restart (which clears the whole picture and so costs far more than a pump), and
-// calls ProcessMessages when at least the pump interval has gone by since the last call: about 100 times a second
-// by default. An interval of zero pumps at each of these points without reading the clock.
+// orbits, or of one gathering orbit), and after every random restart (which clears the whole picture and so costs
+// far more than a pump), and calls ProcessMessages when at least the pump interval has gone by since the last call:
+// about 100 times a second by default. An interval of zero pumps at each of these points without reading the clock.
 constexpr int kPassesPerPumpCheck = 256;
 constexpr std::chrono::microseconds kDefaultPumpInterval{10000};
+
+// A grid of at least this many cells lies far outside the cache: its hits are gathered and applied region by region
+// (orbits.h), RunFractal's too, whose one orbit then runs as a parallel run of one orbit on the calling thread, with
+// the same result.
+constexpr std::int64_t kDefaultGatheredGridCells = std::int64_t{1} << 22;
 
 struct TOrbitsLeft;
 
@@ -54,6 +59,13 @@ class TRenderContext {
   EngineHost* Host() const { return host_; }
   void SetPumpInterval(std::chrono::microseconds interval);
   std::chrono::microseconds PumpInterval() const { return pumpInterval_; }
+  // Grids of at least `cells` cells gather their hits (at most 0 gathers all, the largest value none); whether they
+  // do never shows in the result, only in the speed.
+  void SetGatheredGridCells(std::int64_t cells) { gatheredGridCells_ = cells; }
+  std::int64_t GatheredGridCells() const { return gatheredGridCells_; }
+  // Whether a run on this record gathers its hits: a grid of at least GatheredGridCells() cells and no more than
+  // a log entry can name.
+  bool GathersHits(const TFractalParams& v) const;
 
   // One generator for the map choice and the random coefficients. Unseeded, every "make random coefficients"
   // reseeds it from the clock; after Seed the stream is fixed by the seed alone until ReseedFromClock.
@@ -77,13 +89,15 @@ class TRenderContext {
   TEngineState& State() { return state_; }
   const TEngineState& State() const { return state_; }
   // Back to the state of a new context: orbit, map offset 0, G-Mira state, counters, no budget, unseeded
-  // generator. Must not be called while a run is in progress. The host and the pump interval are kept.
+  // generator. Must not be called while a run is in progress. The host, the pump interval and the gathered grid
+  // size are kept.
   void ResetState();
 
  private:
   TEngineState state_;
   EngineHost* host_ = nullptr;
   std::chrono::microseconds pumpInterval_ = kDefaultPumpInterval;
+  std::int64_t gatheredGridCells_ = kDefaultGatheredGridCells;
 };
 
 // The context the free entries of formula.h and orbits.h use: the desktop program's windows share it on the GUI

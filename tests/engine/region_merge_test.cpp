@@ -1,10 +1,12 @@
-// Grids far outside the cache, whose parallel-orbit hits are dealt, merged and painted by region: every count, lead
-// byte, colour cell and pixel is the one RunFractal's hit-by-hit run leaves (one orbit), the thread count never
-// shows (eight orbits), and a host looking at the picture between rounds sees every hit painted.
+// Grids far outside the cache, whose hits are dealt, merged and painted by region: every count, lead byte, colour
+// cell and pixel is the one RunFractal's hit-by-hit run leaves (RunFractal and ContinueFractal gathering, one
+// parallel orbit), the thread count never shows (eight orbits), and a host looking at the picture between rounds
+// sees every hit painted.
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -110,13 +112,34 @@ std::function<void(TFractalParams*)> Orbits(int orbits, int threads) {
   return [=](TFractalParams* v) { RunFractalOrbits(v, orbits, threads); };
 }
 
+// RunFractal's hit-by-hit run: no grid gathers its hits while it is alive.
+struct THitByHit {
+  THitByHit() { DefaultRenderContext().SetGatheredGridCells(std::numeric_limits<std::int64_t>::max()); }
+  ~THitByHit() { DefaultRenderContext().SetGatheredGridCells(kDefaultGatheredGridCells); }
+};
+
+// RunFractal stopped by the budget and continued by ContinueFractal, which gathers again.
+void RunThenContinue(TFractalParams* v) {
+  SetEngineStepBudget(kSteps - 123457);
+  RunFractal(v);
+  SetEngineStepBudget(123457);
+  v->abort = false;
+  ContinueFractal(v);
+}
+
 TEST_F(RegionMergeTest, OneOrbitByRegionIsRunFractalToTheLastCountLeadByteAndPixel) {
   for (const TLargeCase& c : kLargeCases) {
-    const TLargeOutcome direct = RenderLarge(c, RunFractal);
+    TLargeOutcome direct;
+    {
+      const THitByHit hitByHit;
+      direct = RenderLarge(c, RunFractal);
+    }
     ASSERT_EQ(direct.mainSteps, kSteps) << c.name;
     // Enough cells lit that every region of the grid takes part.
     EXPECT_GT(direct.litCells, 200000) << c.name;
-    EXPECT_TRUE(direct == RenderLarge(c, Orbits(1, 1))) << c.name;
+    EXPECT_TRUE(direct == RenderLarge(c, RunFractal)) << c.name << ": RunFractal gathering";
+    EXPECT_TRUE(direct == RenderLarge(c, RunThenContinue)) << c.name << ": continued";
+    EXPECT_TRUE(direct == RenderLarge(c, Orbits(1, 1))) << c.name << ": one parallel orbit";
   }
 }
 
@@ -132,7 +155,8 @@ TEST_F(RegionMergeTest, EightOrbitsByRegionGiveTheSameResultOnOneAndTwoThreads) 
 // written, and nothing painted twice over with an older colour. What it sees is the picture the counts and lead
 // bytes give, at every pump.
 TEST_F(RegionMergeTest, AHostSeesEveryHitPaintedAtEveryPump) {
-  for (const int threads : {1, 2}) {
+  // 0 threads: RunFractal's one orbit.
+  for (const int threads : {0, 1, 2}) {
     ResetEngineState();
     SeedEngineRandom(7);
     TLargeFractal f(2048, 2048, false, false);
@@ -149,7 +173,10 @@ TEST_F(RegionMergeTest, AHostSeesEveryHitPaintedAtEveryPump) {
       ++checked;
     };
     SetEngineStepBudget(kSteps);
-    RunFractalOrbits(&f.v, 8, threads);
+    if (threads == 0)
+      RunFractal(&f.v);
+    else
+      RunFractalOrbits(&f.v, 8, threads);
     EXPECT_GE(checked, 2) << threads << " threads";
     host.onPump = nullptr;
   }
