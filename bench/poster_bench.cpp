@@ -6,6 +6,10 @@
 // stream.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <limits>
 #include <memory>
 #include <ostream>
 #include <streambuf>
@@ -82,6 +86,48 @@ BENCHMARK(BM_LargeRender)
     ->Args({1920, 1080, 3, 8, 2})
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
+
+// A window's 4096 x 4096 picture drawn by RunFractal with a host at the default pump interval, as the frame draws
+// it: how often the host is called, and the longest wait between two calls (what the user feels as lag). Argument 1
+// draws hit by hit, as RunFractal draws grids it does not gather.
+class TPumpClock : public EngineHost {
+ public:
+  void ProcessMessages() override {
+    const auto now = std::chrono::steady_clock::now();
+    if (pumps > 0) longest = std::max(longest, now - last);
+    last = now;
+    ++pumps;
+  }
+  void ParametersUpdate() override {}
+
+  std::int64_t pumps = 0;
+  std::chrono::steady_clock::duration longest{};
+  std::chrono::steady_clock::time_point last;
+};
+
+void BM_LargeWindowPumps(benchmark::State& state) {
+  constexpr std::int64_t kSteps = 20000000;
+  TPoster poster(4096, 4096, 1);
+  TRenderContext context;
+  context.Seed(1);
+  if (state.range(0) != 0) context.SetGatheredGridCells(std::numeric_limits<std::int64_t>::max());
+  TPumpClock host;
+  context.SetHost(&host);
+  double seconds = 0;
+  for (auto _ : state) {
+    context.SetStepBudget(kSteps);
+    poster.Drawn().abort = false;
+    host = TPumpClock{};
+    const auto start = std::chrono::steady_clock::now();
+    context.Run(&poster.Drawn());
+    seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  }
+  context.SetHost(nullptr);
+  state.counters["pumps_per_second"] = static_cast<double>(host.pumps) * static_cast<double>(state.iterations()) / seconds;
+  state.counters["longest_wait_ms"] = std::chrono::duration<double, std::milli>(host.longest).count();
+  state.SetItemsProcessed(state.iterations() * kSteps);
+}
+BENCHMARK(BM_LargeWindowPumps)->Arg(0)->Arg(1)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(2);
 
 class TDiscard : public std::streambuf {
  protected:

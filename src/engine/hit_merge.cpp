@@ -49,7 +49,7 @@ THitMerger::THitMerger(TWorkerTeam& team)
   for (auto& waiting : pendingCells_) waiting.items.assign(1, 0);
 }
 
-void THitMerger::Take(const TRenderTarget& target, std::int64_t gatheredGridCells) {
+void THitMerger::Take(const TRenderTarget& target, std::int64_t gatheredGridCells, bool painted) {
   target_ = target;
   // Nothing is pending here (painting precedes every host call, a reset drops it), so the marks may be made anew.
   const std::size_t cells = static_cast<std::size_t>(target.cells);
@@ -58,7 +58,8 @@ void THitMerger::Take(const TRenderTarget& target, std::int64_t gatheredGridCell
   const std::size_t marks = byRegion_ ? static_cast<std::size_t>(team_.Threads()) << kRegionShift : cells;
   markMask_ = byRegion_ ? (std::uint32_t{1} << kRegionShift) - 1 : ~std::uint32_t{0};
   if (marks_.size() != marks) AssignZeroedList(marks_, marks);
-  const std::size_t channels = byRegion_ && target.image != nullptr ? cells : 0;
+  defersPaint_ = byRegion_ && target.image != nullptr && !painted;
+  const std::size_t channels = defersPaint_ ? cells : 0;
   if (lastChannel_.size() != channels) AssignZeroedList(lastChannel_, channels);
   // Blocks of cells dealt out to the parts in turn: an attractor's cells are spread over all of them.
   const std::size_t blocks = (cells >> kCellBlockShift) + 1;
@@ -238,8 +239,9 @@ void THitMerger::FinishRegion(int part) {
   std::vector<std::uint32_t>& touched = touched_[static_cast<std::size_t>(part)].items;
   std::vector<std::uint32_t>& pending = pending_[static_cast<std::size_t>(part)].items;
   std::uint32_t* const marks = MarksOf(part);
-  if (target_.image == nullptr) {
-    // Counts only: a cell's paint is its lead byte, as cheap to write now as its channel.
+  if (!defersPaint_) {
+    // Counts only, a cell's paint is its lead byte, as cheap to write now as its channel; and a picture a host
+    // looks at after every round or so is painted now, while the region's counts are in the cache.
     for (const std::uint32_t cell : touched) {
       std::uint32_t& mark = marks[cell & markMask_];
       PaintCell(target_, cell, static_cast<int>(mark & 3));

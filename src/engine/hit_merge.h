@@ -71,8 +71,10 @@ class THitMerger {
   explicit THitMerger(TWorkerTeam& team);
 
   // The render target, taken anew whenever the run takes it (nothing is pending then); grids of at least
-  // gatheredGridCells cells are dealt and merged by region.
-  void Take(const TRenderTarget& target, std::int64_t gatheredGridCells);
+  // gatheredGridCells cells are dealt and merged by region. `painted`: the picture is looked at after every round
+  // or so, so that a region's cells are painted as soon as they are merged; else their painting waits for many
+  // rounds, and a cell hit in several of them is painted once.
+  void Take(const TRenderTarget& target, std::int64_t gatheredGridCells, bool painted);
   // Thread t deals the hits of its orbits' logs (orbits t, t + T, ... below `active`; orbit 0 alone when active is
   // 1), or forgets what it dealt last.
   void Deal(int t, int active, const std::vector<const TRoundLog*>& logs);
@@ -112,6 +114,7 @@ class THitMerger {
   std::vector<std::uint8_t> regionDirty_;
   std::vector<TOwnLine<std::size_t>> pendingCells_;
   bool parallelPaint_ = false;
-  bool byRegion_ = false;    // hits are dealt and merged by region
+  bool byRegion_ = false;     // hits are dealt and merged by region
+  bool defersPaint_ = false;  // by region, with a picture: painting waits for PaintAll
   std::size_t buckets_ = 0;  // parts, or regions
 };

@@ -153,10 +153,10 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
     lead.stepBudget = kNoStepBudget;
     if (active == 1) {
       for (int t = 1; t < team_.Threads(); ++t) merger_.ClearDealt(t);
-      const auto start = std::chrono::steady_clock::now();
+      if (!lyapunovPhase) TimeAloneRound();
       Step(0);
       merger_.Deal(0, 1, logs_);
-      if (!lyapunovPhase) TimeAloneRound(Orbit(0).made, std::chrono::steady_clock::now() - start);
+      aloneMade_ = lyapunovPhase ? 0 : Orbit(0).made;
     } else {
       const int threads = team_.Threads();
       team_.Run([&](int t) {
@@ -210,11 +210,17 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
     RandomRestart();
   }
 
-  // Orbit 0 alone makes rounds of any length with the same result. With a host, a round lasts about one pump
-  // interval, so that the host is called as often as by a run that looks at the clock every few hundred steps.
+  // Orbit 0 alone makes rounds of any length with the same result. With a host, a round -- its steps, merge,
+  // painting and the host call after it -- lasts about one pump interval, so that the host is called as often as by
+  // a run that looks at the clock every few hundred steps.
   std::int64_t AloneRoundSteps() const { return context_.Host() == nullptr ? roundTotal_ : aloneRoundSteps_; }
 
-  void TimeAloneRound(std::int64_t made, std::chrono::steady_clock::duration took) {
+  // At the start of a round of orbit 0 alone: the last one's length from start to start gives this one's.
+  void TimeAloneRound() {
+    const auto now = std::chrono::steady_clock::now();
+    const std::int64_t made = aloneMade_;
+    const auto took = now - aloneStart_;
+    aloneStart_ = now;
     const auto interval = std::chrono::duration_cast<std::chrono::nanoseconds>(context_.PumpInterval()).count();
     const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(took).count();
     if (made <= 0 || nanoseconds <= 0) return;
@@ -259,7 +265,8 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
     const TRenderTarget t = RenderTargetOf(*lead_.v);
     if (t.cells > kMaxLoggedCells) throw std::invalid_argument(kGridTooLarge);
     target_ = t;
-    merger_.Take(t, context_.GatheredGridCells());
+    // A host looks at the picture at every pump, about once a round.
+    merger_.Take(t, context_.GatheredGridCells(), context_.Host() != nullptr);
   }
 
   void PaintAll() override { merger_.PaintAll(); }
@@ -276,7 +283,10 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
   THitMerger merger_;
   std::vector<const TRoundLog*> logs_;  // the orbits' logs
   std::int64_t roundDone_ = 0;  // positions of the full round in progress already made
-  std::int64_t aloneRoundSteps_ = kMinOrbitRoundSteps;  // the length of orbit 0's next round alone, with a host
+  // With a host: the length of orbit 0's next round alone, and the start and steps of its last one (0: none).
+  std::int64_t aloneRoundSteps_ = kMinOrbitRoundSteps;
+  std::chrono::steady_clock::time_point aloneStart_;
+  std::int64_t aloneMade_ = 0;
 };
 
 // Beyond what a window or the renderer makes; such a grid is drawn the way it always was.

@@ -89,12 +89,16 @@ const TLargeCase kLargeCases[] = {
     {"CountsOnlyGradient", 2600, 1700, true, true},
 };
 
-TLargeOutcome RenderLarge(const TLargeCase& c, const std::function<void(TFractalParams*)>& run) {
+// Without a host nobody looks at the picture during the run: its painting waits for many rounds.
+TLargeOutcome RenderLarge(const TLargeCase& c, const std::function<void(TFractalParams*)>& run, bool hosted = true) {
   ResetEngineState();
   SeedEngineRandom(7);
   TLargeFractal f(c.width, c.height, c.countsOnly, c.gradient);
   SetEngineStepBudget(kSteps);
+  EngineHost* const host = GetEngineHost();
+  if (!hosted) SetEngineHost(nullptr);
   run(&f.v);
+  SetEngineHost(host);
   TLargeOutcome o;
   if (!c.countsOnly) o.pixels = f.Pixels();
   o.red = f.red;
@@ -138,8 +142,9 @@ TEST_F(RegionMergeTest, OneOrbitByRegionIsRunFractalToTheLastCountLeadByteAndPix
     // Enough cells lit that every region of the grid takes part.
     EXPECT_GT(direct.litCells, 200000) << c.name;
     EXPECT_TRUE(direct == RenderLarge(c, RunFractal)) << c.name << ": RunFractal gathering";
+    EXPECT_TRUE(direct == RenderLarge(c, RunFractal, false)) << c.name << ": RunFractal gathering, no host";
     EXPECT_TRUE(direct == RenderLarge(c, RunThenContinue)) << c.name << ": continued";
-    EXPECT_TRUE(direct == RenderLarge(c, Orbits(1, 1))) << c.name << ": one parallel orbit";
+    EXPECT_TRUE(direct == RenderLarge(c, Orbits(1, 1), false)) << c.name << ": one parallel orbit, no host";
   }
 }
 
@@ -148,6 +153,7 @@ TEST_F(RegionMergeTest, EightOrbitsByRegionGiveTheSameResultOnOneAndTwoThreads) 
     const TLargeOutcome one = RenderLarge(c, Orbits(8, 1));
     ASSERT_EQ(one.mainSteps, kSteps) << c.name;
     EXPECT_TRUE(one == RenderLarge(c, Orbits(8, 2))) << c.name;
+    EXPECT_TRUE(one == RenderLarge(c, Orbits(8, 2), false)) << c.name << ": no host";
   }
 }
 
