@@ -22,7 +22,6 @@
 #include <QTemporaryDir>
 
 #include "files/param_file.h"
-#include "services/mode_word.h"
 #include "shell/main_form.h"
 #include "shell/render_jobs.h"
 #include "shell/render_panel.h"
