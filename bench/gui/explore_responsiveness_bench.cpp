@@ -76,13 +76,14 @@ class ExploreResponsiveness : public FrameTest {
       const char* caption;
       const char* family;
     } families[] = {{"G-Mira / Martin (any)", "mira"}, {"IFS-01 (any)", "ifs"}};
+    QComboBox* familyBox = Control<QComboBox>(explore, "FamilyBox");
     for (const auto& family : families) {
-      const int index = explore.FamilyBox->findData(QString::fromLatin1(family.family));
+      const int index = familyBox->findData(QString::fromLatin1(family.family));
       ASSERT_GE(index, 0) << family.family;
       const TFillFigures f = MeasureFill(explore, [&] {
         // Choosing a family starts a search of it; choosing the one shown does not, so search again.
-        if (explore.FamilyBox->currentIndex() == index) explore.Search();
-        else explore.FamilyBox->setCurrentIndex(index);
+        if (familyBox->currentIndex() == index) explore.Search();
+        else familyBox->setCurrentIndex(index);
       }, page);
       const std::string what = std::string(where) + ", " + family.caption;
       Print(what.c_str(), f);

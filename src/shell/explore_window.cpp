@@ -21,6 +21,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "dialogs/tool_window.h"
 #include "document/first_show.h"
 #include "explore/explore_family.h"
 #include "files/param_file.h"
@@ -158,9 +159,15 @@ TExploreWindow::TExploreWindow(TServices& services, QWidget* parent)
 
   ItemMenu = new QMenu(this);
   OpenItem1 = ItemMenu->addAction(QStringLiteral("&Open in New Window"));
-  MoreLikeThis1 = ItemMenu->addAction(QStringLiteral("More &Like This"));
+  MoreLikeThisItem1 = ItemMenu->addAction(QStringLiteral("More &Like This"));
   ItemMenu->addSeparator();
   SaveParameterFile1 = ItemMenu->addAction(QStringLiteral("&Save Parameter File..."));
+
+  NameObjects({{FamilyBox, "FamilyBox"}, {ColumnsEdit, "ColumnsEdit"}, {RowsEdit, "RowsEdit"}, {SortBox, "SortBox"},
+               {SearchButton, "SearchButton"}, {MoreButton, "MoreButton"}, {StopButton, "StopButton"},
+               {DistanceBar, "DistanceBar"}, {DistanceLabel, "DistanceLabel"}, {Grid, "Grid"},
+               {StatusLabel, "StatusLabel"}, {ItemMenu, "ItemMenu"}, {OpenItem1, "OpenItem1"},
+               {MoreLikeThisItem1, "MoreLikeThisItem1"}, {SaveParameterFile1, "SaveParameterFile1"}});
 
   distanceRestart_ = new QTimer(this);
   distanceRestart_->setSingleShot(true);
@@ -176,7 +183,7 @@ TExploreWindow::TExploreWindow(TServices& services, QWidget* parent)
   connect(Grid, &QListWidget::customContextMenuRequested, this,
           [this](const QPoint& at) { RunGuarded(services_, this, [&] { ShowItemMenu(at); }); });
   connect(OpenItem1, &QAction::triggered, this, Guarded(services_, this, [this, current] { Open(current()); }));
-  connect(MoreLikeThis1, &QAction::triggered, this, Guarded(services_, this, [this, current] {
+  connect(MoreLikeThisItem1, &QAction::triggered, this, Guarded(services_, this, [this, current] {
             if (const TEntry* entry = EntryAt(current())) MoreLikeThis(entry->candidate.params);
           }));
   connect(SaveParameterFile1, &QAction::triggered, this,

@@ -41,22 +41,6 @@ class TExploreWindow : public QMdiSubWindow {
   // Opens a set in a new fractal window; the frame's.
   std::function<void(const TFractalParams& set, const QString& caption)> onOpen;
 
-  QComboBox* FamilyBox;
-  QSpinBox* ColumnsEdit;
-  QSpinBox* RowsEdit;
-  QComboBox* SortBox;  // "Order found", "Closest to preferred"
-  QPushButton* SearchButton;
-  QPushButton* MoreButton;
-  QPushButton* StopButton;
-  QSlider* DistanceBar;  // "More like this": the relative change, in hundredths
-  QLabel* DistanceLabel;
-  QListWidget* Grid;
-  QLabel* StatusLabel;
-  QMenu* ItemMenu;  // a thumbnail's context menu
-  QAction* OpenItem1;
-  QAction* MoreLikeThis1;
-  QAction* SaveParameterFile1;
-
   // A new random page of the chosen family.
   void Search();
   // The next page of the search shown: random candidates, or variants around the same set.
@@ -80,6 +64,22 @@ class TExploreWindow : public QMdiSubWindow {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  QComboBox* FamilyBox;
+  QSpinBox* ColumnsEdit;
+  QSpinBox* RowsEdit;
+  QComboBox* SortBox;  // "Order found", "Closest to preferred"
+  QPushButton* SearchButton;
+  QPushButton* MoreButton;
+  QPushButton* StopButton;
+  QSlider* DistanceBar;  // "More like this": the relative change, in hundredths
+  QLabel* DistanceLabel;
+  QListWidget* Grid;
+  QLabel* StatusLabel;
+  QMenu* ItemMenu;  // a thumbnail's context menu
+  QAction* OpenItem1;
+  QAction* MoreLikeThisItem1;  // not MoreLikeThis1: the frame's command of that name is in the same tree
+  QAction* SaveParameterFile1;
+
   struct TEntry {
     TExploreCandidate candidate;
     QPixmap picture;

@@ -67,7 +67,7 @@ TMainForm::TMainForm(TServices& services, QWidget* parent) : QMainWindow(parent)
           Guarded(services_, this, [this] { SubWindowActivated(MdiArea->currentSubWindow()); }));
 
   // FormCreate: the first window opens from the frame timer, which finds "NEW".
-  SetModeWord(kModeNew);
+  modeWord_.Set(kModeNew);
   Timer1 = new QTimer(this);
   Timer1->setInterval(kTimer1IntervalMs);
   Timer1->setSingleShot(true);
@@ -218,6 +218,7 @@ TMDIChild* TMainForm::OpenFractalWindow(const QString& caption) {
   child->SetFileOptions(&fileOptions_);
   child->SetDrawingOptions(&drawingOptions_);
   child->SetExitRequest(&exitRequest_);
+  child->SetModeWord(&modeWord_);
   WatchWindow(child);
   if (!filesToOpen_.isEmpty()) child->LoadAfterFirstShow(filesToOpen_.takeFirst());
   GiveDialogsTo(child);
@@ -301,7 +302,7 @@ void TMainForm::UpdateWindowMenu() {
 // --- Commands --------------------------------------------------------------------------------------------------
 
 void TMainForm::FileNewItemClick() {
-  SetModeWord(kModeNew);
+  modeWord_.Set(kModeNew);
   OpenFractalWindow(kNewCaptionPrefix + QString::number(Children().size() + 1));
 }
 
@@ -389,7 +390,7 @@ void TMainForm::DrawBtnClick() {
 void TMainForm::Timer1Timer() {
   Timer1->stop();
   if (exitRequest_.Requested()) return;
-  if (ModeIsNew()) {
+  if (modeWord_.IsNew()) {
     FileNewItemClick();
     // Files given at start beyond the first get windows of their own.
     while (!filesToOpen_.isEmpty()) FileNewItemClick();

@@ -18,6 +18,7 @@
 #include "shell/recent_files.h"
 #include "services/drawing_options.h"
 #include "services/exit_request.h"
+#include "services/mode_word.h"
 #include "services/save_memory.h"
 #include "services/services.h"
 
@@ -63,6 +64,8 @@ class TMainForm : public QMainWindow, public EngineHost {
   TMDIChild* MergedChild() const { return mergedChild_; }
   // Whether the user has asked to leave: the frame has closed, and no pass starts in its windows any more.
   bool ExitRequested() const { return exitRequest_.Requested(); }
+  // "NEW", "Ovel IFS " or the parameter file loaded last in one of this frame's windows: what Rand does next.
+  const QString& ModeWord() const { return modeWord_.Word(); }
 
   // Commands.
   void FileNewItemClick();
@@ -142,6 +145,8 @@ class TMainForm : public QMainWindow, public EngineHost {
   void dropEvent(QDropEvent* event) override;
 
  private:
+  // Tests set up a state through this that no command reaches on its own; nothing else does.
+  friend struct TMainFormProbe;
   // The controls carry their names as object names, which is how tests find them (NameControls).
   QMdiArea* MdiArea;
 
@@ -230,6 +235,7 @@ class TMainForm : public QMainWindow, public EngineHost {
   TFileOptions fileOptions_;
   TDrawingOptions drawingOptions_;
   TExitRequest exitRequest_;
+  TModeWord modeWord_;
   TRecentFiles recentFiles_;
   TSaveMemory saveMemory_;
   QStringList filesToOpen_;  // each goes to the next window that opens

@@ -10,7 +10,6 @@
 #include "shell/main_form.h"
 #include "windows/childwin.h"
 #include "services/command_guard.h"
-#include "services/mode_word.h"
 
 namespace {
 const QString kUndoCaption = QStringLiteral("&Undo");
@@ -58,7 +57,7 @@ void TMainForm::EditUndoItemClick() {
   TMDIChild* child = ActiveChild();
   if (child == nullptr) return;
   // A Rand still waiting for the frame timer is the step being undone: it must not draw afterwards.
-  if (!ModeIsNew()) Timer1->stop();
+  if (!modeWord_.IsNew()) Timer1->stop();
   child->Undo();
 }
 

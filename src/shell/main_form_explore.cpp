@@ -41,7 +41,7 @@ TExploreWindow* TMainForm::ShowExploreWindow() {
   if (!exploreWindow_) {
     exploreWindow_ = new TExploreWindow(services_);
     exploreWindow_->onOpen = [this](const TFractalParams& set, const QString& caption) {
-      SetModeWord(kModeNew);
+      modeWord_.Set(kModeNew);
       OpenFractalWindow(caption)->ShowParameterSet(set, kExploreStep);
     };
     MdiArea->addSubWindow(exploreWindow_);

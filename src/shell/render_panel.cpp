@@ -9,6 +9,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 
+#include "dialogs/tool_window.h"
 #include "services/command_guard.h"
 #include "services/services.h"
 #include "shell/health_bar.h"
@@ -64,6 +65,9 @@ TRenderPanel::TRenderPanel(TServices& services, TRenderJobs& jobs, QWidget* pare
   connect(&jobs_, &TRenderJobs::PreviewReady, this, &TRenderPanel::ShowPreview);
   connect(&jobs_, &TRenderJobs::JobEnded, this, &TRenderPanel::Ended);
   connect(CancelButton, &QPushButton::clicked, this, Guarded(services_, this, [this] { CancelClick(); }));
+  NameObjects({{JobList, "JobList"}, {ProgressBar, "ProgressBar"}, {ElapsedLabel, "ElapsedLabel"},
+               {LeftLabel, "LeftLabel"}, {RateLabel, "RateLabel"}, {PreviewLabel, "PreviewLabel"},
+               {CancelButton, "CancelButton"}, {DoneLabel, "DoneLabel"}});
   Refresh();
 }
 

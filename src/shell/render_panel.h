@@ -19,6 +19,10 @@ class TRenderPanel : public QDockWidget {
  public:
   TRenderPanel(TServices& services, TRenderJobs& jobs, QWidget* parent = nullptr);
 
+  // The answers of the Cancel question, in the order of its buttons.
+  enum class TCancelAnswer { WriteWhatIsDone, Discard, KeepRendering };
+
+ private:
   QListWidget* JobList;   // the running render first, then the waiting ones
   QProgressBar* ProgressBar;
   QLabel* ElapsedLabel;
@@ -28,11 +32,7 @@ class TRenderPanel : public QDockWidget {
   QPushButton* CancelButton;  // the selected render, else the running one
   QLabel* DoneLabel;          // what became of the last render that ended
 
-  // The answers of the Cancel question, in the order of its buttons.
-  enum class TCancelAnswer { WriteWhatIsDone, Discard, KeepRendering };
   void CancelClick();
-
- private:
   void Refresh();
   void ShowPreview(int id, const QImage& picture);
   void Ended(int id, const QString& path, bool written, const QString& error);

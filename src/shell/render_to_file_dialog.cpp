@@ -24,6 +24,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "dialogs/tool_window.h"
 #include "document/fractal_document.h"
 #include "document/supersampled.h"
 #include "engine/supersample.h"
@@ -172,6 +173,13 @@ TRenderToFileDialog::TRenderToFileDialog(TServices& services, const TFractalPara
     connect(radio, &QRadioButton::toggled, this, &TRenderToFileDialog::UpdateEstimates);
   connect(FileEdit, &QLineEdit::textChanged, this, &TRenderToFileDialog::UpdateEstimates);
   connect(BrowseButton, &QPushButton::clicked, this, &TRenderToFileDialog::BrowseClick);
+  NameObjects({{SizeCombo, "SizeCombo"}, {WidthEdit, "WidthEdit"}, {HeightEdit, "HeightEdit"},
+               {SupersampleEdit, "SupersampleEdit"}, {RadiusEdit, "RadiusEdit"}, {ToneCombo, "ToneCombo"},
+               {StepsRadio, "StepsRadio"}, {StepsEdit, "StepsEdit"}, {TimeRadio, "TimeRadio"},
+               {SecondsEdit, "SecondsEdit"}, {SeedEdit, "SeedEdit"}, {FileEdit, "FileEdit"},
+               {BrowseButton, "BrowseButton"}, {FormatLabel, "FormatLabel"}, {CountsCB, "CountsCB"},
+               {MemoryLabel, "MemoryLabel"}, {TimeLabel, "TimeLabel"}, {RenderButton, "RenderButton"},
+               {CancelButton, "CancelButton"}});
   UpdateEstimates();
 }
 

@@ -51,6 +51,10 @@ class TRenderToFileDialog : public QDialog {
   // The render as the controls say (valid or not).
   TRenderRequest Request() const;
 
+ protected:
+  void accept() override;
+
+ private:
   QComboBox* SizeCombo;
   QSpinBox* WidthEdit;
   QSpinBox* HeightEdit;
@@ -73,11 +77,6 @@ class TRenderToFileDialog : public QDialog {
 
   // Browse: the save dialog of the services, with the writers' formats.
   void BrowseClick();
-
- protected:
-  void accept() override;
-
- private:
   void SizeChosen(int index);
   void SizeEdited();
   void UpdateEstimates();

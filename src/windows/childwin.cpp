@@ -171,7 +171,7 @@ void TMDIChild::FormPaint() {
   ApplyFirstShowDefaults(v, kFirstShowWidth, kFirstShowHeight);
   // The new-window branch is taken whatever the mode word says: a first show always needs its picture, and the
   // word may have moved on when two windows were opened within the first-show delay.
-  SetModeWord(kModeWorking);
+  modeWord_->Set(kModeWorking);
   setWindowTitle(kIndexCaption);
   TitleText = windowTitle();
   CreateTList();

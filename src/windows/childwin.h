@@ -23,6 +23,7 @@
 #include "view/pg_image.h"
 #include "windows/child_menus.h"
 #include "services/drawing_options.h"
+#include "services/mode_word.h"
 #include "services/services.h"
 #include "windows/image_size.h"
 #include "services/save_memory.h"
@@ -191,6 +192,9 @@ class TMDIChild : public QMdiSubWindow {
   void SetSaveMemory(TSaveMemory* memory) { saveMemory_ = memory; }
   // The frame's: once it is made, no pass starts here. Without one the window never refuses a pass for it.
   void SetExitRequest(const TExitRequest* request) { exitRequest_ = request; }
+  // The frame's mode word, which the first show and a loaded file set. Without one (nullptr) the window keeps its
+  // own.
+  void SetModeWord(TModeWord* word) { modeWord_ = word ? word : &ownModeWord_; }
 
  signals:
   // A pass began, showed its progress or ended: Health() has new figures.
@@ -281,5 +285,7 @@ class TMDIChild : public QMdiSubWindow {
   TDrawingOptions ownDrawingOptions_;
   TSaveMemory* saveMemory_ = nullptr;
   const TExitRequest* exitRequest_ = nullptr;
+  TModeWord ownModeWord_;
+  TModeWord* modeWord_ = &ownModeWord_;
   TToolDialogs dialogs_;
 };

@@ -20,7 +20,6 @@
 #include "image/pixel_graphic.h"
 #include "windows/childwin.h"
 #include "services/services.h"
-#include "services/mode_word.h"
 #include "windows/window_text.h"
 
 namespace {
@@ -207,7 +206,7 @@ void TMDIChild::LoadFromParameterFile(const QString& path) {
 
   TitleText = path;
   setWindowTitle(path);
-  SetModeWord(path);
+  modeWord_->Set(path);
   emit ParameterFileUsed(path);
   for (const QString& message : CollectMessages(messages, MissingVariableMessage(localPath)))
     services_.ShowInformation(this, message);

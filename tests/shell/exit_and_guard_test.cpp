@@ -14,7 +14,6 @@
 #include "shell/main_form.h"
 #include "shell_test_support.h"
 #include "services/command_guard.h"
-#include "services/mode_word.h"
 #include "windows/child_probe.h"
 
 namespace {

@@ -47,9 +47,12 @@ class Explore : public FrameTest {
     SetEngineStepBudget(kBudget);
   }
 
-  QListWidgetItem* ItemAt(TExploreWindow& explore, int position) {
-    for (int i = 0; i < explore.Grid->count(); ++i)
-      if (explore.Grid->item(i)->data(Qt::UserRole).toInt() == position) return explore.Grid->item(i);
+  static QListWidget* Grid(const TExploreWindow& explore) { return Control<QListWidget>(explore, "Grid"); }
+
+  QListWidgetItem* ItemAt(const TExploreWindow& explore, int position) {
+    QListWidget* grid = Grid(explore);
+    for (int i = 0; i < grid->count(); ++i)
+      if (grid->item(i)->data(Qt::UserRole).toInt() == position) return grid->item(i);
     return nullptr;
   }
 
@@ -87,19 +90,20 @@ TEST_F(Explore, TheGridFillsAndADoubleClickedThumbnailDrawsWhatItsParameterFileD
     EXPECT_EQ(request.filter, QString::fromLatin1(kParamFileOpenFilter));
     return TFileDialogResult{true, ifs, 0};
   };
-  explore->Grid->setCurrentItem(ItemAt(*explore, 0));
-  explore->SaveParameterFile1->trigger();
+  Grid(*explore)->setCurrentItem(ItemAt(*explore, 0));
+  Control<QAction>(*explore, "SaveParameterFile1")->trigger();
   ASSERT_TRUE(QFileInfo::exists(ifs));
 
   SeedAndBound();
   const int windows = static_cast<int>(frame->Children().size());
-  explore->Grid->doItemsLayout();
-  const QRect cell = explore->Grid->visualItemRect(ItemAt(*explore, 0));
+  QListWidget* grid = Grid(*explore);
+  grid->doItemsLayout();
+  const QRect cell = grid->visualItemRect(ItemAt(*explore, 0));
   ASSERT_FALSE(cell.isEmpty());
   // A double click is a press and release, then a second press that arrives as the double click.
-  QTest::mousePress(explore->Grid->viewport(), Qt::LeftButton, {}, cell.center());
-  QTest::mouseRelease(explore->Grid->viewport(), Qt::LeftButton, {}, cell.center());
-  QTest::mouseDClick(explore->Grid->viewport(), Qt::LeftButton, {}, cell.center());
+  QTest::mousePress(grid->viewport(), Qt::LeftButton, {}, cell.center());
+  QTest::mouseRelease(grid->viewport(), Qt::LeftButton, {}, cell.center());
+  QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
   ASSERT_EQ(static_cast<int>(frame->Children().size()), windows + 1);
   TMDIChild* w = frame->Children().back();
   ASSERT_TRUE(WaitUntil([w] { return FirstShowDone(*w) && w->Params().iterations > 0; }));

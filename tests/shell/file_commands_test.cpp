@@ -33,7 +33,6 @@
 #include "shell/main_form.h"
 #include "shell_test_support.h"
 #include "services/services.h"
-#include "services/mode_word.h"
 #include "windows/child_probe.h"
 
 namespace {
@@ -194,7 +193,7 @@ TEST_F(FileCommands, SaveAndLoadRoundTripThroughRealFiles) {
   EXPECT_TRUE(w->Params().cif01);
   EXPECT_FALSE(w->Params().randomize);
   EXPECT_EQ(w->windowTitle(), parameters);
-  EXPECT_EQ(ModeWord(), parameters);
+  EXPECT_EQ(frame->ModeWord(), parameters);
   EXPECT_TRUE(RecordedMessages().isEmpty());
 }
 
@@ -292,7 +291,7 @@ TEST_F(FileCommands, MissingParameterFileShowsOneErrorAndChangesNothing) {
   TMDIChild* w = FirstWindow();
   ASSERT_NE(w, nullptr);
   const QString caption = w->windowTitle();
-  const QString mode = ModeWord();
+  const QString mode = frame->ModeWord();
   TMDIChildProbe::Record(*w).red = 0.11;
   TMDIChildProbe::Record(*w).randomize = true;
   AnswerOpen(Path(QStringLiteral("nowhere.ifs")));
@@ -300,7 +299,7 @@ TEST_F(FileCommands, MissingParameterFileShowsOneErrorAndChangesNothing) {
   ASSERT_EQ(RecordedMessages().size(), 1);
   EXPECT_TRUE(RecordedMessages()[0].contains(QStringLiteral("nowhere.ifs")));
   EXPECT_EQ(w->windowTitle(), caption);
-  EXPECT_EQ(ModeWord(), mode);
+  EXPECT_EQ(frame->ModeWord(), mode);
   EXPECT_DOUBLE_EQ(w->Params().red, 0.11);
   EXPECT_TRUE(w->Params().randomize);  // the frame did not go on to draw
 
@@ -326,7 +325,7 @@ TEST_F(FileCommands, TruncatedFileGivesOneBoxCountingTheMissingValues) {
   EXPECT_DOUBLE_EQ(w->Params().red, 0.11);
   EXPECT_DOUBLE_EQ(w->Params().af[5], 0.5);
   EXPECT_EQ(w->windowTitle(), path);
-  EXPECT_EQ(ModeWord(), path);
+  EXPECT_EQ(frame->ModeWord(), path);
 
   // A value that is not a number ends the load with the reader's own message, once.
   RecordedMessages().clear();
@@ -521,7 +520,7 @@ TEST_F(FileCommands, LoadingWhileAPassDrawsReplacesThePassWithTheLoadedCoefficie
   EXPECT_TRUE(innerUsesLoaded);
   EXPECT_EQ(w->PassDepth(), 0);
   EXPECT_EQ(w->windowTitle(), path);
-  EXPECT_EQ(ModeWord(), path);
+  EXPECT_EQ(frame->ModeWord(), path);
 }
 
 // Records every progress box that appears.

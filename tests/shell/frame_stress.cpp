@@ -45,7 +45,6 @@
 #include "shell/main_form.h"
 #include "windows/childwin.h"
 #include "services/services.h"
-#include "services/mode_word.h"
 #include "windows/window_test_support.h"
 #include "windows/window_text.h"
 #include "windows/child_probe.h"

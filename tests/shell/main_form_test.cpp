@@ -12,8 +12,9 @@
 #include <QTest>
 
 #include "image/pixel_graphic.h"
-#include "shell_test_support.h"
+#include "main_form_probe.h"
 #include "services/mode_word.h"
+#include "shell_test_support.h"
 #include "windows/child_probe.h"
 
 namespace {
@@ -28,7 +29,7 @@ class Frame : public FrameTest {};
 
 TEST_F(Frame, StartsWithOneWindowThatIsRenamedAtItsFirstShow) {
   EXPECT_EQ(frame->windowTitle(), QStringLiteral("Ovel"));
-  EXPECT_EQ(ModeWord(), QStringLiteral("NEW"));
+  EXPECT_EQ(frame->ModeWord(), QStringLiteral("NEW"));
   EXPECT_TRUE(frame->Children().isEmpty());
   // Nothing to close or arrange before the first window.
   EXPECT_FALSE(Control<QAction>(*frame, "FileCloseItem")->isEnabled());
@@ -45,7 +46,7 @@ TEST_F(Frame, StartsWithOneWindowThatIsRenamedAtItsFirstShow) {
   ASSERT_NE(w, nullptr);
   EXPECT_EQ(captionWhenOpened, QStringLiteral("Ovel IFS: 1"));
   EXPECT_EQ(w->windowTitle(), QStringLiteral("Ovel-index.ifs"));
-  EXPECT_EQ(ModeWord(), QStringLiteral("Ovel IFS "));
+  EXPECT_EQ(frame->ModeWord(), QStringLiteral("Ovel IFS "));
   EXPECT_EQ(w->Params().image->Width(), 400);
   EXPECT_EQ(w->Params().image->Height(), 300);
   EXPECT_TRUE(w->StatusPanel(0)->text().isEmpty());
@@ -59,7 +60,7 @@ TEST_F(Frame, NewWindowsAreNumberedByTheWindowsAlreadyOpen) {
   FirstWindow();
   Control<QAction>(*frame, "FileNewItem")->trigger();
   EXPECT_EQ(frame->Children().back()->windowTitle(), QStringLiteral("Ovel IFS: 2"));
-  EXPECT_EQ(ModeWord(), QStringLiteral("NEW"));
+  EXPECT_EQ(frame->ModeWord(), QStringLiteral("NEW"));
   Control<QAction>(*frame, "FileNewItem")->trigger();
   EXPECT_EQ(frame->Children().back()->windowTitle(), QStringLiteral("Ovel IFS: 3"));
   EXPECT_TRUE(WaitUntil([this] {
@@ -142,10 +143,32 @@ TEST_F(Frame, CloseMinimisesTheActiveWindowAndStopsItsPass) {
 
 TEST_F(Frame, RandWhileTheModeWordIsNewOpensAnotherWindow) {
   FirstWindow();
-  SetModeWord(kModeNew);
+  TMainFormProbe::ModeWord(*frame).Set(kModeNew);
   Control<QAction>(*frame, "CoolSpeedButton1")->trigger();
   EXPECT_TRUE(WaitUntil([this] { return frame->Children().size() == 2; }));
   EXPECT_EQ(frame->Children().back()->windowTitle(), QStringLiteral("Ovel IFS: 2"));
+}
+
+// Two frames in one process: a file loaded in one frame's window leaves the other frame's word alone, so that
+// frame's Rand still opens the window its word asks for instead of redrawing.
+TEST_F(Frame, EachFrameKeepsItsOwnModeWord) {
+  TMDIChild* w = FirstWindow();
+  ASSERT_NE(w, nullptr);
+  auto other = std::make_unique<TMainForm>(TestServices());
+  other->show();
+  ASSERT_TRUE(WaitUntil([&] { return other->Children().size() == 1 && FirstShowDone(*other->Children().front()); }));
+  TMainFormProbe::ModeWord(*other).Set(kModeNew);
+
+  const QString file = QStringLiteral(OVEL_SOURCE_DIR "/docs/gallery/ifs-crystal.ifs");
+  w->LoadFromParameterFile(file);
+  EXPECT_EQ(frame->ModeWord(), file);
+  EXPECT_EQ(other->ModeWord(), kModeNew);
+  Control<QAction>(*other, "CoolSpeedButton1")->trigger();
+  EXPECT_TRUE(WaitUntil([&] { return other->Children().size() == 2; }));
+  EXPECT_EQ(frame->Children().size(), 1);
+  EXPECT_EQ(frame->ModeWord(), file);
+  EXPECT_TRUE(RecordedMessages().isEmpty()) << RecordedMessages().join(QStringLiteral("; ")).toStdString();
+  for (TMDIChild* child : other->Children()) child->Abort();
 }
 
 TEST_F(Frame, RandRedrawsTheActiveWindowWithNewCoefficients) {

@@ -19,7 +19,6 @@
 #include "shell/main_form.h"
 #include "shell_test_support.h"
 #include "services/services.h"
-#include "services/mode_word.h"
 
 namespace {
 

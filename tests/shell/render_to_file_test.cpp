@@ -22,7 +22,6 @@
 #include <QTemporaryDir>
 
 #include "files/param_file.h"
-#include "services/mode_word.h"
 #include "shell/main_form.h"
 #include "shell/render_jobs.h"
 #include "shell/render_panel.h"
@@ -58,6 +57,7 @@ class RenderToFile : public FrameTest {
   }
 
   QString PathOf(const QString& name) const { return folder.filePath(name); }
+  const TRenderPanel& Panel() const { return *Control<TRenderPanel>(*frame, "RenderPanel"); }
 
   // Render to File with the dialog filled as given, the file named through the services' save dialog.
   TRenderRequest Queue(const TRenderChoice& choice) {
@@ -71,25 +71,26 @@ class RenderToFile : public FrameTest {
     };
     TestServices().modalRunner = [&](QDialog& dialog) {
       auto& d = dynamic_cast<TRenderToFileDialog&>(dialog);
-      d.SizeCombo->setCurrentIndex(d.SizeCombo->count() - 1);
-      d.WidthEdit->setValue(choice.width);
-      d.HeightEdit->setValue(choice.height);
-      d.SupersampleEdit->setValue(choice.supersample);
-      d.RadiusEdit->setValue(choice.radius);
-      d.ToneCombo->setCurrentIndex(static_cast<int>(TRenderTone::Window));
+      QComboBox* sizes = Control<QComboBox>(d, "SizeCombo");
+      sizes->setCurrentIndex(sizes->count() - 1);
+      Control<QSpinBox>(d, "WidthEdit")->setValue(choice.width);
+      Control<QSpinBox>(d, "HeightEdit")->setValue(choice.height);
+      Control<QSpinBox>(d, "SupersampleEdit")->setValue(choice.supersample);
+      Control<QDoubleSpinBox>(d, "RadiusEdit")->setValue(choice.radius);
+      Control<QComboBox>(d, "ToneCombo")->setCurrentIndex(static_cast<int>(TRenderTone::Window));
       if (choice.seconds) {
-        d.TimeRadio->setChecked(true);
-        d.SecondsEdit->setValue(*choice.seconds);
+        Control<QRadioButton>(d, "TimeRadio")->setChecked(true);
+        Control<QSpinBox>(d, "SecondsEdit")->setValue(*choice.seconds);
       } else {
-        d.StepsEdit->setValue(choice.stepsPerPixel);
+        Control<QDoubleSpinBox>(d, "StepsEdit")->setValue(choice.stepsPerPixel);
       }
-      d.SeedEdit->setText(choice.seed);
-      d.CountsCB->setChecked(choice.counts);
-      d.BrowseButton->click();
-      EXPECT_FALSE(d.MemoryLabel->text().isEmpty());
-      EXPECT_FALSE(d.TimeLabel->text().isEmpty());
+      Control<QLineEdit>(d, "SeedEdit")->setText(choice.seed);
+      Control<QCheckBox>(d, "CountsCB")->setChecked(choice.counts);
+      Control<QPushButton>(d, "BrowseButton")->click();
+      EXPECT_FALSE(Control<QLabel>(d, "MemoryLabel")->text().isEmpty());
+      EXPECT_FALSE(Control<QLabel>(d, "TimeLabel")->text().isEmpty());
       request = d.Request();
-      d.RenderButton->click();
+      Control<QPushButton>(d, "RenderButton")->click();
       return d.result();
     };
     Control<QAction>(*frame, "RenderToFile1")->trigger();
@@ -181,9 +182,9 @@ TEST_F(RenderToFile, RendersQueueAndCancelWritesWhatIsDoneOrNothingAsAnswered) {
   second.fileName = QStringLiteral("second");
   Queue(second);
   ASSERT_EQ(Control<TRenderJobs>(*frame, "RenderJobs")->Jobs().size(), 2u);
-  EXPECT_TRUE(Control<TRenderPanel>(*frame, "RenderPanel")->isVisible());
+  EXPECT_TRUE(Panel().isVisible());
   ASSERT_TRUE(WaitUntil([this] { return Running(100000); }));
-  EXPECT_EQ(Control<TRenderPanel>(*frame, "RenderPanel")->JobList->count(), 2);
+  EXPECT_EQ(Control<QListWidget>(Panel(), "JobList")->count(), 2);
 
   QStringList asked;
   int answer = static_cast<int>(TRenderPanel::TCancelAnswer::KeepRendering);
@@ -192,14 +193,14 @@ TEST_F(RenderToFile, RendersQueueAndCancelWritesWhatIsDoneOrNothingAsAnswered) {
     EXPECT_EQ(buttons.size(), 3);
     return answer;
   };
-  Control<TRenderPanel>(*frame, "RenderPanel")->JobList->setCurrentRow(0);
-  Control<TRenderPanel>(*frame, "RenderPanel")->CancelButton->click();
+  Control<QListWidget>(Panel(), "JobList")->setCurrentRow(0);
+  Control<QPushButton>(Panel(), "CancelButton")->click();
   ASSERT_EQ(asked.size(), 1);
   EXPECT_TRUE(asked[0].contains(QStringLiteral("first.png"))) << asked[0].toStdString();
   EXPECT_TRUE(WaitUntil([this] { return Running(200000); }));  // kept rendering
 
   answer = static_cast<int>(TRenderPanel::TCancelAnswer::WriteWhatIsDone);
-  Control<TRenderPanel>(*frame, "RenderPanel")->CancelButton->click();
+  Control<QPushButton>(Panel(), "CancelButton")->click();
   ASSERT_TRUE(WaitUntil([this] { return QFile::exists(PathOf(QStringLiteral("first.png"))); }));
   EXPECT_TRUE(FileBytes(PathOf(QStringLiteral("first.png"))).startsWith("\x89PNG"));
   // The second starts after the first has left the queue (its file is written before it leaves); Discard leaves
@@ -207,7 +208,7 @@ TEST_F(RenderToFile, RendersQueueAndCancelWritesWhatIsDoneOrNothingAsAnswered) {
   ASSERT_TRUE(
       WaitUntil([this] { return Control<TRenderJobs>(*frame, "RenderJobs")->Jobs().size() == 1u && Running(100000); }));
   answer = static_cast<int>(TRenderPanel::TCancelAnswer::Discard);
-  Control<TRenderPanel>(*frame, "RenderPanel")->CancelButton->click();
+  Control<QPushButton>(Panel(), "CancelButton")->click();
   ASSERT_TRUE(WaitUntil([this] { return !Control<TRenderJobs>(*frame, "RenderJobs")->Busy(); }));
   EXPECT_FALSE(QFile::exists(PathOf(QStringLiteral("second.png"))));
   EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList{QStringLiteral("first.png")});
@@ -216,8 +217,8 @@ TEST_F(RenderToFile, RendersQueueAndCancelWritesWhatIsDoneOrNothingAsAnswered) {
   // A waiting render leaves the queue without a question.
   Queue(first);
   Queue(second);
-  Control<TRenderPanel>(*frame, "RenderPanel")->JobList->setCurrentRow(1);
-  Control<TRenderPanel>(*frame, "RenderPanel")->CancelButton->click();
+  Control<QListWidget>(Panel(), "JobList")->setCurrentRow(1);
+  Control<QPushButton>(Panel(), "CancelButton")->click();
   EXPECT_EQ(asked.size(), 3);
   ASSERT_EQ(Control<TRenderJobs>(*frame, "RenderJobs")->Jobs().size(), 1u);
   EXPECT_TRUE(
@@ -243,11 +244,11 @@ TEST_F(RenderToFile, WhatCannotBeDoneIsRefusedWithTheReasonAndTheDialogStaysOpen
   TestServices().messageSink = [&](QWidget*, const QString& text) { shown.append(text); };
   TestServices().modalRunner = [&](QDialog& dialog) {
     auto& d = dynamic_cast<TRenderToFileDialog&>(dialog);
-    d.RenderButton->click();  // no file yet
-    d.FileEdit->setText(PathOf(QStringLiteral("first.png")));
-    d.RenderButton->click();  // the new window has no fractal chosen yet
+    Control<QPushButton>(d, "RenderButton")->click();  // no file yet
+    Control<QLineEdit>(d, "FileEdit")->setText(PathOf(QStringLiteral("first.png")));
+    Control<QPushButton>(d, "RenderButton")->click();  // the new window has no fractal chosen yet
     EXPECT_FALSE(d.result() == QDialog::Accepted);
-    d.CancelButton->click();
+    Control<QPushButton>(d, "CancelButton")->click();
     return d.result();
   };
   Control<QAction>(*frame, "RenderToFile1")->trigger();
@@ -255,17 +256,17 @@ TEST_F(RenderToFile, WhatCannotBeDoneIsRefusedWithTheReasonAndTheDialogStaysOpen
   w->Menus().ifsItems[0]->trigger();
   TestServices().modalRunner = [&](QDialog& dialog) {
     auto& d = dynamic_cast<TRenderToFileDialog&>(dialog);
-    d.FileEdit->setText(PathOf(QStringLiteral("huge.png")));
-    d.WidthEdit->setValue(16384);
-    d.HeightEdit->setValue(16384);
-    d.SupersampleEdit->setValue(6);
-    d.RenderButton->click();
-    EXPECT_TRUE(d.MemoryLabel->text().contains(QStringLiteral("available")));
-    d.FileEdit->setText(PathOf(QStringLiteral("picture.xyz")));
-    d.SupersampleEdit->setValue(1);
-    d.RenderButton->click();
+    Control<QLineEdit>(d, "FileEdit")->setText(PathOf(QStringLiteral("huge.png")));
+    Control<QSpinBox>(d, "WidthEdit")->setValue(16384);
+    Control<QSpinBox>(d, "HeightEdit")->setValue(16384);
+    Control<QSpinBox>(d, "SupersampleEdit")->setValue(6);
+    Control<QPushButton>(d, "RenderButton")->click();
+    EXPECT_TRUE(Control<QLabel>(d, "MemoryLabel")->text().contains(QStringLiteral("available")));
+    Control<QLineEdit>(d, "FileEdit")->setText(PathOf(QStringLiteral("picture.xyz")));
+    Control<QSpinBox>(d, "SupersampleEdit")->setValue(1);
+    Control<QPushButton>(d, "RenderButton")->click();
     EXPECT_FALSE(d.result() == QDialog::Accepted);
-    d.CancelButton->click();
+    Control<QPushButton>(d, "CancelButton")->click();
     return d.result();
   };
   Control<QAction>(*frame, "RenderToFile1")->trigger();

@@ -33,7 +33,6 @@
 #include "shell/recent_files.h"
 #include "shell_test_support.h"
 #include "services/services.h"
-#include "services/mode_word.h"
 
 namespace {
 

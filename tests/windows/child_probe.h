@@ -12,4 +12,5 @@ struct TMDIChildProbe {
   static bool RectangleMode(const TMDIChild& w) { return w.RectangleMode; }
   static double CursorX(const TMDIChild& w) { return w.CursorX; }
   static double CursorY(const TMDIChild& w) { return w.CursorY; }
+  static const QString& ModeWord(const TMDIChild& w) { return w.modeWord_->Word(); }
 };

@@ -10,7 +10,6 @@
 #include "image/pixel_graphic.h"
 #include "window_test_support.h"
 #include "windows/childwin.h"
-#include "services/mode_word.h"
 #include "windows/child_probe.h"
 
 namespace {
@@ -19,7 +18,6 @@ class ChildPicture : public ::testing::Test {
  protected:
   void SetUp() override {
     RecordedMessages().clear();
-    SetModeWord(kModeNew);
     area.resize(1200, 1000);
     area.show();
     w = new TMDIChild(TestServices());

@@ -11,7 +11,6 @@
 
 #include "image/pixel_graphic.h"
 #include "window_test_support.h"
-#include "services/mode_word.h"
 #include "windows/window_text.h"
 #include "windows/child_probe.h"
 
@@ -28,7 +27,6 @@ class ChildWindow : public ::testing::Test {
  protected:
   void SetUp() override {
     RecordedMessages().clear();
-    SetModeWord(kModeNew);
     area.resize(1000, 800);
     area.show();
   }
@@ -65,7 +63,7 @@ TEST_F(ChildWindow, FirstShowGivesABlackDefaultPictureAndTheIndexCaption) {
   ASSERT_TRUE(WaitUntil([w] { return FirstShowDone(*w); }));
   EXPECT_EQ(w->windowTitle(), QStringLiteral("Ovel-index.ifs"));
   EXPECT_EQ(TMDIChildProbe::TitleText(*w), QStringLiteral("Ovel-index.ifs"));
-  EXPECT_EQ(ModeWord(), QStringLiteral("Ovel IFS "));
+  EXPECT_EQ(TMDIChildProbe::ModeWord(*w), QStringLiteral("Ovel IFS "));
   ASSERT_NE(w->PictureView()->PixelGraphic(), nullptr);
   EXPECT_EQ(w->Params().image, w->PictureView()->PixelGraphic());
   EXPECT_EQ(w->Params().image->Width(), 400);
