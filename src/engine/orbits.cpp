@@ -1,9 +1,5 @@
 #include "engine/orbits.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -153,7 +149,7 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
     lead.stepBudget = kNoStepBudget;
     if (active == 1) {
       for (int t = 1; t < team_.Threads(); ++t) merger_.ClearDealt(t);
-      if (!lyapunovPhase) TimeAloneRound();
+      if (!lyapunovPhase && context_.Host() != nullptr) TimeAloneRound();
       Step(0);
       merger_.Deal(0, 1, logs_);
       aloneMade_ = lyapunovPhase ? 0 : Orbit(0).made;
