@@ -148,6 +148,50 @@ TEST_F(RegionMergeTest, OneOrbitByRegionIsRunFractalToTheLastCountLeadByteAndPix
   }
 }
 
+// Runs on one context nest alike whether they gather their hits or not: a run started from a host call takes over,
+// its Stop ends the outer run with no step after it, and the outer picture is what its own steps drew.
+TEST_F(RegionMergeTest, AGatheringRunNestsAsAHitByHitRunDoes) {
+  struct TGatherAll {
+    TGatherAll() { DefaultRenderContext().SetGatheredGridCells(0); }
+    ~TGatherAll() { DefaultRenderContext().SetGatheredGridCells(kDefaultGatheredGridCells); }
+  } gatherAll;
+  TTestFractal outer(400, 300), inner(400, 300);
+  outer.SetConstantMap(10.2, 20.4);
+  inner.SetConstantMap(30.2, 40.4);
+  std::int64_t outerAtNesting = -1;
+  int innerPumps = 0;
+  host.onPump = [&] {
+    if (outerAtNesting < 0) {
+      outerAtNesting = outer.v.iterations;
+      inner.v.abort = false;
+      RunFractal(&inner.v);
+      return;
+    }
+    if (++innerPumps == 3) inner.v.abort = true;  // Stop
+  };
+  outer.v.abort = false;
+  RunFractal(&outer.v);
+  host.onPump = nullptr;
+
+  ASSERT_GT(outerAtNesting, 0);
+  EXPECT_EQ(outer.v.iterations, outerAtNesting);  // no step after the inner run ended
+  EXPECT_FALSE(outer.v.abort);                    // the outer loop ended on the inner record's flag
+  EXPECT_TRUE(inner.v.abort);
+  EXPECT_EQ(EngineState().v, &inner.v);
+  EXPECT_EQ(GetEngineCounters().mainSteps, outer.v.iterations + inner.v.iterations);
+  EXPECT_NE(inner.red[inner.Cell(30, 40)], 0);
+  EXPECT_EQ(outer.red[outer.Cell(30, 40)], 0);
+
+  const THitByHit hitByHit;
+  ResetEngineState();
+  TTestFractal alone(400, 300);
+  alone.SetConstantMap(10.2, 20.4);
+  SetEngineStepBudget(outerAtNesting);
+  RunFractal(&alone.v);
+  EXPECT_TRUE(outer.red == alone.red && outer.green == alone.green && outer.blue == alone.blue);
+  EXPECT_TRUE(outer.Pixels() == alone.Pixels());
+}
+
 TEST_F(RegionMergeTest, EightOrbitsByRegionGiveTheSameResultOnOneAndTwoThreads) {
   for (const TLargeCase& c : kLargeCases) {
     const TLargeOutcome one = RenderLarge(c, Orbits(8, 1));
