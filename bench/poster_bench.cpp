@@ -57,7 +57,7 @@ struct TPoster {
 
 // Arguments: width, height, supersample, orbits, threads; orbits 0 is RunFractal, a window's one orbit.
 void BM_LargeRender(benchmark::State& state) {
-  constexpr std::int64_t kSteps = 4000000;
+  constexpr std::int64_t kSteps = 20000000;
   TPoster poster(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), static_cast<int>(state.range(2)));
   const int orbits = static_cast<int>(state.range(3)), threads = static_cast<int>(state.range(4));
   TRenderContext context;

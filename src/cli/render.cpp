@@ -24,6 +24,7 @@
 #include "engine/supersample.h"
 #include "engine/formula.h"
 #include "engine/orbits.h"
+#include "engine/render_context.h"
 #include "files/file_format_writer.h"
 #include "files/image_export.h"
 #include "files/param_file.h"
@@ -85,6 +86,22 @@ class THostScope {
 
  private:
   EngineHost* previous_;
+};
+
+// The renderer's host shows nothing between its progress reports: called that often, it lets a large grid's hits
+// wait for several rounds and be counted region by region. Put back what the context had.
+class TPumpIntervalScope {
+ public:
+  explicit TPumpIntervalScope(std::chrono::microseconds interval)
+      : previous_(DefaultRenderContext().PumpInterval()) {
+    DefaultRenderContext().SetPumpInterval(interval);
+  }
+  ~TPumpIntervalScope() { DefaultRenderContext().SetPumpInterval(previous_); }
+  TPumpIntervalScope(const TPumpIntervalScope&) = delete;
+  TPumpIntervalScope& operator=(const TPumpIntervalScope&) = delete;
+
+ private:
+  std::chrono::microseconds previous_;
 };
 
 // The budget counts over all runs from when it is set; lift it afterwards so that it binds this run only.
@@ -311,6 +328,7 @@ TRenderSummary RenderParameterSet(const TRenderOptions& options, const TRenderRe
     ReseedEngineRandomFromClock();
   }
   const TStepBudgetScope budget(options.seconds ? kNoStepBudget : options.steps);
+  const TPumpIntervalScope pumps(std::chrono::duration_cast<std::chrono::microseconds>(kProgressInterval));
 
   TRenderSummary summary;
   const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));

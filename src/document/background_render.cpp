@@ -15,6 +15,9 @@ using TClock = std::chrono::steady_clock;
 
 constexpr int kMaxBackgroundSide = static_cast<int>(kHitCountMaxSide);
 constexpr double kProgressSeconds = 0.2;
+// The host shows nothing between its reports and answers a cancel within this: called that seldom, it lets a large
+// grid's hits wait for several rounds and be counted region by region.
+constexpr std::chrono::milliseconds kPumpInterval{100};
 
 double Since(TClock::time_point start) { return std::chrono::duration<double>(TClock::now() - start).count(); }
 
@@ -109,6 +112,7 @@ void TBackgroundRender::Run(const std::atomic<bool>& cancel, const TProgress& pr
     context_->ReseedFromClock();
   }
   context_->SetStepBudget(spec_.steps);
+  context_->SetPumpInterval(kPumpInterval);
   const auto makePreview = [&] {
     if (!preview) return;
     if (grid_) grid_->FinishInto(*document_, spec_.filterRadius);

@@ -29,6 +29,10 @@ constexpr std::size_t kPendingCapacity = std::size_t{1} << 16;
 constexpr std::size_t kRegionPendingCapacity = std::size_t{1} << 21;
 // A mark holds the serials of kSerialRounds rounds of positions: 30 bits.
 constexpr int kSerialRounds = (1 << (30 - kRoundPositionBits)) - 1;
+// By region, rounds wait to be merged together until they hold this many hits or there are this many of them: a
+// region's lines are then fetched once for several hits.
+constexpr std::size_t kQueuedHits = std::size_t{1} << 22;
+constexpr std::size_t kQueuedRounds = 64;
 // Hits ahead whose cells a merge asks the memory for.
 constexpr std::size_t kPrefetchDistance = 16;
 
@@ -42,16 +46,17 @@ static_assert(kColourLevels <= (1 << (64 - kLevelShift)));
 
 THitMerger::THitMerger(TWorkerTeam& team)
     : team_(team),
-      dealt_(static_cast<std::size_t>(team.Threads())),
       pending_(static_cast<std::size_t>(team.Threads())),
       touched_(static_cast<std::size_t>(team.Threads())),
       pendingCells_(static_cast<std::size_t>(team.Threads())) {
   for (auto& waiting : pendingCells_) waiting.items.assign(1, 0);
+  slots_.emplace_back(static_cast<std::size_t>(team.Threads()));
 }
 
 void THitMerger::Take(const TRenderTarget& target, std::int64_t gatheredGridCells, bool painted) {
-  target_ = target;
   // Nothing is pending here (painting precedes every host call, a reset drops it), so the marks may be made anew.
+  MergeQueued();
+  target_ = target;
   const std::size_t cells = static_cast<std::size_t>(target.cells);
   byRegion_ = target.cells >= gatheredGridCells;
   // By region, a cell is marked only while its region is merged: each part keeps the marks of one region.
@@ -70,12 +75,14 @@ void THitMerger::Take(const TRenderTarget& target, std::int64_t gatheredGridCell
   }
   const std::size_t buckets =
       byRegion_ ? (cells >> kRegionShift) + 1 : static_cast<std::size_t>(team_.Threads());
+  slotCapacity_ = byRegion_ ? kQueuedRounds : 1;
   if (buckets_ != buckets) {
     buckets_ = buckets;
-    for (TDealt& dealt : dealt_) {
-      dealt.start.assign(buckets, 0);
-      dealt.end.assign(buckets, 0);
-    }
+    for (std::vector<TDealt>& slot : slots_)
+      for (TDealt& dealt : slot) {
+        dealt.start.assign(buckets, 0);
+        dealt.end.assign(buckets, 0);
+      }
   }
   regionDirty_.assign(channels > 0 ? buckets : 0, 0);
   parallelPaint_ = target.image == nullptr || target.image->ColorRes() == TColorRes::Bits24 ||
@@ -84,7 +91,7 @@ void THitMerger::Take(const TRenderTarget& target, std::int64_t gatheredGridCell
 
 template <class TBucketOf>
 void THitMerger::DealBy(int t, int active, const std::vector<const TRoundLog*>& logs, TBucketOf bucketOf) {
-  TDealt& dealt = dealt_[static_cast<std::size_t>(t)];
+  TDealt& dealt = Slot()[static_cast<std::size_t>(t)];
   const int threads = team_.Threads();
   dealt.Clear();
   const int step = active == 1 ? 1 : threads;
@@ -139,7 +146,7 @@ void THitMerger::DealBy(int t, int active, const std::vector<const TRoundLog*>& 
 // Applies the round's hits at positions below `below`.
 void THitMerger::Deal(int t, int active, const std::vector<const TRoundLog*>& logs) {
   if (target_.cells == 0) {
-    dealt_[static_cast<std::size_t>(t)].Clear();
+    ClearDealt(t);
     return;
   }
   if (byRegion_) {
@@ -155,16 +162,40 @@ void THitMerger::Deal(int t, int active, const std::vector<const TRoundLog*>& lo
 
 void THitMerger::Merge(std::int64_t below) {
   if (target_.cells == 0) return;
+  std::size_t hits = 0;
+  for (const TDealt& dealt : Slot())
+    for (std::size_t b = 0; b < buckets_; ++b) hits += dealt.Size(b);
+  if (hits == 0) return;
+  TQueuedRound round;
+  round.serialBase = static_cast<std::uint64_t>(serialRound_++) << kRoundPositionBits;
+  round.limit = static_cast<std::uint64_t>(std::min<std::int64_t>(below, kMaxRoundPositions));
+  queued_.push_back(round);
+  queuedHits_ += hits;
+  // Marks hold a round's serial above every earlier round's; after kSerialRounds rounds they start again from a
+  // painted picture, where no cell has a mark.
+  if (serialRound_ == kSerialRounds) {
+    PaintAll();
+    return;
+  }
+  if (queued_.size() == slotCapacity_ || queuedHits_ >= kQueuedHits) {
+    MergeQueued();
+    return;
+  }
+  // The next round is dealt into a slot of its own.
+  if (slots_.size() == queued_.size()) {
+    slots_.emplace_back(static_cast<std::size_t>(team_.Threads()));
+    for (TDealt& dealt : slots_.back()) {
+      dealt.start.assign(buckets_, 0);
+      dealt.end.assign(buckets_, 0);
+    }
+  }
+}
+
+void THitMerger::MergeQueued() {
+  if (queued_.empty()) return;
+  const std::size_t work = queuedHits_;
+  const std::size_t rounds = queued_.size();
   const int threads = team_.Threads();
-  std::size_t work = 0;
-  for (const TDealt& dealt : dealt_)
-    for (std::size_t b = 0; b < buckets_; ++b) work += dealt.Size(b);
-  if (work == 0) return;
-  // Marks hold the round's serial above every earlier round's; after kSerialRounds rounds they start again from
-  // a painted picture, where no cell has a mark.
-  if (serialRound_ == kSerialRounds) PaintAll();
-  const std::uint64_t serialBase = static_cast<std::uint64_t>(serialRound_++) << kRoundPositionBits;
-  const std::uint64_t limit = static_cast<std::uint64_t>(std::min<std::int64_t>(below, kMaxRoundPositions));
   const auto merge = [&](int part, auto gradient) {
     const TRenderTarget& target = target_;
     std::int32_t* const* counts = target.counts;
@@ -173,35 +204,39 @@ void THitMerger::Merge(std::int64_t below) {
     std::vector<std::uint32_t>& pending =
         (byRegion_ ? touched_ : pending_)[static_cast<std::size_t>(part)].items;
     for (std::size_t b = static_cast<std::size_t>(part); b < buckets_; b += static_cast<std::size_t>(threads)) {
-      for (int t = 0; t < threads; ++t) {
-        const TDealt& dealt = dealt_[static_cast<std::size_t>(t)];
-        const std::uint64_t* entries = dealt.hits.get() + dealt.start[b];
-        const std::size_t n = dealt.Size(b);
-        for (std::size_t i = 0; i < n; ++i) {
-          // The cells lie all over the lists: ask for a later hit's cell now, so that the memory works on several
-          // at once while this one is counted.
-          if (i + kPrefetchDistance < n) {
-            const std::uint32_t ahead = static_cast<std::uint32_t>(entries[i + kPrefetchDistance]) >> 2;
-            __builtin_prefetch(counts[0] + ahead, 1);
-            __builtin_prefetch(counts[1] + ahead, 1);
-            __builtin_prefetch(counts[2] + ahead, 1);
-            __builtin_prefetch(marks + (ahead & markMask), 1);
+      for (std::size_t r = 0; r < rounds; ++r) {
+        const std::uint64_t serialBase = queued_[r].serialBase;
+        const std::uint64_t limit = queued_[r].limit;
+        for (int t = 0; t < threads; ++t) {
+          const TDealt& dealt = slots_[r][static_cast<std::size_t>(t)];
+          const std::uint64_t* entries = dealt.hits.get() + dealt.start[b];
+          const std::size_t n = dealt.Size(b);
+          for (std::size_t i = 0; i < n; ++i) {
+            // The cells lie all over the lists: ask for a later hit's cell now, so that the memory works on
+            // several at once while this one is counted.
+            if (i + kPrefetchDistance < n) {
+              const std::uint32_t ahead = static_cast<std::uint32_t>(entries[i + kPrefetchDistance]) >> 2;
+              __builtin_prefetch(counts[0] + ahead, 1);
+              __builtin_prefetch(counts[1] + ahead, 1);
+              __builtin_prefetch(counts[2] + ahead, 1);
+              __builtin_prefetch(marks + (ahead & markMask), 1);
+            }
+            std::uint64_t position = entries[i] >> 32;
+            if constexpr (decltype(gradient)::value) position &= kPositionMask;
+            if (position >= limit) [[unlikely]]
+              continue;
+            const std::uint32_t entry = static_cast<std::uint32_t>(entries[i]);
+            const std::uint32_t cell = entry >> 2;
+            const std::uint32_t fourth = entry & 3;
+            AddHits(target, cell, static_cast<int>(fourth));
+            if constexpr (decltype(gradient)::value)
+              AddColour(target, cell, static_cast<std::uint32_t>(entries[i] >> kLevelShift));
+            std::uint32_t& markOfCell = marks[cell & markMask];
+            const std::uint32_t mark = markOfCell;
+            const std::uint32_t hit = static_cast<std::uint32_t>((serialBase + position + 1) << 2) | fourth;
+            if (mark == 0) pending.push_back(cell);
+            markOfCell = std::max(mark, hit);
           }
-          std::uint64_t position = entries[i] >> 32;
-          if constexpr (decltype(gradient)::value) position &= kPositionMask;
-          if (position >= limit) [[unlikely]]
-            continue;
-          const std::uint32_t entry = static_cast<std::uint32_t>(entries[i]);
-          const std::uint32_t cell = entry >> 2;
-          const std::uint32_t fourth = entry & 3;
-          AddHits(target, cell, static_cast<int>(fourth));
-          if constexpr (decltype(gradient)::value)
-            AddColour(target, cell, static_cast<std::uint32_t>(entries[i] >> kLevelShift));
-          std::uint32_t& markOfCell = marks[cell & markMask];
-          const std::uint32_t mark = markOfCell;
-          const std::uint32_t hit = static_cast<std::uint32_t>((serialBase + position + 1) << 2) | fourth;
-          if (mark == 0) pending.push_back(cell);
-          markOfCell = std::max(mark, hit);
         }
       }
       if (byRegion_) FinishRegion(part);
@@ -212,6 +247,19 @@ void THitMerger::Merge(std::int64_t below) {
     RunParts(work, [&](int part) { merge(part, std::true_type{}); });
   else
     RunParts(work, [&](int part) { merge(part, std::false_type{}); });
+  queued_.clear();
+  queuedHits_ = 0;
+  // A slot keeps the room of the largest round it held; rounds of changing lengths must not leave many slots with
+  // the room of the longest.
+  std::size_t room = 0;
+  for (const std::vector<TDealt>& slot : slots_)
+    for (const TDealt& dealt : slot) room += dealt.capacity;
+  if (room > 2 * kQueuedHits)
+    for (std::size_t r = 1; r < slots_.size(); ++r)
+      for (TDealt& dealt : slots_[r]) {
+        dealt.hits.reset();
+        dealt.capacity = 0;
+      }
   // Painted between merges, never inside one: a painted cell forgets its last hit.
   const std::size_t waiting = Waiting();
   if (waiting >= (byRegion_ ? kRegionPendingCapacity : kPendingCapacity)) PaintAll();
@@ -320,6 +368,7 @@ std::size_t THitMerger::Waiting() const {
 }
 
 void THitMerger::PaintAll() {
+  MergeQueued();
   const std::size_t work = Waiting();
   if (work > 0) RunParts(work, [&](int part) { PaintPart(part); });
   serialRound_ = 0;
@@ -327,6 +376,8 @@ void THitMerger::PaintAll() {
 }
 
 void THitMerger::DropPending() {
+  queued_.clear();
+  queuedHits_ = 0;
   for (int part = 0; part < team_.Threads(); ++part) {
     auto& pending = pending_[static_cast<std::size_t>(part)];
     if (byRegion_) {
@@ -338,4 +389,4 @@ void THitMerger::DropPending() {
   }
 }
 
-void THitMerger::ClearDealt(int t) { dealt_[static_cast<std::size_t>(t)].Clear(); }
+void THitMerger::ClearDealt(int t) { Slot()[static_cast<std::size_t>(t)].Clear(); }

@@ -1,6 +1,11 @@
 // The hits of a round of parallel orbits, dealt by the part of the picture (or, on a large grid, the region) their
 // cells lie in, merged into the counts and painted.
 //
+// On a large grid the hits of several rounds wait, dealt, until their regions are merged together: one pass over
+// a region then counts many rounds' hits while its lines are in the cache. Whatever waits is merged before
+// anything looks at the counts or the picture (PaintAll, which precedes every host call), so a host that is called
+// every round sees every round merged, as before.
+//
 // The hits of a round are applied as RunFractal counts them: the four hits of a point raise the cell's counts at
 // once, each count saturating, and the cell remembers the channel of its last hit until it is painted. Neither
 // depends on the order the hits are applied in, so the threads need not keep one: the hits of a round all add
@@ -79,14 +84,23 @@ class THitMerger {
   // 1), or forgets what it dealt last.
   void Deal(int t, int active, const std::vector<const TRoundLog*>& logs);
   void ClearDealt(int t);
-  // Applies the round's hits at positions below `below`.
+  // Applies the round's hits at positions below `below`, or (by region) queues them to be applied with later
+  // rounds' hits.
   void Merge(std::int64_t below);
-  // Paints every counted cell not yet painted, and clears stray floating-point flags.
+  // Merges every round's hits and paints every counted cell not yet painted, and clears stray floating-point flags.
   void PaintAll();
-  // Forgets what waits to be painted: the picture is about to be cleared.
+  // Forgets what waits to be merged or painted: the counts and the picture are about to be cleared.
   void DropPending();
 
  private:
+  // A round whose hits wait in their slot: its hits at positions below `limit` count, its marks above `serialBase`.
+  struct TQueuedRound {
+    std::uint64_t limit = 0;
+    std::uint64_t serialBase = 0;
+  };
+
+  std::vector<TDealt>& Slot() { return slots_[queued_.size()]; }
+  void MergeQueued();
   template <class TBucketOf>
   void DealBy(int t, int active, const std::vector<const TRoundLog*>& logs, TBucketOf bucketOf);
   void RunParts(std::size_t work, const TWorkerTeam::TJob& job);
@@ -105,7 +119,12 @@ class THitMerger {
   std::uint32_t markMask_ = 0;  // a cell's mark is at its part's marks + (cell & markMask_)
   int serialRound_ = 0;                              // rounds merged since the picture was last painted whole
   std::vector<std::uint8_t> partOfBlock_;            // the merging thread of each block of cells
-  std::vector<TDealt> dealt_;                     // per thread: the hits of its orbits
+  // Per slot, per thread: the hits of its orbits in a round; the first queued_.size() slots hold the rounds that
+  // wait to be merged, the next one the round being dealt.
+  std::vector<std::vector<TDealt>> slots_;
+  std::vector<TQueuedRound> queued_;
+  std::size_t queuedHits_ = 0;
+  std::size_t slotCapacity_ = 1;  // rounds that may wait: 1 when every round is merged at once
   std::vector<TOwnLine<std::uint32_t>> pending_;  // per part: cells with unpainted hits (by region: their regions)
   std::vector<TOwnLine<std::uint32_t>> touched_;  // by region, per part: cells marked in the region it merges
   // By region, with a picture: per cell, 0 = painted, else 1 + channel of its last hit; per region, whether its

@@ -232,4 +232,55 @@ TEST_F(RegionMergeTest, AHostSeesEveryHitPaintedAtEveryPump) {
   }
 }
 
+// A host called every few rounds (a renderer's progress) lets the rounds' hits wait to be merged together; when it
+// is called, every round made so far is counted and painted: the picture and counts are those of a run stopped
+// there by the budget.
+TEST_F(RegionMergeTest, AHostCalledEveryFewRoundsFindsEveryRoundMerged) {
+  struct TSeen {
+    std::int64_t steps;
+    TLargeOutcome outcome;
+  };
+  const TLargeCase& c = kLargeCases[0];
+  for (const int threads : {0, 2}) {
+    const auto run = threads == 0 ? std::function<void(TFractalParams*)>(RunFractal) : Orbits(8, threads);
+    std::vector<TSeen> seen;
+    ResetEngineState();
+    SeedEngineRandom(7);
+    TLargeFractal f(c.width, c.height, c.countsOnly, c.gradient);
+    host.onPump = [&] {
+      const std::int64_t steps = GetEngineCounters().mainSteps;
+      if (steps < 20000 || seen.size() == 2) return;
+      TSeen now{steps, {}};
+      now.outcome.pixels = f.Pixels();
+      now.outcome.red = f.red;
+      now.outcome.lead = f.lead;
+      seen.push_back(std::move(now));
+    };
+    SetEnginePumpInterval(std::chrono::milliseconds(40));
+    SetEngineStepBudget(8 * kSteps);
+    run(&f.v);
+    SetEnginePumpInterval(std::chrono::microseconds(0));
+    host.onPump = nullptr;
+    ASSERT_EQ(seen.size(), 2U) << threads << " threads";
+    for (const TSeen& at : seen) {
+      TLargeOutcome stopped;
+      {
+        ResetEngineState();
+        SeedEngineRandom(7);
+        TLargeFractal g(c.width, c.height, c.countsOnly, c.gradient);
+        SetEngineStepBudget(at.steps);
+        SetEngineHost(nullptr);
+        run(&g.v);
+        SetEngineHost(&host);
+        stopped.pixels = g.Pixels();
+        stopped.red = g.red;
+        stopped.lead = g.lead;
+      }
+      EXPECT_TRUE(at.outcome.pixels == stopped.pixels && at.outcome.red == stopped.red &&
+                  at.outcome.lead == stopped.lead)
+          << "at step " << at.steps << " on " << threads << " threads";
+    }
+  }
+}
+
 }  // namespace
