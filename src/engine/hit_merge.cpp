@@ -29,8 +29,8 @@ constexpr std::size_t kPendingCapacity = std::size_t{1} << 16;
 constexpr std::size_t kRegionPendingCapacity = std::size_t{1} << 21;
 // A mark holds the serials of kSerialRounds rounds of positions: 30 bits.
 constexpr int kSerialRounds = (1 << (30 - kRoundPositionBits)) - 1;
-// By region, rounds wait to be merged together until they hold this many hits or there are this many of them: a
-// region's lines are then fetched once for several hits.
+// By region, rounds that may wait to be merged together wait until they hold this many hits or there are this many
+// of them: a region's lines are then fetched once for several hits.
 constexpr std::size_t kQueuedHits = std::size_t{1} << 22;
 constexpr std::size_t kQueuedRounds = 64;
 // Hits ahead whose cells a merge asks the memory for.
@@ -53,7 +53,7 @@ THitMerger::THitMerger(TWorkerTeam& team)
   slots_.emplace_back(static_cast<std::size_t>(team.Threads()));
 }
 
-void THitMerger::Take(const TRenderTarget& target, std::int64_t gatheredGridCells, bool painted) {
+void THitMerger::Take(const TRenderTarget& target, std::int64_t gatheredGridCells, bool painted, bool waits) {
   // Nothing is pending here (painting precedes every host call, a reset drops it), so the marks may be made anew.
   MergeQueued();
   target_ = target;
@@ -75,7 +75,7 @@ void THitMerger::Take(const TRenderTarget& target, std::int64_t gatheredGridCell
   }
   const std::size_t buckets =
       byRegion_ ? (cells >> kRegionShift) + 1 : static_cast<std::size_t>(team_.Threads());
-  slotCapacity_ = byRegion_ ? kQueuedRounds : 1;
+  slotCapacity_ = byRegion_ && waits ? kQueuedRounds : 1;
   if (buckets_ != buckets) {
     buckets_ = buckets;
     for (std::vector<TDealt>& slot : slots_)

@@ -1,10 +1,9 @@
 // The hits of a round of parallel orbits, dealt by the part of the picture (or, on a large grid, the region) their
 // cells lie in, merged into the counts and painted.
 //
-// On a large grid the hits of several rounds wait, dealt, until their regions are merged together: one pass over
-// a region then counts many rounds' hits while its lines are in the cache. Whatever waits is merged before
-// anything looks at the counts or the picture (PaintAll, which precedes every host call), so a host that is called
-// every round sees every round merged, as before.
+// On a large grid that nothing looks at for several rounds, their hits wait, dealt, until their regions are merged
+// together: one pass over a region then counts many rounds' hits while its lines are in the cache. Whatever waits
+// is merged before anything looks at the counts or the picture (PaintAll, which precedes every host call).
 //
 // The hits of a round are applied as RunFractal counts them: the four hits of a point raise the cell's counts at
 // once, each count saturating, and the cell remembers the channel of its last hit until it is painted. Neither
@@ -78,8 +77,9 @@ class THitMerger {
   // The render target, taken anew whenever the run takes it (nothing is pending then); grids of at least
   // gatheredGridCells cells are dealt and merged by region. `painted`: the picture is looked at after every round
   // or so, so that a region's cells are painted as soon as they are merged; else their painting waits for many
-  // rounds, and a cell hit in several of them is painted once.
-  void Take(const TRenderTarget& target, std::int64_t gatheredGridCells, bool painted);
+  // rounds, and a cell hit in several of them is painted once. `waits`: nothing looks at the picture for several
+  // rounds, whose hits may then wait to be merged together.
+  void Take(const TRenderTarget& target, std::int64_t gatheredGridCells, bool painted, bool waits);
   // Thread t deals the hits of its orbits' logs (orbits t, t + T, ... below `active`; orbit 0 alone when active is
   // 1), or forgets what it dealt last.
   void Deal(int t, int active, const std::vector<const TRoundLog*>& logs);

@@ -261,8 +261,9 @@ class TOrbitsRun final : private TOrbitsOf, public TRunLoop {
     const TRenderTarget t = RenderTargetOf(*lead_.v);
     if (t.cells > kMaxLoggedCells) throw std::invalid_argument(kGridTooLarge);
     target_ = t;
-    // A host looks at the picture at every pump, about once a round.
-    merger_.Take(t, context_.GatheredGridCells(), context_.Host() != nullptr);
+    // A host looks at the picture at every pump, about once a round -- or, pumped seldom, once in several rounds.
+    const bool hosted = context_.Host() != nullptr;
+    merger_.Take(t, context_.GatheredGridCells(), hosted, !hosted || context_.PumpInterval() >= kSeldomPumpInterval);
   }
 
   void PaintAll() override { merger_.PaintAll(); }

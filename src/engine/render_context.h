@@ -34,11 +34,15 @@ struct TEngineCounters {
 // about 100 times a second by default. An interval of zero pumps at each of these points without reading the clock.
 constexpr int kPassesPerPumpCheck = 256;
 constexpr std::chrono::microseconds kDefaultPumpInterval{10000};
+// A host pumped this seldom (a renderer's progress, a background render) sees the picture only once in several rounds
+// of parallel orbits, which lets a large grid's hits wait to be merged together; one pumped more often (a window)
+// sees every round.
+constexpr std::chrono::microseconds kSeldomPumpInterval{50000};
 
-// A grid of at least this many cells lies far outside the cache: its hits are gathered and applied region by region
-// (orbits.h), RunFractal's too, whose one orbit then runs as a parallel run of one orbit on the calling thread, with
-// the same result.
-constexpr std::int64_t kDefaultGatheredGridCells = std::int64_t{1} << 22;
+// A grid of at least this many cells (a window's 1024 x 1024 lists: 12 MB of counts) lies far outside a core's own
+// cache: its hits are gathered and applied region by region (orbits.h), RunFractal's too, whose one orbit then runs
+// as a parallel run of one orbit on the calling thread, with the same result.
+constexpr std::int64_t kDefaultGatheredGridCells = std::int64_t{1} << 20;
 
 struct TOrbitsLeft;
 

@@ -21,7 +21,7 @@ using RegionMergeTest = EngineTest;
 // The first 10000 steps, two full rounds and part of a third, ending inside a batch of the single orbit's run.
 constexpr std::int64_t kSteps = 10000 + 2 * 262144 + 70001;
 
-// A window's 2048 x 2048 grid (4M cells, the smallest merged by region) or a counts-only grid of 2600 x 1700,
+// A window's 2048 x 2048 grid (4M cells, merged by region) or a counts-only grid of 2600 x 1700,
 // with a lead list, and colour cells for the gradient colouring.
 struct TLargeFractal : TTestFractal {
   TLeadList lead;
@@ -232,8 +232,8 @@ TEST_F(RegionMergeTest, AHostSeesEveryHitPaintedAtEveryPump) {
   }
 }
 
-// A host called every few rounds (a renderer's progress) lets the rounds' hits wait to be merged together; when it
-// is called, every round made so far is counted and painted: the picture and counts are those of a run stopped
+// A host pumped seldom (a renderer's progress) lets the rounds' hits wait to be merged together; when it is called,
+// every round made so far is counted and painted: the picture and counts are those of a run stopped
 // there by the budget.
 TEST_F(RegionMergeTest, AHostCalledEveryFewRoundsFindsEveryRoundMerged) {
   struct TSeen {
@@ -249,15 +249,16 @@ TEST_F(RegionMergeTest, AHostCalledEveryFewRoundsFindsEveryRoundMerged) {
     TLargeFractal f(c.width, c.height, c.countsOnly, c.gradient);
     host.onPump = [&] {
       const std::int64_t steps = GetEngineCounters().mainSteps;
-      if (steps < 20000 || seen.size() == 2) return;
+      if (steps < 20000) return;
       TSeen now{steps, {}};
       now.outcome.pixels = f.Pixels();
       now.outcome.red = f.red;
       now.outcome.lead = f.lead;
       seen.push_back(std::move(now));
+      if (seen.size() == 2) f.v.abort = true;
     };
-    SetEnginePumpInterval(std::chrono::milliseconds(40));
-    SetEngineStepBudget(8 * kSteps);
+    SetEnginePumpInterval(kSeldomPumpInterval);
+    SetEngineStepBudget(64 * kSteps);
     run(&f.v);
     SetEnginePumpInterval(std::chrono::microseconds(0));
     host.onPump = nullptr;
