@@ -29,9 +29,8 @@ constexpr std::size_t kPendingCapacity = std::size_t{1} << 16;
 constexpr std::size_t kRegionPendingCapacity = std::size_t{1} << 21;
 // A mark holds the serials of kSerialRounds rounds of positions: 30 bits.
 constexpr int kSerialRounds = (1 << (30 - kRoundPositionBits)) - 1;
-// By region, rounds that may wait to be merged together wait until they hold this many hits or there are this many
-// of them: a region's lines are then fetched once for several hits.
-constexpr std::size_t kQueuedHits = std::size_t{1} << 22;
+// By region, rounds that may wait to be merged together wait until they hold kMaxQueuedHits hits or there are this
+// many of them: a region's lines are then fetched once for several hits.
 constexpr std::size_t kQueuedRounds = 64;
 // Hits ahead whose cells a merge asks the memory for.
 constexpr std::size_t kPrefetchDistance = 16;
@@ -50,11 +49,20 @@ THitMerger::THitMerger(TWorkerTeam& team)
       touched_(static_cast<std::size_t>(team.Threads())),
       pendingCells_(static_cast<std::size_t>(team.Threads())) {
   for (auto& waiting : pendingCells_) waiting.items.assign(1, 0);
-  slots_.emplace_back(static_cast<std::size_t>(team.Threads()));
+  AddSlot();
+}
+
+void THitMerger::AddSlot() {
+  slots_.emplace_back(static_cast<std::size_t>(team_.Threads()));
+  for (TDealt& dealt : slots_.back()) {
+    dealt.start.assign(buckets_, 0);
+    dealt.end.assign(buckets_, 0);
+  }
 }
 
 void THitMerger::Take(const TRenderTarget& target, std::int64_t gatheredGridCells, bool painted, bool waits) {
   // Nothing is pending here (painting precedes every host call, a reset drops it), so the marks may be made anew.
+  // A round that still waited would be merged into the target it was dealt for.
   MergeQueued();
   target_ = target;
   const std::size_t cells = static_cast<std::size_t>(target.cells);
@@ -143,7 +151,6 @@ void THitMerger::DealBy(int t, int active, const std::vector<const TRoundLog*>& 
 #endif
 }
 
-// Applies the round's hits at positions below `below`.
 void THitMerger::Deal(int t, int active, const std::vector<const TRoundLog*>& logs) {
   if (target_.cells == 0) {
     ClearDealt(t);
@@ -177,18 +184,12 @@ void THitMerger::Merge(std::int64_t below) {
     PaintAll();
     return;
   }
-  if (queued_.size() == slotCapacity_ || queuedHits_ >= kQueuedHits) {
+  if (queued_.size() == slotCapacity_ || queuedHits_ >= kMaxQueuedHits) {
     MergeQueued();
     return;
   }
   // The next round is dealt into a slot of its own.
-  if (slots_.size() == queued_.size()) {
-    slots_.emplace_back(static_cast<std::size_t>(team_.Threads()));
-    for (TDealt& dealt : slots_.back()) {
-      dealt.start.assign(buckets_, 0);
-      dealt.end.assign(buckets_, 0);
-    }
-  }
+  if (slots_.size() == queued_.size()) AddSlot();
 }
 
 void THitMerger::MergeQueued() {
@@ -254,7 +255,7 @@ void THitMerger::MergeQueued() {
   std::size_t room = 0;
   for (const std::vector<TDealt>& slot : slots_)
     for (const TDealt& dealt : slot) room += dealt.capacity;
-  if (room > 2 * kQueuedHits)
+  if (room > 2 * kMaxQueuedHits)
     for (std::size_t r = 1; r < slots_.size(); ++r)
       for (TDealt& dealt : slots_[r]) {
         dealt.hits.reset();

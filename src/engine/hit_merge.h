@@ -38,6 +38,8 @@ inline constexpr int kRoundPositionBits = 21;
 inline constexpr std::int64_t kMaxRoundPositions = std::int64_t{1} << kRoundPositionBits;
 // A log entry holds a cell below 2^30.
 inline constexpr std::int64_t kMaxLoggedCells = std::int64_t{1} << 30;
+// On a large grid, at most this many hits (of 8 bytes) wait to be merged together.
+inline constexpr std::size_t kMaxQueuedHits = std::size_t{1} << 22;
 
 // What an orbit noted in a round.
 struct TRoundLog {
@@ -100,6 +102,7 @@ class THitMerger {
   };
 
   std::vector<TDealt>& Slot() { return slots_[queued_.size()]; }
+  void AddSlot();
   void MergeQueued();
   template <class TBucketOf>
   void DealBy(int t, int active, const std::vector<const TRoundLog*>& logs, TBucketOf bucketOf);

@@ -5,6 +5,9 @@
 #include <limits>
 #include <vector>
 
+#include "engine/hit_merge.h"
+#include "engine/render_context.h"
+
 namespace {
 
 // Per grid line along one axis: the first picture line it reaches and its weights, up to `taps` of them.
@@ -132,5 +135,8 @@ std::uint64_t SupersampledRenderBytes(int width, int height, int supersample, bo
                              static_cast<std::uint64_t>(std::max(width, 0)) * std::max(height, 0) * s * 4;
   // Picture document: N x N counts and lead channels, and 24-bit pixels.
   const std::uint64_t picture = n * n * (3 * 4 + 1) + static_cast<std::uint64_t>(std::max(width, 0)) * std::max(height, 0) * 3;
-  return grid + picture;
+  // A gathered grid's hits, waiting to be merged.
+  const std::uint64_t waiting =
+      gridCells >= static_cast<std::uint64_t>(kDefaultGatheredGridCells) ? std::uint64_t{kMaxQueuedHits} * 8 : 0;
+  return grid + picture + waiting;
 }

@@ -35,6 +35,6 @@ void FilterSupersampled(const TSupersampledGridCells& grid, int supersample, dou
                         std::int64_t stride, std::int32_t* const counts[3], std::uint8_t* lead);
 
 // The bytes a supersampled render of a W x H picture needs for its grid (counts, lead channels and the engine's
-// per-cell marks, which parallel orbits keep in four bytes) and its picture (counts, lead channels and 24-bit
-// pixels of the W x H document), before anything is allocated.
+// per-cell marks, which parallel orbits keep in four bytes; on a gathered grid, the hits waiting to be merged) and its
+// picture (counts, lead channels and 24-bit pixels of the W x H document), before anything is allocated.
 std::uint64_t SupersampledRenderBytes(int width, int height, int supersample, bool parallel);
