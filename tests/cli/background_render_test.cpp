@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdint>
+#include <limits>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -14,6 +16,7 @@
 #include "cli/render.h"
 #include "cli_test_support.h"
 #include "document/fractal_document.h"
+#include "engine/render_context.h"
 #include "files/file_format_writer.h"
 #include "files/hit_count_file.h"
 #include "files/image_export.h"
@@ -92,6 +95,29 @@ TEST(BackgroundRender, TwoAtOnceOnWorkersWriteWhatTheRendererWritesAlone) {
   EXPECT_EQ(ReadBytes(folder / "fine.png"), ReadBytes(folder / "cli-fine.png"));
   EXPECT_NE(ReadBytes(folder / "fine.png"), ReadBytes(folder / "plain.png"));
   EXPECT_EQ(ReadBytes(folder / "fine.ovc"), ReadBytes(folder / "cli-fine.ovc"));
+}
+
+// A large picture's rounds wait to be merged together, region by region, under the background render's seldom
+// host; the renderer, told to gather nothing, merges every round by part as it ends. The files are the same, and the
+// renderer leaves the engine's pump interval as it found it.
+TEST(BackgroundRender, ALargeRenderWhoseRoundsWaitWritesWhatARenderMergingEveryRoundWrites) {
+  TempFolder folder;
+  TBackgroundRenderSpec spec = Spec(1, 0);
+  spec.width = spec.height = 1024;
+  spec.steps = 6 * 262144 + 70001;
+  TBackgroundRender render(spec);
+  const std::atomic<bool> cancel{false};
+  render.Run(cancel);
+  SavePicture(render, folder / "waited.png");
+
+  TRenderContext& engine = DefaultRenderContext();
+  const auto interval = engine.PumpInterval();
+  engine.SetGatheredGridCells(std::numeric_limits<std::int64_t>::max());
+  RenderParameterSet(RendererOptions(spec, folder / "every-round.png"));
+  engine.SetGatheredGridCells(kDefaultGatheredGridCells);
+  EXPECT_EQ(engine.PumpInterval(), interval);
+  // Compared whole: a difference would print a megabyte of PNG.
+  EXPECT_TRUE(ReadBytes(folder / "waited.png") == ReadBytes(folder / "every-round.png"));
 }
 
 TEST(BackgroundRender, ACancelledRenderStopsSoonKeepsItsPictureAndShowedPreviews) {
