@@ -124,11 +124,19 @@ void BM_LargeWindowPumps(benchmark::State& state) {
     seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   }
   context.SetHost(nullptr);
-  state.counters["pumps_per_second"] = static_cast<double>(host.pumps) * static_cast<double>(state.iterations()) / seconds;
+  state.counters["pumps_per_second"] =
+      static_cast<double>(host.pumps) * static_cast<double>(state.iterations()) / seconds;
   state.counters["longest_wait_ms"] = std::chrono::duration<double, std::milli>(host.longest).count();
   state.SetItemsProcessed(state.iterations() * kSteps);
 }
-BENCHMARK(BM_LargeWindowPumps)->Args({1024, 0})->Args({1024, 1})->Args({4096, 0})->Args({4096, 1})->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_LargeWindowPumps)
+    ->Args({1024, 0})
+    ->Args({1024, 1})
+    ->Args({4096, 0})
+    ->Args({4096, 1})
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(2);
 
 class TDiscard : public std::streambuf {
  protected:

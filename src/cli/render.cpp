@@ -38,6 +38,8 @@ namespace {
 using TClock = std::chrono::steady_clock;
 
 constexpr auto kProgressInterval = std::chrono::milliseconds(100);
+// The renderer pumps only as often as it reports progress (TPumpIntervalScope): seldom enough to let rounds wait.
+static_assert(kProgressInterval >= kSeldomPumpInterval);
 constexpr int kProgressBarWidth = 40;
 constexpr std::size_t kTimeLeftWidth = 18;
 

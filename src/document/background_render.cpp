@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "document/hit_counts.h"
+#include "engine/render_context.h"
 #include "engine/supersample.h"
 #include "engine/tone.h"
 
@@ -18,6 +19,7 @@ constexpr double kProgressSeconds = 0.2;
 // The host shows nothing between its reports and answers a cancel within this: called that seldom, it lets a large
 // grid's hits wait for several rounds and be counted region by region.
 constexpr std::chrono::milliseconds kPumpInterval{100};
+static_assert(kPumpInterval >= kSeldomPumpInterval);
 
 double Since(TClock::time_point start) { return std::chrono::duration<double>(TClock::now() - start).count(); }
 

@@ -39,8 +39,9 @@
 // restarts, the host's ProcessMessages and ParametersUpdate, the pumping cadence of RunFractal (the clock is looked
 // at after every round; rounds take a few milliseconds, and orbit 0 alone with a host makes rounds of about one
 // pump interval) -- happens on the calling thread between rounds, when no worker runs. RunFractal itself runs this
-// way, as one orbit on the calling thread, on a grid its context gathers (render_context.h). The step budget, counters, host and pump interval are those of the render context the run is on
-// (render_context.h; the free entries here use the default one, as RunFractal does).
+// way, as one orbit on the calling thread, on a grid its context gathers (render_context.h). The step budget,
+// counters, host and pump interval are those of the render context the run is on (render_context.h; the free
+// entries here use the default one, as RunFractal does).
 //
 // Nesting: a host call may start a nested run on the same context, for the same or another record; the outer run's
 // workers wait meanwhile. The nested run takes over the context, and the outer run, on resuming, finds the nested

@@ -95,6 +95,30 @@ class EngineTest : public ::testing::Test {
     ResetEngineState();
   }
 
+  // Two records drawn on the one engine: the outer run's first pump starts the inner run (the pass a preset chosen
+  // while drawing would start), whose third pump stops it (Stop). outerAtNesting: the outer run's steps by then.
+  struct TNestedRuns {
+    TTestFractal outer{400, 300}, inner{400, 300};
+    std::int64_t outerAtNesting = -1;
+  };
+  void RunNested(TNestedRuns& runs) {
+    runs.outer.SetConstantMap(10.2, 20.4);
+    runs.inner.SetConstantMap(30.2, 40.4);
+    int innerPumps = 0;
+    host.onPump = [&] {
+      if (runs.outerAtNesting < 0) {
+        runs.outerAtNesting = runs.outer.v.iterations;
+        runs.inner.v.abort = false;
+        RunFractal(&runs.inner.v);
+        return;
+      }
+      if (++innerPumps == 3) runs.inner.v.abort = true;
+    };
+    runs.outer.v.abort = false;
+    RunFractal(&runs.outer.v);
+    host.onPump = nullptr;
+  }
+
   // Runs the record for exactly `steps` main steps.
   void RunSteps(TTestFractal& f, std::int64_t steps) {
     SetEngineStepBudget(steps);

@@ -155,23 +155,10 @@ TEST_F(RegionMergeTest, AGatheringRunNestsAsAHitByHitRunDoes) {
     TGatherAll() { DefaultRenderContext().SetGatheredGridCells(0); }
     ~TGatherAll() { DefaultRenderContext().SetGatheredGridCells(kDefaultGatheredGridCells); }
   } gatherAll;
-  TTestFractal outer(400, 300), inner(400, 300);
-  outer.SetConstantMap(10.2, 20.4);
-  inner.SetConstantMap(30.2, 40.4);
-  std::int64_t outerAtNesting = -1;
-  int innerPumps = 0;
-  host.onPump = [&] {
-    if (outerAtNesting < 0) {
-      outerAtNesting = outer.v.iterations;
-      inner.v.abort = false;
-      RunFractal(&inner.v);
-      return;
-    }
-    if (++innerPumps == 3) inner.v.abort = true;  // Stop
-  };
-  outer.v.abort = false;
-  RunFractal(&outer.v);
-  host.onPump = nullptr;
+  TNestedRuns runs;
+  RunNested(runs);
+  const TTestFractal &outer = runs.outer, &inner = runs.inner;
+  const std::int64_t outerAtNesting = runs.outerAtNesting;
 
   ASSERT_GT(outerAtNesting, 0);
   EXPECT_EQ(outer.v.iterations, outerAtNesting);  // no step after the inner run ended
